@@ -1,0 +1,106 @@
+// CResampleFilter: turns any 16-bit PCM stream into 16 kHz mono 16-bit PCM with
+// libsamplerate's best sinc converter, and hands it downstream in full blocks
+// of the negotiated size taken from a bounded buffer pool. This class holds the
+// element's state and rules; resample_element.cpp is the GObject shell that
+// feeds it the pads' events, buffers and queries.
+#pragma once
+
+#include <gst/gst.h>
+#include <samplerate.h>
+
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+#include "gst_handle.h"
+#include "voxreel/hresult.h"
+#include "wave_format.h"
+
+// What the element asks of its output buffer pool: count, size in bytes,
+// alignment in bytes (0 or 1: none) and prefix in bytes.
+struct ALLOCATOR_PROPERTIES {
+    std::int32_t cBuffers = 0;
+    std::int32_t cbBuffer = 0;
+    std::int32_t cbAlign = 0;
+    std::int32_t cbPrefix = 0;
+};
+
+class CResampleFilter {
+public:
+    // The pads belong to pElement, which outlives this object.
+    CResampleFilter(GstElement* pElement, GstPad* pSinkPad, GstPad* pSrcPad);
+    ~CResampleFilter();
+    CResampleFilter(const CResampleFilter&) = delete;
+    CResampleFilter& operator=(const CResampleFilter&) = delete;
+
+    // S_OK, or E_FAIL when the converter could not be created.
+    HRESULT GetCreationResult() const { return m_pConverter != nullptr ? S_OK : E_FAIL; }
+
+    // Negotiation rules (resample_negotiation.cpp).
+    static HRESULT CheckInputType(const WAVEFORMATEX& wfxIn);
+    HRESULT GetMediaType(int iPosition, GstCaps** ppCaps) const;
+    HRESULT CheckTransform(const WAVEFORMATEX& wfxIn, std::uint32_t cbInSample,
+                           const WAVEFORMATEX& wfxOut, std::uint32_t cbOutSample) const;
+    HRESULT DecideBufferSize(GstBufferPool* pPool, ALLOCATOR_PROPERTIES* pRequest, GstCaps* pCaps);
+    HRESULT StartStreaming(const WAVEFORMATEX& wfxIn);
+
+    // The sink pad's caps event: S_OK when the input is accepted and the
+    // output is negotiated with a pool; S_FALSE or a failure otherwise.
+    HRESULT SetInputCaps(GstCaps* pCaps);
+    // The answer to a caps query on the source pad.
+    GstCaps* QueryOutputCaps(GstCaps* pFilter) const;
+
+    // Streaming (resample_filter.cpp), on the streaming thread.
+    GstFlowReturn Receive(GstBuffer* pBuffer);
+    void EndOfStream();
+    // Flush start arrives on another thread; it only wakes a wait for a block.
+    void BeginFlush();
+    void EndFlush();
+    // After the pads have stopped: drop everything a new stream must not see.
+    void StopStreaming();
+
+private:
+    HRESULT NegotiateOutput();
+    void SetPool(CBufferPoolPtr pPool);
+    CBufferPoolPtr GetPool() const;
+    void SetPoolFlushing(bool bFlushing) const;
+
+    void MixDown(const guint8* pFrames, std::uint32_t nFrames);
+    GstFlowReturn ConvertChunk(std::uint32_t nFrames);
+    GstFlowReturn WriteOutput(const float* pSamples, std::size_t nSamples);
+    GstFlowReturn AcquireBlock();
+    GstFlowReturn DeliverPending();
+    bool IsInputFlushing() const;
+    void ResetStream();
+
+    GstElement* m_pElement;
+    GstPad* m_pSinkPad;
+    GstPad* m_pSrcPad;
+
+    const std::uint32_t m_nTargetRate = 16000;
+    // Output sample size offered with the type: half a second.
+    const std::uint32_t m_cbOutSample = 2 * 16000 * 500 / 1000;
+    SRC_STATE* m_pConverter = nullptr;
+
+    // The fields below are touched on the streaming thread only (chain and
+    // serialized events run under the sink pad's stream lock), or by state
+    // changes after the pads have stopped.
+    std::vector<float> m_inBuffer;
+    std::vector<float> m_outBuffer;
+    std::uint32_t m_nInCapacity = UINT32_MAX;
+    std::uint32_t m_nOutCapacity = UINT32_MAX;
+    WAVEFORMATEX m_wfxIn;
+    WAVEFORMATEX m_wfxOut;
+    bool m_bHaveInput = false;
+
+    CBufferPtr m_pPending;                      // the block being filled
+    gsize m_cbPending = 0;                      // bytes of it written so far
+    gsize m_cbBlock = 0;                        // negotiated block size, whole samples
+    GstClockTime m_tBase = GST_CLOCK_TIME_NONE; // stream time of output sample 0
+    std::uint64_t m_nSamplesOut = 0;            // samples written since m_tBase
+    std::uint64_t m_nBlockFirst = 0;            // index of the pending block's first sample
+    bool m_bDiscont = true;                     // the next block starts a new timeline
+
+    mutable std::mutex m_poolLock;
+    CBufferPoolPtr m_pPool; // guarded by m_poolLock: flush start reads it on another thread
+};
