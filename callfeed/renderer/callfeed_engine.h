@@ -1,0 +1,75 @@
+// Everything the renderer element does besides being an element: the
+// playback queue, the TCP server, the capture, the pacing and the mixing,
+// and the control operations that start and stop them.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "capture_pipeline.h"
+#include "capture_reader.h"
+#include "capture_ring.h"
+#include "mix_levels.h"
+#include "mixer.h"
+#include "notifier.h"
+#include "pacing_thread.h"
+#include "playback_queue.h"
+#include "send_ring.h"
+#include "tcp_server.h"
+
+class CCallfeedEngine {
+public:
+    static constexpr const char* kDefaultCaptureSource = "autoaudiosrc";
+    static constexpr const char* kCaptureSourceVariable = "VOXREEL_CAPTURE_SOURCE";
+
+    explicit CCallfeedEngine(CNotifier::PostFn post);
+    ~CCallfeedEngine();
+    CCallfeedEngine(const CCallfeedEngine&) = delete;
+    CCallfeedEngine& operator=(const CCallfeedEngine&) = delete;
+
+    // Control operations, from the application's thread.
+    HRESULT SetPort(int nPort);
+    void StorePort(int nPort) { m_nPort.store(nPort, std::memory_order_relaxed); }
+    int GetPort() const { return m_nPort.load(std::memory_order_relaxed); }
+    void SetNotifyWindow(std::uint64_t nWindow, std::uint32_t nMessage);
+    HRESULT StartTransmission();
+    HRESULT StopTransmission();
+    CMixLevels& Levels() { return m_levels; }
+    void SetCaptureSource(std::string strSource);
+    std::string GetCaptureSource() const;
+    // Stops server and capture as destruction does: code 2 when a server
+    // thread was running, never code 7. Idempotent.
+    void Shutdown();
+
+    // From the streaming thread.
+    CPlaybackQueue& Queue() { return m_queue; }
+
+    // For tests: the port the server actually listens on.
+    std::uint16_t ServerPort() const { return m_server.LocalPort(); }
+
+private:
+    HRESULT StartCapture();
+    void StopCapture();
+    std::string EffectiveCaptureSource() const;
+    void Notify(int nCode, std::uint32_t nValue) { m_notifier.Post(nCode, nValue); }
+
+    CNotifier m_notifier;
+    std::atomic<int> m_nPort;
+    CMixLevels m_levels;
+    CPlaybackQueue m_queue;
+    CSendRing m_sendRing; // pacing thread, and send ends through the blocks
+    CCaptureRing m_captureRing;
+    CTcpServer m_server;
+    CMixer m_mixer;          // pacing thread only
+    CCaptureReader m_reader; // pacing thread only
+    CCapturePipeline m_capture;
+    CPacingThread m_pacing;
+
+    // Serialises the control operations against each other.
+    std::mutex m_controlMutex;
+    bool m_bCapturing = false; // guarded by m_controlMutex
+    mutable std::mutex m_sourceMutex;
+    std::string m_strCaptureSource; // guarded by m_sourceMutex
+};

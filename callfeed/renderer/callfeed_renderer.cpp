@@ -1,0 +1,225 @@
+#include "callfeed_renderer.h"
+
+#include <new>
+#include <string>
+
+#include "callfeed_engine.h"
+#include "callfeed_renderer_register.h"
+#include "voxreel/ids.h"
+
+struct _CCallfeed {
+    GstBaseTransform m_parent;
+    CCallfeedEngine* m_pEngine;
+    // Set by dispose before the engine stops, so that the last notifications
+    // do not take a reference to an element that is going away. Written
+    // before the worker threads are joined, read by them.
+    std::atomic<bool> m_bDisposing;
+};
+
+G_DEFINE_TYPE(CCallfeed, ccallfeed, GST_TYPE_BASE_TRANSFORM)
+
+GST_ELEMENT_REGISTER_DEFINE(callfeedrenderer, "callfeedrenderer", GST_RANK_NONE,
+                            CALLFEED_TYPE_RENDERER)
+
+namespace {
+
+enum { PROP_0, PROP_PORT, PROP_VOLUME, PROP_BALANCE, PROP_CAPTURE_SOURCE };
+
+constexpr const char* kCaps = "audio/x-raw, format=(string)S16LE, rate=(int)16000, "
+                              "channels=(int)1, layout=(string)interleaved";
+
+GstStaticPadTemplate g_sinkTemplate =
+    GST_STATIC_PAD_TEMPLATE("sink", GST_PAD_SINK, GST_PAD_ALWAYS, GST_STATIC_CAPS(kCaps));
+GstStaticPadTemplate g_srcTemplate =
+    GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS(kCaps));
+
+CCallfeedEngine& Engine(gpointer pObject)
+{
+    return *CALLFEED_RENDERER(pObject)->m_pEngine;
+}
+
+void PostNotification(CCallfeed* pSelf, std::uint64_t nWindow, std::uint32_t nMessage, int nCode,
+                      std::uint32_t nValue)
+{
+    GstStructure* pStructure = gst_structure_new(
+        kCallfeedNotifyStructure, "window", G_TYPE_UINT64, static_cast<guint64>(nWindow), "message",
+        G_TYPE_UINT, static_cast<guint>(nMessage), "code", G_TYPE_INT, nCode, "value", G_TYPE_UINT,
+        static_cast<guint>(nValue), nullptr);
+    GstObject* pSource = pSelf->m_bDisposing.load() ? nullptr : GST_OBJECT(pSelf);
+    gst_element_post_message(GST_ELEMENT(pSelf), gst_message_new_element(pSource, pStructure));
+}
+
+GstFlowReturn TransformInPlace(GstBaseTransform* pTransform, GstBuffer* pBuffer)
+{
+    Engine(pTransform).Queue().Push(CBufferRef(gst_buffer_ref(pBuffer)));
+    return GST_FLOW_OK;
+}
+
+gboolean SinkEvent(GstBaseTransform* pTransform, GstEvent* pEvent)
+{
+    if (GST_EVENT_TYPE(pEvent) == GST_EVENT_FLUSH_START)
+        Engine(pTransform).Queue().Flush();
+    return GST_BASE_TRANSFORM_CLASS(ccallfeed_parent_class)->sink_event(pTransform, pEvent);
+}
+
+void SetProperty(GObject* pObject, guint nId, const GValue* pValue, GParamSpec* pSpec)
+{
+    CCallfeedEngine& engine = Engine(pObject);
+    switch (nId) {
+    case PROP_PORT:
+        engine.StorePort(g_value_get_int(pValue));
+        break;
+    case PROP_VOLUME:
+        engine.Levels().SetVolume(g_value_get_int(pValue));
+        break;
+    case PROP_BALANCE:
+        engine.Levels().SetBalance(g_value_get_int(pValue));
+        break;
+    case PROP_CAPTURE_SOURCE: {
+        const gchar* pszSource = g_value_get_string(pValue);
+        engine.SetCaptureSource(pszSource != nullptr ? pszSource
+                                                     : CCallfeedEngine::kDefaultCaptureSource);
+        break;
+    }
+    default:
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(pObject, nId, pSpec);
+        break;
+    }
+}
+
+void GetProperty(GObject* pObject, guint nId, GValue* pValue, GParamSpec* pSpec)
+{
+    CCallfeedEngine& engine = Engine(pObject);
+    switch (nId) {
+    case PROP_PORT:
+        g_value_set_int(pValue, engine.GetPort());
+        break;
+    case PROP_VOLUME:
+        g_value_set_int(pValue, engine.Levels().Volume());
+        break;
+    case PROP_BALANCE:
+        g_value_set_int(pValue, engine.Levels().Balance());
+        break;
+    case PROP_CAPTURE_SOURCE:
+        g_value_set_string(pValue, engine.GetCaptureSource().c_str());
+        break;
+    default:
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(pObject, nId, pSpec);
+        break;
+    }
+}
+
+gint OnSetPort(CCallfeed* pSelf, gint nPort)
+{
+    return pSelf->m_pEngine->SetPort(nPort);
+}
+
+gint OnSetNotifyWindow(CCallfeed* pSelf, guint64 nWindow, guint nMessage)
+{
+    pSelf->m_pEngine->SetNotifyWindow(nWindow, nMessage);
+    return S_OK;
+}
+
+gint OnStartTransmission(CCallfeed* pSelf)
+{
+    return pSelf->m_pEngine->StartTransmission();
+}
+
+gint OnStopTransmission(CCallfeed* pSelf)
+{
+    return pSelf->m_pEngine->StopTransmission();
+}
+
+void Dispose(GObject* pObject)
+{
+    CCallfeed* pSelf = CALLFEED_RENDERER(pObject);
+    pSelf->m_bDisposing.store(true);
+    pSelf->m_pEngine->Shutdown();
+    G_OBJECT_CLASS(ccallfeed_parent_class)->dispose(pObject);
+}
+
+void Finalize(GObject* pObject)
+{
+    CCallfeed* pSelf = CALLFEED_RENDERER(pObject);
+    delete pSelf->m_pEngine;
+    pSelf->m_bDisposing.~atomic();
+    G_OBJECT_CLASS(ccallfeed_parent_class)->finalize(pObject);
+}
+
+void InstallProperties(GObjectClass* pClass)
+{
+    const auto flags = static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS);
+    g_object_class_install_property(
+        pClass, PROP_PORT,
+        g_param_spec_int("port", "Port",
+                         "TCP port on 127.0.0.1 for the next server start (low 16 bits used)",
+                         G_MININT, G_MAXINT, kDefaultCallfeedPort, flags));
+    g_object_class_install_property(
+        pClass, PROP_VOLUME,
+        g_param_spec_int("volume", "Volume",
+                         "Level of the transmitted mix, 0..255; other values are clamped", G_MININT,
+                         G_MAXINT, kMaxVolume, flags));
+    g_object_class_install_property(
+        pClass, PROP_BALANCE,
+        g_param_spec_int("balance", "Balance",
+                         "Voice (-127) to playback (128) balance; other values are clamped",
+                         G_MININT, G_MAXINT, 0, flags));
+    g_object_class_install_property(
+        pClass, PROP_CAPTURE_SOURCE,
+        g_param_spec_string("capture-source", "Capture source",
+                            "gst-launch description of the microphone source "
+                            "(the environment variable VOXREEL_CAPTURE_SOURCE overrides it)",
+                            CCallfeedEngine::kDefaultCaptureSource, flags));
+}
+
+void InstallSignals(GObjectClass* pClass)
+{
+    const GType type = G_OBJECT_CLASS_TYPE(pClass);
+    const auto flags = static_cast<GSignalFlags>(G_SIGNAL_RUN_LAST | G_SIGNAL_ACTION);
+    g_signal_new_class_handler("set-port", type, flags, G_CALLBACK(OnSetPort), nullptr, nullptr,
+                               nullptr, G_TYPE_INT, 1, G_TYPE_INT);
+    g_signal_new_class_handler("set-notify-window", type, flags, G_CALLBACK(OnSetNotifyWindow),
+                               nullptr, nullptr, nullptr, G_TYPE_INT, 2, G_TYPE_UINT64,
+                               G_TYPE_UINT);
+    g_signal_new_class_handler("start-transmission", type, flags, G_CALLBACK(OnStartTransmission),
+                               nullptr, nullptr, nullptr, G_TYPE_INT, 0);
+    g_signal_new_class_handler("stop-transmission", type, flags, G_CALLBACK(OnStopTransmission),
+                               nullptr, nullptr, nullptr, G_TYPE_INT, 0);
+}
+
+} // namespace
+
+static void ccallfeed_class_init(CCallfeedClass* pClass)
+{
+    GObjectClass* pObjectClass = G_OBJECT_CLASS(pClass);
+    pObjectClass->set_property = SetProperty;
+    pObjectClass->get_property = GetProperty;
+    pObjectClass->dispose = Dispose;
+    pObjectClass->finalize = Finalize;
+    InstallProperties(pObjectClass);
+    InstallSignals(pObjectClass);
+
+    GstElementClass* pElementClass = GST_ELEMENT_CLASS(pClass);
+    gst_element_class_set_static_metadata(
+        pElementClass, "Voxreel Audio Renderer", "Filter/Audio/Network",
+        "Passes 16 kHz mono audio on and mixes it with the microphone into a call's TCP feed",
+        "Voxreel");
+    gst_element_class_add_static_pad_template(pElementClass, &g_sinkTemplate);
+    gst_element_class_add_static_pad_template(pElementClass, &g_srcTemplate);
+
+    GstBaseTransformClass* pTransformClass = GST_BASE_TRANSFORM_CLASS(pClass);
+    pTransformClass->transform_ip = TransformInPlace;
+    pTransformClass->sink_event = SinkEvent;
+    pTransformClass->transform_ip_on_passthrough = TRUE;
+}
+
+static void ccallfeed_init(CCallfeed* pSelf)
+{
+    new (&pSelf->m_bDisposing) std::atomic<bool>(false);
+    pSelf->m_pEngine = new CCallfeedEngine(
+        [pSelf](std::uint64_t nWindow, std::uint32_t nMessage, int nCode, std::uint32_t nValue) {
+            PostNotification(pSelf, nWindow, nMessage, nCode, nValue);
+        });
+    gst_base_transform_set_passthrough(GST_BASE_TRANSFORM(pSelf), TRUE);
+    gst_base_transform_set_in_place(GST_BASE_TRANSFORM(pSelf), TRUE);
+}

@@ -1,0 +1,18 @@
+// CCallfeed, the network audio renderer element: an in-place transform that
+// passes every 16 kHz mono 16-bit buffer on unchanged and queues a reference
+// to it for the mix sent to the call.
+//
+// Properties: port, volume, balance, capture-source. Action signals
+// returning an HRESULT as int: set-port(int), set-notify-window(guint64,
+// guint), start-transmission(), stop-transmission(). Notifications are
+// element messages "callfeed-notify" with window, message, code and value.
+#pragma once
+
+#include <gst/base/gstbasetransform.h>
+
+G_BEGIN_DECLS
+
+#define CALLFEED_TYPE_RENDERER (ccallfeed_get_type())
+G_DECLARE_FINAL_TYPE(CCallfeed, ccallfeed, CALLFEED, RENDERER, GstBaseTransform)
+
+G_END_DECLS

@@ -1,0 +1,30 @@
+// The microphone: a small pipeline from a capture source (a gst-launch
+// description) through conversion to 16 kHz mono 16-bit samples, written
+// into the capture ring as they arrive.
+#pragma once
+
+#include <string>
+
+#include "capture_ring.h"
+#include "gst_handles.h"
+#include "voxreel/hresult.h"
+
+class CCapturePipeline {
+public:
+    CCapturePipeline() = default;
+    ~CCapturePipeline() { Stop(); }
+    CCapturePipeline(const CCapturePipeline&) = delete;
+    CCapturePipeline& operator=(const CCapturePipeline&) = delete;
+
+    // Builds and starts the pipeline; on failure nothing is left running.
+    // The ring must outlive the running pipeline.
+    HRESULT Start(const std::string& strSource, CCaptureRing& ring);
+    // Stops and frees the pipeline; no write into the ring follows.
+    void Stop();
+    bool IsRunning() const { return m_pPipeline != nullptr; }
+
+private:
+    HRESULT WaitUntilPlaying();
+
+    CElementRef m_pPipeline; // the controlling thread only
+};

@@ -1,0 +1,87 @@
+#include "mixer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#include "voxreel/hresult.h"
+#include "voxreel/ids.h"
+
+namespace {
+constexpr int kMaxPassesPerRegion = 4;
+}
+
+CMixer::CMixer(CPlaybackQueue& queue, CSendRing& ring, const CMixLevels& levels, SubmitFn submit,
+               NotifyFn notify)
+    : m_queue(queue), m_ring(ring), m_levels(levels), m_submit(std::move(submit)),
+      m_notify(std::move(notify))
+{
+}
+
+void CMixer::FeedBlocks(const std::int16_t* pCapture, std::uint32_t cbLength)
+{
+    std::uint32_t cbDone = 0;
+    for (int pass = 0; pass < kMaxPassesPerRegion && cbDone < cbLength; ++pass) {
+        SendBlock& block = m_ring.Current();
+        if (!block.IsFree())
+            return; // still with the network: the rest of the region is dropped
+        const std::uint32_t cbRemaining = cbLength - cbDone;
+        const std::int16_t* pMic = pCapture + cbDone / 2;
+        std::uint32_t cbUsed = 0;
+        // Mix only when the queue holds a playback sample for every captured
+        // sample still to be placed; otherwise the microphone goes out alone.
+        if (m_queue.Count() >= static_cast<std::int64_t>(cbRemaining / 2))
+            MixQueued(block, pMic, cbRemaining, &cbUsed);
+        else
+            cbUsed = CopyMic(block, pMic, cbRemaining);
+        if (block.m_nFilled == kBlockSamples) {
+            m_ring.Advance();
+            block.m_bFree.store(false, std::memory_order_relaxed);
+            m_submit(block);
+        }
+        cbDone += cbUsed;
+    }
+}
+
+std::uint32_t CMixer::CopyMic(SendBlock& block, const std::int16_t* pMic, std::uint32_t cbLength)
+{
+    const std::uint32_t cbUsed = std::min((kBlockSamples - block.m_nFilled) * 2, cbLength);
+    std::memcpy(block.m_aData.data() + block.m_nFilled, pMic, cbUsed);
+    block.m_nFilled += cbUsed / 2;
+    return cbUsed;
+}
+
+int CMixer::MixQueued(SendBlock& block, const std::int16_t* pMic, std::uint32_t cbLength,
+                      std::uint32_t* pcbProduced)
+{
+    *pcbProduced = 0;
+    const std::uint32_t n = std::min(cbLength / 2, kBlockSamples - block.m_nFilled);
+    std::int16_t* pOut = block.m_aData.data() + block.m_nFilled;
+    std::uint32_t nDone = 0;
+    while (nDone < n) {
+        std::optional<TakenSample> taken = m_queue.TakeFront();
+        if (!taken)
+            return 1;
+        QueuedSample& entry = taken->m_entry;
+        const std::int32_t nRemaining =
+            CPlaybackQueue::SamplesIn(entry.m_pSample.get()) - entry.m_nConsumed;
+        const std::uint32_t cnt =
+            std::min(n - nDone, static_cast<std::uint32_t>(std::max(nRemaining, 0)));
+        {
+            CBufferMap map(entry.m_pSample.get());
+            if (!map.IsMapped()) {
+                m_queue.Discard(std::move(*taken), nRemaining);
+                m_notify(NOTIFY_CAPTURE_ERROR, static_cast<std::uint32_t>(E_FAIL));
+                continue;
+            }
+            MixSamples(pOut + nDone, map.Data() + 2 * static_cast<std::size_t>(entry.m_nConsumed),
+                       pMic + nDone, cnt, m_levels.Balance(), m_levels.Volume());
+        }
+        entry.m_nConsumed += static_cast<std::int32_t>(cnt);
+        nDone += cnt;
+        *pcbProduced += 2 * cnt;
+        block.m_nFilled += cnt;
+        m_queue.Return(std::move(*taken), static_cast<std::int32_t>(cnt));
+    }
+    return 0;
+}

@@ -1,0 +1,41 @@
+// Places captured audio into the transmit blocks, mixing queued playback
+// into it when enough is queued, and hands every full block on. Runs on the
+// pacing thread only.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "mix_levels.h"
+#include "playback_queue.h"
+#include "send_ring.h"
+
+// Hands a full block (already marked not free) to the network.
+using SubmitFn = std::function<void(SendBlock&)>;
+// Posts a notification code with its value.
+using NotifyFn = std::function<void(int nCode, std::uint32_t nValue)>;
+
+class CMixer {
+public:
+    CMixer(CPlaybackQueue& queue, CSendRing& ring, const CMixLevels& levels, SubmitFn submit,
+           NotifyFn notify);
+
+    // Puts one contiguous region of captured audio into the blocks. Audio
+    // that finds the current block still with the network is dropped.
+    void FeedBlocks(const std::int16_t* pCapture, std::uint32_t cbLength);
+
+    // Mixes queued playback into the microphone samples, writing into the
+    // block after its filled samples. Returns 1 when the queue ran empty
+    // before the block or the microphone samples were used up, else 0.
+    int MixQueued(SendBlock& block, const std::int16_t* pMic, std::uint32_t cbLength,
+                  std::uint32_t* pcbProduced);
+
+private:
+    std::uint32_t CopyMic(SendBlock& block, const std::int16_t* pMic, std::uint32_t cbLength);
+
+    CPlaybackQueue& m_queue;
+    CSendRing& m_ring;
+    const CMixLevels& m_levels;
+    SubmitFn m_submit;
+    NotifyFn m_notify;
+};

@@ -1,0 +1,69 @@
+#include "playback_queue.h"
+
+#include <utility>
+
+void CPlaybackQueue::Push(CBufferRef pSample)
+{
+    const std::int32_t nSamples = SamplesIn(pSample.get());
+    std::lock_guard lock(m_mutex);
+    m_queue.push_back(QueuedSample{std::move(pSample), 0});
+    m_nCount.fetch_add(nSamples, std::memory_order_acq_rel);
+}
+
+void CPlaybackQueue::Flush()
+{
+    std::deque<QueuedSample> dropped;
+    {
+        std::lock_guard lock(m_mutex);
+        m_nCount.store(0, std::memory_order_release);
+        dropped.swap(m_queue);
+        ++m_nGeneration;
+    }
+    // The buffers go back to their pools outside the lock.
+}
+
+std::optional<TakenSample> CPlaybackQueue::TakeFront()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_queue.empty())
+        return std::nullopt;
+    TakenSample taken{std::move(m_queue.front()), m_nGeneration};
+    m_queue.pop_front();
+    return taken;
+}
+
+void CPlaybackQueue::Return(TakenSample taken, std::int32_t nUsed)
+{
+    QueuedSample entry = std::move(taken.m_entry);
+    const bool bUsedUp = entry.m_nConsumed >= SamplesIn(entry.m_pSample.get());
+    std::lock_guard lock(m_mutex);
+    if (taken.m_nGeneration != m_nGeneration)
+        return; // flushed meanwhile: the count was zeroed, the entry is dropped
+    m_nCount.fetch_sub(nUsed, std::memory_order_acq_rel);
+    if (!bUsedUp)
+        m_queue.push_front(std::move(entry));
+    // A used-up entry releases its buffer when it leaves this scope; the
+    // unref only returns it to its pool.
+}
+
+void CPlaybackQueue::Discard(TakenSample taken, std::int32_t nRemaining)
+{
+    std::lock_guard lock(m_mutex);
+    if (taken.m_nGeneration == m_nGeneration)
+        m_nCount.fetch_sub(nRemaining, std::memory_order_acq_rel);
+}
+
+std::size_t CPlaybackQueue::Entries() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_queue.size();
+}
+
+std::int64_t CPlaybackQueue::QueuedSamples() const
+{
+    std::lock_guard lock(m_mutex);
+    std::int64_t nSamples = 0;
+    for (const QueuedSample& entry : m_queue)
+        nSamples += SamplesIn(entry.m_pSample.get()) - entry.m_nConsumed;
+    return nSamples;
+}

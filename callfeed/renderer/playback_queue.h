@@ -1,0 +1,67 @@
+// The playback queue: buffers passed through the renderer wait here, each
+// with the count of its samples the mixer has already used, until the mixer
+// has used them all, a flush drops them, or the renderer goes away.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
+
+#include "gst_handles.h"
+
+struct QueuedSample {
+    CBufferRef m_pSample;     // the queue's own reference
+    std::int32_t m_nConsumed; // 16-bit samples already taken from the front
+};
+
+// An entry the mixer has taken off the front, with the flush generation it
+// was taken in.
+struct TakenSample {
+    QueuedSample m_entry;
+    std::uint64_t m_nGeneration;
+};
+
+// The count always equals the samples waiting in the queue plus those left
+// in an entry the mixer holds. A flush zeroes the count and empties the
+// queue in one step; an entry taken before the flush does not come back and
+// does not take its samples off the zeroed count.
+class CPlaybackQueue {
+public:
+    CPlaybackQueue() = default;
+    CPlaybackQueue(const CPlaybackQueue&) = delete;
+    CPlaybackQueue& operator=(const CPlaybackQueue&) = delete;
+
+    // Appends the buffer at the back; the queue takes over the reference.
+    void Push(CBufferRef pSample);
+    // Drops every queued buffer and zeroes the count.
+    void Flush();
+    // Takes the front entry off the queue, or nothing when it is empty.
+    std::optional<TakenSample> TakeFront();
+    // The mixer has used nUsed more samples of a taken entry: takes them off
+    // the count and puts the entry back at the front when samples are left.
+    // Both only when no flush happened since the entry was taken; otherwise
+    // the entry is dropped.
+    void Return(TakenSample taken, std::int32_t nUsed);
+    // Drops a taken entry whose remaining samples cannot be used.
+    void Discard(TakenSample taken, std::int32_t nRemaining);
+
+    std::int32_t Count() const { return m_nCount.load(std::memory_order_acquire); }
+    std::size_t Entries() const;
+    // The samples the queued entries still hold; equals Count() whenever the
+    // mixer holds no entry.
+    std::int64_t QueuedSamples() const;
+
+    static std::int32_t SamplesIn(GstBuffer* pSample)
+    {
+        return static_cast<std::int32_t>(gst_buffer_get_size(pSample) >> 1);
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::deque<QueuedSample> m_queue; // guarded by m_mutex
+    std::uint64_t m_nGeneration = 0;  // guarded by m_mutex; flushes so far
+    // Written only under m_mutex; read without it by the mixer's check.
+    std::atomic<std::int32_t> m_nCount{0};
+};
