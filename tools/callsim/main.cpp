@@ -41,7 +41,7 @@ Control lines on standard input:
 
 Standard output has one line per event: ready, discover, attach, recv,
 ignored, unanswered, send, undelivered, call added/ended, input
-connected/lost/closed/dropped, control-error.)";
+connected/lost/closed/dropped, control (done), control-error.)";
 
 bool ParseCall(const QString& text, CallSimOptions& options)
 {
@@ -108,8 +108,7 @@ int main(int argc, char* argv[])
     if (!simulator.Start())
         return 1;
     CControlChannel control(STDIN_FILENO, [&simulator](const std::string& line) {
-        if (!simulator.HandleControlLine(line))
-            PrintEvent("control-error " + line);
+        PrintEvent((simulator.HandleControlLine(line) ? "control " : "control-error ") + line);
     });
     return QCoreApplication::exec();
 }
