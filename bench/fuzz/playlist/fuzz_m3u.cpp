@@ -1,0 +1,32 @@
+// Reads arbitrary bytes as a playlist file, then checks that what is written
+// back reads back to the same playlist.
+#include "playlist/m3u.h"
+#include "playlist/playlist.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+std::vector<PlaylistItem> ToItems(const std::vector<voxreel::m3u::M3UEntry>& entries)
+{
+    std::vector<PlaylistItem> items;
+    for (const auto& entry : entries) {
+        items.push_back(
+            {static_cast<std::int32_t>(items.size()), entry.path, entry.title, entry.duration});
+    }
+    return items;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    const std::string written = voxreel::m3u::FormatM3U(ToItems(voxreel::m3u::ParseM3U(bytes)));
+    const std::string rewritten = voxreel::m3u::FormatM3U(ToItems(voxreel::m3u::ParseM3U(written)));
+    if (written != rewritten) {
+        std::abort();
+    }
+    return 0;
+}

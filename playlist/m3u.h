@@ -1,0 +1,33 @@
+// The extended M3U text of the default playlist: decoding a file's bytes into
+// entries and writing entries back as bytes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct PlaylistItem;
+
+namespace voxreel::m3u {
+
+struct M3UEntry {
+    std::string title;     // UTF-8
+    std::int32_t duration; // whole seconds, -1 for unknown lengths such as streams
+    std::string path;      // native bytes of the path, as written
+};
+
+// Decodes a playlist file: a byte order mark selects UTF-8, UTF-16 LE or
+// UTF-16 BE, UTF-8 without one. Lines end with LF or CR LF and may be of any
+// length. Never fails: lines it does not know are ignored.
+std::vector<M3UEntry> ParseM3U(std::string_view bytes);
+
+// The bytes of a playlist file: UTF-8 with byte order mark, CR LF line ends,
+// "#EXTM3U", an empty line, then "#EXTINF:<duration>,<title>" and the path per
+// item. Line breaks in titles are written as blanks. Items whose path cannot
+// stand on one line (empty, or holding a line break) are left out; a relative
+// path that would read back as a comment or lose its leading blanks is
+// written with "./" in front.
+std::string FormatM3U(const std::vector<PlaylistItem>& items);
+
+} // namespace voxreel::m3u

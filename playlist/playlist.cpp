@@ -1,0 +1,143 @@
+#include "playlist/playlist.h"
+
+#include "playlist/file_io.h"
+#include "playlist/m3u.h"
+#include "playlist/media_info.h"
+#include "voxreel/settings.h"
+
+#include <algorithm>
+
+namespace {
+
+// A playlist file larger than this is not a playlist; reading it would only
+// exhaust memory.
+constexpr std::uint64_t kMaxPlaylistBytes = 1ull << 30;
+
+} // namespace
+
+CPlaylist::CPlaylist(ISettingsStore& settings) : m_pSettings(&settings)
+{
+    const std::filesystem::path path = DefaultPlaylistPath(settings);
+    if (path.empty() || LoadM3U(path)) {
+        return;
+    }
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec)) {
+        m_pathUnreadableDefault = path;
+    }
+}
+
+CPlaylist::~CPlaylist()
+{
+    (void)SaveDefault();
+}
+
+HRESULT CPlaylist::SaveDefault() const
+{
+    if (!m_pSettings) {
+        return S_FALSE;
+    }
+    const std::filesystem::path path = DefaultPlaylistPath(*m_pSettings);
+    if (path.empty()) {
+        return E_FAIL;
+    }
+    if (!m_pathUnreadableDefault.empty() && path == m_pathUnreadableDefault) {
+        return E_ACCESSDENIED;
+    }
+    if (m_pSettings->GetProfileString("DefaultPlaylist", "").empty()) {
+        // Our own folder may not exist yet on a fresh account.
+        std::error_code ec;
+        std::filesystem::create_directories(path.parent_path(), ec);
+    }
+    return SaveM3U(path);
+}
+
+std::int32_t CPlaylist::AppendItem(std::filesystem::path path, std::string title,
+                                   std::int32_t duration)
+{
+    const std::int32_t id = m_nNextId++;
+    m_vecItems.push_back({id, std::move(path), std::move(title), duration});
+    return id;
+}
+
+std::int32_t CPlaylist::AddFile(const std::filesystem::path& path)
+{
+    PlaylistItem described;
+    DescribeFile(path, described);
+    const std::int32_t id = AppendItem(path, std::move(described.title), described.duration);
+    if (m_nCurrentId == -1) {
+        m_nCurrentId = id;
+    }
+    return id;
+}
+
+std::vector<PlaylistItem>::iterator CPlaylist::FindPosition(std::int32_t id)
+{
+    return std::find_if(m_vecItems.begin(), m_vecItems.end(),
+                        [id](const PlaylistItem& item) { return item.id == id; });
+}
+
+void CPlaylist::Remove(std::int32_t id)
+{
+    auto it = FindPosition(id);
+    if (it != m_vecItems.end()) {
+        m_vecItems.erase(it);
+    }
+}
+
+PlaylistItem* CPlaylist::Find(std::int32_t id)
+{
+    auto it = FindPosition(id);
+    return it == m_vecItems.end() ? nullptr : &*it;
+}
+
+const PlaylistItem* CPlaylist::Find(std::int32_t id) const
+{
+    return const_cast<CPlaylist*>(this)->Find(id);
+}
+
+std::int32_t CPlaylist::Next()
+{
+    if (m_vecItems.empty()) {
+        return m_nCurrentId = -1;
+    }
+    auto it = FindPosition(m_nCurrentId);
+    if (it != m_vecItems.end() && std::next(it) != m_vecItems.end()) {
+        return m_nCurrentId = std::next(it)->id;
+    }
+    return m_nCurrentId = m_vecItems.front().id;
+}
+
+std::int32_t CPlaylist::Previous()
+{
+    if (m_vecItems.empty()) {
+        return m_nCurrentId = -1;
+    }
+    auto it = FindPosition(m_nCurrentId);
+    if (it != m_vecItems.end() && it != m_vecItems.begin()) {
+        return m_nCurrentId = std::prev(it)->id;
+    }
+    return m_nCurrentId = m_vecItems.front().id;
+}
+
+bool CPlaylist::LoadM3U(const std::filesystem::path& path)
+{
+    std::string bytes;
+    if (FAILED(voxreel::io::ReadRegularFile(path, kMaxPlaylistBytes, bytes))) {
+        return false;
+    }
+    std::vector<voxreel::m3u::M3UEntry> entries = voxreel::m3u::ParseM3U(bytes);
+    m_vecItems.reserve(m_vecItems.size() + entries.size());
+    for (voxreel::m3u::M3UEntry& entry : entries) {
+        AppendItem(std::move(entry.path), std::move(entry.title), entry.duration);
+    }
+    if (m_nCurrentId == -1 && !m_vecItems.empty()) {
+        m_nCurrentId = m_vecItems.front().id;
+    }
+    return true;
+}
+
+HRESULT CPlaylist::SaveM3U(const std::filesystem::path& path) const
+{
+    return voxreel::io::ReplaceFile(path, voxreel::m3u::FormatM3U(m_vecItems));
+}

@@ -1,0 +1,223 @@
+// M3U files: the bytes written, the lines read, and saving without loss.
+#include "playlist/playlist.h"
+#include "test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace {
+
+using testfiles::CTempFolder;
+using testfiles::ReadFile;
+using testfiles::WriteFile;
+
+struct Entry {
+    std::string title;
+    int duration;
+    std::string path;
+    bool operator==(const Entry&) const = default;
+};
+
+std::vector<Entry> Entries(const CPlaylist& playlist)
+{
+    std::vector<Entry> entries;
+    for (const PlaylistItem& item : playlist.GetItems()) {
+        entries.push_back({item.title, item.duration, item.path.string()});
+    }
+    return entries;
+}
+
+std::vector<Entry> Load(const CTempFolder& folder, std::string_view bytes)
+{
+    WriteFile(folder / "in.m3u", bytes);
+    CPlaylist playlist;
+    EXPECT_TRUE(playlist.LoadM3U(folder / "in.m3u"));
+    return Entries(playlist);
+}
+
+// Items set directly, as the main window does with the durations it learns.
+void Fill(CPlaylist& playlist, const std::vector<Entry>& entries)
+{
+    for (const Entry& entry : entries) {
+        PlaylistItem* item = playlist.Find(playlist.AddFile(entry.path));
+        item->title = entry.title;
+        item->duration = entry.duration;
+    }
+}
+
+TEST(M3UFile, WritesBomCrLfAndTheLayout)
+{
+    CTempFolder folder;
+    CPlaylist playlist;
+    Fill(playlist, {{"Artist : Song", 185, "M:/Music/a.mp3"}, {"", 0, "D:/b.wav"}});
+    ASSERT_EQ(playlist.SaveM3U(folder / "out.m3u"), S_OK);
+    EXPECT_EQ(ReadFile(folder / "out.m3u"),
+              "\xEF\xBB\xBF#EXTM3U\r\n\r\n#EXTINF:185,Artist : Song\r\nM:/Music/a.mp3\r\n"
+              "#EXTINF:0,\r\nD:/b.wav\r\n");
+}
+
+TEST(M3UFile, RoundTripKeepsEveryItemIncludingOddOnes)
+{
+    CTempFolder folder;
+    const std::vector<Entry> entries = {
+        {"Artist : Song", 185, "/music/a.mp3"},
+        {"Stream", -1, "http://radio/stream"},
+        {"Ünïcode 日本, with comma", 61, "/música/日本.mp3"},
+        {"", 0, std::string(1500, 'p')},
+        {"Hash", 3, "./#1 hit.mp3"},
+    };
+    CPlaylist playlist;
+    Fill(playlist, entries);
+    ASSERT_EQ(playlist.SaveM3U(folder / "out.m3u"), S_OK);
+    CPlaylist reloaded;
+    reloaded.AddFile("already.wav");
+    ASSERT_TRUE(reloaded.LoadM3U(folder / "out.m3u"));
+    std::vector<Entry> got = Entries(reloaded);
+    EXPECT_EQ(reloaded.GetCurrentId(), 0); // loading keeps an existing current item
+    EXPECT_EQ(reloaded.GetItems().back().id, 5);
+    got.erase(got.begin());
+    EXPECT_EQ(got, entries);
+}
+
+TEST(M3UFile, LineBreaksInTitlesAndPathsCannotAddItems)
+{
+    CTempFolder folder;
+    CPlaylist playlist;
+    Fill(playlist, {{"two\r\nlines\n", 1, "a.mp3"},
+                    {"x", 2, "bad\npath.mp3"},
+                    {"", 3, "# hash.mp3"},
+                    {"", 4, " blank.mp3"}});
+    ASSERT_EQ(playlist.SaveM3U(folder / "out.m3u"), S_OK);
+    CPlaylist reloaded;
+    ASSERT_TRUE(reloaded.LoadM3U(folder / "out.m3u"));
+    EXPECT_EQ(Entries(reloaded),
+              (std::vector<Entry>{
+                  {"two  lines", 1, "a.mp3"}, {"", 3, "./# hash.mp3"}, {"", 4, "./ blank.mp3"}}));
+}
+
+struct ReadCase {
+    const char* name;
+    std::string bytes;
+    std::vector<Entry> expected;
+};
+
+void PrintTo(const ReadCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class M3URead : public testing::TestWithParam<ReadCase> {};
+
+TEST_P(M3URead, Reads)
+{
+    CTempFolder folder;
+    EXPECT_EQ(Load(folder, GetParam().bytes), GetParam().expected);
+}
+
+std::string Utf16Le(std::u16string_view text)
+{
+    std::string out = "\xFF\xFE";
+    for (char16_t unit : text) {
+        out += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    }
+    return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, M3URead,
+    testing::Values(
+        ReadCase{"MinusOne", "#EXTINF:-1,Stream\nhttp://s\n", {{"Stream", -1, "http://s"}}},
+        ReadCase{"BlanksTrimmed",
+                 "\n  \r\n#EXTINF:7,  Padded title \t\r\n   /a b.mp3  \r\n\r\n",
+                 {{"Padded title", 7, "/a b.mp3"}}},
+        ReadCase{"SecondExtinfWinsButKeepsTitleWithoutComma",
+                 "#EXTINF:5,First\n#EXTINF:9\na.mp3\n#EXTINF:1,One\n#EXTINF:2,Two\nb.mp3\n",
+                 {{"First", 9, "a.mp3"}, {"Two", 2, "b.mp3"}}},
+        ReadCase{"PendingValuesClearedAfterAPath",
+                 "#EXTINF:5,T\na.mp3\nb.mp3\n",
+                 {{"T", 5, "a.mp3"}, {"", 0, "b.mp3"}}},
+        ReadCase{
+            "OtherTagsIgnored", "#EXTM3U\n#EXTGRP:g\n#extinf:3,lower\nc.mp3\n", {{"", 0, "c.mp3"}}},
+        ReadCase{"NumberParsing",
+                 "#EXTINF: +42 , t\na\n#EXTINF:,NoNumber\nb\n#EXTINF:x,NoComma\nc\n"
+                 "#EXTINF:99999999999,Big\nd\n",
+                 {{"t", 42, "a"}, {"NoNumber", 0, "b"}, {"", 0, "c"}, {"Big", -1, "d"}}},
+        ReadCase{
+            "LongLineIsOneItem", std::string(1500, 'q') + "\n", {{"", 0, std::string(1500, 'q')}}},
+        ReadCase{"Utf8WithoutBom",
+                 "#EXTINF:1,Caf\xC3\xA9\n/m/\xC3\xA9.mp3",
+                 {{"Caf\xC3\xA9", 1, "/m/\xC3\xA9.mp3"}}},
+        ReadCase{"Utf16LittleEndian",
+                 Utf16Le(u"#EXTM3U\r\n#EXTINF:4,Caf\u00e9 \u65e5\r\n/m/\u65e5.mp3\r\n"),
+                 {{"Caf\xC3\xA9 \xE6\x97\xA5", 4, "/m/\xE6\x97\xA5.mp3"}}}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST(M3UFile, UnreadableFilesLeaveThePlaylistAlone)
+{
+    CTempFolder folder;
+    CPlaylist playlist;
+    EXPECT_FALSE(playlist.LoadM3U(folder / "missing.m3u"));
+    ASSERT_EQ(::mkfifo((folder / "fifo.m3u").c_str(), 0600), 0);
+    EXPECT_FALSE(playlist.LoadM3U(folder / "fifo.m3u")); // returns at once, no writer needed
+    EXPECT_EQ(playlist.GetCurrentId(), -1);
+    EXPECT_TRUE(playlist.GetItems().empty());
+}
+
+TEST(M3UFile, AFailedSaveLeavesTheOldFileAndNoLeftovers)
+{
+    CTempFolder folder;
+    const auto path = folder / "list.m3u";
+    WriteFile(path, "old contents");
+    ::chmod(path.c_str(), 0640);
+    CPlaylist playlist;
+    playlist.AddFile("a.wav");
+    ASSERT_EQ(playlist.SaveM3U(path), S_OK);
+    EXPECT_EQ(std::filesystem::status(path).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms(0640));
+
+    // A write that fails part-way (here: the file size limit, as a full disk
+    // would) must not touch the old file.
+    const std::string saved = ReadFile(path);
+    for (int i = 0; i < 200; ++i) {
+        playlist.AddFile("/a/long/enough/path/" + std::to_string(i) + ".wav");
+    }
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 1000;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const HRESULT hr = playlist.SaveM3U(path);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_TRUE(FAILED(hr));
+    EXPECT_EQ(ReadFile(path), saved);
+
+    // A folder cannot be replaced by a file: the write fails after the
+    // temporary file was written, and nothing else may change.
+    std::filesystem::create_directory(folder / "dir.m3u");
+    EXPECT_TRUE(FAILED(playlist.SaveM3U(folder / "dir.m3u")));
+    EXPECT_TRUE(FAILED(playlist.SaveM3U(folder / "no/such/folder.m3u")));
+    size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
+        files += entry.is_regular_file();
+    }
+    EXPECT_EQ(files, 1u);
+    EXPECT_NE(ReadFile(path).find("a.wav"), std::string::npos);
+}
+
+TEST(M3UFile, SavingThroughASymbolicLinkKeepsTheLink)
+{
+    CTempFolder folder;
+    WriteFile(folder / "real.m3u", "");
+    std::filesystem::create_symlink(folder / "real.m3u", folder / "link.m3u");
+    CPlaylist playlist;
+    playlist.AddFile("a.wav");
+    ASSERT_EQ(playlist.SaveM3U(folder / "link.m3u"), S_OK);
+    EXPECT_TRUE(std::filesystem::is_symlink(folder / "link.m3u"));
+    EXPECT_NE(ReadFile(folder / "real.m3u").find("a.wav"), std::string::npos);
+}
+
+} // namespace
