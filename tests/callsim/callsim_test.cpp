@@ -7,66 +7,25 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
+#include <QTcpServer>
+#include <QTcpSocket>
+
 #include <unistd.h>
 
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 
 namespace {
 
-// A socket descriptor, closed with the object.
-class CSocket {
-public:
-    explicit CSocket(int fd = -1) : m_fd(fd) {}
-    ~CSocket() { Close(); }
-    CSocket(CSocket&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-    CSocket& operator=(CSocket&& other) noexcept
-    {
-        Close();
-        m_fd = std::exchange(other.m_fd, -1);
-        return *this;
-    }
-    int Get() const { return m_fd; }
-    void Close()
-    {
-        if (m_fd >= 0)
-            ::close(std::exchange(m_fd, -1));
-    }
-
-private:
-    int m_fd;
-};
-
-// A non-blocking listener on 127.0.0.1 at a port the system picks.
+// The player's port: a plain listener on 127.0.0.1 at a port the system picks.
 struct Listener {
-    CSocket socket{::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0)};
-    int port = 0;
+    QTcpServer server;
+    int port = server.listen(QHostAddress::LocalHost) ? server.serverPort() : 0;
 
-    Listener()
+    std::unique_ptr<QTcpSocket> Accept()
     {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        auto* pAddress = reinterpret_cast<sockaddr*>(&address);
-        if (::bind(socket.Get(), pAddress, length) == 0 && ::listen(socket.Get(), 1) == 0 &&
-            ::getsockname(socket.Get(), pAddress, &length) == 0)
-            port = ntohs(address.sin_port);
-    }
-
-    CSocket Accept()
-    {
-        CSocket client;
-        WaitFor([&] {
-            client = CSocket(::accept4(socket.Get(), nullptr, nullptr, SOCK_NONBLOCK));
-            return client.Get() >= 0;
-        });
-        return client;
+        WaitFor([&] { return server.hasPendingConnections(); });
+        return std::unique_ptr<QTcpSocket>(server.nextPendingConnection());
     }
 };
 
@@ -127,8 +86,8 @@ TEST_F(CallsimTest, RecordsTheInputAndReportsItsLoss)
 
     const std::string command = SwitchInput(listener.port);
     EXPECT_EQ(Ask(command), command);
-    CSocket peer = listener.Accept();
-    ASSERT_GE(peer.Get(), 0);
+    auto pPeer = listener.Accept();
+    ASSERT_TRUE(pPeer);
     ASSERT_TRUE(m_pCallsim->WaitForLine("input connected 7"));
     EXPECT_LT(m_pCallsim->FindLine("send " + m_pPlayer->m_channel.GetOwnWindow() + " #"),
               m_pCallsim->FindLine("input connected 7"));
@@ -138,9 +97,8 @@ TEST_F(CallsimTest, RecordsTheInputAndReportsItsLoss)
         pcm.push_back(static_cast<char>(i & 0xFF));
         pcm.push_back(static_cast<char>((i >> 8) & 0xFF));
     }
-    ASSERT_EQ(::send(peer.Get(), pcm.data(), pcm.size(), MSG_NOSIGNAL),
-              static_cast<ssize_t>(pcm.size()));
-    peer.Close();
+    pPeer->write(pcm.data(), static_cast<qint64>(pcm.size()));
+    pPeer->disconnectFromHost(); // after what was written has gone out
 
     EXPECT_TRUE(m_pPlayer->WaitForNotification("CALL 7 VAA_INPUT_STATUS FALSE"));
     ASSERT_TRUE(m_pCallsim->WaitForLine("input lost 7 16000"));
@@ -168,13 +126,12 @@ TEST_F(CallsimTest, SoundcardSwitchDisconnectsWithoutReportingALoss)
     Start({"--call", "7:Alice"});
     Listener listener;
     EXPECT_EQ(Ask(SwitchInput(listener.port)), SwitchInput(listener.port));
-    CSocket peer = listener.Accept();
-    ASSERT_GE(peer.Get(), 0);
+    auto pPeer = listener.Accept();
+    ASSERT_TRUE(pPeer);
 
     const std::string back = "ALTER CALL 7 SET_INPUT SOUNDCARD=\"default\"";
     EXPECT_EQ(Ask(back), back);
-    char byte = 0;
-    EXPECT_TRUE(WaitFor([&] { return ::recv(peer.Get(), &byte, 1, 0) == 0; })); // closed
+    EXPECT_TRUE(WaitFor([&] { return pPeer->state() == QAbstractSocket::UnconnectedState; }));
     // Lines to the player keep their order: a loss report would precede this.
     EXPECT_EQ(Ask("SEARCH ACTIVECALLS"), "CALLS 7");
     EXPECT_FALSE(m_pPlayer->m_monitor.HasNotificationStarting("CALL 7 VAA_INPUT_STATUS"));
