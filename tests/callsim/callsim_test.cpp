@@ -80,7 +80,8 @@ protected:
 TEST_F(CallsimTest, RecordsTheInputAndReportsItsLoss)
 {
     TempPath wav;
-    Start({"--call", "7:Alice", "--record", QString::fromStdString(wav.path.string())});
+    ASSERT_NO_FATAL_FAILURE(
+        Start({"--call", "7:Alice", "--record", QString::fromStdString(wav.path.string())}));
     Listener listener;
     ASSERT_NE(listener.port, 0);
 
@@ -123,7 +124,7 @@ TEST_F(CallsimTest, RecordsTheInputAndReportsItsLoss)
 
 TEST_F(CallsimTest, SoundcardSwitchDisconnectsWithoutReportingALoss)
 {
-    Start({"--call", "7:Alice"});
+    ASSERT_NO_FATAL_FAILURE(Start({"--call", "7:Alice"}));
     Listener listener;
     EXPECT_EQ(Ask(SwitchInput(listener.port)), SwitchInput(listener.port));
     auto pPeer = listener.Accept();
@@ -145,7 +146,7 @@ struct Exchange {
 
 TEST_F(CallsimTest, AnswersWhatThePlayerAsks)
 {
-    Start({"--call", "7:Alice", "--call", "9:Bob Smith"});
+    ASSERT_NO_FATAL_FAILURE(Start({"--call", "7:Alice", "--call", "9:Bob Smith"}));
     const Exchange exchanges[] = {
         {nullptr, "SEARCH ACTIVECALLS", "CALLS 7, 9"},
         {nullptr, "get call 9 partner_dispname", "CALL 9 PARTNER_DISPNAME Bob Smith"},
