@@ -1,5 +1,7 @@
 #include "pacing_thread.h"
 
+#include <pthread.h>
+
 #include <system_error>
 
 HRESULT CPacingThread::Start(std::chrono::milliseconds period, std::function<void()> tick)
@@ -33,6 +35,7 @@ void CPacingThread::Stop()
 void CPacingThread::Run(std::chrono::milliseconds period, const std::function<void()>& tick)
 {
     using Clock = std::chrono::steady_clock;
+    pthread_setname_np(pthread_self(), kThreadName);
     Clock::time_point deadline = Clock::now() + period;
     std::unique_lock lock(m_mutex);
     for (;;) {

@@ -13,6 +13,8 @@
 
 class CPacingThread {
 public:
+    static constexpr const char* kThreadName = "callfeed-pacing";
+
     CPacingThread() = default;
     ~CPacingThread() { Stop(); }
     CPacingThread(const CPacingThread&) = delete;

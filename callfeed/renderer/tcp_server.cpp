@@ -1,5 +1,7 @@
 #include "tcp_server.h"
 
+#include <pthread.h>
+
 #include <array>
 #include <stdexcept>
 #include <system_error>
@@ -210,6 +212,7 @@ HRESULT CTcpServer::Start(int nPort)
 
 void CTcpServer::Run(CSession& session)
 {
+    pthread_setname_np(pthread_self(), kThreadName);
     try {
         session.m_io.run();
         return; // ended on request: Shut has run on this thread

@@ -21,6 +21,7 @@ public:
     // about one second of audio wait in the kernel; past it the blocks stay
     // in flight and later audio is dropped instead of delayed.
     static constexpr int kClientSendBuffer = 16000;
+    static constexpr const char* kThreadName = "callfeed-server";
 
     explicit CTcpServer(NotifyFn notify);
     ~CTcpServer();

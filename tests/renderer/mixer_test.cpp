@@ -14,6 +14,10 @@ namespace {
 
 struct MixCase {
     int p, m, b, v, out;
+    friend std::ostream& operator<<(std::ostream& o, const MixCase& c)
+    {
+        return o << "p" << c.p << " m" << c.m << " b" << c.b << " v" << c.v;
+    }
 };
 
 class MixLaw : public testing::TestWithParam<MixCase> {};

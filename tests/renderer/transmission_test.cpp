@@ -129,6 +129,10 @@ TEST_F(Transmission, PortTakenGivesNetworkErrorAndFail)
 struct BadCapture {
     const char* pszProperty;
     const char* pszEnvironment;
+    friend std::ostream& operator<<(std::ostream& out, const BadCapture& c)
+    {
+        return out << c.pszProperty << " / " << (c.pszEnvironment ? c.pszEnvironment : "-");
+    }
 };
 
 class CaptureFailure : public Transmission, public testing::WithParamInterface<BadCapture> {};
@@ -188,6 +192,10 @@ TEST_F(Transmission, WithoutAWindowNothingIsPosted)
 
 struct MixLevels {
     int nBalance, nVolume;
+    friend std::ostream& operator<<(std::ostream& out, const MixLevels& l)
+    {
+        return out << "balance " << l.nBalance << " volume " << l.nVolume;
+    }
 };
 
 class FullPipeline : public Transmission, public testing::WithParamInterface<MixLevels> {};
