@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <ctime>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -26,7 +27,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// CPU seconds used so far by the threads with the renderer's names.
+// CPU seconds used so far by the threads with the renderer's names, read
+// from each thread's CPU-time clock (nanosecond resolution).
 double RendererCpuSeconds()
 {
     double dSeconds = 0;
@@ -34,23 +36,16 @@ double RendererCpuSeconds()
     if (pDir == nullptr)
         return 0;
     while (dirent* pEntry = readdir(pDir)) {
-        const std::string strTask = std::string("/proc/self/task/") + pEntry->d_name;
         std::string strName;
-        std::getline(std::ifstream(strTask + "/comm"), strName);
+        std::getline(std::ifstream(std::string("/proc/self/task/") + pEntry->d_name + "/comm"),
+                     strName);
         if (strName != CTcpServer::kThreadName && strName != CPacingThread::kThreadName)
             continue;
-        std::string strStat;
-        std::getline(std::ifstream(strTask + "/stat"), strStat);
-        const std::size_t nClose = strStat.rfind(')');
-        if (nClose == std::string::npos)
-            continue;
-        unsigned long long utime = 0, stime = 0;
-        // Fields after the name: state and eleven numbers come before utime.
-        if (std::sscanf(strStat.c_str() + nClose + 2,
-                        "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime,
-                        &stime) == 2)
-            dSeconds +=
-                static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+        const auto tid = static_cast<clockid_t>(std::atol(pEntry->d_name));
+        const clockid_t clock = (~tid << 3) | 6; // the kernel's per-thread scheduler clock
+        timespec time{};
+        if (clock_gettime(clock, &time) == 0)
+            dSeconds += static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_nsec) * 1e-9;
     }
     closedir(pDir);
     return dSeconds;
