@@ -24,7 +24,8 @@ CDBusSkypeEndpoint::CDBusSkypeEndpoint(QDBusConnection connection, IDBusSkypeRec
 {
     m_bRegistered = m_connection.isConnected() &&
                     m_connection.registerObject(QString::fromLatin1(kSkypeApiObjectPath), this,
-                                                QDBusConnection::ExportScriptableSlots);
+                                                QDBusConnection::ExportScriptableSlots |
+                                                    QDBusConnection::ExportScriptableSignals);
 }
 
 CDBusSkypeEndpoint::~CDBusSkypeEndpoint()
@@ -46,9 +47,7 @@ bool CDBusSkypeEndpoint::ListenForDiscover()
 
 void CDBusSkypeEndpoint::EmitDiscover()
 {
-    m_connection.send(QDBusMessage::createSignal(QString::fromLatin1(kSkypeApiObjectPath),
-                                                 QString::fromLatin1(kSkypeApiInterface),
-                                                 kDiscoverSignal));
+    emit SkypeControlAPIDiscover();
 }
 
 std::uint32_t CDBusSkypeEndpoint::CallCopyData(const SkypeWindow& target, const QByteArray& data,

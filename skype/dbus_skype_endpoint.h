@@ -62,6 +62,10 @@ public:
     void PostAttach(const SkypeWindow& target, std::uint32_t status,
                     DeliveryCallback onAnswer = {});
 
+signals:
+    // Relayed to the bus as a broadcast signal of the API object.
+    Q_SCRIPTABLE void SkypeControlAPIDiscover();
+
 public slots:
     Q_SCRIPTABLE uint SkypeControlAPIAttach(uint status);
     Q_SCRIPTABLE uint CopyData(const QByteArray& data);
