@@ -64,21 +64,22 @@ bool CCallSimulator::HandleControlLine(const std::string& line)
     std::string verb;
     stream >> verb;
     verb = ToUpper(verb);
+    const std::string rest = RestOfLine(stream); // everything after the verb
+    std::istringstream restStream(rest);
     std::string argument;
-    stream >> argument;
+    restStream >> argument;
+    const std::string afterArgument = RestOfLine(restStream);
     const auto number = ReadInteger(argument);
     const bool bCallId = number && *number >= 0 && *number <= 0x7FFFFFFF;
     const int callId = bCallId ? static_cast<int>(*number) : 0;
 
     if (verb == "CALL" && bCallId) {
-        AddCall(callId, RestOfLine(stream));
+        AddCall(callId, afterArgument);
         Notify("CALL " + argument + " STATUS INPROGRESS");
-    } else if ((verb == "STATUS" || verb == "END") && bCallId) {
-        std::string word;
-        stream >> word;
-        if (word.empty() && verb == "STATUS")
-            return false;
-        ReportStatus(callId, word.empty() ? "FINISHED" : word);
+    } else if (verb == "STATUS" && bCallId && !afterArgument.empty()) {
+        ReportStatus(callId, afterArgument);
+    } else if (verb == "END" && bCallId) {
+        ReportStatus(callId, afterArgument.empty() ? "FINISHED" : afterArgument);
     } else if (verb == "DROP" && bCallId) {
         StopInput(callId, "dropped", true);
     } else if (verb == "ATTACH") {
@@ -87,13 +88,13 @@ bool CCallSimulator::HandleControlLine(const std::string& line)
         m_options.bRefuseInput = argument == "on";
     } else if (verb == "DELAY" && number && *number >= 0 && *number <= 600000) {
         m_options.inputDelayMs = static_cast<int>(*number);
-    } else if (verb == "HANG" && argument.empty()) {
+    } else if (verb == "HANG" && rest.empty()) {
         m_bHung = true;
-    } else if (verb == "ANSWER" && argument.empty()) {
+    } else if (verb == "ANSWER" && rest.empty()) {
         m_bHung = false;
-    } else if (verb == "NOTIFY" && !argument.empty()) {
-        Notify(argument + (stream.eof() ? "" : " " + RestOfLine(stream)));
-    } else if (verb == "QUIT" && argument.empty()) {
+    } else if (verb == "NOTIFY" && !rest.empty()) {
+        Notify(rest);
+    } else if (verb == "QUIT" && rest.empty()) {
         QCoreApplication::quit();
     } else {
         return false;
