@@ -98,12 +98,11 @@ bool CanStandOnOneLine(const std::string& path)
 
 } // namespace
 
-std::vector<M3UEntry> ParseM3U(std::string_view bytes)
+void ParseM3U(std::string_view bytes, const EntrySink& onEntry)
 {
     std::string storage;
     std::string_view text = DecodeText(bytes, storage);
 
-    std::vector<M3UEntry> entries;
     std::string pendingTitle;
     std::int32_t pendingDuration = 0;
     while (!text.empty()) {
@@ -114,7 +113,7 @@ std::vector<M3UEntry> ParseM3U(std::string_view bytes)
             continue;
         }
         if (line.front() != '#') {
-            entries.push_back({std::move(pendingTitle), pendingDuration, std::string(line)});
+            onEntry(std::move(pendingTitle), pendingDuration, line);
             pendingTitle.clear();
             pendingDuration = 0;
         } else if (line.starts_with(kExtInf)) {
@@ -126,7 +125,6 @@ std::vector<M3UEntry> ParseM3U(std::string_view bytes)
             }
         }
     }
-    return entries;
 }
 
 std::string FormatM3U(const std::vector<PlaylistItem>& items)

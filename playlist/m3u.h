@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,16 +12,16 @@ struct PlaylistItem;
 
 namespace voxreel::m3u {
 
-struct M3UEntry {
-    std::string title;     // UTF-8
-    std::int32_t duration; // whole seconds, -1 for unknown lengths such as streams
-    std::string path;      // native bytes of the path, as written
-};
+// Receives each entry of a file in order: its title (UTF-8), its duration in
+// whole seconds (-1 for unknown lengths such as streams) and its path (native
+// bytes, as written).
+using EntrySink =
+    std::function<void(std::string&& title, std::int32_t duration, std::string_view path)>;
 
 // Decodes a playlist file: a byte order mark selects UTF-8, UTF-16 LE or
 // UTF-16 BE, UTF-8 without one. Lines end with LF or CR LF and may be of any
 // length. Never fails: lines it does not know are ignored.
-std::vector<M3UEntry> ParseM3U(std::string_view bytes);
+void ParseM3U(std::string_view bytes, const EntrySink& onEntry);
 
 // The bytes of a playlist file: UTF-8 with byte order mark, CR LF line ends,
 // "#EXTM3U", an empty line, then "#EXTINF:<duration>,<title>" and the path per

@@ -7,6 +7,7 @@
 #include "playlist/text_codec.h"
 
 #include <algorithm>
+#include <new>
 
 namespace voxreel::media {
 
@@ -109,7 +110,11 @@ void DescribeFile(const std::filesystem::path& path, PlaylistItem& item)
     if (FAILED(file.Open(path))) {
         return;
     }
-    const voxreel::media::Mp3Info info = ReadMp3Info(voxreel::media::CFileSource(file));
-    item.title = voxreel::media::ComposeTitle(std::move(item.title), info.texts);
-    item.duration = info.duration;
+    try {
+        const voxreel::media::Mp3Info info = ReadMp3Info(voxreel::media::CFileSource(file));
+        item.title = voxreel::media::ComposeTitle(item.title, info.texts);
+        item.duration = info.duration;
+    } catch (const std::bad_alloc&) {
+        // A tag too large for the memory left: the file keeps its name.
+    }
 }

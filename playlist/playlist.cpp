@@ -6,6 +6,7 @@
 #include "voxreel/settings.h"
 
 #include <algorithm>
+#include <new>
 
 namespace {
 
@@ -122,14 +123,17 @@ std::int32_t CPlaylist::Previous()
 
 bool CPlaylist::LoadM3U(const std::filesystem::path& path)
 {
-    std::string bytes;
-    if (FAILED(voxreel::io::ReadRegularFile(path, kMaxPlaylistBytes, bytes))) {
-        return false;
-    }
-    std::vector<voxreel::m3u::M3UEntry> entries = voxreel::m3u::ParseM3U(bytes);
-    m_vecItems.reserve(m_vecItems.size() + entries.size());
-    for (voxreel::m3u::M3UEntry& entry : entries) {
-        AppendItem(std::move(entry.path), std::move(entry.title), entry.duration);
+    try {
+        std::string bytes;
+        if (FAILED(voxreel::io::ReadRegularFile(path, kMaxPlaylistBytes, bytes))) {
+            return false;
+        }
+        voxreel::m3u::ParseM3U(
+            bytes, [this](std::string&& title, std::int32_t duration, std::string_view entryPath) {
+                AppendItem(std::filesystem::path(entryPath), std::move(title), duration);
+            });
+    } catch (const std::bad_alloc&) {
+        // Out of memory part-way: the entries read so far stay.
     }
     if (m_nCurrentId == -1 && !m_vecItems.empty()) {
         m_nCurrentId = m_vecItems.front().id;
@@ -139,5 +143,9 @@ bool CPlaylist::LoadM3U(const std::filesystem::path& path)
 
 HRESULT CPlaylist::SaveM3U(const std::filesystem::path& path) const
 {
-    return voxreel::io::ReplaceFile(path, voxreel::m3u::FormatM3U(m_vecItems));
+    try {
+        return voxreel::io::ReplaceFile(path, voxreel::m3u::FormatM3U(m_vecItems));
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
 }

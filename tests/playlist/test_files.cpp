@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -19,19 +18,28 @@ struct GstObjectUnref {
     void operator()(gpointer object) const { gst_object_unref(object); }
 };
 using CElementPtr = std::unique_ptr<GstElement, GstObjectUnref>;
-using CBusPtr = std::unique_ptr<GstBus, GstObjectUnref>;
 
-// Runs a pipeline description to its end; the pipeline may be prepared first.
-template <typename Prepare> void RunPipeline(const std::string& description, Prepare prepare)
+// Encodes `seconds` of a test tone into path, through the muxer when one is
+// given (its tags are set before the pipeline starts).
+void Encode(const std::filesystem::path& path, int seconds, const char* artist = nullptr,
+            const char* title = nullptr)
 {
     static const bool s_bInit = (gst_init(nullptr, nullptr), true);
     (void)s_bInit;
-    GError* error = nullptr;
-    CElementPtr pipeline(gst_parse_launch(description.c_str(), &error));
-    ASSERT_TRUE(pipeline) << (error ? error->message : "");
-    prepare(pipeline.get());
-    ASSERT_NE(gst_element_set_state(pipeline.get(), GST_STATE_PLAYING), GST_STATE_CHANGE_FAILURE);
-    CBusPtr bus(gst_element_get_bus(pipeline.get()));
+    const std::string description =
+        "audiotestsrc num-buffers=" + std::to_string(seconds * 10) +
+        " samplesperbuffer=4410 ! audio/x-raw,rate=44100,channels=1 ! lamemp3enc "
+        "target=bitrate bitrate=64 cbr=true ! " +
+        (artist ? "id3v2mux name=mux ! " : "") + "filesink location=\"" + path.string() + "\"";
+    CElementPtr pipeline(gst_parse_launch(description.c_str(), nullptr));
+    ASSERT_TRUE(pipeline);
+    if (artist) {
+        CElementPtr mux(gst_bin_get_by_name(GST_BIN(pipeline.get()), "mux"));
+        gst_tag_setter_add_tags(GST_TAG_SETTER(mux.get()), GST_TAG_MERGE_REPLACE, GST_TAG_ARTIST,
+                                artist, GST_TAG_TITLE, title, nullptr);
+    }
+    gst_element_set_state(pipeline.get(), GST_STATE_PLAYING);
+    std::unique_ptr<GstBus, GstObjectUnref> bus(gst_element_get_bus(pipeline.get()));
     GstMessage* message = gst_bus_timed_pop_filtered(
         bus.get(), 30 * GST_SECOND,
         static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
@@ -43,24 +51,6 @@ template <typename Prepare> void RunPipeline(const std::string& description, Pre
     ASSERT_TRUE(reachedEnd) << description;
 }
 
-std::string EncoderPipeline(double seconds)
-{
-    const int buffers = static_cast<int>(seconds * 10 + 0.5);
-    return "audiotestsrc num-buffers=" + std::to_string(buffers) +
-           " samplesperbuffer=4410 ! audio/x-raw,rate=44100,channels=1 ! "
-           "lamemp3enc target=bitrate bitrate=64 cbr=true";
-}
-
-std::string Utf16(std::u16string_view text, bool bigEndian)
-{
-    std::string out;
-    for (char16_t unit : text) {
-        const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
-        out += bigEndian ? std::string{high, low} : std::string{low, high};
-    }
-    return out;
-}
-
 std::string BigEndian(std::uint32_t value, int bytes)
 {
     std::string out;
@@ -70,22 +60,20 @@ std::string BigEndian(std::uint32_t value, int bytes)
     return out;
 }
 
+std::string SyncSafe(std::uint32_t value)
+{
+    return BigEndian((value & 0x7F) | (value << 1 & 0x7F00) | (value << 2 & 0x7F0000) |
+                         (value << 3 & 0x7F000000),
+                     4);
+}
+
 } // namespace
 
 CTempFolder::CTempFolder()
 {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "voxreel-playlist-XXXXXX").string();
+    std::string pattern = std::filesystem::temp_directory_path() / "voxreel-playlist-XXXXXX";
     m_path = ::mkdtemp(pattern.data()) ? pattern : "";
     EXPECT_FALSE(m_path.empty());
-}
-
-CTempFolder::~CTempFolder()
-{
-    std::error_code ec;
-    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ec);
-    std::filesystem::remove_all(m_path, ec);
 }
 
 void WriteFile(const std::filesystem::path& path, std::string_view bytes)
@@ -101,12 +89,6 @@ std::string ReadFile(const std::filesystem::path& path)
     std::ostringstream content;
     content << in.rdbuf();
     return content.str();
-}
-
-std::string SyncSafe(std::uint32_t value)
-{
-    return {static_cast<char>((value >> 21) & 0x7F), static_cast<char>((value >> 14) & 0x7F),
-            static_cast<char>((value >> 7) & 0x7F), static_cast<char>(value & 0x7F)};
 }
 
 std::string Frame(int major, std::string_view id, std::string_view body, std::uint16_t flags)
@@ -134,9 +116,8 @@ std::string Unsynchronise(std::string_view bytes)
     std::string out;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         out.push_back(bytes[i]);
-        const bool next = i + 1 < bytes.size();
-        if (bytes[i] == '\xFF' &&
-            (!next || bytes[i + 1] == '\0' || (bytes[i + 1] & 0xE0) == 0xE0)) {
+        const char next = i + 1 < bytes.size() ? bytes[i + 1] : '\0';
+        if (bytes[i] == '\xFF' && (next == '\0' || (next & 0xE0) == 0xE0)) {
             out.push_back('\0');
         }
     }
@@ -147,17 +128,18 @@ std::string Latin1Text(std::string_view latin1)
 {
     return '\0' + std::string(latin1);
 }
-std::string Utf16LeText(std::u16string_view text)
-{
-    return "\x01\xFF\xFE" + Utf16(text, false);
-}
-std::string Utf16BeText(std::u16string_view text)
-{
-    return "\x02" + Utf16(text, true);
-}
 std::string Utf8Text(std::string_view utf8)
 {
-    return "\x03" + std::string(utf8);
+    return '\x03' + std::string(utf8);
+}
+
+std::string Utf16Text(std::u16string_view text, bool bigEndian)
+{
+    std::string out = bigEndian ? "\x02" : "\x01\xFF\xFE";
+    for (char16_t unit : text) {
+        out += BigEndian(bigEndian ? unit : ((unit & 0xFF) << 8 | unit >> 8), 2);
+    }
+    return out;
 }
 
 std::string CompressedBody(std::string_view body)
@@ -172,26 +154,19 @@ std::string CompressedBody(std::string_view body)
 
 std::string Id3v1(std::string_view title, std::string_view artist)
 {
-    std::string tag = "TAG";
-    tag += std::string(title).append(30 - title.size(), ' ');
-    tag += std::string(artist).append(30 - artist.size(), ' ');
-    tag.append(30, '\0');
-    tag += "2001";
-    tag.append(30, '\0');
-    tag.push_back('\xFF');
-    return tag;
+    std::string tag = "TAG" + std::string(title).append(30 - title.size(), ' ') +
+                      std::string(artist).append(30 - artist.size(), ' ');
+    return tag.append(30, '\0').append("2001").append(30, '\0').append(1, '\xFF');
 }
 
-const std::string& EncodedMp3(double seconds)
+const std::string& EncodedMp3(int seconds)
 {
-    static std::map<double, std::string> s_mapCache;
+    static std::map<int, std::string> s_mapCache;
     auto it = s_mapCache.find(seconds);
     if (it == s_mapCache.end()) {
         CTempFolder folder;
-        const auto path = folder / "audio.mp3";
-        RunPipeline(EncoderPipeline(seconds) + " ! filesink location=\"" + path.string() + "\"",
-                    [](GstElement*) {});
-        it = s_mapCache.emplace(seconds, ReadFile(path)).first;
+        Encode(folder / "audio.mp3", seconds);
+        it = s_mapCache.emplace(seconds, ReadFile(folder / "audio.mp3")).first;
     }
     return it->second;
 }
@@ -199,14 +174,7 @@ const std::string& EncodedMp3(double seconds)
 void WriteTaggedMp3(const std::filesystem::path& path, const std::string& artist,
                     const std::string& title)
 {
-    RunPipeline(EncoderPipeline(2.0) + " ! id3v2mux name=mux ! filesink location=\"" +
-                    path.string() + "\"",
-                [&](GstElement* pipeline) {
-                    CElementPtr mux(gst_bin_get_by_name(GST_BIN(pipeline), "mux"));
-                    gst_tag_setter_add_tags(GST_TAG_SETTER(mux.get()), GST_TAG_MERGE_REPLACE,
-                                            GST_TAG_ARTIST, artist.c_str(), GST_TAG_TITLE,
-                                            title.c_str(), nullptr);
-                });
+    Encode(path, 2, artist.c_str(), title.c_str());
 }
 
 } // namespace testfiles

@@ -8,13 +8,14 @@
 
 namespace {
 
-std::vector<PlaylistItem> ToItems(const std::vector<voxreel::m3u::M3UEntry>& entries)
+std::vector<PlaylistItem> Parse(std::string_view bytes)
 {
     std::vector<PlaylistItem> items;
-    for (const auto& entry : entries) {
-        items.push_back(
-            {static_cast<std::int32_t>(items.size()), entry.path, entry.title, entry.duration});
-    }
+    voxreel::m3u::ParseM3U(bytes,
+                           [&](std::string&& title, std::int32_t duration, std::string_view path) {
+                               items.push_back({static_cast<std::int32_t>(items.size()), path,
+                                                std::move(title), duration});
+                           });
     return items;
 }
 
@@ -23,8 +24,8 @@ std::vector<PlaylistItem> ToItems(const std::vector<voxreel::m3u::M3UEntry>& ent
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    const std::string written = voxreel::m3u::FormatM3U(ToItems(voxreel::m3u::ParseM3U(bytes)));
-    const std::string rewritten = voxreel::m3u::FormatM3U(ToItems(voxreel::m3u::ParseM3U(written)));
+    const std::string written = voxreel::m3u::FormatM3U(Parse(bytes));
+    const std::string rewritten = voxreel::m3u::FormatM3U(Parse(written));
     if (written != rewritten) {
         std::abort();
     }
