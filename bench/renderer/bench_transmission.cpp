@@ -51,6 +51,20 @@ double RendererCpuSeconds()
     return dSeconds;
 }
 
+// A port nothing listens on: bound for a moment by the kernel's choice.
+int FreePort()
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
 int Connect(int nPort)
 {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -74,7 +88,7 @@ int main(int argc, char** argv)
     GST_ELEMENT_REGISTER(callfeedrenderer, nullptr);
     GstElement* pRenderer = gst_element_factory_make("callfeedrenderer", nullptr);
     gst_object_ref_sink(pRenderer);
-    const int nPort = 17000 + static_cast<int>(getpid() % 4000);
+    const int nPort = FreePort();
     g_object_set(pRenderer, "port", nPort, nullptr);
     int nResult = 1;
     {
