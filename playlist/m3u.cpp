@@ -93,7 +93,9 @@ void AppendTitle(std::string& out, const std::string& title)
 
 bool CanStandOnOneLine(const std::string& path)
 {
-    return !path.empty() && path.find_first_of("\r\n") == std::string::npos;
+    // Two plain searches: find_first_of tests every byte against the set.
+    return !path.empty() && path.find('\n') == std::string::npos &&
+           path.find('\r') == std::string::npos;
 }
 
 } // namespace
@@ -147,7 +149,7 @@ std::string FormatM3U(const std::vector<PlaylistItem>& items)
         out += ',';
         AppendTitle(out, item.title);
         out += "\r\n";
-        if (item.path.is_relative() && (path.front() == '#' || IsBlank(path.front()))) {
+        if ((path.front() == '#' || IsBlank(path.front())) && item.path.is_relative()) {
             out += "./";
         }
         out += path;
