@@ -73,8 +73,8 @@ std::optional<std::string> FrameText(const ID3_Tag& tag, ID3_FrameID id)
             text = text::Utf16ToUtf8(std::string_view(raw, size & ~std::size_t{1}), true);
         }
     } else if (const char* raw = field->GetRawText()) {
-        text = text::Latin1ToUtf8(
-            std::string_view(raw, size).substr(0, std::string_view(raw, size).find('\0')));
+        const std::string_view bytes(raw, size);
+        text = text::Latin1ToUtf8(bytes.substr(0, bytes.find('\0')));
     }
     while (!text.empty() && text.back() == ' ') {
         text.pop_back(); // ID3v1 fields are padded with blanks
