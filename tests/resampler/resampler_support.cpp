@@ -106,3 +106,14 @@ double ToneAmplitude(const Samples& samples, std::size_t nFirst, std::size_t nCo
     }
     return 2 * std::abs(sum) / dWindowSum;
 }
+
+#if defined(__SANITIZE_ADDRESS__)
+// Third-party libraries here are built without frame pointers, so the fast
+// unwinder stops inside them and leak suppressions (tests/lsan.supp) could
+// only match on the library, hiding leaks of ours that pass through it.
+// Full unwinding lets them name the real origin.
+extern "C" const char* __asan_default_options()
+{
+    return "fast_unwind_on_malloc=0";
+}
+#endif
