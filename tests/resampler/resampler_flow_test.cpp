@@ -1,108 +1,70 @@
 // Flow control: the output pool is bounded, so a downstream that holds every
-// block holds upstream back, and flushing or stopping wakes it.
+// block holds upstream back, and a flush or a stop wakes it.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <thread>
 
 #include "resampler_support.h"
 
 namespace {
 
-using namespace std::chrono_literals;
-
-bool WaitFor(const std::function<bool()>& condition)
+template <typename Condition> bool WaitFor(Condition condition)
 {
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!condition() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return condition();
 }
 
-// Pushes one buffer of nBlocks blocks' worth of 16 kHz mono (and a little
-// more) on its own thread, the way an upstream streaming thread would.
-class CPusher {
-public:
-    CPusher(GstHarness* pHarness, int nBlocks)
-        : m_thread([this, pHarness, nBlocks] {
-              const Samples input = Tone(16000, 1, 8000 * nBlocks + 2000, 600, 9000);
-              m_ret = gst_harness_push(pHarness, BufferFrom(input, 0));
-              m_bReturned = true;
-          })
-    {
-    }
-    ~CPusher() { m_thread.join(); }
-    bool Returned() const { return m_bReturned; }
-    GstFlowReturn Result() const { return m_ret; }
-
-private:
-    std::atomic<GstFlowReturn> m_ret{GST_FLOW_OK};
-    std::atomic<bool> m_bReturned{false};
-    std::thread m_thread;
+// An upstream streaming thread pushing four blocks' worth and a little more
+// in one buffer into an element with the default pool of two blocks.
+struct CPushingUpstream {
+    CHarnessPtr pHarness = NewResampler(16000, 1, false);
+    std::atomic<GstFlowReturn> ret{GST_FLOW_CUSTOM_ERROR};
+    std::thread thread{[this] {
+        ret = gst_harness_push(pHarness.get(), BufferFrom(Tone(16000, 1, 34000, 600, 9000), 0));
+    }};
+    ~CPushingUpstream() { thread.join(); }
+    bool Returned() const { return ret != GST_FLOW_CUSTOM_ERROR; }
+    bool DownstreamHoldsTwo() const { return gst_harness_buffers_in_queue(pHarness.get()) == 2; }
 };
-
-CHarnessPtr NewHarnessWithDefaultPool()
-{
-    EnsureResamplerRegistered();
-    CHarnessPtr pHarness(gst_harness_new("callfeedresampler"));
-    gst_harness_set_src_caps_str(pHarness.get(), PcmCaps(16000, 1).c_str());
-    return pHarness;
-}
 
 TEST(ResamplerFlow, UpstreamWaitsWhileDownstreamHoldsEveryBlock)
 {
-    CHarnessPtr pHarness = NewHarnessWithDefaultPool();
-    GstHarness* h = pHarness.get();
-    CPusher pusher(h, 4);
-
-    // The default pool has two blocks; the harness keeps what it receives.
-    for (int nReleased = 0; nReleased < 3; ++nReleased) {
-        ASSERT_TRUE(WaitFor([h] { return gst_harness_buffers_in_queue(h) == 2; }));
-        EXPECT_FALSE(pusher.Returned()) << "upstream ran ahead after " << nReleased;
-        EXPECT_EQ(gst_harness_buffers_received(h), 2u + nReleased);
-        gst_buffer_unref(gst_harness_pull(h));
+    CPushingUpstream upstream;
+    for (guint nReleased = 0; nReleased < 3; ++nReleased) {
+        ASSERT_TRUE(WaitFor([&] { return upstream.DownstreamHoldsTwo(); }));
+        EXPECT_FALSE(upstream.Returned()) << "ran ahead after " << nReleased << " releases";
+        EXPECT_EQ(gst_harness_buffers_received(upstream.pHarness.get()), 2 + nReleased);
+        gst_buffer_unref(gst_harness_pull(upstream.pHarness.get()));
     }
-    ASSERT_TRUE(WaitFor([&] { return pusher.Returned(); }));
-    EXPECT_EQ(pusher.Result(), GST_FLOW_OK);
-    EXPECT_EQ(gst_harness_buffers_received(h), 4u);
+    ASSERT_TRUE(WaitFor([&] { return upstream.Returned(); }));
+    EXPECT_EQ(upstream.ret, GST_FLOW_OK);
 }
 
-struct WakeCase {
-    const char* pszName;
-    void (*pWake)(GstHarness*);
-};
+class ResamplerWake : public testing::TestWithParam<bool> {};
 
-class ResamplerWake : public testing::TestWithParam<WakeCase> {};
-
-TEST_P(ResamplerWake, ReleasesAnUpstreamWaitingForABlock)
+TEST_P(ResamplerWake, FlushOrStopReleasesAnUpstreamWaitingForABlock)
 {
-    CHarnessPtr pHarness = NewHarnessWithDefaultPool();
-    GstHarness* h = pHarness.get();
-    CPusher pusher(h, 4);
-    ASSERT_TRUE(WaitFor([h] { return gst_harness_buffers_in_queue(h) == 2; }));
-
+    CPushingUpstream upstream;
+    ASSERT_TRUE(WaitFor([&] { return upstream.DownstreamHoldsTwo(); }));
+    GstHarness* h = upstream.pHarness.get();
     std::atomic<bool> bWoken{false};
     std::thread waker([&] {
-        GetParam().pWake(h);
+        if (GetParam())
+            gst_harness_push_event(h, gst_event_new_flush_start());
+        else
+            gst_element_set_state(h->element, GST_STATE_NULL);
         bWoken = true;
     });
-    const bool bDone = WaitFor([&] { return bWoken && pusher.Returned(); });
+    const bool bDone = WaitFor([&] { return bWoken && upstream.Returned(); });
     waker.join();
     ASSERT_TRUE(bDone);
-    EXPECT_EQ(pusher.Result(), GST_FLOW_FLUSHING);
+    EXPECT_EQ(upstream.ret, GST_FLOW_FLUSHING);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Wakes, ResamplerWake,
-    testing::Values(
-        WakeCase{"FlushStart",
-                 [](GstHarness* h) { gst_harness_push_event(h, gst_event_new_flush_start()); }},
-        WakeCase{"Stop", [](GstHarness* h) { gst_element_set_state(h->element, GST_STATE_NULL); }}),
-    [](const testing::TestParamInfo<WakeCase>& param) { return param.param.pszName; });
+INSTANTIATE_TEST_SUITE_P(FlushOrStop, ResamplerWake, testing::Bool());
 
 } // namespace
