@@ -26,5 +26,5 @@ gboolean PluginInit(GstPlugin* plugin)
 } // namespace
 
 GST_PLUGIN_DEFINE(GST_VERSION_MAJOR, GST_VERSION_MINOR, callfeed,
-                  "Voxreel call feed: network audio renderer and resampler", PluginInit,
-                  VERSION, "MIT", "Voxreel", "https://voxreel.invalid/")
+                  "Voxreel call feed: network audio renderer and resampler", PluginInit, VERSION,
+                  "MIT", "Voxreel", "https://voxreel.invalid/")

@@ -15,8 +15,7 @@
 // not provide or whose factory the registry does not know (plugin not found);
 // E_FAIL when the factory exists but cannot create the element (for example
 // its plugin fails to load).
-inline HRESULT CreateElementByClsid(const CLSID& clsid, const char* pszName,
-                                    GstElement** ppElement)
+inline HRESULT CreateElementByClsid(const CLSID& clsid, const char* pszName, GstElement** ppElement)
 {
     if (ppElement == nullptr)
         return E_POINTER;
