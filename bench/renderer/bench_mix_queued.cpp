@@ -28,7 +28,7 @@ int main()
     std::int64_t checksum = 0;
     for (int round = 0; round < 40; ++round) {
         for (int i = 0; i < kBuffersPerRound; ++i)
-            queue.Push(CBufferRef(gst_buffer_ref(pBuffer)));
+            queue.Push(CBufferPtr(gst_buffer_ref(pBuffer)));
         std::uint64_t nSamples = 0;
         const auto start = std::chrono::steady_clock::now();
         for (;;) {

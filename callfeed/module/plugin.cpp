@@ -1,26 +1,17 @@
 // The Callfeed plugin: registers its elements and nothing else.
 #include <gst/gst.h>
 
-#ifdef HAVE_CALLFEED_RENDERER
 #include "renderer/callfeed_renderer_register.h"
-#endif
-#ifdef HAVE_CALLFEED_RESAMPLER
 #include "resampler/resample_filter_register.h"
-#endif
 
 namespace {
 
 gboolean PluginInit(GstPlugin* plugin)
 {
-    gboolean ok = TRUE;
-#ifdef HAVE_CALLFEED_RENDERER
-    ok = GST_ELEMENT_REGISTER(callfeedrenderer, plugin) && ok;
-#endif
-#ifdef HAVE_CALLFEED_RESAMPLER
-    ok = GST_ELEMENT_REGISTER(callfeedresampler, plugin) && ok;
-#endif
-    (void)plugin;
-    return ok;
+    // Both are attempted, so that one failing does not hide the other.
+    gboolean renderer = GST_ELEMENT_REGISTER(callfeedrenderer, plugin);
+    gboolean resampler = GST_ELEMENT_REGISTER(callfeedresampler, plugin);
+    return renderer && resampler;
 }
 
 } // namespace

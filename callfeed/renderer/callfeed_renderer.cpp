@@ -51,7 +51,7 @@ void PostNotification(CCallfeed* pSelf, std::uint64_t nWindow, std::uint32_t nMe
 
 GstFlowReturn TransformInPlace(GstBaseTransform* pTransform, GstBuffer* pBuffer)
 {
-    Engine(pTransform).Queue().Push(CBufferRef(gst_buffer_ref(pBuffer)));
+    Engine(pTransform).Queue().Push(CBufferPtr(gst_buffer_ref(pBuffer)));
     return GST_FLOW_OK;
 }
 

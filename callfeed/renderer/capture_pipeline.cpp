@@ -10,7 +10,7 @@ constexpr GstClockTime kStartTimeout = 5 * GST_SECOND;
 
 GstFlowReturn OnNewSample(GstAppSink* pSink, gpointer pRing)
 {
-    CSampleRef pSample(gst_app_sink_pull_sample(pSink));
+    CSamplePtr pSample(gst_app_sink_pull_sample(pSink));
     if (!pSample)
         return GST_FLOW_EOS;
     GstBuffer* pBuffer = gst_sample_get_buffer(pSample.get());
@@ -32,8 +32,8 @@ std::string CaptureDescription(const std::string& strSource)
 // The error the pipeline reported, if any is waiting on its bus.
 HRESULT PendingError(GstElement* pPipeline)
 {
-    CBusRef pBus(gst_element_get_bus(pPipeline));
-    CMessageRef pMessage(gst_bus_pop_filtered(pBus.get(), GST_MESSAGE_ERROR));
+    CBusPtr pBus(gst_element_get_bus(pPipeline));
+    CMessagePtr pMessage(gst_bus_pop_filtered(pBus.get(), GST_MESSAGE_ERROR));
     if (!pMessage)
         return S_OK;
     GError* pError = nullptr;
@@ -50,14 +50,14 @@ HRESULT CCapturePipeline::Start(const std::string& strSource, CCaptureRing& ring
     if (m_pPipeline)
         return E_UNEXPECTED;
     GError* pError = nullptr;
-    CElementRef pPipeline(gst_parse_launch_full(CaptureDescription(strSource).c_str(), nullptr,
+    CElementPtr pPipeline(gst_parse_launch_full(CaptureDescription(strSource).c_str(), nullptr,
                                                 GST_PARSE_FLAG_FATAL_ERRORS, &pError));
     if (!pPipeline || pError != nullptr) {
         const HRESULT hr = pError != nullptr ? HResultFromGError(pError) : E_FAIL;
         g_clear_error(&pError);
         return FAILED(hr) ? hr : E_FAIL;
     }
-    CElementRef pSink(gst_bin_get_by_name(GST_BIN(pPipeline.get()), "capturesink"));
+    CElementPtr pSink(gst_bin_get_by_name(GST_BIN(pPipeline.get()), "capturesink"));
     if (!pSink)
         return E_FAIL;
     GstAppSinkCallbacks callbacks{};
@@ -71,7 +71,7 @@ HRESULT CCapturePipeline::Start(const std::string& strSource, CCaptureRing& ring
         return hr;
     }
     // Nobody reads this bus while the capture runs; do not let it fill up.
-    CBusRef pBus(gst_element_get_bus(m_pPipeline.get()));
+    CBusPtr pBus(gst_element_get_bus(m_pPipeline.get()));
     gst_bus_set_flushing(pBus.get(), TRUE);
     return S_OK;
 }

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "capture_ring.h"
-#include "gst_handles.h"
+#include "voxreel/gst_handle.h"
 #include "voxreel/hresult.h"
 
 class CCapturePipeline {
@@ -26,5 +26,5 @@ public:
 private:
     HRESULT WaitUntilPlaying();
 
-    CElementRef m_pPipeline; // the controlling thread only
+    CElementPtr m_pPipeline; // the controlling thread only
 };

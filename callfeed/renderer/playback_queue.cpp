@@ -2,7 +2,7 @@
 
 #include <utility>
 
-void CPlaybackQueue::Push(CBufferRef pSample)
+void CPlaybackQueue::Push(CBufferPtr pSample)
 {
     const std::int32_t nSamples = SamplesIn(pSample.get());
     std::lock_guard lock(m_mutex);

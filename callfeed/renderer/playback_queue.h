@@ -9,10 +9,10 @@
 #include <mutex>
 #include <optional>
 
-#include "gst_handles.h"
+#include "voxreel/gst_handle.h"
 
 struct QueuedSample {
-    CBufferRef m_pSample;     // the queue's own reference
+    CBufferPtr m_pSample;     // the queue's own reference
     std::int32_t m_nConsumed; // 16-bit samples already taken from the front
 };
 
@@ -34,7 +34,7 @@ public:
     CPlaybackQueue& operator=(const CPlaybackQueue&) = delete;
 
     // Appends the buffer at the back; the queue takes over the reference.
-    void Push(CBufferRef pSample);
+    void Push(CBufferPtr pSample);
     // Drops every queued buffer and zeroes the count.
     void Flush();
     // Takes the front entry off the queue, or nothing when it is empty.

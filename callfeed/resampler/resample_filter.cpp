@@ -50,7 +50,7 @@ GstFlowReturn CResampleFilter::Receive(GstBuffer* pBuffer)
         m_tBase = GST_BUFFER_PTS_IS_VALID(pBuffer) ? GST_BUFFER_PTS(pBuffer) : 0;
 
     CBufferMap input(pBuffer, GST_MAP_READ);
-    if (!input.Ok())
+    if (!input.IsMapped())
         return GST_FLOW_ERROR;
     const std::uint32_t cbFrame = m_wfxIn.nBlockAlign;
     const gsize nFrames = input.Size() / cbFrame;
@@ -138,7 +138,7 @@ GstFlowReturn CResampleFilter::WriteOutput(const float* pSamples, std::size_t nS
         const std::size_t nWrite = std::min(nSamples, nRoom);
         {
             CBufferMap block(m_pPending.get(), GST_MAP_WRITE);
-            if (!block.Ok() || block.Size() < m_cbBlock)
+            if (!block.IsMapped() || block.Size() < m_cbBlock)
                 return GST_FLOW_ERROR;
             auto* pOut = reinterpret_cast<short*>(block.Data() + m_cbPending);
             src_float_to_short_array(pSamples, pOut, static_cast<int>(nWrite));

@@ -12,7 +12,7 @@
 #include <mutex>
 #include <vector>
 
-#include "gst_handle.h"
+#include "voxreel/gst_handle.h"
 #include "voxreel/hresult.h"
 #include "wave_format.h"
 

@@ -54,7 +54,7 @@ TEST_F(RendererElement, PassesBuffersOnUnchangedAndQueuesThemUntilAFlush)
     gst_harness_set_src_caps_str(m_pHarness, kAccepted);
     std::vector<GstBuffer*> out;
     for (std::int16_t i = 0; i < 3; ++i) {
-        CBufferRef pIn = MakeBuffer(std::vector<std::int16_t>(800, i));
+        CBufferPtr pIn = MakeBuffer(std::vector<std::int16_t>(800, i));
         GstBuffer* pExpected = pIn.get();
         ASSERT_EQ(gst_harness_push(m_pHarness, pIn.release()), GST_FLOW_OK);
         out.push_back(gst_harness_pull(m_pHarness));

@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "gst_handles.h"
+#include "voxreel/gst_handle.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
@@ -41,11 +41,11 @@ inline bool WaitUntil(const std::function<bool()>& condition,
     return true;
 }
 
-inline CBufferRef MakeBuffer(const std::vector<std::int16_t>& samples)
+inline CBufferPtr MakeBuffer(const std::vector<std::int16_t>& samples)
 {
     GstBuffer* pBuffer = gst_buffer_new_allocate(nullptr, samples.size() * 2, nullptr);
     gst_buffer_fill(pBuffer, 0, samples.data(), samples.size() * 2);
-    return CBufferRef(pBuffer);
+    return CBufferPtr(pBuffer);
 }
 
 inline sockaddr_in Loopback(int nPort)

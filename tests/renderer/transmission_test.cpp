@@ -42,7 +42,7 @@ protected:
     {
         std::vector<int> codes;
         while (codes.size() < n) {
-            CMessageRef pMessage(
+            CMessagePtr pMessage(
                 gst_bus_timed_pop_filtered(m_pBus.get(), timeout, GST_MESSAGE_ELEMENT));
             CallfeedNotification notification;
             if (!pMessage)
@@ -59,7 +59,7 @@ protected:
     bool NothingPosted() { return NextCodes(1, 0).empty(); }
 
     int m_nPort = 0;
-    CBusRef m_pBus{gst_bus_new()};
+    CBusPtr m_pBus{gst_bus_new()};
     GstElement* m_pRenderer = nullptr;
     std::unique_ptr<CCallfeedControl> m_pControl;
     std::vector<std::uint32_t> m_values;
@@ -186,7 +186,7 @@ TEST_P(FullPipeline, StreamCarriesTheMixOfPlaybackAndMicrophone)
                          "callfeedrenderer name=renderer ! fakesink sync=false",
                          &pError);
     ASSERT_EQ(pError, nullptr);
-    CElementRef pOwner(pPipeline);
+    CElementPtr pOwner(pPipeline);
     gst_object_unref(m_pRenderer);
     m_pControl.reset();
     UseRenderer(gst_bin_get_by_name(GST_BIN(pPipeline), "renderer"));
@@ -195,7 +195,7 @@ TEST_P(FullPipeline, StreamCarriesTheMixOfPlaybackAndMicrophone)
                  nullptr);
     m_pControl->SetBalance(GetParam().nBalance);
     m_pControl->SetVolume(GetParam().nVolume);
-    CBusRef pBus(gst_element_get_bus(pPipeline));
+    CBusPtr pBus(gst_element_get_bus(pPipeline));
     m_pBus.reset(GST_BUS(gst_object_ref(pBus.get())));
 
     ASSERT_EQ(m_pControl->StartTransmission(), S_OK);
@@ -205,7 +205,7 @@ TEST_P(FullPipeline, StreamCarriesTheMixOfPlaybackAndMicrophone)
     ASSERT_TRUE(client.Read(data, kBlockBytes, 30s));
     // Five seconds of playback go into the queue at once and stay there.
     gst_element_set_state(pPipeline, GST_STATE_PLAYING);
-    CMessageRef pEnd(gst_bus_timed_pop_filtered(
+    CMessagePtr pEnd(gst_bus_timed_pop_filtered(
         pBus.get(), 10 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
     ASSERT_TRUE(pEnd && GST_MESSAGE_TYPE(pEnd.get()) == GST_MESSAGE_EOS);
     data.clear();

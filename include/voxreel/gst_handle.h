@@ -1,5 +1,5 @@
-// Small owning handles for the GStreamer objects the resampler keeps, so that
-// no path that leaves early can forget an unref.
+// Small owning handles for GStreamer objects, so that no path that leaves
+// early can forget an unref, and a scoped buffer mapping.
 #pragma once
 
 #include <gst/gst.h>
@@ -17,15 +17,21 @@ struct CGstMiniObjectUnref {
 };
 
 template <typename T> using CGstObjectPtr = std::unique_ptr<T, CGstObjectUnref>;
-using CBufferPtr = std::unique_ptr<GstBuffer, CGstMiniObjectUnref>;
-using CCapsPtr = std::unique_ptr<GstCaps, CGstMiniObjectUnref>;
-using CQueryPtr = std::unique_ptr<GstQuery, CGstMiniObjectUnref>;
-using CBufferPoolPtr = CGstObjectPtr<GstBufferPool>;
+template <typename T> using CGstMiniObjectPtr = std::unique_ptr<T, CGstMiniObjectUnref>;
 
-// Maps a buffer for the life of the object; Ok() tells whether it worked.
+using CElementPtr = CGstObjectPtr<GstElement>;
+using CBusPtr = CGstObjectPtr<GstBus>;
+using CBufferPoolPtr = CGstObjectPtr<GstBufferPool>;
+using CBufferPtr = CGstMiniObjectPtr<GstBuffer>;
+using CCapsPtr = CGstMiniObjectPtr<GstCaps>;
+using CQueryPtr = CGstMiniObjectPtr<GstQuery>;
+using CSamplePtr = CGstMiniObjectPtr<GstSample>;
+using CMessagePtr = CGstMiniObjectPtr<GstMessage>;
+
+// Maps a buffer for the life of the object; IsMapped() tells whether it worked.
 class CBufferMap {
 public:
-    CBufferMap(GstBuffer* pBuffer, GstMapFlags flags) : m_pBuffer(pBuffer)
+    explicit CBufferMap(GstBuffer* pBuffer, GstMapFlags flags = GST_MAP_READ) : m_pBuffer(pBuffer)
     {
         m_bMapped = gst_buffer_map(pBuffer, &m_info, flags) != FALSE;
     }
@@ -37,7 +43,7 @@ public:
     CBufferMap(const CBufferMap&) = delete;
     CBufferMap& operator=(const CBufferMap&) = delete;
 
-    bool Ok() const { return m_bMapped; }
+    bool IsMapped() const { return m_bMapped; }
     guint8* Data() const { return m_info.data; }
     gsize Size() const { return m_info.size; }
 
