@@ -1,0 +1,95 @@
+// feedplay [FILE]: decodes FILE (or, without one, plays a five-second tone)
+// through callfeedresampler and callfeedrenderer to the local sound device,
+// with the renderer transmitting: a client on 127.0.0.1:17171 receives the
+// microphone mixed with the file. Prints the renderer's notifications.
+// VOXREEL_AUDIO_SINK names the local sink, VOXREEL_CAPTURE_SOURCE the
+// microphone (both gst-launch descriptions).
+#include <gst/gst.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "voxreel/callfeed_control.h"
+#include "voxreel/gst_handle.h"
+#include "voxreel/hresult.h"
+
+namespace {
+
+const char* const kNotifyTexts[] = {
+    "An error occurred",          "Skype has connected!",
+    "Skype has disconnected!",    "Cannot record audio",
+    "An network error occurred",  "DirectShow error occurred",
+    "Recording on a microphone started", "Recording on a microphone stopped"};
+
+std::string PipelineDescription(int argc, char** argv)
+{
+    const char* sink = std::getenv("VOXREEL_AUDIO_SINK");
+    std::string source;
+    if (argc > 1) {
+        gchar* quoted = g_shell_quote(argv[1]);
+        source = std::string("filesrc location=") + quoted + " ! decodebin";
+        g_free(quoted);
+    } else {
+        source = "audiotestsrc num-buffers=215 freq=440 ! audio/x-raw,rate=44100,channels=2";
+    }
+    return source +
+           " ! audioconvert ! audio/x-raw,format=S16LE,layout=interleaved"
+           " ! callfeedresampler ! callfeedrenderer name=renderer"
+           " ! audioconvert ! audioresample ! " +
+           (sink != nullptr && *sink != '\0' ? sink : "autoaudiosink");
+}
+
+// Prints bus messages until the end of the stream or an error; true at the end.
+bool RunToEnd(GstElement* pipeline)
+{
+    CBusPtr bus(gst_element_get_bus(pipeline));
+    for (;;) {
+        CMessagePtr message(gst_bus_timed_pop(bus.get(), GST_CLOCK_TIME_NONE));
+        CallfeedNotification notification;
+        if (ParseCallfeedNotification(message.get(), &notification)) {
+            const char* text = notification.m_nCode >= 0 && notification.m_nCode <= 7
+                                   ? kNotifyTexts[notification.m_nCode]
+                                   : "notification";
+            std::printf("%s (%d, %08X)\n", text, notification.m_nCode, notification.m_nValue);
+            std::fflush(stdout);
+        } else if (GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_EOS) {
+            return true;
+        } else if (GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_ERROR) {
+            GError* error = nullptr;
+            gst_message_parse_error(message.get(), &error, nullptr);
+            std::fprintf(stderr, "feedplay: %s\n", error->message);
+            g_error_free(error);
+            return false;
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    gst_init(&argc, &argv);
+    GError* error = nullptr;
+    CElementPtr pipeline(gst_parse_launch(PipelineDescription(argc, argv).c_str(), &error));
+    if (error != nullptr) {
+        std::fprintf(stderr, "feedplay: %s\n", error->message);
+        g_error_free(error);
+        return 1;
+    }
+    CElementPtr renderer(gst_bin_get_by_name(GST_BIN(pipeline.get()), "renderer"));
+    CCallfeedControl control(renderer.get());
+    control.SetNotifyWindow(1, WM_RENDERER_NOTIFY);
+    HRESULT hr = control.StartTransmission();
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "feedplay: transmission did not start: %08X\n",
+                     static_cast<unsigned>(hr));
+        return 1;
+    }
+    std::printf("Serving 127.0.0.1:%d\n", kDefaultCallfeedPort);
+    gst_element_set_state(pipeline.get(), GST_STATE_PLAYING);
+    bool ok = RunToEnd(pipeline.get());
+    gst_element_set_state(pipeline.get(), GST_STATE_NULL);
+    control.StopTransmission();
+    return ok ? 0 : 1;
+}
