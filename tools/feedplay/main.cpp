@@ -16,11 +16,14 @@
 
 namespace {
 
-const char* const kNotifyTexts[] = {
-    "An error occurred",          "Skype has connected!",
-    "Skype has disconnected!",    "Cannot record audio",
-    "An network error occurred",  "DirectShow error occurred",
-    "Recording on a microphone started", "Recording on a microphone stopped"};
+const char* const kNotifyTexts[] = {"An error occurred",
+                                    "Skype has connected!",
+                                    "Skype has disconnected!",
+                                    "Cannot record audio",
+                                    "An network error occurred",
+                                    "DirectShow error occurred",
+                                    "Recording on a microphone started",
+                                    "Recording on a microphone stopped"};
 
 std::string PipelineDescription(int argc, char** argv)
 {
