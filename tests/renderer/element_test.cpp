@@ -1,10 +1,14 @@
-// The renderer element under GstHarness, and its control surface through
-// the typed facade.
+// The renderer element: under GstHarness, and transmitting for real with a
+// live capture source, the server on loopback TCP and notifications on the
+// bus, driven through the typed control facade.
 #include <gtest/gtest.h>
 
 #include <gst/check/gstharness.h>
 
-#include "callfeed_renderer_register.h"
+#include <complex>
+#include <cstdlib>
+#include <numbers>
+
 #include "test_support.h"
 #include "voxreel/callfeed_control.h"
 
@@ -15,95 +19,219 @@ constexpr const char* kAccepted = "audio/x-raw,format=S16LE,rate=16000,channels=
 
 class RendererElement : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(GST_ELEMENT_REGISTER(callfeedrenderer, nullptr));
-        m_pHarness = gst_harness_new("callfeedrenderer");
-    }
     void TearDown() override { gst_harness_teardown(m_pHarness); }
-    bool AcceptsCaps(const char* pszCaps)
-    {
-        GstPad* pSink = gst_element_get_static_pad(m_pHarness->element, "sink");
-        GstCaps* pCaps = gst_caps_from_string(pszCaps);
-        const bool bAccepted = gst_pad_query_accept_caps(pSink, pCaps) != FALSE;
-        gst_caps_unref(pCaps);
-        gst_object_unref(pSink);
-        return bAccepted;
-    }
-    static int References(GstBuffer* pBuffer) { return GST_MINI_OBJECT_REFCOUNT_VALUE(pBuffer); }
 
-    GstHarness* m_pHarness = nullptr;
+    GstHarness* m_pHarness = gst_harness_new("callfeedrenderer");
 };
 
-class RendererCaps : public RendererElement, public testing::WithParamInterface<const char*> {};
-
-TEST_P(RendererCaps, OnlySixteenKilohertzMonoSixteenBitIsAccepted)
+TEST_F(RendererElement, AcceptsOnlySixteenKilohertzMonoSixteenBit)
 {
-    EXPECT_EQ(AcceptsCaps(GetParam()), std::string(GetParam()) == kAccepted) << GetParam();
+    for (const char* pszCaps :
+         {kAccepted, "audio/x-raw,format=S16LE,rate=44100,channels=1,layout=interleaved",
+          "audio/x-raw,format=S16LE,rate=16000,channels=2,layout=interleaved",
+          "audio/x-raw,format=U8,rate=16000,channels=1,layout=interleaved"}) {
+        const CCapsPtr pCaps(gst_caps_from_string(pszCaps));
+        EXPECT_EQ(gst_pad_peer_query_accept_caps(m_pHarness->srcpad, pCaps.get()) != FALSE,
+                  pszCaps == kAccepted)
+            << pszCaps;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Formats, RendererCaps,
-    testing::Values(kAccepted, "audio/x-raw,format=S16LE,rate=44100,channels=1,layout=interleaved",
-                    "audio/x-raw,format=S16LE,rate=16000,channels=2,layout=interleaved",
-                    "audio/x-raw,format=S8,rate=16000,channels=1,layout=interleaved",
-                    "audio/x-raw,format=U8,rate=16000,channels=1,layout=interleaved"));
 
 TEST_F(RendererElement, PassesBuffersOnUnchangedAndQueuesThemUntilAFlush)
 {
     gst_harness_set_src_caps_str(m_pHarness, kAccepted);
     std::vector<GstBuffer*> out;
     for (std::int16_t i = 0; i < 3; ++i) {
-        CBufferPtr pIn = MakeBuffer(std::vector<std::int16_t>(800, i));
-        GstBuffer* pExpected = pIn.get();
-        ASSERT_EQ(gst_harness_push(m_pHarness, pIn.release()), GST_FLOW_OK);
+        const std::vector<std::int16_t> samples(800, i);
+        GstBuffer* pIn = MakeBuffer(samples).release();
+        ASSERT_EQ(gst_harness_push(m_pHarness, pIn), GST_FLOW_OK);
         out.push_back(gst_harness_pull(m_pHarness));
-        ASSERT_EQ(out.back(), pExpected) << "the same buffer, not a copy";
-        CBufferMap map(out.back());
-        EXPECT_EQ(Samples({map.Data(), map.Data() + map.Size()}),
-                  std::vector<std::int16_t>(800, i));
+        ASSERT_EQ(out.back(), pIn) << "the same buffer, not a copy";
+        EXPECT_EQ(gst_buffer_memcmp(pIn, 0, samples.data(), 1600), 0);
     }
     EXPECT_TRUE(gst_harness_push_event(m_pHarness, gst_event_new_eos()));
     for (GstBuffer* pBuffer : out)
-        EXPECT_EQ(References(pBuffer), 2) << "still queued after end of stream";
+        EXPECT_EQ(GST_MINI_OBJECT_REFCOUNT_VALUE(pBuffer), 2) << "queued after end of stream";
     EXPECT_TRUE(gst_harness_push_event(m_pHarness, gst_event_new_flush_start()));
     EXPECT_TRUE(gst_harness_push_event(m_pHarness, gst_event_new_flush_stop(TRUE)));
     for (GstBuffer* pBuffer : out) {
-        EXPECT_EQ(References(pBuffer), 1) << "the flush released the queue's reference";
+        EXPECT_EQ(GST_MINI_OBJECT_REFCOUNT_VALUE(pBuffer), 1) << "the flush released the queue";
         gst_buffer_unref(pBuffer);
     }
 }
 
-TEST_F(RendererElement, ControlFacadeClampsAndChecksItsPointers)
-{
-    CCallfeedControl control(m_pHarness->element);
-    int nValue = 0;
-    EXPECT_EQ(control.GetPort(&nValue), S_OK);
-    EXPECT_EQ(nValue, 17171);
-    EXPECT_EQ(control.GetVolume(&nValue), S_OK);
-    EXPECT_EQ(nValue, 255);
-    const std::pair<int, int> balances[] = {{-1000, -127}, {500, 128}, {-127, -127}, {17, 17}};
-    for (const auto& [nSet, nStored] : balances) {
-        EXPECT_EQ(control.SetBalance(nSet), S_OK);
-        EXPECT_EQ(control.GetBalance(&nValue), S_OK);
-        EXPECT_EQ(nValue, nStored);
-    }
-    const std::pair<int, int> volumes[] = {{-5, 0}, {300, 255}, {128, 128}};
-    for (const auto& [nSet, nStored] : volumes) {
-        EXPECT_EQ(control.SetVolume(nSet), S_OK);
-        EXPECT_EQ(control.GetVolume(&nValue), S_OK);
-        EXPECT_EQ(nValue, nStored);
-    }
-    EXPECT_EQ(control.GetPort(nullptr), E_INVALIDARG);
-    EXPECT_EQ(control.GetBalance(nullptr), E_POINTER);
-    EXPECT_EQ(control.GetVolume(nullptr), E_POINTER);
-    g_object_set(m_pHarness->element, "port", 70000, nullptr); // stored, nothing started
-    EXPECT_EQ(control.GetPort(&nValue), S_OK);
-    EXPECT_EQ(nValue, 70000);
+constexpr std::uint64_t kWindow = 0x5EED;
 
-    CCallfeedControl none(nullptr);
-    EXPECT_EQ(none.StartTransmission(), E_POINTER);
-    EXPECT_EQ(none.SetVolume(1), E_POINTER);
+// Amplitude of one tone in the four blocks a client received from sample
+// nFrom on, by projection onto the tone over that window.
+double ToneAmplitude(const CTestClient& client, std::size_t nFrom, double dFrequency)
+{
+    std::complex<double> sum;
+    for (std::size_t n = nFrom; n < nFrom + 4 * kBlockSamples; ++n)
+        sum += std::polar<double>(client.Sample(n), 2 * std::numbers::pi * dFrequency * n / 16000);
+    return 2 * std::abs(sum) / (4 * kBlockSamples);
 }
+
+class Transmission : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        gst_element_set_bus(m_pRenderer.get(), m_pBus.get());
+        g_object_set(m_pRenderer.get(), "port", m_nPort, "capture-source", "audiotestsrc", nullptr);
+        m_pControl->SetNotifyWindow(kWindow, WM_RENDERER_NOTIFY);
+    }
+    // The codes of the next n notifications (fewer when they do not come,
+    // or another element message comes first).
+    std::vector<int> NextCodes(std::size_t n, GstClockTime timeout = 10 * GST_SECOND)
+    {
+        std::vector<int> codes;
+        while (codes.size() < n) {
+            CMessagePtr pMessage(
+                gst_bus_timed_pop_filtered(m_pBus.get(), timeout, GST_MESSAGE_ELEMENT));
+            CallfeedNotification notification;
+            if (!ParseCallfeedNotification(pMessage.get(), &notification))
+                break;
+            EXPECT_EQ(std::pair(notification.m_nWindow, notification.m_nMessage),
+                      std::pair(kWindow, WM_RENDERER_NOTIFY));
+            codes.push_back(notification.m_nCode);
+            m_values.push_back(notification.m_nValue);
+        }
+        return codes;
+    }
+    bool NothingPosted() { return NextCodes(1, 0).empty(); }
+
+    int m_nPort = FreePort();
+    CBusPtr m_pBus{gst_bus_new()};
+    CElementPtr m_pRenderer{
+        GST_ELEMENT(gst_object_ref_sink(gst_element_factory_make("callfeedrenderer", nullptr)))};
+    std::unique_ptr<CCallfeedControl> m_pControl =
+        std::make_unique<CCallfeedControl>(m_pRenderer.get());
+    std::vector<std::uint32_t> m_values;
+};
+
+TEST_F(Transmission, ControlFacadeClampsAndChecksItsPointers)
+{
+    int nBalance = 0, nVolume = 0;
+    for (const auto& [nSet, nBalanceKept, nVolumeKept] :
+         {std::array{-1000, -127, 0}, {500, 128, 255}, {17, 17, 17}}) {
+        EXPECT_EQ(m_pControl->SetBalance(nSet) | m_pControl->SetVolume(nSet), S_OK);
+        EXPECT_EQ(m_pControl->GetBalance(&nBalance) | m_pControl->GetVolume(&nVolume), S_OK);
+        EXPECT_EQ(std::pair(nBalance, nVolume), std::pair(nBalanceKept, nVolumeKept)) << nSet;
+    }
+    EXPECT_EQ(m_pControl->GetPort(nullptr), E_INVALIDARG);
+    EXPECT_EQ(m_pControl->GetBalance(nullptr), E_POINTER);
+    EXPECT_EQ(m_pControl->GetVolume(nullptr), E_POINTER);
+    EXPECT_EQ(CCallfeedControl(nullptr).StartTransmission(), E_POINTER);
+}
+
+TEST_F(Transmission, PortTakenGivesNetworkErrorAndFail)
+{
+    CTcpServer other([](int, std::uint32_t) {}); // another program's listener
+    ASSERT_EQ(other.Start(m_nPort), S_OK);
+    m_pControl->SetNotifyWindow(0, WM_RENDERER_NOTIFY);
+    EXPECT_EQ(m_pControl->StartTransmission(), E_FAIL);
+    EXPECT_TRUE(NothingPosted()) << "no window, no notification";
+    m_pControl->SetNotifyWindow(kWindow, WM_RENDERER_NOTIFY);
+    EXPECT_EQ(m_pControl->StartTransmission(), E_FAIL);
+    EXPECT_EQ(NextCodes(1), std::vector<int>{NOTIFY_NETWORK_ERROR});
+    EXPECT_EQ(m_values.back(), static_cast<std::uint32_t>(E_FAIL));
+}
+
+TEST_F(Transmission, CaptureThatCannotStartGivesCaptureErrorAndLeavesNothingRunning)
+{
+    const std::pair<const char*, const char*> sources[] = {
+        {"nosuchsource", nullptr},
+        {"filesrc location=/nonexistent/voxreel ! wavparse", nullptr},
+        {"audiotestsrc", "nosuchsource"}}; // the environment overrides the property
+    for (const auto& [pszProperty, pszEnvironment] : sources) {
+        g_object_set(m_pRenderer.get(), "capture-source", pszProperty, nullptr);
+        if (pszEnvironment != nullptr)
+            setenv("VOXREEL_CAPTURE_SOURCE", pszEnvironment, 1);
+        const HRESULT hr = m_pControl->StartTransmission();
+        unsetenv("VOXREEL_CAPTURE_SOURCE");
+        EXPECT_TRUE(FAILED(hr)) << pszProperty;
+        EXPECT_EQ(NextCodes(2),
+                  (std::vector<int>{NOTIFY_CLIENT_DISCONNECTED, NOTIFY_CAPTURE_ERROR}));
+        EXPECT_EQ(m_values.back(), static_cast<std::uint32_t>(hr));
+        EXPECT_FALSE(CTestClient().Connect(m_nPort)) << "the server was stopped again";
+    }
+}
+
+TEST_F(Transmission, SetPortMovesTheServerAndDestructionReportsItsEnd)
+{
+    const int nOtherPort = FreePort();
+    EXPECT_EQ(m_pControl->SetPort(m_nPort), S_OK);
+    CTestClient first, moved;
+    ASSERT_TRUE(first.Connect(m_nPort));
+    EXPECT_EQ(NextCodes(1), std::vector<int>{NOTIFY_CLIENT_CONNECTED}) << "the start posts nothing";
+    EXPECT_EQ(m_pControl->SetPort(nOtherPort), S_OK);
+    EXPECT_EQ(NextCodes(1), std::vector<int>{NOTIFY_CLIENT_DISCONNECTED});
+    EXPECT_TRUE(first.WaitClosed());
+    EXPECT_FALSE(CTestClient().Connect(m_nPort));
+    ASSERT_TRUE(moved.Connect(nOtherPort));
+    EXPECT_EQ(NextCodes(1), std::vector<int>{NOTIFY_CLIENT_CONNECTED});
+
+    m_pControl.reset();
+    m_pRenderer.reset();
+    EXPECT_EQ(NextCodes(2, GST_SECOND), std::vector<int>{NOTIFY_CLIENT_DISCONNECTED})
+        << "destruction ends the server, and posts no stop";
+}
+
+class FullPipeline : public Transmission,
+                     public testing::WithParamInterface<std::pair<int, int>> {};
+
+// Playback at 500 Hz and a microphone at 1250 Hz through a whole
+// transmission: the stream carries both at the levels the balance and volume
+// give, in whole blocks, with every notification at its moment.
+TEST_P(FullPipeline, StreamCarriesTheMixOfPlaybackAndMicrophone)
+{
+    const CElementPtr pPipeline(
+        gst_parse_launch("audiotestsrc num-buffers=50 samplesperbuffer=1600 freq=500 volume=0.5 ! "
+                         "audio/x-raw,format=S16LE,rate=16000,channels=1 ! audioconvert ! "
+                         "callfeedrenderer name=renderer ! fakesink sync=false",
+                         nullptr));
+    m_pRenderer.reset(gst_bin_get_by_name(GST_BIN(pPipeline.get()), "renderer"));
+    m_pControl = std::make_unique<CCallfeedControl>(m_pRenderer.get());
+    m_pBus.reset(gst_element_get_bus(pPipeline.get()));
+    m_pControl->SetNotifyWindow(kWindow, WM_RENDERER_NOTIFY);
+    g_object_set(m_pRenderer.get(), "port", m_nPort, "capture-source",
+                 "audiotestsrc is-live=true freq=1250 volume=0.3", nullptr);
+    const auto [b, v] = GetParam();
+    m_pControl->SetBalance(b);
+    m_pControl->SetVolume(v);
+
+    ASSERT_EQ(m_pControl->StartTransmission(), S_OK);
+    EXPECT_EQ(NextCodes(1), std::vector<int>{NOTIFY_CAPTURE_STARTED});
+    EXPECT_EQ(m_pControl->StartTransmission(), S_FALSE) << "a running transmission is kept";
+    CTestClient client, intruder;
+    ASSERT_TRUE(client.Connect(m_nPort));
+    EXPECT_EQ(NextCodes(1), std::vector<int>{NOTIFY_CLIENT_CONNECTED});
+    ASSERT_TRUE(intruder.Connect(m_nPort));
+    EXPECT_TRUE(intruder.WaitClosed());
+    ASSERT_TRUE(client.Read(kBlockBytes, 30s));
+    // Five seconds of playback go into the queue at once and stay there.
+    gst_element_set_state(pPipeline.get(), GST_STATE_PLAYING);
+    const CMessagePtr pEnd(gst_bus_timed_pop_filtered(
+        m_pBus.get(), 10 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
+    ASSERT_TRUE(pEnd && GST_MESSAGE_TYPE(pEnd.get()) == GST_MESSAGE_EOS);
+    // Past what was sent or buffered before the playback came.
+    const std::size_t nFrom = client.m_received.size() / 2 + 7 * kBlockSamples;
+    ASSERT_TRUE(client.Read(2 * nFrom + 4 * kBlockBytes, 30s));
+
+    const double dPlayback = 0.5 * 32767 * (b + 127) / 256 * v / 256;
+    const double dMicrophone = 0.3 * 32767 * (128 - b) / 256 * v / 256;
+    EXPECT_NEAR(ToneAmplitude(client, nFrom, 500), dPlayback, 0.01 * dPlayback + 20);
+    EXPECT_NEAR(ToneAmplitude(client, nFrom, 1250), dMicrophone, 0.01 * dMicrophone + 20);
+    EXPECT_EQ(m_pControl->StopTransmission(), S_OK);
+    EXPECT_EQ(NextCodes(2), (std::vector<int>{NOTIFY_CLIENT_DISCONNECTED, NOTIFY_CAPTURE_STOPPED}));
+    EXPECT_TRUE(client.WaitClosed()) << "closed by the stop";
+    EXPECT_EQ(client.m_received.size() % kBlockBytes, 0u) << "whole blocks only";
+    EXPECT_TRUE(NothingPosted()) << "the intruder was closed silently";
+    gst_element_set_state(pPipeline.get(), GST_STATE_NULL);
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, FullPipeline,
+                         testing::Values(std::pair{0, 255}, std::pair{64, 128},
+                                         std::pair{-127, 255}));
 
 } // namespace

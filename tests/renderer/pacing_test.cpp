@@ -1,0 +1,79 @@
+// The pacing side among threads: the pacing thread's start and stop, and
+// flushes racing the mixer and the streaming thread, where the queued-sample
+// count must never go below what the queue holds and must equal it once all
+// are quiet.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <random>
+
+#include "mixer.h"
+#include "pacing_thread.h"
+#include "test_support.h"
+
+namespace {
+
+// Each round catches a put-back racing a flush only now and then.
+TEST(PlaybackQueueStress, CountMatchesTheQueueThroughFlushesAndMixing)
+{
+    for (unsigned nRound = 0; nRound < 10 && !HasFailure(); ++nRound) {
+        CPlaybackQueue queue;
+        CSendRing ring;
+        CMixLevels levels;
+        CMixer mixer(
+            queue, ring, levels, [](SendBlock& block) { block.Release(); },
+            [](int, std::uint32_t) {});
+        std::atomic<bool> bStreaming{true}, bMixing{true}, bNegative{false};
+
+        std::thread streaming([&] {
+            std::mt19937 random(nRound);
+            for (int i = 0; i < 3000; ++i)
+                queue.Push(MakeBuffer(std::vector<std::int16_t>(1 + random() % 3000, 1)));
+            bStreaming = false;
+        });
+        std::thread flusher([&] {
+            while (bStreaming.load()) {
+                queue.Flush();
+                std::this_thread::sleep_for(50us);
+            }
+        });
+        std::thread pacing([&] {
+            const std::vector<std::int16_t> mic(200, 3);
+            while (bMixing.load()) {
+                mixer.FeedBlocks(mic.data(), 400);
+                bNegative = bNegative || queue.Count() < 0;
+            }
+        });
+        streaming.join();
+        flusher.join();
+        WaitUntil([&] { return queue.Count() < 200; }); // the mixer drains what is left
+        bMixing = false;
+        pacing.join();
+
+        EXPECT_FALSE(bNegative.load());
+        EXPECT_EQ(queue.Count(), queue.QueuedSamples());
+    }
+}
+
+TEST(PacingThread, TicksUntilStopAndStopWaitsForARunningTick)
+{
+    CPacingThread pacing;
+    std::atomic<int> nTicks{0};
+    std::atomic<bool> bInTick{false};
+    const auto tick = [&] {
+        bInTick = true;
+        std::this_thread::sleep_for(2ms);
+        ++nTicks;
+        bInTick = false;
+    };
+    ASSERT_EQ(pacing.Start(5ms, tick), S_OK);
+    EXPECT_NE(pacing.Start(5ms, tick), S_OK) << "one thread at a time";
+    ASSERT_TRUE(WaitUntil([&] { return nTicks >= 3 && bInTick; }));
+    pacing.Stop();
+    EXPECT_FALSE(bInTick.load());
+    const int nAfterStop = nTicks;
+    ASSERT_EQ(pacing.Start(5ms, tick), S_OK);
+    EXPECT_TRUE(WaitUntil([&] { return nTicks > nAfterStop; }));
+}
+
+} // namespace
