@@ -1,5 +1,5 @@
 // Flow control: the output pool is bounded, so a downstream that holds every
-// block holds upstream back, and a flush or a stop wakes it.
+// block holds upstream back until it lets one go, or a flush or stop wakes it.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -18,53 +18,38 @@ template <typename Condition> bool WaitFor(Condition condition)
     return condition();
 }
 
-// An upstream streaming thread pushing four blocks' worth and a little more
-// in one buffer into an element with the default pool of two blocks.
-struct CPushingUpstream {
+enum class Release { Blocks, Flush, Stop };
+class ResamplerFlow : public testing::TestWithParam<Release> {};
+
+// An upstream streaming thread pushes four blocks' worth and a little more, in
+// one buffer, into an element with its own pool of two blocks.
+TEST_P(ResamplerFlow, UpstreamWaitsWhileDownstreamHoldsEveryBlock)
+{
+    const Release release = GetParam();
     CHarnessPtr pHarness = NewResampler(16000, 1, false);
+    GstHarness* h = pHarness.get();
     std::atomic<GstFlowReturn> ret{GST_FLOW_CUSTOM_ERROR};
-    std::thread thread{[this] {
-        ret = gst_harness_push(pHarness.get(), BufferFrom(Tone(16000, 1, 34000, 600, 9000), 0));
-    }};
-    ~CPushingUpstream() { thread.join(); }
-    bool Returned() const { return ret != GST_FLOW_CUSTOM_ERROR; }
-    bool DownstreamHoldsTwo() const { return gst_harness_buffers_in_queue(pHarness.get()) == 2; }
-};
-
-TEST(ResamplerFlow, UpstreamWaitsWhileDownstreamHoldsEveryBlock)
-{
-    CPushingUpstream upstream;
-    for (guint nReleased = 0; nReleased < 3; ++nReleased) {
-        ASSERT_TRUE(WaitFor([&] { return upstream.DownstreamHoldsTwo(); }));
-        EXPECT_FALSE(upstream.Returned()) << "ran ahead after " << nReleased << " releases";
-        EXPECT_EQ(gst_harness_buffers_received(upstream.pHarness.get()), 2 + nReleased);
-        gst_buffer_unref(gst_harness_pull(upstream.pHarness.get()));
+    const auto returned = [&] { return ret != GST_FLOW_CUSTOM_ERROR; };
+    std::jthread upstream(
+        [&] { ret = gst_harness_push(h, BufferFrom(Tone(16000, 1, 34000, 600, 9000), 0)); });
+    for (guint nReleased = 0; nReleased < (release == Release::Blocks ? 3u : 1u); ++nReleased) {
+        ASSERT_TRUE(WaitFor([&] { return gst_harness_buffers_in_queue(h) == 2; }));
+        EXPECT_FALSE(returned()) << "ran ahead after " << nReleased << " releases";
+        EXPECT_EQ(gst_harness_buffers_received(h), 2 + nReleased);
+        if (release == Release::Blocks)
+            gst_buffer_unref(gst_harness_pull(h));
     }
-    ASSERT_TRUE(WaitFor([&] { return upstream.Returned(); }));
-    EXPECT_EQ(upstream.ret, GST_FLOW_OK);
-}
-
-class ResamplerWake : public testing::TestWithParam<bool> {};
-
-TEST_P(ResamplerWake, FlushOrStopReleasesAnUpstreamWaitingForABlock)
-{
-    CPushingUpstream upstream;
-    ASSERT_TRUE(WaitFor([&] { return upstream.DownstreamHoldsTwo(); }));
-    GstHarness* h = upstream.pHarness.get();
-    std::atomic<bool> bWoken{false};
-    std::thread waker([&] {
-        if (GetParam())
+    std::jthread waker([&] {
+        if (release == Release::Flush)
             gst_harness_push_event(h, gst_event_new_flush_start());
-        else
+        else if (release == Release::Stop)
             gst_element_set_state(h->element, GST_STATE_NULL);
-        bWoken = true;
     });
-    const bool bDone = WaitFor([&] { return bWoken && upstream.Returned(); });
-    waker.join();
-    ASSERT_TRUE(bDone);
-    EXPECT_EQ(upstream.ret, GST_FLOW_FLUSHING);
+    ASSERT_TRUE(WaitFor(returned));
+    EXPECT_EQ(ret, release == Release::Blocks ? GST_FLOW_OK : GST_FLOW_FLUSHING);
 }
 
-INSTANTIATE_TEST_SUITE_P(FlushOrStop, ResamplerWake, testing::Bool());
+INSTANTIATE_TEST_SUITE_P(BlocksFlushOrStop, ResamplerFlow,
+                         testing::Values(Release::Blocks, Release::Flush, Release::Stop));
 
 } // namespace

@@ -1,14 +1,14 @@
-// The element through GstHarness: mixdown, ratio, blocks, times, resets,
-// block sizes, refused inputs and a rate matrix.
+// The element through GstHarness and in real pipelines: ratio, mixdown,
+// tone level and stop band, blocks, times, resets, refused inputs and files.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 
 #include "resampler_support.h"
+#include "voxreel/gst_handle.h"
 
 namespace {
-
-constexpr gsize kBlockBytes = 16000;
 
 // Pushes the buffers (all but the first flagged with flags), then end of
 // stream, and returns everything that came out.
@@ -24,39 +24,36 @@ Output Convert(int nRate, int nChannels, const std::vector<Samples>& buffers, in
     return PullAll(pHarness.get());
 }
 
-class ResamplerMixdown : public testing::TestWithParam<int> {};
+class ResamplerRates : public testing::TestWithParam<std::pair<int, int>> {};
 
-// Channel 0 carries m + (n - 1) d and the others m - d: the mean is exactly m,
-// so the output must equal the mono conversion of m, bit for bit.
-TEST_P(ResamplerMixdown, ConvertsTheMeanOfAllChannelsAtTheRatioTo16k)
+// One second of a 1 kHz tone becomes one second, less the converter's delay,
+// of a tone whose whole amplitude, the mean of all channels', sits at 1 kHz.
+TEST_P(ResamplerRates, KeepFrequencyAndMeanLevel)
 {
-    const int nChannels = GetParam();
-    const Samples mono = Tone(44100, 1, 44100, 1000, 8000);
-    const Samples other = Tone(44100, 1, 44100, 3100, 2500);
-    Samples frames;
-    for (std::size_t i = 0; i < mono.size(); ++i)
-        for (int c = 0; c < nChannels; ++c)
-            frames.push_back(
-                static_cast<std::int16_t>(mono[i] + (c == 0 ? nChannels - 1 : -1) * other[i]));
-
-    const Output mixed = Convert(44100, nChannels, {frames});
-    EXPECT_EQ(mixed.samples, Convert(44100, 1, {mono}).samples);
-    EXPECT_LE(mixed.samples.size(), 16000u);
-    EXPECT_GT(mixed.samples.size(), 16000u - 300u);
+    const auto [nRate, nChannels] = GetParam();
+    const Output out = Convert(nRate, nChannels, {Tone(nRate, nChannels, nRate, 1000, 10000)});
+    EXPECT_LT(out.samples.size(), 16000u);
+    EXPECT_GT(out.samples.size(), 16000u - 400u);
+    const double dMean = 10000.0 * (nChannels + 1) / (2 * nChannels);
+    EXPECT_NEAR(20 * std::log10(ToneAmplitude(out.samples, 2000, 8000, 1000) / dMean), 0, 0.05);
 }
 
-INSTANTIATE_TEST_SUITE_P(Channels, ResamplerMixdown, testing::Values(2, 3, 6));
+INSTANTIATE_TEST_SUITE_P(Matrix, ResamplerRates,
+                         testing::Values(std::pair{8000, 1}, std::pair{11025, 2},
+                                         std::pair{16000, 1}, std::pair{22050, 3},
+                                         std::pair{44100, 2}, std::pair{44100, 6},
+                                         std::pair{48000, 2}, std::pair{96000, 1},
+                                         std::pair{12347, 2}));
 
-TEST(Resampler, SixteenKilohertzMonoGoesThroughTheConverterAndLags)
+TEST(Resampler, SuppressesTonesAboveEightKilohertzBy90Decibels)
 {
-    const Samples input = Tone(16000, 1, 16000, 1000, 10000);
-    const Output output = Convert(16000, 1, {input});
-    // The converter holds back its tail; past the onset, which the band limit
-    // smooths, what it gives matches the input sample for sample.
-    ASSERT_LT(output.samples.size(), input.size());
-    ASSERT_GT(output.samples.size(), input.size() - 400);
-    for (std::size_t i = 500; i < output.samples.size(); ++i)
-        ASSERT_NEAR(output.samples[i], input[i], 2) << i;
+    for (double dHz : {9000.0, 12000.0, 20000.0}) {
+        const Samples out = Convert(44100, 1, {Tone(44100, 1, 88200, dHz, 29000)}).samples;
+        ASSERT_GE(out.size(), 20000u);
+        const double dFolded = std::abs(dHz - 16000 * std::round(dHz / 16000));
+        const double dLeak = std::max(ToneAmplitude(out, 4000, 16000, dFolded), 1e-9);
+        EXPECT_GE(20 * std::log10(29000 / dLeak), 90.0) << dHz << " Hz folds to " << dFolded;
+    }
 }
 
 TEST(Resampler, BlocksAreFullButTheLastAndTheirTimesMeet)
@@ -80,8 +77,7 @@ TEST(Resampler, BlocksAreFullButTheLastAndTheirTimesMeet)
     const Output out = PullAll(pHarness.get());
     ASSERT_GE(out.blockBytes.size(), 2u);
     for (std::size_t i = 0; i + 1 < out.blockBytes.size(); ++i)
-        EXPECT_EQ(out.blockBytes[i], kBlockBytes) << "block " << i;
-    EXPECT_GE(out.blockBytes.back(), 2u);
+        EXPECT_EQ(out.blockBytes[i], 16000u) << "block " << i;
     EXPECT_EQ(out.pts.front(), tStart);
     for (std::size_t i = 0; i + 1 < out.pts.size(); ++i)
         EXPECT_EQ(out.pts[i] + out.durations[i], out.pts[i + 1]) << "block " << i;
@@ -99,7 +95,7 @@ TEST(Resampler, DiscontinuityRestartsTheConverterButContinuesTheBlock)
 
     const Output joined = Convert(22050, 2, {first, second}, GST_BUFFER_FLAG_DISCONT);
     EXPECT_EQ(joined.samples, apart);
-    EXPECT_EQ(joined.blockBytes.front(), kBlockBytes);
+    EXPECT_EQ(joined.blockBytes.front(), 16000u);
 }
 
 // A flush or a stop between two stretches of audio leaves no trace of the
@@ -108,13 +104,12 @@ class ResamplerReset : public testing::TestWithParam<bool> {};
 
 TEST_P(ResamplerReset, LeavesNoAudioFromBefore)
 {
-    const bool bFlush = GetParam();
     const Samples after = Tone(48000, 2, 30000, 2500, 6000);
     CHarnessPtr pHarness = NewResampler(48000, 2);
     GstHarness* h = pHarness.get();
     ASSERT_EQ(gst_harness_push(h, BufferFrom(Tone(48000, 2, 20000, 500, 12000), 0)), GST_FLOW_OK);
     ASSERT_EQ(gst_harness_buffers_in_queue(h), 0u);
-    if (bFlush) {
+    if (GetParam()) {
         gst_harness_push_event(h, gst_event_new_flush_start());
         gst_harness_push_event(h, gst_event_new_flush_stop(TRUE));
     } else {
@@ -129,83 +124,85 @@ TEST_P(ResamplerReset, LeavesNoAudioFromBefore)
 
 INSTANTIATE_TEST_SUITE_P(FlushOrStop, ResamplerReset, testing::Bool());
 
-// Downstream asks for a block size through the allocation query.
-class ResamplerBlockSize : public testing::TestWithParam<std::pair<guint, gsize>> {};
-
-GstPadProbeReturn AskForBlockSize(GstPad*, GstPadProbeInfo* pInfo, gpointer pSize)
+// Downstream asks for 4001-byte blocks and gets whole samples; a block too
+// small for one sample is refused.
+TEST(Resampler, FillsTheBlockSizeDownstreamAsksFor)
 {
-    GstQuery* pQuery = GST_PAD_PROBE_INFO_QUERY(pInfo);
-    if (GST_QUERY_TYPE(pQuery) == GST_QUERY_ALLOCATION &&
-        (GST_PAD_PROBE_INFO_TYPE(pInfo) & GST_PAD_PROBE_TYPE_PULL))
-        gst_query_add_allocation_pool(pQuery, nullptr, *static_cast<guint*>(pSize), 8, 0);
-    return GST_PAD_PROBE_OK;
-}
-
-TEST_P(ResamplerBlockSize, FillsBlocksOfWholeSamplesOrRefusesTooSmallOnes)
-{
-    auto [cbAsked, cbExpected] = GetParam(); // 0: refused
-    EnsureResamplerRegistered();
-    CHarnessPtr pHarness(gst_harness_new("callfeedresampler"));
-    gst_harness_add_probe(pHarness.get(), "callfeedresampler", "src",
-                          GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM, AskForBlockSize, &cbAsked, nullptr);
-    gst_harness_set_src_caps_str(pHarness.get(), PcmCaps(16000, 1).c_str());
-    const GstFlowReturn ret =
-        gst_harness_push(pHarness.get(), BufferFrom(Tone(16000, 1, 8000, 300, 5000)));
-    EXPECT_EQ(ret, cbExpected ? GST_FLOW_OK : GST_FLOW_NOT_NEGOTIATED);
-    for (gsize cbBlock : PullAll(pHarness.get()).blockBytes)
-        EXPECT_EQ(cbBlock, cbExpected);
-}
-
-INSTANTIATE_TEST_SUITE_P(Sizes, ResamplerBlockSize,
-                         testing::Values(std::pair<guint, gsize>{4001, 4000},
-                                         std::pair<guint, gsize>{1, 0}));
-
-class ResamplerRefusal : public testing::TestWithParam<const char*> {};
-
-TEST_P(ResamplerRefusal, RefusesTheInputAtNegotiation)
-{
-    EnsureResamplerRegistered();
-    CHarnessPtr pHarness(gst_harness_new("callfeedresampler"));
-    gst_harness_push_event(pHarness.get(), gst_event_new_stream_start("refused"));
-    GstCaps* pCaps = gst_caps_from_string(GetParam());
-    gst_harness_push_event(pHarness.get(), gst_event_new_caps(pCaps));
-    gst_caps_unref(pCaps);
-    GstSegment segment;
-    gst_segment_init(&segment, GST_FORMAT_TIME);
-    gst_harness_push_event(pHarness.get(), gst_event_new_segment(&segment));
-    EXPECT_EQ(gst_harness_push(pHarness.get(), BufferFrom(Samples(64))), GST_FLOW_NOT_NEGOTIATED);
+    for (auto [cbAsked, cbExpected] : {std::pair<guint, gsize>{4001, 4000}, {1, 0}}) {
+        CHarnessPtr pHarness = NewResampler(16000, 1, true, cbAsked);
+        EXPECT_EQ(gst_harness_push(pHarness.get(), BufferFrom(Tone(16000, 1, 8000, 300, 5000))),
+                  cbExpected ? GST_FLOW_OK : GST_FLOW_NOT_NEGOTIATED);
+        for (gsize cbBlock : PullAll(pHarness.get()).blockBytes)
+            EXPECT_EQ(cbBlock, cbExpected);
+    }
 }
 
 // 8-bit, float, planar and padded ("extensible") samples; rates of 0 and
 // below the converter's range; no channels.
-INSTANTIATE_TEST_SUITE_P(
-    Inputs, ResamplerRefusal,
-    testing::Values("audio/x-raw,format=U8,layout=interleaved,rate=44100,channels=2",
-                    "audio/x-raw,format=F32LE,layout=interleaved,rate=44100,channels=2",
-                    "audio/x-raw,format=S16LE,layout=non-interleaved,rate=44100,channels=2",
-                    "audio/x-raw,format=S24_32LE,layout=interleaved,rate=44100,channels=2",
-                    "audio/x-raw,format=S16LE,layout=interleaved,rate=0,channels=2",
-                    "audio/x-raw,format=S16LE,layout=interleaved,rate=40,channels=1",
-                    "audio/x-raw,format=S16LE,layout=interleaved,rate=44100,channels=0"));
-
-class ResamplerRates : public testing::TestWithParam<std::pair<int, int>> {};
-
-// A 1 kHz tone keeps its frequency and level: all of its amplitude is found
-// at exactly 1 kHz.
-TEST_P(ResamplerRates, OneSecondBecomesOneSecondOfTheSameTone)
+TEST(Resampler, RefusesUnusableInputsAtNegotiation)
 {
-    const auto [nRate, nChannels] = GetParam();
-    const Output out = Convert(nRate, nChannels, {Tone(nRate, nChannels, nRate, 1000, 10000)});
-    EXPECT_LE(out.samples.size(), 16000u);
-    EXPECT_GT(out.samples.size(), 16000u - 400u);
-    const double dExpected = 10000.0 * (nChannels + 1) / (2 * nChannels);
-    EXPECT_NEAR(20 * std::log10(ToneAmplitude(out.samples, 2000, 8000, 1000) / dExpected), 0, 0.05);
+    for (const char* pszCaps : {"format=U8,layout=interleaved,rate=44100,channels=2",
+                                "format=F32LE,layout=interleaved,rate=44100,channels=2",
+                                "format=S16LE,layout=non-interleaved,rate=44100,channels=2",
+                                "format=S24_32LE,layout=interleaved,rate=44100,channels=2",
+                                "format=S16LE,layout=interleaved,rate=0,channels=2",
+                                "format=S16LE,layout=interleaved,rate=40,channels=1",
+                                "format=S16LE,layout=interleaved,rate=44100,channels=0"}) {
+        EnsureResamplerRegistered();
+        CHarnessPtr pHarness(gst_harness_new("callfeedresampler"));
+        gst_harness_set_src_caps_str(pHarness.get(),
+                                     (std::string("audio/x-raw,") + pszCaps).c_str());
+        EXPECT_EQ(gst_harness_push(pHarness.get(), BufferFrom(Samples(64))),
+                  GST_FLOW_NOT_NEGOTIATED)
+            << pszCaps;
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Matrix, ResamplerRates,
-                         testing::Values(std::pair{8000, 1}, std::pair{11025, 2},
-                                         std::pair{22050, 1}, std::pair{44100, 2},
-                                         std::pair{48000, 2}, std::pair{96000, 1},
-                                         std::pair{12347, 2}));
+// Runs a pipeline to its end and returns what reached "fakesink name=out".
+Output RunPipeline(const std::string& description)
+{
+    EnsureResamplerRegistered();
+    Output out;
+    CElementPtr pPipeline(gst_parse_launch(description.c_str(), nullptr));
+    if (CElementPtr pSink{gst_bin_get_by_name(GST_BIN(pPipeline.get()), "out")})
+        g_signal_connect(pSink.get(), "handoff",
+                         G_CALLBACK(+[](GstElement*, GstBuffer* pBuffer, GstPad*, Output* pOut) {
+                             pOut->Add(pBuffer);
+                         }),
+                         &out);
+    gst_element_set_state(pPipeline.get(), GST_STATE_PLAYING);
+    CBusPtr pBus(gst_element_get_bus(pPipeline.get()));
+    CMessagePtr pEnd(gst_bus_timed_pop_filtered(
+        pBus.get(), 60 * GST_SECOND,
+        static_cast<GstMessageType>(GST_MESSAGE_ERROR | GST_MESSAGE_EOS)));
+    EXPECT_TRUE(pEnd && GST_MESSAGE_TYPE(pEnd.get()) == GST_MESSAGE_EOS) << description;
+    gst_element_set_state(pPipeline.get(), GST_STATE_NULL);
+    return out;
+}
+
+// Three seconds encoded, decoded and converted: 32000 bytes a second, less
+// the converter's delay and plus at most the encoder's padding.
+TEST(Resampler, DecodesFilesToThirtyTwoThousandBytesPerSecondInFullBlocks)
+{
+    char szDir[] = "/tmp/resampler-files-XXXXXX";
+    ASSERT_NE(mkdtemp(szDir), nullptr);
+    const std::string file = std::string(szDir) + "/tone";
+    for (auto [pszEncoder, cbPadding] : {std::pair<const char*, gsize>{"wavenc", 0},
+                                         {"lamemp3enc", 1600},
+                                         {"avenc_wmav2 ! avmux_asf", 1600}}) {
+        RunPipeline("audiotestsrc freq=440 volume=0.5 samplesperbuffer=4410 num-buffers=30 ! "
+                    "audio/x-raw,format=S16LE,rate=44100,channels=2 ! audioconvert ! " +
+                    std::string(pszEncoder) + " ! filesink location=" + file);
+        const Output out = RunPipeline("filesrc location=" + file +
+                                       " ! decodebin ! audioconvert ! callfeedresampler ! "
+                                       "fakesink name=out signal-handoffs=true");
+        const gsize cbTotal = 2 * out.samples.size();
+        EXPECT_GE(cbTotal + 400, 3u * 32000) << pszEncoder;
+        EXPECT_LE(cbTotal, 3u * 32000 + cbPadding) << pszEncoder;
+        for (std::size_t i = 0; i + 1 < out.blockBytes.size(); ++i)
+            EXPECT_EQ(out.blockBytes[i], 16000u) << pszEncoder << " block " << i;
+    }
+    std::filesystem::remove_all(szDir);
+}
 
 } // namespace

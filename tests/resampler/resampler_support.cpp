@@ -2,18 +2,15 @@
 
 #include <cmath>
 #include <complex>
-#include <mutex>
 #include <numbers>
 
 #include "resample_filter_register.h"
 
 void EnsureResamplerRegistered()
 {
-    static std::once_flag s_once;
-    std::call_once(s_once, [] {
-        gst_init(nullptr, nullptr);
-        GST_ELEMENT_REGISTER(callfeedresampler, nullptr);
-    });
+    static const bool s_bRegistered =
+        (gst_init(nullptr, nullptr), GST_ELEMENT_REGISTER(callfeedresampler, nullptr));
+    g_assert(s_bRegistered);
 }
 
 std::string PcmCaps(int nRate, int nChannels)
@@ -22,23 +19,21 @@ std::string PcmCaps(int nRate, int nChannels)
            ",channels=" + std::to_string(nChannels);
 }
 
-static GstPadProbeReturn AskForManyBlocks(GstPad*, GstPadProbeInfo* pInfo, gpointer)
-{
-    GstQuery* pQuery = GST_PAD_PROBE_INFO_QUERY(pInfo);
-    if (GST_QUERY_TYPE(pQuery) == GST_QUERY_ALLOCATION &&
-        (GST_PAD_PROBE_INFO_TYPE(pInfo) & GST_PAD_PROBE_TYPE_PULL))
-        gst_query_add_allocation_pool(pQuery, nullptr, 0, 64, 0);
-    return GST_PAD_PROBE_OK;
-}
-
-CHarnessPtr NewResampler(int nRate, int nChannels, bool bHoldAll)
+CHarnessPtr NewResampler(int nRate, int nChannels, bool bOfferPool, guint cbBlock)
 {
     EnsureResamplerRegistered();
     CHarnessPtr pHarness(gst_harness_new("callfeedresampler"));
-    if (bHoldAll)
+    auto offerPool = [](GstPad*, GstPadProbeInfo* pInfo, gpointer pcbBlock) {
+        GstQuery* pQuery = GST_PAD_PROBE_INFO_QUERY(pInfo);
+        if (GST_QUERY_TYPE(pQuery) == GST_QUERY_ALLOCATION &&
+            (GST_PAD_PROBE_INFO_TYPE(pInfo) & GST_PAD_PROBE_TYPE_PULL))
+            gst_query_add_allocation_pool(pQuery, nullptr, GPOINTER_TO_UINT(pcbBlock), 64, 0);
+        return GST_PAD_PROBE_OK;
+    };
+    if (bOfferPool)
         gst_harness_add_probe(pHarness.get(), "callfeedresampler", "src",
-                              GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM, AskForManyBlocks, nullptr,
-                              nullptr);
+                              GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM, offerPool,
+                              GUINT_TO_POINTER(cbBlock), nullptr);
     gst_harness_set_src_caps_str(pHarness.get(), PcmCaps(nRate, nChannels).c_str());
     return pHarness;
 }
@@ -84,8 +79,7 @@ Output PullAll(GstHarness* pHarness)
     return output;
 }
 
-double ToneAmplitude(const Samples& samples, std::size_t nFirst, std::size_t nCount, double dHz,
-                     double dRate)
+double ToneAmplitude(const Samples& samples, std::size_t nFirst, std::size_t nCount, double dHz)
 {
     std::complex<double> sum;
     double dWindowSum = 0;
@@ -93,7 +87,7 @@ double ToneAmplitude(const Samples& samples, std::size_t nFirst, std::size_t nCo
         const double x = 2 * std::numbers::pi * n / (nCount - 1);
         const double w =
             0.35875 - 0.48829 * std::cos(x) + 0.14128 * std::cos(2 * x) - 0.01168 * std::cos(3 * x);
-        sum += w * samples[nFirst + n] * std::polar(1.0, -2 * std::numbers::pi * dHz * n / dRate);
+        sum += w * samples[nFirst + n] * std::polar(1.0, -2 * std::numbers::pi * dHz * n / 16000.0);
         dWindowSum += w;
     }
     return 2 * std::abs(sum) / dWindowSum;

@@ -9,7 +9,6 @@
 #include <vector>
 
 using Samples = std::vector<std::int16_t>;
-
 struct CHarnessDeleter {
     void operator()(GstHarness* pHarness) const { gst_harness_teardown(pHarness); }
 };
@@ -17,10 +16,10 @@ using CHarnessPtr = std::unique_ptr<GstHarness, CHarnessDeleter>;
 
 void EnsureResamplerRegistered();
 std::string PcmCaps(int nRate, int nChannels);
-// A fresh element fed 16-bit PCM; bHoldAll asks for a pool large enough that
-// the harness can keep a test's whole output.
-CHarnessPtr NewResampler(int nRate, int nChannels, bool bHoldAll = true);
-
+// A fresh element fed 16-bit PCM. With bOfferPool, downstream asks for a
+// pool of 64 blocks of cbBlock bytes (0: the element's choice); without, the
+// element keeps its own pool.
+CHarnessPtr NewResampler(int nRate, int nChannels, bool bOfferPool = true, guint cbBlock = 0);
 GstBuffer* BufferFrom(const Samples& samples, GstClockTime tPts = GST_CLOCK_TIME_NONE);
 // Interleaved sine; channel c is scaled by (c + 1) / nChannels.
 Samples Tone(int nRate, int nChannels, std::size_t nFrames, double dHz, double dAmplitude);
@@ -33,7 +32,6 @@ struct Output {
 };
 Output PullAll(GstHarness* pHarness);
 
-// Peak amplitude of the dHz component of samples[nFirst, nFirst + nCount)
-// through a Blackman-Harris window.
-double ToneAmplitude(const Samples& samples, std::size_t nFirst, std::size_t nCount, double dHz,
-                     double dRate = 16000);
+// Peak amplitude of the dHz component of samples[nFirst, nFirst + nCount) at
+// 16 kHz, through a Blackman-Harris window.
+double ToneAmplitude(const Samples& samples, std::size_t nFirst, std::size_t nCount, double dHz);
