@@ -26,7 +26,7 @@ class ResamplerFlow : public testing::TestWithParam<Release> {};
 TEST_P(ResamplerFlow, UpstreamWaitsWhileDownstreamHoldsEveryBlock)
 {
     const Release release = GetParam();
-    CHarnessPtr pHarness = NewResampler(16000, 1, false);
+    CHarnessPtr pHarness = NewResampler(PcmCaps(16000, 1), false);
     GstHarness* h = pHarness.get();
     std::atomic<GstFlowReturn> ret{GST_FLOW_CUSTOM_ERROR};
     const auto returned = [&] { return ret != GST_FLOW_CUSTOM_ERROR; };

@@ -19,7 +19,7 @@ std::string PcmCaps(int nRate, int nChannels)
            ",channels=" + std::to_string(nChannels);
 }
 
-CHarnessPtr NewResampler(int nRate, int nChannels, bool bOfferPool, guint cbBlock)
+CHarnessPtr NewResampler(const std::string& caps, bool bOfferPool, guint cbBlock)
 {
     EnsureResamplerRegistered();
     CHarnessPtr pHarness(gst_harness_new("callfeedresampler"));
@@ -34,15 +34,14 @@ CHarnessPtr NewResampler(int nRate, int nChannels, bool bOfferPool, guint cbBloc
         gst_harness_add_probe(pHarness.get(), "callfeedresampler", "src",
                               GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM, offerPool,
                               GUINT_TO_POINTER(cbBlock), nullptr);
-    gst_harness_set_src_caps_str(pHarness.get(), PcmCaps(nRate, nChannels).c_str());
+    gst_harness_set_src_caps_str(pHarness.get(), caps.c_str());
     return pHarness;
 }
 
 GstBuffer* BufferFrom(const Samples& samples, GstClockTime tPts)
 {
-    const gsize cb = samples.size() * sizeof(std::int16_t);
-    GstBuffer* pBuffer = gst_buffer_new_allocate(nullptr, cb, nullptr);
-    gst_buffer_fill(pBuffer, 0, samples.data(), cb);
+    GstBuffer* pBuffer =
+        gst_buffer_new_memdup(samples.data(), samples.size() * sizeof(std::int16_t));
     GST_BUFFER_PTS(pBuffer) = tPts;
     return pBuffer;
 }

@@ -16,10 +16,10 @@ using CHarnessPtr = std::unique_ptr<GstHarness, CHarnessDeleter>;
 
 void EnsureResamplerRegistered();
 std::string PcmCaps(int nRate, int nChannels);
-// A fresh element fed 16-bit PCM. With bOfferPool, downstream asks for a
+// A fresh element fed caps. With bOfferPool, downstream asks for a
 // pool of 64 blocks of cbBlock bytes (0: the element's choice); without, the
 // element keeps its own pool.
-CHarnessPtr NewResampler(int nRate, int nChannels, bool bOfferPool = true, guint cbBlock = 0);
+CHarnessPtr NewResampler(const std::string& caps, bool bOfferPool = true, guint cbBlock = 0);
 GstBuffer* BufferFrom(const Samples& samples, GstClockTime tPts = GST_CLOCK_TIME_NONE);
 // Interleaved sine; channel c is scaled by (c + 1) / nChannels.
 Samples Tone(int nRate, int nChannels, std::size_t nFrames, double dHz, double dAmplitude);
