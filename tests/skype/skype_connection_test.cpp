@@ -5,7 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
+#include <tuple>
 
 namespace {
 
@@ -21,13 +22,10 @@ class SkypeConnectionTest : public ::testing::Test {
 protected:
     SkypeConnectionTest() { m_connection.SetOwnWindow(kOwn); }
 
-    std::shared_ptr<CommandLog> Add(const std::string& command,
-                                    CLoggingHandler::ResponseAction onResponse = {},
-                                    bool bClaim = false)
+    std::shared_ptr<CommandLog> Add(const std::string& command, bool bClaim = false)
     {
         auto pLog = std::make_shared<CommandLog>();
-        m_connection.AddHandler(
-            std::make_unique<CLoggingHandler>(command, pLog, std::move(onResponse), bClaim));
+        m_connection.AddHandler(std::make_unique<CLoggingHandler>(command, pLog, nullptr, bClaim));
         return pLog;
     }
 
@@ -45,12 +43,10 @@ protected:
 
     std::size_t DiscoverCount() const
     {
-        std::size_t count = 0;
-        for (const auto& record : m_channel.GetBroadcasts())
-            if (record.message == m_connection.GetDiscoverMessage() && record.wParam == kOwn &&
-                record.lParam == 0)
-                ++count;
-        return count;
+        return std::ranges::count_if(m_channel.GetBroadcasts(), [&](const auto& record) {
+            return record.message == m_connection.GetDiscoverMessage() && record.wParam == kOwn &&
+                   record.lParam == 0;
+        });
     }
 
     CInProcessSkypeChannel m_channel;
@@ -63,9 +59,11 @@ class NotAttachedStatusTest : public SkypeConnectionTest,
 
 TEST_P(NotAttachedStatusTest, DiscoversOnEveryTickAndSendsNothing)
 {
-    auto pLog = Add("SEARCH ACTIVECALLS");
+    Add("SEARCH ACTIVECALLS");
     m_connection.HandleAttach(kClient, GetParam());
     EXPECT_EQ(m_connection.GetAttachState(), static_cast<std::int32_t>(GetParam()));
+    // Only the "API available" announcement discovers at once.
+    EXPECT_EQ(DiscoverCount(), GetParam() == 0x8001 ? 1u : 0u);
     const std::size_t atOnce = DiscoverCount();
     for (int i = 0; i < 3; ++i)
         m_connection.Tick();
@@ -73,8 +71,6 @@ TEST_P(NotAttachedStatusTest, DiscoversOnEveryTickAndSendsNothing)
     EXPECT_TRUE(m_channel.GetDeliveries().empty());
     EXPECT_TRUE(m_connection.GetSkypeWindow().empty());
     EXPECT_EQ(m_monitor.m_nAttached, 0);
-    // Only the "API available" announcement discovers at once.
-    EXPECT_EQ(atOnce, GetParam() == 0x8001 ? 1u : 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Statuses, NotAttachedStatusTest,
@@ -91,44 +87,30 @@ TEST_F(SkypeConnectionTest, HandlersWaitingBeforeAttachGoOutInOrderOnFirstTick)
     EXPECT_TRUE(m_channel.GetDeliveries().empty());
 
     m_connection.Tick();
+    m_connection.Tick(); // sent ones are not sent again
     const auto& deliveries = m_channel.GetDeliveries();
     ASSERT_EQ(deliveries.size(), 2u);
     EXPECT_EQ(deliveries[0].bytes, Framed(pFirst->id, "SEARCH ACTIVECALLS"));
     EXPECT_EQ(deliveries[1].bytes, Framed(pSecond->id, "GET CALL 12 PARTNER_DISPNAME"));
-    for (const auto& delivery : deliveries) {
-        EXPECT_EQ(delivery.target, kClient);
-        EXPECT_EQ(delivery.wParam, kOwn);
-        EXPECT_EQ(delivery.dwData, 0u);
-    }
-    m_connection.Tick(); // sent ones are not sent again
-    EXPECT_EQ(deliveries.size(), 2u);
+    EXPECT_EQ(deliveries[1].target, kClient);
 }
 
-struct ReplyCase {
-    const char* pszText; // "{id}" stands for the handler's id
-    bool bHandled;
-    const char* pszResponse;
-};
-
-void PrintTo(const ReplyCase& reply, std::ostream* pOut)
-{
-    *pOut << '"' << reply.pszText << '"';
-}
-
+// A reply text ("{id}" stands for the handler's id) and the response it
+// gives, or nullptr when it matches no handler.
 class ReplyParsingTest : public SkypeConnectionTest,
-                         public ::testing::WithParamInterface<ReplyCase> {};
+                         public ::testing::WithParamInterface<std::pair<const char*, const char*>> {
+};
 
 TEST_P(ReplyParsingTest, MatchesOnlyHashDigitsBlank)
 {
     Attach();
     auto pLog = Add("SEARCH ACTIVECALLS");
-    std::string text = GetParam().pszText;
+    std::string text = GetParam().first;
     if (const auto at = text.find("{id}"); at != std::string::npos)
         text.replace(at, 4, std::to_string(pLog->id));
     EXPECT_EQ(Receive(text), 1u);
-    if (GetParam().bHandled) {
-        ASSERT_EQ(pLog->responses.size(), 1u);
-        EXPECT_EQ(pLog->responses[0], GetParam().pszResponse);
+    if (GetParam().second != nullptr) {
+        EXPECT_EQ(pLog->responses, std::vector<std::string>{GetParam().second});
         EXPECT_TRUE(pLog->bDeleted);
     } else {
         EXPECT_TRUE(pLog->responses.empty());
@@ -139,101 +121,66 @@ TEST_P(ReplyParsingTest, MatchesOnlyHashDigitsBlank)
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, ReplyParsingTest,
-    ::testing::Values(ReplyCase{"#{id} OK", true, "OK"},
-                      ReplyCase{"#{id} CALLS 12, 34", true, "CALLS 12, 34"},
-                      ReplyCase{"#{id} ", true, ""}, ReplyCase{"#{id}OK", false, ""},
-                      ReplyCase{"#x OK", false, ""}, ReplyCase{"#", false, ""},
-                      ReplyCase{"#{id}", false, ""}, ReplyCase{"# {id} OK", false, ""},
-                      ReplyCase{"#+{id} OK", false, ""}, ReplyCase{"#99999 X", false, ""},
-                      ReplyCase{"#4294967296{id} OK", false, ""}));
+    ::testing::Values(std::pair("#{id} OK", "OK"), std::pair("#{id} CALLS 12, 34", "CALLS 12, 34"),
+                      std::pair("#{id} ", ""), std::pair("#{id}OK", nullptr),
+                      std::pair("#x OK", nullptr), std::pair("#", nullptr),
+                      std::pair("#{id}", nullptr), std::pair("# {id} OK", nullptr),
+                      std::pair("#+{id} OK", nullptr), std::pair("#99999 X", nullptr),
+                      std::pair("#4294967296{id} OK", nullptr)));
 
-TEST_F(SkypeConnectionTest, NotificationsAreOfferedToHandlersThenTheMonitor)
+TEST_F(SkypeConnectionTest, NotificationsFromTheClientGoToHandlersThenTheMonitor)
 {
-    Attach();
     auto pFirst = Add("A");
-    auto pClaiming = Add("B", {}, true);
+    auto pClaiming = Add("B", true);
     auto pLast = Add("C");
+    EXPECT_EQ(Receive("CALL 1 STATUS FINISHED"), 0u); // no client window yet
+    Attach();
+    EXPECT_EQ(Receive("CALL 1 STATUS FINISHED", "intruder"), 0u);
+    EXPECT_EQ(Receive(Framed(pFirst->id, "CALLS 9"), "intruder"), 0u);
+    EXPECT_TRUE(pFirst->responses.empty() && pFirst->notifications.empty());
+
     Receive(std::string("CALL 3 DURATION 12\0tail", 23));
     EXPECT_EQ(pFirst->notifications, std::vector<std::string>{"CALL 3 DURATION 12"});
     EXPECT_EQ(pClaiming->notifications.size(), 1u);
     EXPECT_TRUE(pClaiming->bDeleted); // claimed and complete
     EXPECT_TRUE(pLast->notifications.empty());
-    EXPECT_EQ(m_monitor.m_notifications, std::vector<std::string>{"CALL 3 DURATION 12"});
-
     Receive(std::string()); // an empty block is an empty notification line
     EXPECT_EQ(m_connection.HandleCopyData(kClient, nullptr), 1u);
-    EXPECT_EQ(m_monitor.m_notifications.size(), 3u);
-    EXPECT_EQ(m_monitor.m_notifications[1], "");
+    EXPECT_EQ(m_monitor.m_notifications, (std::vector<std::string>{"CALL 3 DURATION 12", "", ""}));
 }
 
-TEST_F(SkypeConnectionTest, OtherWindowsAreAnsweredZeroAndIgnored)
-{
-    auto pLog = Add("SEARCH ACTIVECALLS");
-    EXPECT_EQ(Receive("CALL 1 STATUS FINISHED"), 0u); // no client window yet
-    Attach();
-    m_connection.Tick();
-    EXPECT_EQ(Receive("#" + std::to_string(pLog->id) + " CALLS 9", "intruder"), 0u);
-    EXPECT_EQ(Receive("CALL 1 STATUS FINISHED", "intruder"), 0u);
-    EXPECT_TRUE(pLog->responses.empty());
-    EXPECT_TRUE(m_monitor.m_notifications.empty());
-}
-
-struct TimeoutCase {
-    std::uint32_t sentAt;
-    std::uint32_t tickAt;
-    bool bExpired;
-};
-
-void PrintTo(const TimeoutCase& timeout, std::ostream* pOut)
-{
-    *pOut << timeout.sentAt << " to " << timeout.tickAt;
-}
-
-class TimeoutTest : public SkypeConnectionTest,
-                    public ::testing::WithParamInterface<TimeoutCase> {};
+// Sent at, ticked at, expired.
+class TimeoutTest
+    : public SkypeConnectionTest,
+      public ::testing::WithParamInterface<std::tuple<std::uint32_t, std::uint32_t, bool>> {};
 
 TEST_P(TimeoutTest, ExpiresStrictlyAfterFiveSecondsUnsigned)
 {
+    const auto [sentAt, tickAt, bExpired] = GetParam();
     Attach();
     auto pLog = Add("SEARCH ACTIVECALLS");
-    m_channel.SetTickCount(GetParam().sentAt);
+    m_channel.SetTickCount(sentAt);
     m_connection.Tick();
-    m_channel.SetTickCount(GetParam().tickAt);
+    m_channel.SetTickCount(tickAt);
     m_connection.Tick();
-    EXPECT_EQ(pLog->timeouts, GetParam().bExpired ? 1 : 0);
-    EXPECT_EQ(pLog->bDeleted, GetParam().bExpired);
-    if (GetParam().bExpired) {
-        EXPECT_EQ(Receive("#" + std::to_string(pLog->id) + " LATE"), 1u); // dropped
-        EXPECT_TRUE(pLog->responses.empty());
-    }
+    EXPECT_EQ(pLog->timeouts, bExpired ? 1 : 0);
+    EXPECT_EQ(pLog->bDeleted, bExpired);
+    EXPECT_EQ(Receive("#" + std::to_string(pLog->id) + " LATE"), 1u); // dropped when expired
+    EXPECT_EQ(pLog->responses.size(), bExpired ? 0u : 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Ticks, TimeoutTest,
-                         ::testing::Values(TimeoutCase{1000, 6000, false},
-                                           TimeoutCase{1000, 6001, true},
-                                           TimeoutCase{0xFFFFF000u, 0xFFFFF000u + 5000u, false},
-                                           TimeoutCase{0xFFFFF000u, 0xFFFFF000u + 5001u, true},
-                                           TimeoutCase{0xFFFFFFFFu, 5000u, true}));
-
-TEST_F(SkypeConnectionTest, SentCommandsDoNotExpireWhileDetached)
-{
-    Attach();
-    auto pLog = Add("SEARCH ACTIVECALLS");
-    m_connection.Tick();
-    m_connection.HandleAttach(kClient, 2);
-    m_channel.SetTickCount(60000);
-    m_connection.Tick();
-    EXPECT_EQ(pLog->timeouts, 0);
-    m_connection.HandleAttach(kClient, 0);
-    m_connection.Tick();
-    EXPECT_EQ(pLog->timeouts, 1);
-}
+                         ::testing::Values(std::tuple(1000u, 6000u, false),
+                                           std::tuple(1000u, 6001u, true),
+                                           std::tuple(0xFFFFF000u, 0xFFFFF000u + 5000u, false),
+                                           std::tuple(0xFFFFF000u, 0xFFFFF000u + 5001u, true),
+                                           std::tuple(0xFFFFFFFFu, 5000u, true)));
 
 TEST_F(SkypeConnectionTest, FailedDeliveryDetachesAndTheCommandWaitsForTheNextAttach)
 {
     Attach();
     auto pFirst = Add("A");
-    auto pSecond = Add("B");
+    Add("B");
     m_channel.SetDeliveryAnswer([](const auto&) { return 0u; });
     m_connection.Tick();
     EXPECT_EQ(m_connection.GetAttachState(), 3);
@@ -248,53 +195,6 @@ TEST_F(SkypeConnectionTest, FailedDeliveryDetachesAndTheCommandWaitsForTheNextAt
     m_connection.Tick();
     ASSERT_EQ(m_channel.GetDeliveries().size(), 2u);
     EXPECT_EQ(m_channel.GetDeliveries()[0].bytes, Framed(pFirst->id, "A"));
-}
-
-TEST_F(SkypeConnectionTest, ReplyHandlerMayIssueCommands)
-{
-    Attach();
-    std::shared_ptr<CommandLog> pFollowUp;
-    auto pLog = Add("SEARCH ACTIVECALLS", [&](const std::string&) {
-        pFollowUp = Add("GET CALL 12 PARTNER_DISPNAME");
-        m_connection.SendCommand(pFollowUp->id);
-    });
-    m_connection.Tick();
-    Receive("#" + std::to_string(pLog->id) + " CALLS 12");
-    EXPECT_TRUE(pLog->bDeleted);
-    ASSERT_TRUE(pFollowUp);
-    EXPECT_EQ(m_connection.GetHandlerCount(), 1u);
-    EXPECT_EQ(m_channel.GetDeliveries().back().bytes,
-              Framed(pFollowUp->id, "GET CALL 12 PARTNER_DISPNAME"));
-}
-
-TEST(SkypeConnectionLifetimeTest, DestructionDeletesHandlersAndDetachesOnlyWhenAttached)
-{
-    for (const bool bAttached : {false, true}) {
-        CInProcessSkypeChannel channel;
-        CRecordingMonitor monitor;
-        auto pLog = std::make_shared<CommandLog>();
-        {
-            CSkypeConnection connection(channel, &monitor);
-            connection.AddHandler(std::make_unique<CLoggingHandler>("A", pLog));
-            if (bAttached)
-                connection.HandleAttach(kClient, 0);
-        }
-        EXPECT_TRUE(pLog->bDeleted);
-        EXPECT_EQ(pLog->timeouts, 0);
-        EXPECT_EQ(monitor.m_nDetached, bAttached ? 1 : 0);
-    }
-}
-
-TEST(SkypeConnectionLifetimeTest, FailedRegistrationLeavesTheLinkInert)
-{
-    for (const char* pszName : {kSkypeAttachMessageName, kSkypeDiscoverMessageName}) {
-        CInProcessSkypeChannel channel;
-        channel.FailRegistration(pszName);
-        CSkypeConnection connection(channel, nullptr);
-        EXPECT_FALSE(connection.HasMessageIds());
-        connection.Tick();
-        EXPECT_TRUE(channel.GetBroadcasts().empty());
-    }
 }
 
 } // namespace

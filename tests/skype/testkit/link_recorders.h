@@ -4,7 +4,6 @@
 #include "skype_command_handler.h"
 #include "skype_connection_monitor.h"
 
-#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -22,10 +21,8 @@ struct CommandLog {
 
 class CLoggingHandler : public CSkypeCommandHandler {
 public:
-    using ResponseAction = std::function<void(const std::string&)>;
-
     CLoggingHandler(std::string command, std::shared_ptr<CommandLog> pLog,
-                    ResponseAction onResponse = {}, bool bClaimNotifications = false)
+                    std::function<void()> onResponse = {}, bool bClaimNotifications = false)
         : m_command(std::move(command)), m_pLog(std::move(pLog)),
           m_onResponse(std::move(onResponse)), m_bClaim(bClaimNotifications)
     {
@@ -33,47 +30,34 @@ public:
     }
     ~CLoggingHandler() override { m_pLog->bDeleted = true; }
 
-    bool IsComplete() const override { return m_bComplete; }
     std::string GetCommand() const override { return m_command; }
+    bool IsComplete() const override { return m_bComplete; }
     void OnTimeout() override { ++m_pLog->timeouts; }
     void OnResponse(const std::string& response) override
     {
         m_bComplete = true;
         m_pLog->responses.push_back(response);
         if (m_onResponse)
-            m_onResponse(response);
+            m_onResponse();
     }
     bool OnNotification(const std::string& line) override
     {
         m_pLog->notifications.push_back(line);
-        if (m_bClaim)
-            m_bComplete = true;
+        m_bComplete = m_bClaim;
         return m_bClaim;
     }
 
 private:
     std::string m_command;
     std::shared_ptr<CommandLog> m_pLog;
-    ResponseAction m_onResponse;
+    std::function<void()> m_onResponse;
     bool m_bClaim;
 };
 
-class CRecordingMonitor : public ISkypeConnectionMonitor {
-public:
+struct CRecordingMonitor : ISkypeConnectionMonitor {
     void OnAttached() override { ++m_nAttached; }
     void OnDetached() override { ++m_nDetached; }
     void OnNotification(const std::string& line) override { m_notifications.push_back(line); }
-
-    bool HasNotification(const std::string& line) const
-    {
-        return std::find(m_notifications.begin(), m_notifications.end(), line) !=
-               m_notifications.end();
-    }
-    bool HasNotificationStarting(const std::string& prefix) const
-    {
-        return std::any_of(m_notifications.begin(), m_notifications.end(),
-                           [&](const std::string& line) { return line.starts_with(prefix); });
-    }
 
     int m_nAttached = 0;
     int m_nDetached = 0;

@@ -1,0 +1,108 @@
+#include "bus_testkit.h"
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+QDBusConnection ConnectToBus()
+{
+    static int s_count = 0;
+    return QDBusConnection::connectToBus(QDBusConnection::SessionBus,
+                                         QStringLiteral("test-%1").arg(++s_count));
+}
+
+CCallsimProcess::CCallsimProcess(const QStringList& arguments)
+{
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start(QStringLiteral(VOXREEL_CALLSIM_PATH), arguments);
+    if (const int ready = WaitForLine("ready "); ready >= 0)
+        m_window = m_lines[static_cast<std::size_t>(ready)].substr(6);
+}
+
+void CCallsimProcess::Kill()
+{
+    m_process.kill();
+    m_process.waitForFinished(5000);
+}
+
+int CCallsimProcess::WaitForLine(const std::string& text)
+{
+    for (std::size_t i = 0; WaitFor([&] {
+             while (m_process.canReadLine())
+                 m_lines.push_back(m_process.readLine().trimmed().toStdString());
+             return i < m_lines.size();
+         });
+         ++i)
+        if (m_lines[i].find(text) != std::string::npos)
+            return static_cast<int>(i);
+    return -1;
+}
+
+CTestPlayer::CTestPlayer(int deliveryTimeoutMs) : m_channel(ConnectToBus(), deliveryTimeoutMs)
+{
+    m_channel.SetSink(&m_sink);
+    m_connection.SetOwnWindow(m_channel.GetOwnWindow());
+}
+
+bool CTestPlayer::TickUntilState(std::int32_t state)
+{
+    return WaitFor([&] {
+        m_connection.Tick();
+        return WaitFor([&] { return m_connection.GetAttachState() == state; },
+                       std::chrono::milliseconds(100));
+    });
+}
+
+std::shared_ptr<CommandLog> CTestPlayer::Issue(const std::string& command,
+                                               std::function<void()> onResponse)
+{
+    auto pLog = std::make_shared<CommandLog>();
+    m_connection.SendCommand(m_connection.AddHandler(
+        std::make_unique<CLoggingHandler>(command, pLog, std::move(onResponse))));
+    return pLog;
+}
+
+std::string CTestPlayer::Ask(const std::string& command)
+{
+    auto pLog = Issue(command);
+    return WaitFor([&] { return !pLog->responses.empty(); }) ? pLog->responses[0] : "(no reply)";
+}
+
+bool CTestPlayer::WaitForNotification(const std::string& prefix)
+{
+    return WaitFor([&] {
+        return std::ranges::any_of(m_monitor.m_notifications,
+                                   [&](const auto& line) { return line.starts_with(prefix); });
+    });
+}
+
+// Re-runs the test under dbus-run-session unless it already runs under it;
+// the application object outlives every test.
+int main(int argc, char* argv[])
+{
+    if (!qEnvironmentVariableIsSet("VOXREEL_TEST_BUS")) {
+        qputenv("VOXREEL_TEST_BUS", "1");
+        std::vector<char*> command{const_cast<char*>("dbus-run-session"), const_cast<char*>("--")};
+        command.insert(command.end(), argv, argv + argc + 1);
+        ::execvp(command[0], command.data());
+        return 127;
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    QCoreApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
