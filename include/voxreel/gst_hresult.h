@@ -19,30 +19,44 @@ constexpr HRESULT VFW_E_NO_AUDIO_HARDWARE = MakeHResult(0x80040256);
 inline HRESULT HResultFromResourceError(gint code)
 {
     switch (code) {
-    case GST_RESOURCE_ERROR_NOT_FOUND: return HResultFromWin32(ERROR_FILE_NOT_FOUND);
+    case GST_RESOURCE_ERROR_NOT_FOUND:
+        return HResultFromWin32(ERROR_FILE_NOT_FOUND);
     case GST_RESOURCE_ERROR_OPEN_READ:
     case GST_RESOURCE_ERROR_OPEN_READ_WRITE:
-    case GST_RESOURCE_ERROR_OPEN_WRITE: return E_ACCESSDENIED;
-    case GST_RESOURCE_ERROR_NOT_AUTHORIZED: return E_ACCESSDENIED;
-    case GST_RESOURCE_ERROR_READ: return HResultFromWin32(ERROR_READ_FAULT);
-    case GST_RESOURCE_ERROR_WRITE: return HResultFromWin32(ERROR_WRITE_FAULT);
-    case GST_RESOURCE_ERROR_NO_SPACE_LEFT: return HResultFromWin32(ERROR_DISK_FULL);
-    case GST_RESOURCE_ERROR_BUSY: return VFW_E_NO_AUDIO_HARDWARE;
-    default: return E_FAIL;
+    case GST_RESOURCE_ERROR_OPEN_WRITE:
+        return E_ACCESSDENIED;
+    case GST_RESOURCE_ERROR_NOT_AUTHORIZED:
+        return E_ACCESSDENIED;
+    case GST_RESOURCE_ERROR_READ:
+        return HResultFromWin32(ERROR_READ_FAULT);
+    case GST_RESOURCE_ERROR_WRITE:
+        return HResultFromWin32(ERROR_WRITE_FAULT);
+    case GST_RESOURCE_ERROR_NO_SPACE_LEFT:
+        return HResultFromWin32(ERROR_DISK_FULL);
+    case GST_RESOURCE_ERROR_BUSY:
+        return VFW_E_NO_AUDIO_HARDWARE;
+    default:
+        return E_FAIL;
     }
 }
 
 inline HRESULT HResultFromStreamError(gint code)
 {
     switch (code) {
-    case GST_STREAM_ERROR_TYPE_NOT_FOUND: return VFW_E_UNKNOWN_FILE_TYPE;
-    case GST_STREAM_ERROR_WRONG_TYPE: return VFW_E_UNSUPPORTED_STREAM;
-    case GST_STREAM_ERROR_CODEC_NOT_FOUND: return VFW_E_UNSUPPORTED_STREAM;
+    case GST_STREAM_ERROR_TYPE_NOT_FOUND:
+        return VFW_E_UNKNOWN_FILE_TYPE;
+    case GST_STREAM_ERROR_WRONG_TYPE:
+        return VFW_E_UNSUPPORTED_STREAM;
+    case GST_STREAM_ERROR_CODEC_NOT_FOUND:
+        return VFW_E_UNSUPPORTED_STREAM;
     case GST_STREAM_ERROR_DECODE:
     case GST_STREAM_ERROR_DEMUX:
-    case GST_STREAM_ERROR_FORMAT: return VFW_E_INVALID_FILE_FORMAT;
-    case GST_STREAM_ERROR_NOT_IMPLEMENTED: return E_NOTIMPL;
-    default: return E_FAIL;
+    case GST_STREAM_ERROR_FORMAT:
+        return VFW_E_INVALID_FILE_FORMAT;
+    case GST_STREAM_ERROR_NOT_IMPLEMENTED:
+        return E_NOTIMPL;
+    default:
+        return E_FAIL;
     }
 }
 

@@ -8,7 +8,10 @@
 
 using HRESULT = std::int32_t;
 
-constexpr HRESULT MakeHResult(std::uint32_t bits) { return static_cast<HRESULT>(bits); }
+constexpr HRESULT MakeHResult(std::uint32_t bits)
+{
+    return static_cast<HRESULT>(bits);
+}
 
 constexpr HRESULT S_OK = 0;
 constexpr HRESULT S_FALSE = 1;
@@ -25,8 +28,14 @@ constexpr HRESULT E_INVALIDARG = MakeHResult(0x80070057);
 constexpr HRESULT REGDB_E_CLASSNOTREG = MakeHResult(0x80040154);
 constexpr HRESULT CLASS_E_CLASSNOTAVAILABLE = MakeHResult(0x80040111);
 
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+constexpr bool SUCCEEDED(HRESULT hr)
+{
+    return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr)
+{
+    return hr < 0;
+}
 
 // Win32 error numbers used where the original design reported them.
 constexpr std::uint32_t ERROR_FILE_NOT_FOUND = 2;
@@ -61,26 +70,42 @@ constexpr HRESULT HResultFromWin32(std::uint32_t error)
 constexpr HRESULT HResultFromErrno(int error)
 {
     switch (error) {
-    case 0: return S_OK;
-    case ENOENT: return HResultFromWin32(ERROR_FILE_NOT_FOUND);
-    case ENOTDIR: return HResultFromWin32(ERROR_PATH_NOT_FOUND);
+    case 0:
+        return S_OK;
+    case ENOENT:
+        return HResultFromWin32(ERROR_FILE_NOT_FOUND);
+    case ENOTDIR:
+        return HResultFromWin32(ERROR_PATH_NOT_FOUND);
     case EACCES:
     case EPERM:
-    case EROFS: return E_ACCESSDENIED;
-    case ENOMEM: return E_OUTOFMEMORY;
-    case EINVAL: return E_INVALIDARG;
-    case EEXIST: return HResultFromWin32(ERROR_ALREADY_EXISTS);
+    case EROFS:
+        return E_ACCESSDENIED;
+    case ENOMEM:
+        return E_OUTOFMEMORY;
+    case EINVAL:
+        return E_INVALIDARG;
+    case EEXIST:
+        return HResultFromWin32(ERROR_ALREADY_EXISTS);
     case ENOSPC:
-    case EDQUOT: return HResultFromWin32(ERROR_DISK_FULL);
-    case ENAMETOOLONG: return HResultFromWin32(ERROR_FILENAME_EXCED_RANGE);
+    case EDQUOT:
+        return HResultFromWin32(ERROR_DISK_FULL);
+    case ENAMETOOLONG:
+        return HResultFromWin32(ERROR_FILENAME_EXCED_RANGE);
     case EBUSY:
-    case ETXTBSY: return HResultFromWin32(ERROR_SHARING_VIOLATION);
-    case ENOTEMPTY: return HResultFromWin32(ERROR_DIR_NOT_EMPTY);
-    case ETIMEDOUT: return HResultFromWin32(ERROR_TIMEOUT);
-    case ECONNREFUSED: return HResultFromWin32(ERROR_CONNECTION_REFUSED);
-    case EIO: return HResultFromWin32(ERROR_GEN_FAILURE);
+    case ETXTBSY:
+        return HResultFromWin32(ERROR_SHARING_VIOLATION);
+    case ENOTEMPTY:
+        return HResultFromWin32(ERROR_DIR_NOT_EMPTY);
+    case ETIMEDOUT:
+        return HResultFromWin32(ERROR_TIMEOUT);
+    case ECONNREFUSED:
+        return HResultFromWin32(ERROR_CONNECTION_REFUSED);
+    case EIO:
+        return HResultFromWin32(ERROR_GEN_FAILURE);
     case ENOSYS:
-    case EOPNOTSUPP: return E_NOTIMPL;
-    default: return error > 0 ? HResultFromWin32(static_cast<std::uint32_t>(error)) : E_FAIL;
+    case EOPNOTSUPP:
+        return E_NOTIMPL;
+    default:
+        return error > 0 ? HResultFromWin32(static_cast<std::uint32_t>(error)) : E_FAIL;
     }
 }
