@@ -1,0 +1,280 @@
+#include "dsplayer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "voxreel/callfeed_control.h"
+#include "voxreel/element_factory.h"
+#include "voxreel/gst_hresult.h"
+
+namespace {
+
+constexpr auto kOpenTimeout = std::chrono::seconds(10);
+constexpr GstClockTime kStateTimeout = 1000 * GST_MSECOND;
+constexpr const char* kRendererName = "SkypeAudioRenderer";
+
+bool EndsWithNoCase(const std::string& strText, const char* pszEnd)
+{
+    const std::size_t cchEnd = std::strlen(pszEnd);
+    return strText.size() >= cchEnd &&
+           g_ascii_strcasecmp(strText.c_str() + strText.size() - cchEnd, pszEnd) == 0;
+}
+
+} // namespace
+
+bool ScanPluginFolder(const std::filesystem::path& folder)
+{
+    return gst_registry_scan_path(gst_registry_get(), folder.c_str()) != FALSE ||
+           gst_registry_find_plugin(gst_registry_get(), kCallfeedPluginName) != nullptr;
+}
+
+CDSPlayer::CDSPlayer(CDSPlayerCallback* pCallback, std::string strAudioSink)
+    : m_pCallback(pCallback), m_strAudioSink(std::move(strAudioSink))
+{
+}
+
+CDSPlayer::~CDSPlayer()
+{
+    if (m_pGraph) {
+        gst_element_set_state(m_pGraph.get(), GST_STATE_NULL);
+        m_pEvents->Detach(m_pGraph.get());
+    }
+    m_pRenderer.reset();
+    m_pGraph.reset();
+}
+
+HRESULT CDSPlayer::Initialize()
+{
+    CElementPtr pGraph(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new("graph"))));
+    GstElement* pRendererRaw = nullptr;
+    HRESULT hr = CreateElementByClsid(CLSID_CCallfeed, kRendererName, &pRendererRaw);
+    CElementPtr pRenderer(pRendererRaw);
+    if (FAILED(hr))
+        return hr;
+    if (!gst_bin_add(GST_BIN(pGraph.get()), pRenderer.get()))
+        return E_FAIL;
+    auto pEvents = std::make_unique<CGraphEvents>(m_hNotifyWnd);
+    pEvents->Attach(pGraph.get());
+    if (m_nPort != 0)
+        g_object_set(pRenderer.get(), "port", m_nPort, nullptr);
+    CCallfeedControl control(pRenderer.get());
+    hr = control.SetNotifyWindow(m_hNotifyWnd != nullptr ? 1 : 0, WM_RENDERER_NOTIFY);
+    if (SUCCEEDED(hr))
+        hr = control.StartTransmission();
+    if (FAILED(hr)) {
+        // A failed start has already stopped whatever it had started.
+        gst_element_set_state(pGraph.get(), GST_STATE_NULL);
+        pEvents->Detach(pGraph.get());
+        return hr;
+    }
+    m_pGraph = std::move(pGraph);
+    m_pRenderer = std::move(pRenderer);
+    m_pEvents = std::move(pEvents);
+    m_bLoaded = false;
+    return S_OK;
+}
+
+HRESULT CDSPlayer::Open(const std::string& strPath)
+{
+    if (EndsWithNoCase(strPath, ".wma") || EndsWithNoCase(strPath, ".asf"))
+        return OpenWithSource(strPath, CLSID_WMAsfReader);
+    const HRESULT hr = OpenWithSource(strPath, CLSID_AsyncReader);
+    if (SUCCEEDED(hr))
+        return hr;
+    return OpenWithSource(strPath, CLSID_WMAsfReader);
+}
+
+HRESULT CDSPlayer::OpenWithSource(const std::string& strPath, const CLSID& clsidSource)
+{
+    if (m_bLoaded) {
+        if (m_strFile == strPath)
+            return S_OK;
+        Close();
+    }
+    if (!m_pGraph)
+        return E_FAIL;
+    m_strLastError.clear();
+    const std::uint64_t nSerial = m_pEvents->NextSerial();
+    m_pEvents->ResetPreroll();
+    HRESULT hr = BuildFileChain(strPath, clsidSource);
+    if (SUCCEEDED(hr)) {
+        if (gst_element_set_state(m_pGraph.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
+            hr = m_pEvents->WaitPreroll(nSerial, std::chrono::milliseconds(0), &m_strLastError);
+        else
+            hr = m_pEvents->WaitPreroll(nSerial, kOpenTimeout, &m_strLastError);
+        if (hr == VFW_E_TIMEOUT && m_strLastError.empty())
+            m_strLastError = "The file did not start in time.";
+    }
+    if (FAILED(hr)) {
+        Close();
+        // Late errors of the failed chain must not reach ProcessEvents.
+        m_pEvents->TakeErrorsSince(nSerial);
+        return hr;
+    }
+    m_bLoaded = true;
+    m_bStopped = false;
+    m_strFile = strPath;
+    const HRESULT hrPause = Pause();
+    SetPosition(0);
+    return hrPause;
+}
+
+void CDSPlayer::Close()
+{
+    m_bLoaded = false;
+    if (!m_pGraph)
+        return;
+    gst_element_set_state(m_pGraph.get(), GST_STATE_NULL);
+    std::vector<CElementPtr> toRemove;
+    GstIterator* pIterator = gst_bin_iterate_elements(GST_BIN(m_pGraph.get()));
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(pIterator, &item) == GST_ITERATOR_OK) {
+        auto* pElement = GST_ELEMENT(g_value_get_object(&item));
+        if (pElement != m_pRenderer.get())
+            toRemove.emplace_back(GST_ELEMENT(gst_object_ref(pElement)));
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(pIterator);
+    for (const CElementPtr& pElement : toRemove)
+        gst_bin_remove(GST_BIN(m_pGraph.get()), pElement.get());
+}
+
+HRESULT CDSPlayer::SetState(GstState state)
+{
+    if (!CanAct())
+        return E_FAIL;
+    const std::uint64_t nSerial = m_pEvents->NextSerial();
+    switch (gst_element_set_state(m_pGraph.get(), state)) {
+    case GST_STATE_CHANGE_FAILURE: {
+        std::optional<CGraphEvent> error = m_pEvents->TakeErrorsSince(nSerial);
+        return error ? error->m_hr : E_FAIL;
+    }
+    case GST_STATE_CHANGE_ASYNC:
+        return S_FALSE;
+    default:
+        return S_OK;
+    }
+}
+
+HRESULT CDSPlayer::Run()
+{
+    const HRESULT hr = SetState(GST_STATE_PLAYING);
+    if (SUCCEEDED(hr))
+        m_bStopped = false;
+    return hr;
+}
+
+HRESULT CDSPlayer::Pause()
+{
+    const HRESULT hr = SetState(GST_STATE_PAUSED);
+    if (SUCCEEDED(hr))
+        m_bStopped = false;
+    return hr;
+}
+
+// Stopped is paused at the start: the file stays ready for the next Run.
+HRESULT CDSPlayer::Stop()
+{
+    const HRESULT hr = SetState(GST_STATE_PAUSED);
+    if (FAILED(hr))
+        return hr;
+    SetPosition(0);
+    m_bStopped = true;
+    return S_OK;
+}
+
+bool CDSPlayer::QueryState(GstState* pState)
+{
+    if (!CanAct())
+        return false;
+    GstState pending = GST_STATE_VOID_PENDING;
+    return gst_element_get_state(m_pGraph.get(), pState, &pending, kStateTimeout) !=
+           GST_STATE_CHANGE_FAILURE;
+}
+
+bool CDSPlayer::IsPaused()
+{
+    GstState state = GST_STATE_NULL;
+    return QueryState(&state) && state == GST_STATE_PAUSED && !m_bStopped;
+}
+
+bool CDSPlayer::IsRunning()
+{
+    GstState state = GST_STATE_NULL;
+    return QueryState(&state) && state == GST_STATE_PLAYING;
+}
+
+std::uint32_t CDSPlayer::GetDuration()
+{
+    gint64 nDuration = 0;
+    if (!CanAct() || !gst_element_query_duration(m_pGraph.get(), GST_FORMAT_TIME, &nDuration) ||
+        nDuration < 0)
+        return 0;
+    return static_cast<std::uint32_t>(nDuration / GST_SECOND);
+}
+
+std::uint32_t CDSPlayer::GetPosition()
+{
+    gint64 nPosition = 0;
+    if (!CanAct() || !gst_element_query_position(m_pGraph.get(), GST_FORMAT_TIME, &nPosition) ||
+        nPosition < 0)
+        return 0;
+    return static_cast<std::uint32_t>(nPosition / GST_SECOND);
+}
+
+bool CDSPlayer::SetPosition(std::int32_t nSeconds)
+{
+    if (!CanAct() || nSeconds < 0)
+        return false;
+    const gint64 nPosition = static_cast<gint64>(nSeconds) * static_cast<gint64>(GST_SECOND);
+    return gst_element_seek_simple(m_pGraph.get(), GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH,
+                                   nPosition) != FALSE;
+}
+
+// Hundredths of a decibel, -10000 (silence) to 0 (unchanged).
+bool CDSPlayer::SetLocalVolume(std::int32_t nVolume)
+{
+    if (!CanAct())
+        return false;
+    CElementPtr pVolume(gst_bin_get_by_name(GST_BIN(m_pGraph.get()), "LocalVolume"));
+    if (!pVolume)
+        return false;
+    const double dFactor = nVolume <= -10000 ? 0.0 : std::pow(10.0, std::min(nVolume, 0) / 2000.0);
+    g_object_set(pVolume.get(), "volume", dFactor, nullptr);
+    return true;
+}
+
+bool CDSPlayer::SetRemoteVolume(std::int32_t nLevel)
+{
+    return m_pRenderer && SUCCEEDED(CCallfeedControl(m_pRenderer.get()).SetVolume(nLevel));
+}
+
+bool CDSPlayer::SetRemoteBalance(std::int32_t nBalance)
+{
+    return m_pRenderer && SUCCEEDED(CCallfeedControl(m_pRenderer.get()).SetBalance(nBalance));
+}
+
+void CDSPlayer::StopTransmission()
+{
+    if (m_pRenderer)
+        CCallfeedControl(m_pRenderer.get()).StopTransmission();
+}
+
+// Drains every queued event; a callback may close, open and run the next
+// file before the loop goes on.
+void CDSPlayer::ProcessEvents()
+{
+    if (!m_pGraph)
+        return;
+    while (std::optional<CGraphEvent> event = m_pEvents->PopEvent()) {
+        if (m_pCallback == nullptr)
+            continue;
+        if (event->m_kind == CGraphEvent::Kind::Complete)
+            m_pCallback->OnPlaybackCompleted();
+        else
+            m_pCallback->OnPlaybackFailed(event->m_hr);
+    }
+}

@@ -1,0 +1,92 @@
+// CDSPlayer: the playback engine. One GStreamer pipeline for the player's
+// life holds the Callfeed renderer ("SkypeAudioRenderer"); each opened file
+// adds its source ("Source"), the decoders, the PCM conversion, the resampler
+// ("Resampler") in front of the renderer and the local output behind it.
+// Every operation runs on the caller's (UI) thread; the pipeline's events come
+// back as WM_GRAPH_EVENT posted to the notify window and are handled by
+// ProcessEvents.
+#pragma once
+
+#include <gst/gst.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "dsplayer_callback.h"
+#include "graph_events.h"
+#include "notify_window.h"
+#include "voxreel/gst_handle.h"
+#include "voxreel/hresult.h"
+#include "voxreel/ids.h"
+
+// The two ways of reading a file: a plain file source whose type is found
+// and decoded automatically, and a self-decoding source (the ASF route).
+// {E436EBB5-524F-11CE-9F53-0020AF0BA770}
+constexpr CLSID CLSID_AsyncReader{
+    0xE436EBB5, 0x524F, 0x11CE, {0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+// {187463A0-5BB7-11D3-ACBE-0080C75E246E}
+constexpr CLSID CLSID_WMAsfReader{
+    0x187463A0, 0x5BB7, 0x11D3, {0xAC, 0xBE, 0x00, 0x80, 0xC7, 0x5E, 0x24, 0x6E}};
+
+// Makes the Callfeed plugin in folder known to GStreamer (gst_init first).
+bool ScanPluginFolder(const std::filesystem::path& folder);
+
+class CDSPlayer {
+public:
+    // pCallback is not owned and must outlive the player. strAudioSink: a
+    // gst-launch description of the local output; empty takes the variable
+    // VOXREEL_AUDIO_SINK, else autoaudiosink.
+    explicit CDSPlayer(CDSPlayerCallback* pCallback, std::string strAudioSink = {});
+    ~CDSPlayer();
+    CDSPlayer(const CDSPlayer&) = delete;
+    CDSPlayer& operator=(const CDSPlayer&) = delete;
+
+    // Set before Initialize; must stay valid for the player's life.
+    INotifyWindow* m_hNotifyWnd = nullptr;
+
+    // The renderer's TCP port; 0 keeps the renderer's default. Before Initialize.
+    void SetServerPort(int nPort) { m_nPort = nPort; }
+
+    HRESULT Initialize();
+    HRESULT Open(const std::string& strPath);
+    HRESULT OpenWithSource(const std::string& strPath, const CLSID& clsidSource);
+    void Close();
+    HRESULT Run();
+    HRESULT Pause();
+    HRESULT Stop();
+    bool IsPaused();
+    bool IsRunning();
+    std::uint32_t GetDuration();
+    std::uint32_t GetPosition();
+    bool SetPosition(std::int32_t nSeconds);
+    bool SetLocalVolume(std::int32_t nVolume);
+    bool SetRemoteVolume(std::int32_t nLevel);
+    bool SetRemoteBalance(std::int32_t nBalance);
+    void StopTransmission();
+    void ProcessEvents();
+
+    bool HasRenderer() const { return m_pRenderer != nullptr; }
+    GstElement* Renderer() const { return m_pRenderer.get(); }
+    // The GStreamer text of the last failed open, for the status line.
+    const std::string& LastErrorText() const { return m_strLastError; }
+
+private:
+    HRESULT BuildFileChain(const std::string& strPath, const CLSID& clsidSource);
+    HRESULT AddLocalOutput();
+    HRESULT SetState(GstState state);
+    bool QueryState(GstState* pState);
+    bool CanAct() const { return m_bLoaded && m_pGraph; }
+
+    CElementPtr m_pGraph;    // the pipeline
+    CElementPtr m_pRenderer; // the Callfeed renderer, in m_pGraph
+    CDSPlayerCallback* m_pCallback;
+    std::string m_strFile;
+    bool m_bLoaded = false;
+    bool m_bStopped = false; // Stop parks the pipeline paused at 0
+    int m_nPort = 0;
+    std::string m_strAudioSink;
+    std::string m_strLastError;
+    std::unique_ptr<CGraphEvents> m_pEvents; // lives while m_pGraph carries its handler
+};

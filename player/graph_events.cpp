@@ -1,0 +1,134 @@
+#include "graph_events.h"
+
+#include <algorithm>
+
+#include "voxreel/callfeed_control.h"
+#include "voxreel/gst_handle.h"
+#include "voxreel/gst_hresult.h"
+#include "voxreel/ids.h"
+
+void CGraphEvents::Attach(GstElement* pPipeline)
+{
+    CBusPtr pBus(gst_element_get_bus(pPipeline));
+    gst_bus_set_sync_handler(pBus.get(), &CGraphEvents::OnSyncMessage, this, nullptr);
+}
+
+void CGraphEvents::Detach(GstElement* pPipeline)
+{
+    CBusPtr pBus(gst_element_get_bus(pPipeline));
+    gst_bus_set_sync_handler(pBus.get(), nullptr, nullptr, nullptr);
+}
+
+GstBusSyncReply CGraphEvents::OnSyncMessage(GstBus*, GstMessage* pMessage, gpointer pData)
+{
+    static_cast<CGraphEvents*>(pData)->Handle(pMessage);
+    // A dropped message is the handler's to release.
+    gst_message_unref(pMessage);
+    return GST_BUS_DROP;
+}
+
+void CGraphEvents::Handle(GstMessage* pMessage)
+{
+    CGraphEvents* pSelf = this;
+    CallfeedNotification notification;
+    if (ParseCallfeedNotification(pMessage, &notification)) {
+        if (pSelf->m_pNotifyWnd != nullptr && notification.m_nWindow != 0)
+            pSelf->m_pNotifyWnd->PostMessage(notification.m_nMessage,
+                                             static_cast<std::uint64_t>(notification.m_nCode),
+                                             notification.m_nValue);
+        return;
+    }
+    switch (GST_MESSAGE_TYPE(pMessage)) {
+    case GST_MESSAGE_EOS:
+        pSelf->Queue({CGraphEvent::Kind::Complete, S_OK, {}, 0});
+        break;
+    case GST_MESSAGE_ERROR: {
+        GError* pError = nullptr;
+        gst_message_parse_error(pMessage, &pError, nullptr);
+        HRESULT hr = HResultFromGError(pError);
+        std::string strText = pError != nullptr ? pError->message : "";
+        g_clear_error(&pError);
+        pSelf->Queue({CGraphEvent::Kind::ErrorAbort, FAILED(hr) ? hr : E_FAIL, strText, 0});
+        break;
+    }
+    case GST_MESSAGE_ASYNC_DONE: {
+        // Bins keep their children's ASYNC_DONE; only the pipeline's reaches the bus.
+        std::lock_guard lock(pSelf->m_mutex);
+        pSelf->m_bPrerolled = true;
+        pSelf->m_changed.notify_all();
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void CGraphEvents::Queue(CGraphEvent event)
+{
+    bool bWasEmpty = false;
+    {
+        std::lock_guard lock(m_mutex);
+        event.m_nSerial = m_nNextSerial++;
+        bWasEmpty = m_events.empty();
+        m_events.push_back(std::move(event));
+    }
+    m_changed.notify_all();
+    if (bWasEmpty && m_pNotifyWnd != nullptr)
+        m_pNotifyWnd->PostMessage(WM_GRAPH_EVENT, 0, 0);
+}
+
+std::optional<CGraphEvent> CGraphEvents::PopEvent()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_events.empty())
+        return std::nullopt;
+    CGraphEvent event = std::move(m_events.front());
+    m_events.pop_front();
+    return event;
+}
+
+std::uint64_t CGraphEvents::NextSerial()
+{
+    std::lock_guard lock(m_mutex);
+    return m_nNextSerial;
+}
+
+std::optional<CGraphEvent> CGraphEvents::TakeErrorsSince(std::uint64_t nSerial)
+{
+    std::lock_guard lock(m_mutex);
+    std::optional<CGraphEvent> first;
+    for (const CGraphEvent& event : m_events)
+        if (event.m_nSerial >= nSerial && event.m_kind == CGraphEvent::Kind::ErrorAbort) {
+            first = event;
+            break;
+        }
+    std::erase_if(m_events,
+                  [nSerial](const CGraphEvent& event) { return event.m_nSerial >= nSerial; });
+    return first;
+}
+
+void CGraphEvents::ResetPreroll()
+{
+    std::lock_guard lock(m_mutex);
+    m_bPrerolled = false;
+}
+
+HRESULT CGraphEvents::WaitPreroll(std::uint64_t nSerial, std::chrono::milliseconds timeout,
+                                  std::string* pstrError)
+{
+    std::unique_lock lock(m_mutex);
+    auto hasError = [&] {
+        return std::any_of(m_events.begin(), m_events.end(), [nSerial](const CGraphEvent& e) {
+            return e.m_nSerial >= nSerial && e.m_kind == CGraphEvent::Kind::ErrorAbort;
+        });
+    };
+    if (!m_changed.wait_for(lock, timeout, [&] { return m_bPrerolled || hasError(); }))
+        return VFW_E_TIMEOUT;
+    if (!hasError())
+        return S_OK;
+    lock.unlock();
+    std::optional<CGraphEvent> error = TakeErrorsSince(nSerial);
+    if (pstrError != nullptr && error)
+        *pstrError = error->m_strText;
+    return error ? error->m_hr : E_FAIL;
+}

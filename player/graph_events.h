@@ -1,0 +1,63 @@
+// The pipeline bus as the player sees it: a sync handler that runs on
+// GStreamer's threads forwards the renderer's notifications straight to the
+// notify window, queues completion and errors for ProcessEvents (posting one
+// WM_GRAPH_EVENT when the queue was empty) and records the end of a preroll
+// for Open. Everything else is dropped, so the bus never fills up.
+#pragma once
+
+#include <gst/gst.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "notify_window.h"
+#include "voxreel/hresult.h"
+
+struct CGraphEvent {
+    enum class Kind { Complete, ErrorAbort };
+    Kind m_kind = Kind::Complete;
+    HRESULT m_hr = S_OK;
+    std::string m_strText;   // the GStreamer error text, for errors
+    std::uint64_t m_nSerial; // order of arrival
+};
+
+class CGraphEvents {
+public:
+    explicit CGraphEvents(INotifyWindow* pNotifyWnd) : m_pNotifyWnd(pNotifyWnd) {}
+
+    // Installs the handler on the pipeline's bus; Detach removes it. The
+    // object must outlive the installation.
+    void Attach(GstElement* pPipeline);
+    void Detach(GstElement* pPipeline);
+
+    std::optional<CGraphEvent> PopEvent();
+    // Serial that the next queued event will get.
+    std::uint64_t NextSerial();
+    // Removes the errors queued at or after nSerial and returns the first.
+    std::optional<CGraphEvent> TakeErrorsSince(std::uint64_t nSerial);
+    // Forgets an earlier preroll so that WaitPreroll waits for a new one.
+    void ResetPreroll();
+    // Waits until the pipeline prerolled (S_OK), an error was queued at or
+    // after nSerial (that error, taken out of the queue) or the time is up
+    // (VFW_E_TIMEOUT).
+    HRESULT WaitPreroll(std::uint64_t nSerial, std::chrono::milliseconds timeout,
+                        std::string* pstrError);
+
+private:
+    static GstBusSyncReply OnSyncMessage(GstBus* pBus, GstMessage* pMessage, gpointer pSelf);
+    void Handle(GstMessage* pMessage);
+    void Queue(CGraphEvent event);
+
+    INotifyWindow* const m_pNotifyWnd; // set at construction, may be null
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed; // signalled on a queued event or preroll
+    std::deque<CGraphEvent> m_events;  // guarded by m_mutex
+    std::uint64_t m_nNextSerial = 0;   // guarded by m_mutex
+    bool m_bPrerolled = false;         // guarded by m_mutex
+};

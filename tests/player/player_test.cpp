@@ -1,0 +1,255 @@
+// CDSPlayer on real pipelines: files made at test time, the Callfeed plugin
+// from the build tree, a silent capture source and a fake local sink.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+
+#include "player_testkit.h"
+#include "voxreel/gst_hresult.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class PlayerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
+        InitGst();
+        m_folder = TempFolder();
+        m_player.m_hNotifyWnd = &m_window;
+        m_player.SetServerPort(m_nPort);
+        ASSERT_EQ(m_player.Initialize(), S_OK);
+    }
+    void TearDown() override { fs::remove_all(m_folder); }
+
+    // Names of the elements at the pipeline's top level.
+    std::vector<std::string> Elements()
+    {
+        std::vector<std::string> names;
+        GstObject* pGraph = gst_object_get_parent(GST_OBJECT(m_player.Renderer()));
+        for (GList* p = GST_BIN_CHILDREN(GST_BIN(pGraph)); p != nullptr; p = p->next)
+            names.emplace_back(GST_OBJECT_NAME(p->data));
+        gst_object_unref(pGraph);
+        return names;
+    }
+    GstElement* Find(const char* pszName)
+    {
+        CGstObjectPtr<GstObject> pGraph(gst_object_get_parent(GST_OBJECT(m_player.Renderer())));
+        CElementPtr pElement(gst_bin_get_by_name(GST_BIN(pGraph.get()), pszName));
+        return pElement.get(); // identity only; the pipeline keeps it alive while loaded
+    }
+    bool WaitForEvents(std::size_t nCount)
+    {
+        return WaitUntil([&] {
+            m_player.ProcessEvents();
+            return m_callback.m_calls.size() >= nCount;
+        });
+    }
+
+    fs::path m_folder;
+    int m_nPort = FreePort();
+    CRecordingWindow m_window;
+    CRecordingCallback m_callback;
+    CDSPlayer m_player{&m_callback, "fakesink sync=true name=LocalSink"};
+};
+
+const std::vector<std::string> kOnlyRenderer{"SkypeAudioRenderer"};
+
+TEST_F(PlayerTest, OpensEachFormatAndKeepsOnlyTheRendererBetweenFiles)
+{
+    for (auto [format, name] : {std::pair{Format::Wav, "a.wav"}, std::pair{Format::Mp3, "b.mp3"},
+                                std::pair{Format::Wma, "c.WMA"}}) {
+        SCOPED_TRACE(name);
+        const fs::path path = MakeMedia(m_folder / name, format, 3.0);
+        ASSERT_EQ(m_player.Open(path), S_OK) << m_player.LastErrorText();
+        EXPECT_TRUE(m_player.IsPaused());
+        EXPECT_EQ(m_player.GetPosition(), 0u);
+        EXPECT_GE(m_player.GetDuration(), 2u);
+        EXPECT_LE(m_player.GetDuration(), 3u);
+        m_player.Close();
+        EXPECT_EQ(Elements(), kOnlyRenderer);
+    }
+}
+
+TEST_F(PlayerTest, SamePathReturnsAtOnceAndOtherCaseRebuilds)
+{
+    const fs::path path = MakeMedia(m_folder / "tone.wav", Format::Wav, 2.0);
+    fs::copy_file(path, m_folder / "TONE.wav");
+    ASSERT_EQ(m_player.Open(path), S_OK);
+    GstElement* pSource = Find("Source");
+    ASSERT_TRUE(SUCCEEDED(m_player.Run()));
+    ASSERT_TRUE(WaitUntil([&] { return m_player.IsRunning(); }));
+    EXPECT_EQ(m_player.Open(path), S_OK);
+    EXPECT_EQ(Find("Source"), pSource);
+    EXPECT_TRUE(m_player.IsRunning());
+    ASSERT_EQ(m_player.Open(m_folder / "TONE.wav"), S_OK);
+    EXPECT_TRUE(m_player.IsPaused());
+}
+
+TEST_F(PlayerTest, FailedOpensGiveDistinctCodesAndLeaveOnlyTheRenderer)
+{
+    const fs::path text = m_folder / "notes.mp3";
+    std::FILE* pFile = std::fopen(text.c_str(), "w");
+    std::fputs("These are not the sounds you are looking for.\n", pFile);
+    std::fclose(pFile);
+    const fs::path tone = MakeMedia(m_folder / "ok.wav", Format::Wav, 1.0);
+    ASSERT_EQ(m_player.Open(tone), S_OK);
+    const struct {
+        fs::path path;
+        HRESULT hr;
+    } cases[] = {
+        {m_folder / "missing.wav", HResultFromWin32(ERROR_FILE_NOT_FOUND)},
+        {m_folder / "missing.Asf", HResultFromWin32(ERROR_FILE_NOT_FOUND)},
+        {text, VFW_E_UNKNOWN_FILE_TYPE},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(m_player.Open(c.path), c.hr);
+        EXPECT_FALSE(m_player.LastErrorText().empty());
+        EXPECT_EQ(Elements(), kOnlyRenderer);
+        EXPECT_EQ(m_player.GetDuration(), 0u);
+    }
+    m_player.ProcessEvents();
+    EXPECT_TRUE(m_callback.m_calls.empty()); // the open's own errors are not playback failures
+    EXPECT_EQ(m_player.Open(tone), S_OK);    // and the next open starts clean
+}
+
+TEST_F(PlayerTest, WithoutAFileTheFileOperationsRefuseButTheRemoteOnesWork)
+{
+    EXPECT_EQ(m_player.Run(), E_FAIL);
+    EXPECT_EQ(m_player.Pause(), E_FAIL);
+    EXPECT_EQ(m_player.Stop(), E_FAIL);
+    EXPECT_FALSE(m_player.IsPaused());
+    EXPECT_FALSE(m_player.IsRunning());
+    EXPECT_EQ(m_player.GetDuration(), 0u);
+    EXPECT_EQ(m_player.GetPosition(), 0u);
+    EXPECT_FALSE(m_player.SetPosition(0));
+    EXPECT_FALSE(m_player.SetLocalVolume(0));
+    EXPECT_TRUE(m_player.SetRemoteVolume(300));
+    EXPECT_TRUE(m_player.SetRemoteBalance(-500));
+    int nVolume = 0;
+    g_object_get(m_player.Renderer(), "volume", &nVolume, nullptr);
+    EXPECT_EQ(nVolume, 255);
+}
+
+TEST_F(PlayerTest, PositionsInWholeSecondsAndStateFollowsTheControls)
+{
+    const fs::path longFile = MakeMedia(m_folder / "long.wav", Format::Wav, 601.0, 0);
+    const fs::path shortFile = MakeMedia(m_folder / "short.wav", Format::Wav, 59.99, 0);
+    ASSERT_EQ(m_player.Open(shortFile), S_OK);
+    EXPECT_EQ(m_player.GetDuration(), 59u);
+    ASSERT_EQ(m_player.Open(longFile), S_OK);
+    EXPECT_EQ(m_player.GetDuration(), 601u);
+    ASSERT_TRUE(m_player.SetPosition(600));
+    EXPECT_TRUE(WaitUntil([&] { return m_player.GetPosition() == 600u; }));
+    EXPECT_TRUE(m_player.SetLocalVolume(-2000));
+
+    EXPECT_TRUE(SUCCEEDED(m_player.Run()));
+    EXPECT_TRUE(WaitUntil([&] { return m_player.IsRunning(); }));
+    EXPECT_TRUE(SUCCEEDED(m_player.Pause()));
+    EXPECT_TRUE(WaitUntil([&] { return m_player.IsPaused(); }));
+    EXPECT_EQ(m_player.Stop(), S_OK);
+    EXPECT_FALSE(m_player.IsPaused());
+    EXPECT_FALSE(m_player.IsRunning());
+    EXPECT_EQ(m_player.GetPosition(), 0u);
+}
+
+TEST_F(PlayerTest, CompletionAndErrorsReachTheCallbackInOrder)
+{
+    ASSERT_EQ(m_player.Open(MakeMedia(m_folder / "short.mp3", Format::Mp3, 0.5)), S_OK);
+    ASSERT_TRUE(SUCCEEDED(m_player.Run()));
+    ASSERT_TRUE(WaitUntil([&] { return m_window.Count(WM_GRAPH_EVENT) > 0; }));
+    GstElement* pRenderer = m_player.Renderer();
+    GError* pError = g_error_new_literal(GST_STREAM_ERROR, GST_STREAM_ERROR_DECODE, "broken");
+    gst_element_post_message(pRenderer, gst_message_new_error(GST_OBJECT(pRenderer), pError, ""));
+    g_error_free(pError);
+    m_player.ProcessEvents();
+    EXPECT_EQ(m_callback.m_calls, (std::vector<HRESULT>{S_OK, VFW_E_INVALID_FILE_FORMAT}));
+    EXPECT_GE(m_window.Count(WM_RENDERER_NOTIFY), 1u); // capture started
+}
+
+TEST_F(PlayerTest, ToneReachesTheClientAndTheLocalSink)
+{
+    ASSERT_EQ(m_player.Open(MakeMedia(m_folder / "tone.mp3", Format::Mp3, 5.0, 500)), S_OK);
+    std::atomic<long> nLocalLoud{0};
+    GstElement* pSink = Find("LocalSink");
+    ASSERT_NE(pSink, nullptr);
+    CGstObjectPtr<GstPad> pPad(gst_element_get_static_pad(pSink, "sink"));
+    gst_pad_add_probe(
+        pPad.get(), GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad*, GstPadProbeInfo* pInfo, gpointer pCount) {
+            CBufferMap map(GST_PAD_PROBE_INFO_BUFFER(pInfo));
+            const auto* pSamples = reinterpret_cast<const std::int16_t*>(map.Data());
+            for (std::size_t i = 0; map.IsMapped() && i < map.Size() / 2; ++i)
+                if (std::abs(pSamples[i]) > 1000)
+                    ++*static_cast<std::atomic<long>*>(pCount);
+            return GST_PAD_PROBE_OK;
+        },
+        &nLocalLoud, nullptr);
+    CLoopbackClient client(m_nPort);
+    ASSERT_TRUE(client.Connected());
+    ASSERT_TRUE(SUCCEEDED(m_player.Run()));
+    client.Read(10s, [](const std::vector<std::int16_t>& samples) {
+        return std::count_if(samples.begin(), samples.end(),
+                             [](std::int16_t s) { return std::abs(s) > 1000; }) > 16000;
+    });
+    const double dCrossings = ZeroCrossingsPerSecond(client.m_samples, 16000);
+    EXPECT_NEAR(dCrossings, 1000.0, 60.0);
+    EXPECT_TRUE(WaitUntil([&] { return nLocalLoud.load() > 16000; }));
+}
+
+TEST(PlayerSetupTest, PlaysToTheEndThroughPulseAudio)
+{
+    if (std::getenv("PULSE_SERVER") == nullptr)
+        GTEST_SKIP() << "needs scripts/with-services";
+    setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
+    InitGst();
+    const fs::path folder = TempFolder();
+    CRecordingWindow window;
+    CRecordingCallback callback;
+    CDSPlayer player(&callback, "pulsesink");
+    player.m_hNotifyWnd = &window;
+    player.SetServerPort(FreePort());
+    ASSERT_EQ(player.Initialize(), S_OK);
+    ASSERT_EQ(player.Open(MakeMedia(folder / "t.wav", Format::Wav, 0.5)), S_OK);
+    ASSERT_TRUE(SUCCEEDED(player.Run()));
+    EXPECT_TRUE(WaitUntil([&] {
+        player.ProcessEvents();
+        return !callback.m_calls.empty();
+    }));
+    EXPECT_EQ(callback.m_calls, std::vector<HRESULT>{S_OK});
+    fs::remove_all(folder);
+}
+
+TEST(PlayerSetupTest, WithoutThePluginNothingIsCreated)
+{
+    setenv("GST_REGISTRY", (fs::temp_directory_path() / "player-empty-registry.bin").c_str(), 1);
+    InitGst(false);
+    if (gst_registry_find_plugin(gst_registry_get(), kCallfeedPluginName) != nullptr)
+        GTEST_SKIP() << "the plugin was loaded earlier in this process";
+    CDSPlayer player(nullptr);
+    EXPECT_EQ(player.Initialize(), REGDB_E_CLASSNOTREG);
+    EXPECT_FALSE(player.HasRenderer());
+    EXPECT_EQ(player.Open("/nowhere.mp3"), E_FAIL);
+    EXPECT_FALSE(player.SetRemoteVolume(10));
+    player.Close();
+}
+
+TEST(PlayerSetupTest, ACaptureThatCannotStartFailsInitialize)
+{
+    setenv("VOXREEL_CAPTURE_SOURCE", "nosuchcapturesource", 1);
+    InitGst();
+    CRecordingWindow window;
+    CDSPlayer player(nullptr);
+    player.m_hNotifyWnd = &window;
+    player.SetServerPort(FreePort());
+    EXPECT_TRUE(FAILED(player.Initialize()));
+    EXPECT_FALSE(player.HasRenderer());
+    EXPECT_FALSE(player.SetRemoteBalance(0));
+    EXPECT_EQ(window.Count(WM_RENDERER_NOTIFY, NOTIFY_CAPTURE_ERROR), 1u);
+}
+
+} // namespace
