@@ -1,0 +1,204 @@
+// bench_player: the player's three figures on media made at start-up.
+//   player_open_ms  - open of a 3-minute MP3 until prerolled, median of 20
+//   feed_cpu_pct    - process CPU per second of audio while feeding a client
+//   first_audio_ms  - Run to the first non-silent sample at the client, median of 5
+// The capture source is silence and the local sink a clocked fakesink unless
+// VOXREEL_CAPTURE_SOURCE / VOXREEL_AUDIO_SINK say otherwise.
+#include <gst/gst.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "dsplayer.h"
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kPort = 17191;
+
+bool MakeTone(const fs::path& path, int nSeconds)
+{
+    const std::string strDescription =
+        "audiotestsrc freq=440 samplesperbuffer=4410 num-buffers=" + std::to_string(nSeconds * 10) +
+        " ! audio/x-raw,rate=44100,channels=2 ! audioconvert ! lamemp3enc ! xingmux ! "
+        "filesink location=\"" +
+        path.string() + "\"";
+    GError* pError = nullptr;
+    CElementPtr pPipeline(gst_parse_launch(strDescription.c_str(), &pError));
+    if (pError != nullptr) {
+        g_clear_error(&pError);
+        return false;
+    }
+    gst_element_set_state(pPipeline.get(), GST_STATE_PLAYING);
+    CBusPtr pBus(gst_element_get_bus(pPipeline.get()));
+    CMessagePtr pMessage(gst_bus_timed_pop_filtered(
+        pBus.get(), 120 * GST_SECOND,
+        static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
+    gst_element_set_state(pPipeline.get(), GST_STATE_NULL);
+    return pMessage && GST_MESSAGE_TYPE(pMessage.get()) == GST_MESSAGE_EOS;
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+double CpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// A loopback client that reads on its own thread and notes when the first
+// loud sample arrives after Arm().
+class CClient {
+public:
+    CClient() : m_fd(socket(AF_INET, SOCK_STREAM, 0))
+    {
+        const sockaddr_in address{AF_INET, htons(kPort), {htonl(INADDR_LOOPBACK)}, {}};
+        m_bConnected =
+            connect(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        m_thread = std::thread([this] { ReadLoop(); });
+    }
+    ~CClient()
+    {
+        m_bStop = true;
+        m_thread.join();
+        close(m_fd);
+    }
+    bool Connected() const { return m_bConnected; }
+    void Arm() { m_bArmed = true, m_bHeard = false; }
+    bool Heard() const { return m_bHeard; }
+    Clock::time_point HeardAt() const { return m_heardAt; }
+
+private:
+    void ReadLoop()
+    {
+        std::int16_t samples[2048];
+        while (!m_bStop) {
+            pollfd entry{m_fd, POLLIN, 0};
+            if (poll(&entry, 1, 20) <= 0)
+                continue;
+            const ssize_t n = recv(m_fd, samples, sizeof samples, 0);
+            if (n <= 0)
+                return;
+            if (!m_bArmed || m_bHeard)
+                continue;
+            for (ssize_t i = 0; i < n / 2; ++i)
+                if (std::abs(samples[i]) > 1000) {
+                    m_heardAt = Clock::now();
+                    m_bHeard = true;
+                    break;
+                }
+        }
+    }
+
+    int m_fd;
+    bool m_bConnected = false;
+    std::atomic<bool> m_bStop{false};
+    std::atomic<bool> m_bArmed{false};
+    std::atomic<bool> m_bHeard{false};
+    Clock::time_point m_heardAt; // written before m_bHeard is set, read after
+    std::thread m_thread;
+};
+
+class CNoCallback final : public CDSPlayerCallback {
+public:
+    void OnPlaybackFailed(HRESULT) override {}
+    void OnPlaybackCompleted() override {}
+};
+
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
+{
+    const auto deadline = Clock::now() + timeout;
+    while (!condition() && Clock::now() < deadline)
+        std::this_thread::sleep_for(1ms);
+    return condition();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 0);
+    setenv("VOXREEL_AUDIO_SINK", "fakesink sync=true", 0);
+    gst_init(&argc, &argv);
+    ScanPluginFolder(VOXREEL_PLUGIN_OUTPUT_DIR);
+    std::string strTemplate = (fs::temp_directory_path() / "bench_player.XXXXXX").string();
+    const fs::path folder = mkdtemp(strTemplate.data());
+    const fs::path file = folder / "three-minutes.mp3";
+    if (!MakeTone(file, 180)) {
+        std::fprintf(stderr, "bench_player: could not make the MP3\n");
+        return 1;
+    }
+    CNoCallback callback;
+    CDSPlayer player(&callback);
+    player.SetServerPort(kPort);
+    if (FAILED(player.Initialize())) {
+        std::fprintf(stderr, "bench_player: Initialize failed\n");
+        return 1;
+    }
+
+    std::vector<double> opens;
+    for (int i = 0; i < 20; ++i) {
+        const auto start = Clock::now();
+        const HRESULT hr = player.Open(file);
+        opens.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        player.Close();
+        if (FAILED(hr))
+            return 1;
+    }
+    std::printf("player_open_ms: %.1f ms\n", Median(opens));
+    std::fflush(stdout);
+
+    CClient client;
+    if (!client.Connected())
+        return 1;
+    std::vector<double> delays;
+    for (int i = 0; i < 5; ++i) {
+        player.Open(file);
+        std::this_thread::sleep_for(300ms);
+        client.Arm();
+        const auto start = Clock::now();
+        player.Run();
+        if (WaitFor([&] { return client.Heard(); }, 5s))
+            delays.push_back(
+                std::chrono::duration<double, std::milli>(client.HeardAt() - start).count());
+        player.Close();
+    }
+    std::printf("first_audio_ms: %.1f ms\n", Median(delays));
+    std::fflush(stdout);
+
+    player.Open(file);
+    player.Run();
+    std::this_thread::sleep_for(1s);
+    const double dCpuStart = CpuSeconds();
+    const auto start = Clock::now();
+    std::this_thread::sleep_for(10s);
+    const double dCpu = CpuSeconds() - dCpuStart;
+    const double dAudio = std::chrono::duration<double>(Clock::now() - start).count();
+    std::printf("feed_cpu_pct: %.2f %%\n", 100.0 * dCpu / dAudio);
+    player.Close();
+    fs::remove_all(folder);
+    return 0;
+}
