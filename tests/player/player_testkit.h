@@ -28,6 +28,8 @@ using Clock = std::chrono::steady_clock;
 inline void InitGst(bool bWithPlugin = true)
 {
     static const bool bReady = [] {
+        // Load plugins in this process: a forked scanner lacks the sanitizer runtime.
+        setenv("GST_REGISTRY_FORK", "no", 1);
         gst_init(nullptr, nullptr);
         return true;
     }();
