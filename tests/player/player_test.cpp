@@ -69,6 +69,9 @@ TEST_F(PlayerTest, OpensEachFormatAndKeepsOnlyTheRendererBetweenFiles)
         EXPECT_EQ(m_player.GetPosition(), 0u);
         EXPECT_GE(m_player.GetDuration(), 2u);
         EXPECT_LE(m_player.GetDuration(), 3u);
+        // Only the plain file route has a separate "Decoder" next to "Source".
+        const std::vector<std::string> names = Elements();
+        EXPECT_EQ(std::count(names.begin(), names.end(), "Decoder"), format == Format::Wma ? 0 : 1);
         m_player.Close();
         EXPECT_EQ(Elements(), kOnlyRenderer);
     }
