@@ -98,6 +98,11 @@ TEST_F(PlayerTest, FailedOpensGiveDistinctCodesAndLeaveOnlyTheRenderer)
     std::FILE* pFile = std::fopen(text.c_str(), "w");
     std::fputs("These are not the sounds you are looking for.\n", pFile);
     std::fclose(pFile);
+    // A MIDI file: its type is known, but no decoder is installed for it.
+    const fs::path midi = m_folder / "song.mid";
+    pFile = std::fopen(midi.c_str(), "wb");
+    std::fwrite("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\4\0\xff\x2f\0", 1, 26, pFile);
+    std::fclose(pFile);
     const fs::path tone = MakeMedia(m_folder / "ok.wav", Format::Wav, 1.0);
     ASSERT_EQ(m_player.Open(tone), S_OK);
     const struct {
@@ -107,6 +112,7 @@ TEST_F(PlayerTest, FailedOpensGiveDistinctCodesAndLeaveOnlyTheRenderer)
         {m_folder / "missing.wav", HResultFromWin32(ERROR_FILE_NOT_FOUND)},
         {m_folder / "missing.Asf", HResultFromWin32(ERROR_FILE_NOT_FOUND)},
         {text, VFW_E_UNKNOWN_FILE_TYPE},
+        {midi, VFW_E_UNSUPPORTED_STREAM},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
