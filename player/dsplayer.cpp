@@ -15,8 +15,9 @@ constexpr auto kOpenTimeout = std::chrono::seconds(10);
 constexpr GstClockTime kStateTimeout = 1000 * GST_MSECOND;
 constexpr const char* kRendererName = "SkypeAudioRenderer";
 
-bool EndsWithNoCase(const std::string& strText, const char* pszEnd)
+bool EndsWithNoCase(const std::filesystem::path& path, const char* pszEnd)
 {
+    const std::string& strText = path.native();
     const std::size_t cchEnd = std::strlen(pszEnd);
     return strText.size() >= cchEnd &&
            g_ascii_strcasecmp(strText.c_str() + strText.size() - cchEnd, pszEnd) == 0;
@@ -76,20 +77,20 @@ HRESULT CDSPlayer::Initialize()
     return S_OK;
 }
 
-HRESULT CDSPlayer::Open(const std::string& strPath)
+HRESULT CDSPlayer::Open(const std::filesystem::path& path)
 {
-    if (EndsWithNoCase(strPath, ".wma") || EndsWithNoCase(strPath, ".asf"))
-        return OpenWithSource(strPath, CLSID_WMAsfReader);
-    const HRESULT hr = OpenWithSource(strPath, CLSID_AsyncReader);
+    if (EndsWithNoCase(path, ".wma") || EndsWithNoCase(path, ".asf"))
+        return OpenWithSource(path, CLSID_WMAsfReader);
+    const HRESULT hr = OpenWithSource(path, CLSID_AsyncReader);
     if (SUCCEEDED(hr))
         return hr;
-    return OpenWithSource(strPath, CLSID_WMAsfReader);
+    return OpenWithSource(path, CLSID_WMAsfReader);
 }
 
-HRESULT CDSPlayer::OpenWithSource(const std::string& strPath, const CLSID& clsidSource)
+HRESULT CDSPlayer::OpenWithSource(const std::filesystem::path& path, const CLSID& clsidSource)
 {
     if (m_bLoaded) {
-        if (m_strFile == strPath)
+        if (m_strFile.native() == path.native())
             return S_OK;
         Close();
     }
@@ -98,7 +99,7 @@ HRESULT CDSPlayer::OpenWithSource(const std::string& strPath, const CLSID& clsid
     m_strLastError.clear();
     const std::uint64_t nSerial = m_pEvents->NextSerial();
     m_pEvents->ResetPreroll();
-    HRESULT hr = BuildFileChain(strPath, clsidSource);
+    HRESULT hr = BuildFileChain(path, clsidSource);
     if (SUCCEEDED(hr)) {
         if (gst_element_set_state(m_pGraph.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
             hr = m_pEvents->WaitPreroll(nSerial, std::chrono::milliseconds(0), &m_strLastError);
@@ -115,7 +116,7 @@ HRESULT CDSPlayer::OpenWithSource(const std::string& strPath, const CLSID& clsid
     }
     m_bLoaded = true;
     m_bStopped = false;
-    m_strFile = strPath;
+    m_strFile = path;
     const HRESULT hrPause = Pause();
     SetPosition(0);
     return hrPause;

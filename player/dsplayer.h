@@ -50,8 +50,8 @@ public:
     void SetServerPort(int nPort) { m_nPort = nPort; }
 
     HRESULT Initialize();
-    HRESULT Open(const std::string& strPath);
-    HRESULT OpenWithSource(const std::string& strPath, const CLSID& clsidSource);
+    HRESULT Open(const std::filesystem::path& path);
+    HRESULT OpenWithSource(const std::filesystem::path& path, const CLSID& clsidSource);
     void Close();
     HRESULT Run();
     HRESULT Pause();
@@ -73,7 +73,7 @@ public:
     const std::string& LastErrorText() const { return m_strLastError; }
 
 private:
-    HRESULT BuildFileChain(const std::string& strPath, const CLSID& clsidSource);
+    HRESULT BuildFileChain(const std::filesystem::path& path, const CLSID& clsidSource);
     HRESULT AddLocalOutput();
     HRESULT SetState(GstState state);
     bool QueryState(GstState* pState);
@@ -82,7 +82,7 @@ private:
     CElementPtr m_pGraph;    // the pipeline
     CElementPtr m_pRenderer; // the Callfeed renderer, in m_pGraph
     CDSPlayerCallback* m_pCallback;
-    std::string m_strFile;
+    std::filesystem::path m_strFile; // compared byte for byte: another case is another file
     bool m_bLoaded = false;
     bool m_bStopped = false; // Stop parks the pipeline paused at 0
     int m_nPort = 0;

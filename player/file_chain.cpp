@@ -58,10 +58,10 @@ bool Add(GstElement* pBin, const CElementPtr& pElement)
     return pElement && gst_bin_add(GST_BIN(pBin), pElement.get()) != FALSE;
 }
 
-std::string FileUri(const std::string& strPath)
+std::string FileUri(const std::filesystem::path& path)
 {
     GError* pError = nullptr;
-    gchar* pszUri = gst_filename_to_uri(strPath.c_str(), &pError);
+    gchar* pszUri = gst_filename_to_uri(path.c_str(), &pError);
     g_clear_error(&pError);
     std::string strUri = pszUri != nullptr ? pszUri : "";
     g_free(pszUri);
@@ -70,7 +70,7 @@ std::string FileUri(const std::string& strPath)
 
 } // namespace
 
-HRESULT CDSPlayer::BuildFileChain(const std::string& strPath, const CLSID& clsidSource)
+HRESULT CDSPlayer::BuildFileChain(const std::filesystem::path& path, const CLSID& clsidSource)
 {
     GstElement* pGraph = m_pGraph.get();
     CElementPtr pConvert = MakeElement("audioconvert", "PcmConvert");
@@ -84,7 +84,7 @@ HRESULT CDSPlayer::BuildFileChain(const std::string& strPath, const CLSID& clsid
         CElementPtr pSource = MakeElement("uridecodebin", "Source");
         if (!Add(pGraph, pSource))
             return REGDB_E_CLASSNOTREG;
-        const std::string strUri = FileUri(strPath);
+        const std::string strUri = FileUri(path);
         if (strUri.empty())
             return HResultFromWin32(ERROR_FILE_NOT_FOUND);
         g_object_set(pSource.get(), "uri", strUri.c_str(), nullptr);
@@ -94,7 +94,7 @@ HRESULT CDSPlayer::BuildFileChain(const std::string& strPath, const CLSID& clsid
         CElementPtr pDecoder = MakeElement("decodebin", "Decoder");
         if (!Add(pGraph, pSource) || !Add(pGraph, pDecoder))
             return REGDB_E_CLASSNOTREG;
-        g_object_set(pSource.get(), "location", strPath.c_str(), nullptr);
+        g_object_set(pSource.get(), "location", path.c_str(), nullptr);
         if (!gst_element_link(pSource.get(), pDecoder.get()))
             return VFW_E_CANNOT_CONNECT;
         WatchDecoder(pDecoder.get(), pConvert.get());
