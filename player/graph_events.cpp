@@ -29,18 +29,17 @@ GstBusSyncReply CGraphEvents::OnSyncMessage(GstBus*, GstMessage* pMessage, gpoin
 
 void CGraphEvents::Handle(GstMessage* pMessage)
 {
-    CGraphEvents* pSelf = this;
     CallfeedNotification notification;
     if (ParseCallfeedNotification(pMessage, &notification)) {
-        if (pSelf->m_pNotifyWnd != nullptr && notification.m_nWindow != 0)
-            pSelf->m_pNotifyWnd->PostMessage(notification.m_nMessage,
-                                             static_cast<std::uint64_t>(notification.m_nCode),
-                                             notification.m_nValue);
+        if (m_pNotifyWnd != nullptr && notification.m_nWindow != 0)
+            m_pNotifyWnd->PostMessage(notification.m_nMessage,
+                                      static_cast<std::uint64_t>(notification.m_nCode),
+                                      notification.m_nValue);
         return;
     }
     switch (GST_MESSAGE_TYPE(pMessage)) {
     case GST_MESSAGE_EOS:
-        pSelf->Queue({CGraphEvent::Kind::Complete, S_OK, {}, 0});
+        Queue({CGraphEvent::Kind::Complete, S_OK, {}, 0});
         break;
     case GST_MESSAGE_ERROR: {
         GError* pError = nullptr;
@@ -48,14 +47,14 @@ void CGraphEvents::Handle(GstMessage* pMessage)
         HRESULT hr = HResultFromGError(pError);
         std::string strText = pError != nullptr ? pError->message : "";
         g_clear_error(&pError);
-        pSelf->Queue({CGraphEvent::Kind::ErrorAbort, FAILED(hr) ? hr : E_FAIL, strText, 0});
+        Queue({CGraphEvent::Kind::ErrorAbort, FAILED(hr) ? hr : E_FAIL, strText, 0});
         break;
     }
     case GST_MESSAGE_ASYNC_DONE: {
         // Bins keep their children's ASYNC_DONE; only the pipeline's reaches the bus.
-        std::lock_guard lock(pSelf->m_mutex);
-        pSelf->m_bPrerolled = true;
-        pSelf->m_changed.notify_all();
+        std::lock_guard lock(m_mutex);
+        m_bPrerolled = true;
+        m_changed.notify_all();
         break;
     }
     default:

@@ -38,7 +38,8 @@ public:
     std::optional<CGraphEvent> PopEvent();
     // Serial that the next queued event will get.
     std::uint64_t NextSerial();
-    // Removes the errors queued at or after nSerial and returns the first.
+    // Removes every event queued at or after nSerial (they belong to an
+    // operation that failed) and returns the first error among them.
     std::optional<CGraphEvent> TakeErrorsSince(std::uint64_t nSerial);
     // Forgets an earlier preroll so that WaitPreroll waits for a new one.
     void ResetPreroll();
