@@ -1,0 +1,61 @@
+// Pieces every test and benchmark of Voxreel needs: bounded waits, running a
+// gst-launch description to its end, and the process's CPU time.
+#pragma once
+
+#include <gst/gst.h>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "voxreel/gst_handle.h"
+
+namespace voxreel::test {
+
+using namespace std::chrono_literals;
+
+// Polls a condition until it holds or the time is up; false on time-out.
+inline bool WaitUntil(const std::function<bool()>& condition,
+                      std::chrono::milliseconds timeout = 10s,
+                      std::chrono::milliseconds poll = 2ms)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(poll);
+    }
+    return true;
+}
+
+// Runs a gst-launch description to its end; true when it reached the end of
+// the stream within the time (60 s by default) without an error.
+inline bool RunLaunch(const std::string& strDescription,
+                      GstClockTime timeout = 60 * GST_SECOND)
+{
+    GError* pError = nullptr;
+    CElementPtr pPipeline(gst_parse_launch(strDescription.c_str(), &pError));
+    if (pError != nullptr) {
+        g_clear_error(&pError);
+        return false;
+    }
+    gst_element_set_state(pPipeline.get(), GST_STATE_PLAYING);
+    CBusPtr pBus(gst_element_get_bus(pPipeline.get()));
+    CMessagePtr pMessage(gst_bus_timed_pop_filtered(
+        pBus.get(), timeout, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
+    gst_element_set_state(pPipeline.get(), GST_STATE_NULL);
+    return pMessage && GST_MESSAGE_TYPE(pMessage.get()) == GST_MESSAGE_EOS;
+}
+
+// User plus system CPU time of the whole process, in seconds.
+inline double ProcessCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+} // namespace voxreel::test
