@@ -64,8 +64,14 @@ std::int32_t CPlaylist::AppendItem(std::filesystem::path path, std::string title
 std::int32_t CPlaylist::AddFile(const std::filesystem::path& path)
 {
     PlaylistItem described;
+    described.path = path;
     DescribeFile(path, described);
-    const std::int32_t id = AppendItem(path, std::move(described.title), described.duration);
+    return AddDescribed(std::move(described));
+}
+
+std::int32_t CPlaylist::AddDescribed(PlaylistItem item)
+{
+    const std::int32_t id = AppendItem(std::move(item.path), std::move(item.title), item.duration);
     if (m_nCurrentId == -1) {
         m_nCurrentId = id;
     }

@@ -32,6 +32,10 @@ public:
 
     // Appends a file with its title and duration from DescribeFile; returns its id.
     std::int32_t AddFile(const std::filesystem::path& path);
+    // Appends a file already described (title and duration set, id ignored),
+    // under the same rules as AddFile; returns its id. Lets the caller describe
+    // files away from the thread that owns the playlist.
+    std::int32_t AddDescribed(PlaylistItem item);
     // Removes the item with that id, if any. The current id stays as it is.
     void Remove(std::int32_t id);
     PlaylistItem* Find(std::int32_t id);
