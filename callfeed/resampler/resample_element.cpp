@@ -51,6 +51,12 @@ gboolean OnSinkEvent(GstPad* pPad, GstObject* pParent, GstEvent* pEvent)
         gst_event_unref(pEvent);
         return hr == S_OK;
     }
+    case GST_EVENT_SEGMENT: {
+        const GstSegment* pSegment = nullptr;
+        gst_event_parse_segment(pEvent, &pSegment);
+        pFilter->SetSegment(*pSegment);
+        break;
+    }
     case GST_EVENT_FLUSH_START:
         pFilter->BeginFlush();
         break;

@@ -34,6 +34,11 @@ CResampleFilter::~CResampleFilter()
         src_delete(m_pConverter);
 }
 
+void CResampleFilter::SetSegment(const GstSegment& segment)
+{
+    m_tSegmentStart = segment.format == GST_FORMAT_TIME ? segment.start : 0;
+}
+
 GstFlowReturn CResampleFilter::Receive(GstBuffer* pBuffer)
 {
     CBufferPtr pInput(pBuffer);
@@ -44,10 +49,15 @@ GstFlowReturn CResampleFilter::Receive(GstBuffer* pBuffer)
         if (NegotiateOutput() != S_OK)
             return GST_FLOW_NOT_NEGOTIATED;
     }
-    if (GST_BUFFER_FLAG_IS_SET(pBuffer, GST_BUFFER_FLAG_DISCONT))
-        src_reset(m_pConverter);
+    if (GST_BUFFER_FLAG_IS_SET(pBuffer, GST_BUFFER_FLAG_DISCONT)) {
+        // The audio before the break ends here: what the converter holds of
+        // it is written out before the converter starts afresh.
+        const GstFlowReturn ret = DrainConverter();
+        if (ret != GST_FLOW_OK)
+            return ret;
+    }
     if (m_tBase == GST_CLOCK_TIME_NONE)
-        m_tBase = GST_BUFFER_PTS_IS_VALID(pBuffer) ? GST_BUFFER_PTS(pBuffer) : 0;
+        m_tBase = GST_BUFFER_PTS_IS_VALID(pBuffer) ? GST_BUFFER_PTS(pBuffer) : m_tSegmentStart;
 
     CBufferMap input(pBuffer, GST_MAP_READ);
     if (!input.IsMapped())
@@ -94,6 +104,11 @@ void CResampleFilter::MixDown(const guint8* pFrames, std::uint32_t nFrames)
     }
 }
 
+double CResampleFilter::Ratio() const
+{
+    return static_cast<double>(m_nTargetRate) / m_wfxIn.nSamplesPerSec;
+}
+
 // Runs one chunk through the converter. The converter is asked again until it
 // has taken the whole chunk, so no input is lost even if it ran short of room.
 GstFlowReturn CResampleFilter::ConvertChunk(std::uint32_t nFrames)
@@ -104,7 +119,7 @@ GstFlowReturn CResampleFilter::ConvertChunk(std::uint32_t nFrames)
     data.data_out = m_outBuffer.data();
     data.output_frames = m_nOutCapacity;
     data.end_of_input = 0;
-    data.src_ratio = static_cast<double>(m_nTargetRate) / m_wfxIn.nSamplesPerSec;
+    data.src_ratio = Ratio();
     while (data.input_frames > 0) {
         const int nError = src_process(m_pConverter, &data);
         if (nError != 0 || (data.input_frames_used == 0 && data.output_frames_gen == 0)) {
@@ -120,6 +135,30 @@ GstFlowReturn CResampleFilter::ConvertChunk(std::uint32_t nFrames)
         data.input_frames -= data.input_frames_used;
     }
     return GST_FLOW_OK;
+}
+
+// Signals the end of input so that the converter lets go of the audio its
+// filter still holds (about 9 ms), writes that out, and resets the converter
+// for whatever follows. Without it every stream would lose its last moments
+// and a sound that ends at full level would end in a click.
+GstFlowReturn CResampleFilter::DrainConverter()
+{
+    if (!m_bHaveInput || m_pConverter == nullptr)
+        return GST_FLOW_OK;
+    SRC_DATA data{};
+    data.data_in = m_inBuffer.data(); // nothing is read, but it must not be null
+    data.data_out = m_outBuffer.data();
+    data.output_frames = m_nOutCapacity;
+    data.end_of_input = 1;
+    data.src_ratio = Ratio();
+    GstFlowReturn ret = GST_FLOW_OK;
+    do {
+        if (src_process(m_pConverter, &data) != 0)
+            break;
+        ret = WriteOutput(m_outBuffer.data(), static_cast<std::size_t>(data.output_frames_gen));
+    } while (ret == GST_FLOW_OK && data.output_frames_gen > 0);
+    src_reset(m_pConverter);
+    return ret;
 }
 
 GstFlowReturn CResampleFilter::WriteOutput(const float* pSamples, std::size_t nSamples)
@@ -206,7 +245,7 @@ bool CResampleFilter::IsInputFlushing() const
 
 void CResampleFilter::EndOfStream()
 {
-    if (m_pPending && m_cbPending > 0)
+    if (DrainConverter() == GST_FLOW_OK && m_pPending && m_cbPending > 0)
         DeliverPending();
     m_pPending.reset();
     m_cbPending = 0;
@@ -226,6 +265,7 @@ void CResampleFilter::EndFlush()
 void CResampleFilter::StopStreaming()
 {
     ResetStream();
+    m_tSegmentStart = 0;
     SetPool(nullptr);
 }
 

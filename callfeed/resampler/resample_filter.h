@@ -51,6 +51,7 @@ public:
     GstCaps* QueryOutputCaps(GstCaps* pFilter) const;
 
     // Streaming (resample_filter.cpp), on the streaming thread.
+    void SetSegment(const GstSegment& segment);
     GstFlowReturn Receive(GstBuffer* pBuffer);
     void EndOfStream();
     // Flush start arrives on another thread; it only wakes a wait for a block.
@@ -66,7 +67,9 @@ private:
     void SetPoolFlushing(bool bFlushing) const;
 
     void MixDown(const guint8* pFrames, std::uint32_t nFrames);
+    double Ratio() const;
     GstFlowReturn ConvertChunk(std::uint32_t nFrames);
+    GstFlowReturn DrainConverter();
     GstFlowReturn WriteOutput(const float* pSamples, std::size_t nSamples);
     GstFlowReturn AcquireBlock();
     GstFlowReturn DeliverPending();
@@ -96,7 +99,8 @@ private:
     CBufferPtr m_pPending;                      // the block being filled
     gsize m_cbPending = 0;                      // bytes of it written so far
     gsize m_cbBlock = 0;                        // negotiated block size, whole samples
-    GstClockTime m_tBase = GST_CLOCK_TIME_NONE; // stream time of output sample 0
+    GstClockTime m_tSegmentStart = 0;           // the time of a buffer without one
+    GstClockTime m_tBase = GST_CLOCK_TIME_NONE; // time of output sample 0
     std::uint64_t m_nSamplesOut = 0;            // samples written since m_tBase
     std::uint64_t m_nBlockFirst = 0;            // index of the pending block's first sample
     bool m_bDiscont = true;                     // the next block starts a new timeline

@@ -68,14 +68,13 @@ void Output::Add(GstBuffer* pBuffer)
     durations.push_back(GST_BUFFER_DURATION(pBuffer));
 }
 
-Output PullAll(GstHarness* pHarness)
+Output PullAll(GstHarness* pHarness, Output out)
 {
-    Output output;
     while (GstBuffer* pBuffer = gst_harness_try_pull(pHarness)) {
-        output.Add(pBuffer);
+        out.Add(pBuffer);
         gst_buffer_unref(pBuffer);
     }
-    return output;
+    return out;
 }
 
 double ToneAmplitude(const Samples& samples, std::size_t nFirst, std::size_t nCount, double dHz)

@@ -30,7 +30,8 @@ struct Output {
     std::vector<GstClockTime> pts, durations;
     void Add(GstBuffer* pBuffer);
 };
-Output PullAll(GstHarness* pHarness);
+// Appends everything the harness holds to out.
+Output PullAll(GstHarness* pHarness, Output out = {});
 
 // Peak amplitude of the dHz component of samples[nFirst, nFirst + nCount) at
 // 16 kHz, through a Blackman-Harris window.
