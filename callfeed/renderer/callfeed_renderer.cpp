@@ -62,6 +62,21 @@ gboolean SinkEvent(GstBaseTransform* pTransform, GstEvent* pEvent)
     return GST_BASE_TRANSFORM_CLASS(ccallfeed_parent_class)->sink_event(pTransform, pEvent);
 }
 
+// The call hears the file only while it plays: the queue is held from the
+// moment the element leaves PLAYING (what the mixer has taken stays where it
+// stopped) and released once it is PLAYING again. A flush still empties it.
+GstStateChangeReturn ChangeState(GstElement* pElement, GstStateChange transition)
+{
+    CPlaybackQueue& queue = Engine(pElement).Queue();
+    if (transition == GST_STATE_CHANGE_PLAYING_TO_PAUSED)
+        queue.SetHeld(true);
+    const GstStateChangeReturn result =
+        GST_ELEMENT_CLASS(ccallfeed_parent_class)->change_state(pElement, transition);
+    if (transition == GST_STATE_CHANGE_PAUSED_TO_PLAYING && result != GST_STATE_CHANGE_FAILURE)
+        queue.SetHeld(false);
+    return result;
+}
+
 void SetProperty(GObject* pObject, guint nId, const GValue* pValue, GParamSpec* pSpec)
 {
     CCallfeedEngine& engine = Engine(pObject);
@@ -200,6 +215,7 @@ static void ccallfeed_class_init(CCallfeedClass* pClass)
     InstallSignals(pObjectClass);
 
     GstElementClass* pElementClass = GST_ELEMENT_CLASS(pClass);
+    pElementClass->change_state = ChangeState;
     gst_element_class_set_static_metadata(
         pElementClass, "Voxreel Audio Renderer", "Filter/Audio/Network",
         "Passes 16 kHz mono audio on and mixes it with the microphone into a call's TCP feed",
@@ -220,6 +236,7 @@ static void ccallfeed_init(CCallfeed* pSelf)
         [pSelf](std::uint64_t nWindow, std::uint32_t nMessage, int nCode, std::uint32_t nValue) {
             PostNotification(pSelf, nWindow, nMessage, nCode, nValue);
         });
+    pSelf->m_pEngine->Queue().SetHeld(true); // not PLAYING yet
     gst_base_transform_set_passthrough(GST_BASE_TRANSFORM(pSelf), TRUE);
     gst_base_transform_set_in_place(GST_BASE_TRANSFORM(pSelf), TRUE);
 }

@@ -29,8 +29,9 @@ void CMixer::FeedBlocks(const std::int16_t* pCapture, std::uint32_t cbLength)
         const std::int16_t* pMic = pCapture + cbDone / 2;
         std::uint32_t cbUsed = 0;
         // Mix only when the queue holds a playback sample for every captured
-        // sample still to be placed; otherwise the microphone goes out alone.
-        if (m_queue.Count() >= static_cast<std::int64_t>(cbRemaining / 2))
+        // sample still to be placed, and is not held (the element is not
+        // playing); otherwise the microphone goes out alone.
+        if (m_queue.Available() >= static_cast<std::int64_t>(cbRemaining / 2))
             MixQueued(block, pMic, cbRemaining, &cbUsed);
         else
             cbUsed = CopyMic(block, pMic, cbRemaining);

@@ -22,10 +22,16 @@ void CPlaybackQueue::Flush()
     // The buffers go back to their pools outside the lock.
 }
 
+void CPlaybackQueue::SetHeld(bool bHeld)
+{
+    std::lock_guard lock(m_mutex);
+    m_bHeld.store(bHeld, std::memory_order_release);
+}
+
 std::optional<TakenSample> CPlaybackQueue::TakeFront()
 {
     std::lock_guard lock(m_mutex);
-    if (m_queue.empty())
+    if (m_queue.empty() || m_bHeld.load(std::memory_order_relaxed))
         return std::nullopt;
     TakenSample taken{std::move(m_queue.front()), m_nGeneration};
     m_queue.pop_front();

@@ -35,9 +35,15 @@ public:
 
     // Appends the buffer at the back; the queue takes over the reference.
     void Push(CBufferPtr pSample);
-    // Drops every queued buffer and zeroes the count.
+    // Drops every queued buffer and zeroes the count. A held queue stays held.
     void Flush();
-    // Takes the front entry off the queue, or nothing when it is empty.
+    // While held the mixer takes nothing: the entries wait, with what was
+    // consumed of the front one, until the hold is lifted. An entry the mixer
+    // took before the hold still comes back (Return) as usual.
+    void SetHeld(bool bHeld);
+    // The samples the mixer may use now: the count, or 0 while held.
+    std::int32_t Available() const { return m_bHeld.load(std::memory_order_acquire) ? 0 : Count(); }
+    // Takes the front entry off the queue; nothing when it is empty or held.
     std::optional<TakenSample> TakeFront();
     // The mixer has used nUsed more samples of a taken entry: takes them off
     // the count and puts the entry back at the front when samples are left.
@@ -62,6 +68,9 @@ private:
     mutable std::mutex m_mutex;
     std::deque<QueuedSample> m_queue; // guarded by m_mutex
     std::uint64_t m_nGeneration = 0;  // guarded by m_mutex; flushes so far
+    // Written only under m_mutex (so TakeFront sees it in order); read
+    // without it by Available.
+    std::atomic<bool> m_bHeld{false};
     // Written only under m_mutex; read without it by the mixer's check.
     std::atomic<std::int32_t> m_nCount{0};
 };

@@ -200,14 +200,40 @@ TEST_F(PlayerTest, ToneReachesTheClientAndTheLocalSink)
         &nLocalLoud, nullptr);
     CLoopbackClient client(m_nPort);
     ASSERT_TRUE(client.Connected());
+    const auto loud = [&](std::size_t nFrom) {
+        return std::count_if(client.m_samples.begin() + static_cast<long>(nFrom),
+                             client.m_samples.end(),
+                             [](std::int16_t s) { return std::abs(s) > 1000; });
+    };
+    const auto readBlocks = [&](std::size_t nBlocks) {
+        const std::size_t nWanted = client.m_samples.size() + nBlocks * 2048;
+        client.Read(10s, [&](const auto& samples) { return samples.size() >= nWanted; });
+    };
+    readBlocks(6);
+    EXPECT_EQ(loud(0), 0) << "opened but not running: the call hears nothing of the file";
     ASSERT_TRUE(SUCCEEDED(m_player.Run()));
-    client.Read(10s, [](const std::vector<std::int16_t>& samples) {
-        return std::count_if(samples.begin(), samples.end(),
-                             [](std::int16_t s) { return std::abs(s) > 1000; }) > 16000;
-    });
+    client.Read(10s, [&](const auto&) { return loud(0) > 16000; });
     const double dCrossings = ZeroCrossingsPerSecond(client.m_samples, 16000);
     EXPECT_NEAR(dCrossings, 1000.0, 60.0);
     EXPECT_TRUE(WaitUntil([&] { return nLocalLoud.load() > 16000; }));
+
+    // Paused, the call goes quiet once what was mixed before has left (a
+    // whole silent block); a Stop then sends nothing of the file's start.
+    ASSERT_TRUE(SUCCEEDED(m_player.Pause()));
+    std::size_t nBlock = (client.m_samples.size() + 2047) / 2048 * 2048;
+    bool bQuiet = false;
+    client.Read(10s, [&](const auto& samples) {
+        for (; !bQuiet && samples.size() >= nBlock + 2048; nBlock += 2048)
+            bQuiet = std::none_of(samples.begin() + static_cast<long>(nBlock),
+                                  samples.begin() + static_cast<long>(nBlock + 2048),
+                                  [](std::int16_t s) { return std::abs(s) > 1000; });
+        return bQuiet;
+    });
+    ASSERT_TRUE(bQuiet);
+    ASSERT_EQ(m_player.Stop(), S_OK);
+    const std::size_t nStopped = client.m_samples.size();
+    readBlocks(6);
+    EXPECT_EQ(loud(nStopped), 0) << "stopped: the call hears nothing of the file";
 }
 
 TEST(PlayerSetupTest, PlaysToTheEndThroughPulseAudio)

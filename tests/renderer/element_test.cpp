@@ -6,9 +6,11 @@
 #include <gst/check/gstharness.h>
 
 #include <complex>
+#include <map>
 #include <cstdlib>
 #include <numbers>
 
+#include "mix_law.h"
 #include "test_support.h"
 #include "voxreel/callfeed_control.h"
 
@@ -173,6 +175,127 @@ TEST_F(Transmission, SetPortMovesTheServerAndDestructionReportsItsEnd)
     m_pRenderer.reset();
     EXPECT_EQ(NextCodes(2, GST_SECOND), std::vector<int>{NOTIFY_CLIENT_DISCONNECTED})
         << "destruction ends the server, and posts no stop";
+}
+
+// File sample i carries 1000 + 2 * (i % 15000); at balance 128 and volume
+// 255 over a silent microphone every such sample stays distinct on the wire
+// and silence is 0, so the wire tells which file samples went out, in order.
+constexpr int kPeriod = 15000;
+std::int16_t FileSample(int i)
+{
+    return static_cast<std::int16_t>(1000 + 2 * (i % kPeriod));
+}
+
+// The runs of consecutive file samples on the wire, as (first index, length).
+std::vector<std::pair<int, int>> FileRuns(const CTestClient& client)
+{
+    std::map<std::int16_t, int> index;
+    for (int i = 0; i < kPeriod; ++i)
+        index[MixSample(FileSample(i), 0, kMaxBalance, kMaxVolume)] = i;
+    std::vector<std::pair<int, int>> runs;
+    for (std::size_t n = 0; n < client.m_received.size() / 2; ++n) {
+        const auto it = index.find(client.Sample(n));
+        if (it == index.end())
+            continue;
+        if (!runs.empty() && (runs.back().first + runs.back().second) % kPeriod == it->second)
+            ++runs.back().second;
+        else
+            runs.emplace_back(it->second, 1);
+    }
+    return runs;
+}
+
+// Pause, resume, a flush while paused (as Stop does) and one while playing
+// (a seek): the call hears the file only while the element plays, from where
+// it stopped, and after a flush only what came after it.
+TEST_F(Transmission, TheCallHearsTheFileOnlyWhilePlaying)
+{
+    constexpr int kChunk = 160; // samples per buffer
+    g_object_set(m_pRenderer.get(), "capture-source", "audiotestsrc is-live=true wave=silence",
+                 "balance", kMaxBalance, nullptr);
+    GstHarness* pHarness = gst_harness_new_with_element(m_pRenderer.get(), "sink", "src");
+    gst_harness_set_src_caps_str(pHarness, kAccepted);
+    GstElement* pElement = m_pRenderer.get();
+    CTestClient client;
+    // Queues nSamples of the file from index nFrom; the buffers come back
+    // with the test's reference, so a buffer the mixer used up has one left.
+    std::vector<CBufferPtr> pushed;
+    const auto push = [&](int nFrom, int nSamples) {
+        for (int i = nFrom; i < nFrom + nSamples; i += kChunk) {
+            std::vector<std::int16_t> samples(kChunk);
+            for (int k = 0; k < kChunk; ++k)
+                samples[static_cast<std::size_t>(k)] = FileSample(i + k);
+            ASSERT_EQ(gst_harness_push(pHarness, MakeBuffer(samples).release()), GST_FLOW_OK);
+            pushed.emplace_back(gst_harness_pull(pHarness));
+        }
+    };
+    const auto usedUp = [&] {
+        return std::count_if(pushed.begin(), pushed.end(), [](const CBufferPtr& p) {
+            return g_atomic_int_get(&GST_MINI_OBJECT_CAST(p.get())->refcount) == 1;
+        });
+    };
+    const auto flush = [&] { // as a flushing seek does
+        EXPECT_TRUE(gst_harness_push_event(pHarness, gst_event_new_flush_start()));
+        EXPECT_TRUE(gst_harness_push_event(pHarness, gst_event_new_flush_stop(TRUE)));
+        GstSegment segment;
+        gst_segment_init(&segment, GST_FORMAT_TIME);
+        EXPECT_TRUE(gst_harness_push_event(pHarness, gst_event_new_segment(&segment)));
+    };
+    const auto fileSamplesSent = [&] {
+        int n = 0;
+        for (const auto& run : FileRuns(client))
+            n += run.second;
+        return n;
+    };
+    // Reads on until the wire has carried n more blocks.
+    const auto readBlocks = [&](std::size_t n) {
+        return client.Read(client.m_received.size() / kBlockBytes * kBlockBytes + n * kBlockBytes);
+    };
+    const auto readFile = [&](int nSamples) {
+        return WaitUntil([&] { return readBlocks(1) && fileSamplesSent() >= nSamples; }, 30s);
+    };
+
+    ASSERT_EQ(gst_element_set_state(pElement, GST_STATE_PAUSED), GST_STATE_CHANGE_SUCCESS);
+    push(0, 3 * 16000);
+    ASSERT_EQ(m_pControl->StartTransmission(), S_OK);
+    ASSERT_TRUE(client.Connect(m_nPort));
+    ASSERT_TRUE(readBlocks(6));
+    EXPECT_EQ(fileSamplesSent(), 0) << "prerolled but not playing";
+
+    ASSERT_EQ(gst_element_set_state(pElement, GST_STATE_PLAYING), GST_STATE_CHANGE_SUCCESS);
+    ASSERT_TRUE(readFile(8000));
+    ASSERT_EQ(gst_element_set_state(pElement, GST_STATE_PAUSED), GST_STATE_CHANGE_SUCCESS);
+    const int nUsedAtPause = static_cast<int>(usedUp()) * kChunk;
+    ASSERT_TRUE(readBlocks(6)); // everything mixed before the pause is out
+    const int nSentAtPause = fileSamplesSent();
+    EXPECT_LE(nSentAtPause, nUsedAtPause + 2 * kChunk) << "only the buffer in hand goes on";
+    ASSERT_TRUE(readBlocks(3));
+    EXPECT_EQ(fileSamplesSent(), nSentAtPause) << "paused: the microphone alone";
+
+    ASSERT_EQ(gst_element_set_state(pElement, GST_STATE_PLAYING), GST_STATE_CHANGE_SUCCESS);
+    ASSERT_TRUE(readFile(nSentAtPause + 4000));
+    // Stop: paused, flushed, and the start queued again.
+    ASSERT_EQ(gst_element_set_state(pElement, GST_STATE_PAUSED), GST_STATE_CHANGE_SUCCESS);
+    flush();
+    ASSERT_TRUE(readBlocks(6));
+    const int nSentAtStop = fileSamplesSent();
+    push(5000, 6000);
+    ASSERT_TRUE(readBlocks(4));
+    EXPECT_EQ(fileSamplesSent(), nSentAtStop) << "stopped: nothing of the file";
+    ASSERT_EQ(gst_element_set_state(pElement, GST_STATE_PLAYING), GST_STATE_CHANGE_SUCCESS);
+    ASSERT_TRUE(readFile(nSentAtStop + 2000));
+    // A seek while playing.
+    flush();
+    push(12000, 4000);
+    ASSERT_TRUE(readFile(fileSamplesSent() + 3000));
+
+    const auto runs = FileRuns(client);
+    ASSERT_EQ(runs.size(), 3u) << "a pause loses and repeats nothing";
+    EXPECT_EQ(runs[0].first, 0);
+    EXPECT_EQ(runs[1].first, 5000);
+    EXPECT_EQ(runs[2].first, 12000);
+    EXPECT_GE(runs[0].second, nSentAtPause + 4000);
+    gst_harness_teardown(pHarness);
 }
 
 class FullPipeline : public Transmission,

@@ -100,6 +100,27 @@ TEST_F(Mixer, MixesOnlyWhileTheQueueCoversTheRegion)
     EXPECT_EQ(m_queue.Entries(), 1u);
 }
 
+// The hold of a paused element: the microphone goes out alone and the queue
+// keeps its place, including an entry the mixer had in hand at the hold.
+TEST_F(Mixer, HeldQueueSendsTheMicrophoneAloneAndKeepsItsPlace)
+{
+    const auto playback = Ramp(4096, 1, 3), mic = Ramp(kBlockSamples, -50, 1);
+    m_queue.Push(MakeBuffer(playback));
+    std::optional<TakenSample> taken = m_queue.TakeFront();
+    m_queue.SetHeld(true);
+    taken->m_entry.m_nConsumed = 100;
+    m_queue.Return(std::move(*taken), 100);
+    Feed(mic);
+    EXPECT_EQ(m_queue.Count(), 3996);
+    m_queue.SetHeld(false);
+    Feed(mic);
+    ASSERT_EQ(m_sent.size(), 2 * kBlockSamples);
+    for (std::size_t i = 0; i < kBlockSamples; ++i) {
+        ASSERT_EQ(m_sent[i], mic[i]) << i;
+        ASSERT_EQ(m_sent[kBlockSamples + i], MixSample(playback[100 + i], mic[i], 0, 255)) << i;
+    }
+}
+
 TEST_F(Mixer, QueueRunningEmptyEndsTheMixWithWhatWasQueued)
 {
     m_queue.Push(MakeBuffer(Ramp(500, 1, 1)));
