@@ -1,0 +1,37 @@
+#include "about_dlg.h"
+
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+
+#include "app_icons.h"
+#include "rules/window_ids.h"
+#include "rules/window_strings.h"
+
+CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent)
+{
+    setWindowTitle(QStringLiteral("About Voxreel"));
+    auto* pIcon = new QLabel;
+    pIcon->setPixmap(ProgramIcon().pixmap(48, 48));
+    auto* pHead = new QHBoxLayout;
+    pHead->addWidget(pIcon);
+    pHead->addWidget(new QLabel(QStringLiteral("Voxreel Version 1.0")), 1);
+
+    auto* pText = new QPlainTextEdit;
+    pText->setProperty("controlId", IDC_ABOUT_TEXT);
+    pText->setObjectName(QStringLiteral("control%1").arg(IDC_ABOUT_TEXT));
+    pText->setReadOnly(true);
+    pText->setTabStopDistance(fontMetrics().horizontalAdvance(QLatin1Char('x')) * 8);
+    pText->setPlainText(QString::fromLatin1(AboutText()).remove(QLatin1Char('\r')));
+    pText->setMinimumSize(440, 260);
+
+    auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok);
+    connect(pButtons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+
+    auto* pMain = new QVBoxLayout(this);
+    pMain->addLayout(pHead);
+    pMain->addWidget(pText, 1);
+    pMain->addWidget(pButtons);
+}

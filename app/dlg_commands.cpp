@@ -1,0 +1,199 @@
+// The main window's commands: the tool bar, the menu, the keyboard shortcuts
+// and the sliders, each routed to the rule that owns it.
+#include <QAction>
+#include <QKeySequence>
+#include <QMenu>
+#include <QSlider>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "about_dlg.h"
+#include "app_icons.h"
+#include "rules/slider_rules.h"
+#include "rules/window_ids.h"
+#include "rules/window_strings.h"
+#include "voxreel_dlg.h"
+
+namespace {
+
+struct ToolButton {
+    int nId;
+    const char* pszIcon;
+    Qt::Key key;
+};
+constexpr ToolButton kToolButtons[] = {
+    {ID_PREV_FILE, "media-skip-backward", Qt::Key_Z}, {ID_PLAY, "media-playback-start", Qt::Key_X},
+    {ID_PAUSE, "media-playback-pause", Qt::Key_C},    {ID_STOP, "media-playback-stop", Qt::Key_V},
+    {ID_NEXT_FILE, "media-skip-forward", Qt::Key_B},  {ID_ADD_FILES, "list-add", Qt::Key_Insert},
+};
+
+// The scroll code of a slider action; SB_ENDSCROLL for one without a code.
+unsigned ScrollCodeOf(int nAction)
+{
+    switch (nAction) {
+    case QAbstractSlider::SliderSingleStepSub:
+        return SB_LINEUP;
+    case QAbstractSlider::SliderSingleStepAdd:
+        return SB_LINEDOWN;
+    case QAbstractSlider::SliderPageStepSub:
+        return SB_PAGEUP;
+    case QAbstractSlider::SliderPageStepAdd:
+        return SB_PAGEDOWN;
+    case QAbstractSlider::SliderMove:
+        return SB_THUMBTRACK;
+    case QAbstractSlider::SliderToMinimum:
+        return SB_TOP;
+    case QAbstractSlider::SliderToMaximum:
+        return SB_BOTTOM;
+    default:
+        return SB_ENDSCROLL;
+    }
+}
+
+} // namespace
+
+void CVoxreelDlg::BuildToolBarAndMenu()
+{
+    const std::function<void()> handlers[] = {
+        [this] { m_transport.OnPrevFile(); }, [this] { m_transport.OnPlay(); },
+        [this] { m_transport.OnPause(); },    [this] { m_transport.OnStop(); },
+        [this] { m_transport.OnNextFile(); }, [this] { OnAddFiles(); }};
+    for (std::size_t i = 0; i < std::size(kToolButtons); ++i) {
+        const ToolButton& button = kToolButtons[i];
+        if (button.nId == ID_ADD_FILES)
+            m_ui.pToolBar->addSeparator();
+        QAction* pAction = m_ui.pToolBar->addAction(
+            ThemedIcon(button.pszIcon), QString::fromUtf8(LoadWindowString(button.nId)));
+        pAction->setProperty("commandId", button.nId);
+        pAction->setToolTip(QString::fromUtf8(ToolTipFor(button.nId, false)));
+        pAction->setShortcut(QKeySequence(button.key));
+        pAction->setShortcutContext(Qt::WindowShortcut);
+        connect(pAction, &QAction::triggered, this, handlers[i]);
+    }
+
+    m_pMenu = new QMenu(this);
+    m_pAlwaysOnTop = m_pMenu->addAction(QStringLiteral("Always on top\tCtrl+Shift+A"));
+    m_pAlwaysOnTop->setProperty("commandId", IDM_ALWAYSONTOP);
+    m_pAlwaysOnTop->setCheckable(true);
+    connect(m_pAlwaysOnTop, &QAction::triggered, this, [this] { ToggleAlwaysOnTop(); });
+    QAction* pAbout = m_pMenu->addAction(QString::fromUtf8(LoadWindowString(IDS_ABOUTBOX)));
+    pAbout->setProperty("commandId", IDM_ABOUTBOX);
+    connect(pAbout, &QAction::triggered, this, [this] { ShowAbout(); });
+
+    m_ui.pToolBar->addSeparator();
+    auto* pMenuButton = new QToolButton;
+    pMenuButton->setIcon(ThemedIcon("open-menu"));
+    pMenuButton->setToolTip(QStringLiteral("Menu"));
+    pMenuButton->setMenu(m_pMenu);
+    pMenuButton->setPopupMode(QToolButton::InstantPopup);
+    m_ui.pToolBar->addWidget(pMenuButton);
+    for (QToolButton* pButton : m_ui.pToolBar->findChildren<QToolButton*>())
+        pButton->setFocusPolicy(Qt::NoFocus); // keeps the controls' tab order
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { m_pMenu->popup(mapToGlobal(pos)); });
+}
+
+void CVoxreelDlg::BuildShortcuts()
+{
+    struct Shortcut {
+        int nId;
+        QKeySequence keys;
+    };
+    const Shortcut shortcuts[] = {
+        {ID_ALWAYS_ON_TOP, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A)},
+        {ID_LOCAL_VOLUME_UP, QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Up)},
+        {ID_LOCAL_VOLUME_DOWN, QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Down)},
+        {ID_REMOTE_VOLUME_UP, QKeySequence(Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::Key_Up)},
+        {ID_REMOTE_VOLUME_DOWN, QKeySequence(Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::Key_Down)},
+        {ID_LOCAL_VOLUME_UP, QKeySequence(Qt::Key_VolumeUp)},
+        {ID_LOCAL_VOLUME_DOWN, QKeySequence(Qt::Key_VolumeDown)},
+        {ID_REMOTE_VOLUME_UP, QKeySequence(Qt::SHIFT | Qt::Key_VolumeUp)},
+        {ID_REMOTE_VOLUME_DOWN, QKeySequence(Qt::SHIFT | Qt::Key_VolumeDown)},
+    };
+    for (const Shortcut& shortcut : shortcuts) {
+        auto* pAction = new QAction(this);
+        pAction->setShortcut(shortcut.keys);
+        pAction->setShortcutContext(Qt::WindowShortcut);
+        pAction->setProperty("commandId", shortcut.nId);
+        addAction(pAction);
+        connect(pAction, &QAction::triggered, this, [this, nId = shortcut.nId] {
+            if (nId == ID_ALWAYS_ON_TOP)
+                ToggleAlwaysOnTop();
+            else if (nId == ID_LOCAL_VOLUME_UP || nId == ID_LOCAL_VOLUME_DOWN)
+                StepVolume(m_ui.pLocalVolume, nId == ID_LOCAL_VOLUME_UP ? -1 : 1);
+            else
+                StepVolume(m_ui.pRemoteVolume, nId == ID_REMOTE_VOLUME_UP ? -1 : 1);
+        });
+    }
+}
+
+void CVoxreelDlg::ConnectSliders()
+{
+    for (QSlider* pSlider :
+         {m_ui.pPosition, m_ui.pBalance, m_ui.pLocalVolume, m_ui.pRemoteVolume}) {
+        connect(pSlider, &QAbstractSlider::actionTriggered, this,
+                [this, pSlider](int nAction) { OnSliderAction(pSlider, nAction); });
+        connect(pSlider, &QAbstractSlider::sliderReleased, this,
+                [this, pSlider] { OnSliderReleased(pSlider); });
+    }
+}
+
+// Called before the slider takes the action's position: its value is still
+// the old one, so a step moves exactly one step from there.
+void CVoxreelDlg::OnSliderAction(QSlider* pSlider, int nAction)
+{
+    const SliderState state{pSlider->minimum(), pSlider->maximum(), pSlider->pageStep(),
+                            pSlider->value()};
+    const int nPosition = StepSlider(state, ScrollCodeOf(nAction), pSlider->sliderPosition());
+    pSlider->setSliderPosition(nPosition);
+    ApplySlider(pSlider, nPosition);
+}
+
+void CVoxreelDlg::OnSliderReleased(QSlider* pSlider)
+{
+    const SliderState state{pSlider->minimum(), pSlider->maximum(), pSlider->pageStep(),
+                            pSlider->value()};
+    const int nPosition = StepSlider(state, SB_THUMBPOSITION, pSlider->sliderPosition());
+    pSlider->setValue(nPosition);
+    ApplySlider(pSlider, nPosition);
+}
+
+void CVoxreelDlg::ApplySlider(QSlider* pSlider, int nPosition)
+{
+    if (pSlider == m_ui.pPosition)
+        m_transport.SeekTo(nPosition);
+    else if (pSlider == m_ui.pBalance)
+        m_transport.ApplyBalance(nPosition);
+    else if (pSlider == m_ui.pLocalVolume)
+        m_transport.ApplyLocalVolume(nPosition);
+    else
+        m_transport.ApplyRemoteVolume(nPosition);
+}
+
+// nDelta -1 moves towards the top, the loud end.
+void CVoxreelDlg::StepVolume(QSlider* pSlider, int nDelta)
+{
+    int nPosition = pSlider->value();
+    if ((nDelta < 0 && nPosition > pSlider->minimum()) ||
+        (nDelta > 0 && nPosition < pSlider->maximum()))
+        nPosition += nDelta;
+    pSlider->setValue(nPosition);
+    ApplySlider(pSlider, nPosition);
+}
+
+void CVoxreelDlg::ToggleAlwaysOnTop()
+{
+    const bool bTopmost = !windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+    m_pAlwaysOnTop->setChecked(bTopmost);
+    const bool bVisible = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, bTopmost);
+    if (bVisible)
+        show(); // changing a window flag hides the window
+}
+
+void CVoxreelDlg::ShowAbout()
+{
+    CAboutDlg about(this);
+    about.exec();
+}

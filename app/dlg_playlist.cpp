@@ -1,0 +1,114 @@
+// The main window's playlist view: adding by dialog and by drop, removing
+// rows, double clicks, and keeping the default playlist file current.
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QTreeView>
+#include <QUrl>
+
+#include "file_adder.h"
+#include "playlist_rows.h"
+#include "rules/status_text.h"
+#include "voxreel_dlg.h"
+
+namespace {
+// Below this many files an add is quick enough to go without progress texts.
+constexpr std::size_t kProgressThreshold = 300;
+// Edits reach the default playlist file this soon, so a crash loses little.
+constexpr int kSaveDelayMs = 1500;
+} // namespace
+
+void CVoxreelDlg::OnAddFiles()
+{
+    AddPaths(m_chooseFiles(this));
+}
+
+void CVoxreelDlg::AddPaths(std::vector<std::filesystem::path> paths)
+{
+    if (!paths.empty())
+        m_pAdder->Add(std::move(paths));
+}
+
+bool CVoxreelDlg::IsAddingFiles() const
+{
+    return m_pAdder->Busy();
+}
+
+void CVoxreelDlg::AppendDescribed(std::vector<PlaylistItem>&& items)
+{
+    for (PlaylistItem& item : items)
+        item.id = m_playlist.AddDescribed(item);
+    m_pRows->AppendRows(items);
+    ScheduleSave();
+}
+
+void CVoxreelDlg::ShowAddProgress(std::size_t nDone, std::size_t nFound)
+{
+    if (nFound < kProgressThreshold)
+        return;
+    const auto done = static_cast<std::uint32_t>(nDone);
+    if (nDone < nFound)
+        SetStatus(
+            FormatStatus("Adding files: %d of %d", {done, static_cast<std::uint32_t>(nFound)}));
+    else
+        SetStatus(FormatStatus("Added %d files", {done}));
+}
+
+void CVoxreelDlg::OnRemoveFiles()
+{
+    std::vector<int> rows;
+    for (const QModelIndex& index : m_ui.pFiles->selectionModel()->selectedRows())
+        rows.push_back(index.row());
+    // The player is left alone: a file that plays goes on after its row is gone.
+    for (std::int32_t id : m_pRows->RemoveRows(std::move(rows)))
+        m_playlist.Remove(id);
+    ScheduleSave();
+}
+
+void CVoxreelDlg::OnListDblClk(const QModelIndex& index)
+{
+    m_transport.OnRowActivated(index.isValid() ? m_pRows->IdAt(index.row()) : -1);
+}
+
+void CVoxreelDlg::ScheduleSave()
+{
+    if (!m_saveTimer.isActive())
+        m_saveTimer.start(kSaveDelayMs);
+}
+
+void CVoxreelDlg::dragEnterEvent(QDragEnterEvent* pEvent)
+{
+    if (pEvent->mimeData()->hasUrls())
+        pEvent->acceptProposedAction();
+}
+
+void CVoxreelDlg::dropEvent(QDropEvent* pEvent)
+{
+    std::vector<std::filesystem::path> paths;
+    std::uint32_t nIgnored = 0;
+    for (const QUrl& url : pEvent->mimeData()->urls()) {
+        if (url.isLocalFile())
+            paths.emplace_back(QFile::encodeName(url.toLocalFile()).toStdString());
+        else
+            ++nIgnored;
+    }
+    if (nIgnored > 0)
+        SetStatus(FormatStatus("Only local files can be added: %d ignored", {nIgnored}));
+    AddPaths(std::move(paths));
+    pEvent->acceptProposedAction();
+}
+
+// Delete in the playlist view removes the selected rows. Insert is the
+// window's shortcut and reaches the view no more, so it opens one dialog.
+bool CVoxreelDlg::eventFilter(QObject* pWatched, QEvent* pEvent)
+{
+    if (pWatched == m_ui.pFiles && pEvent->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(pEvent)->key() == Qt::Key_Delete) {
+        OnRemoveFiles();
+        return true;
+    }
+    return QDialog::eventFilter(pWatched, pEvent);
+}

@@ -1,0 +1,54 @@
+// Describes the files the user adds (title and duration, folders expanded)
+// on a worker thread, and hands them back on the owner's thread in batches,
+// in the order they were added, so adding thousands of files never freezes
+// the window.
+#pragma once
+
+#include <QObject>
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "playlist/playlist.h"
+
+class CFileAdder final : public QObject {
+public:
+    using BatchFn = std::function<void(std::vector<PlaylistItem>&& items)>;
+    // Files handed over so far and files found so far in the current burst.
+    using ProgressFn = std::function<void(std::size_t nDone, std::size_t nFound)>;
+
+    CFileAdder(BatchFn onBatch, ProgressFn onProgress);
+    // Stops the worker; what it has not handed over yet is dropped.
+    ~CFileAdder() override;
+
+    // Queues files and folders, in order.
+    void Add(std::vector<std::filesystem::path> paths);
+    // True while anything queued has not been handed over.
+    bool Busy() const;
+
+private:
+    void WorkerLoop();
+    void DescribeOne(const std::filesystem::path& path);
+    void PostDrain();
+    void Drain();
+
+    BatchFn m_onBatch;
+    ProgressFn m_onProgress;
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::filesystem::path> m_inbox; // guarded by m_mutex
+    std::vector<PlaylistItem> m_outbox;        // guarded by m_mutex
+    std::size_t m_nInFlight = 0; // paths taken from m_inbox, not yet described; m_mutex
+    std::size_t m_nFound = 0;    // files found in this burst; guarded by m_mutex
+    bool m_bDrainPosted = false; // guarded by m_mutex
+    bool m_bStop = false;        // guarded by m_mutex
+    std::size_t m_nDone = 0;     // owner's thread only
+    std::thread m_worker;        // started at the first Add
+};

@@ -1,0 +1,128 @@
+#include "playback_controller.h"
+
+#include "slider_rules.h"
+#include "status_text.h"
+
+namespace {
+constexpr const char* kPlaybackErrorText = "An error occurred during file playback: %08X";
+}
+
+void CPlaybackController::PlayEntry(std::int32_t id)
+{
+    PlaylistItem* pItem = m_playlist.Find(id);
+    if (pItem == nullptr)
+        return;
+    HRESULT hr = m_player.Open(pItem->path);
+    if (FAILED(hr)) {
+        m_view.SetStatus(FormatStatus(kPlaybackErrorText, {hr}));
+        return;
+    }
+    // A new file is paused at 0 already; the same file opened again restarts,
+    // unless it was paused, so that play resumes it.
+    if (!m_player.IsPaused())
+        m_player.SetPosition(0);
+    const std::uint32_t nDuration = m_player.GetDuration();
+    pItem->duration = static_cast<std::int32_t>(nDuration);
+    m_view.ResetPositionSlider(nDuration);
+    m_view.MarkPlayingRow(id);
+    UpdateTimeDisplay();
+    hr = m_player.Run();
+    if (FAILED(hr))
+        m_view.SetStatus(FormatStatus(kPlaybackErrorText, {hr}));
+    m_view.SetNowPlaying(pItem->title);
+    ApplyLocalVolume(m_view.LocalVolumePosition());
+    ApplyBalance(m_view.BalancePosition());
+    ApplyRemoteVolume(m_view.RemoteVolumePosition());
+}
+
+void CPlaybackController::OnPrevFile()
+{
+    m_view.ClearPlayingMarks();
+    m_view.SetNowPlaying({});
+    const std::int32_t id = m_playlist.Previous();
+    if (id != -1)
+        PlayEntry(id);
+}
+
+void CPlaybackController::OnNextFile()
+{
+    m_view.ClearPlayingMarks();
+    m_view.SetNowPlaying({});
+    const std::int32_t id = m_playlist.Next();
+    if (id != -1)
+        PlayEntry(id);
+}
+
+void CPlaybackController::OnPlay()
+{
+    std::int32_t id = m_playlist.GetCurrentId();
+    if (id == -1)
+        id = m_playlist.Next();
+    if (id == -1)
+        return;
+    if (m_player.IsRunning())
+        m_player.Stop();
+    PlayEntry(id);
+}
+
+void CPlaybackController::OnPause()
+{
+    if (m_player.IsRunning())
+        m_player.Pause();
+    else
+        m_player.Run();
+}
+
+void CPlaybackController::OnStop()
+{
+    m_view.ClearPlayingMarks();
+    m_player.Stop();
+    m_view.SetNowPlaying({});
+}
+
+void CPlaybackController::OnRowActivated(std::int32_t id)
+{
+    m_view.ClearPlayingMarks();
+    if (id == -1)
+        return;
+    if (m_playlist.Find(id) != nullptr)
+        m_playlist.SetCurrentId(id);
+    PlayEntry(id);
+}
+
+void CPlaybackController::OnPlaybackCompleted()
+{
+    m_view.SetStatus("Playback completed.\n");
+    OnNextFile();
+}
+
+void CPlaybackController::OnPlaybackFailed(HRESULT hr)
+{
+    m_view.SetStatus(FormatStatus("Playback failed: error code %08X", {hr}));
+    m_view.ClearPlayingMarks();
+}
+
+void CPlaybackController::UpdateTimeDisplay()
+{
+    m_view.ShowTime(m_player.GetPosition(), m_player.GetDuration());
+}
+
+void CPlaybackController::SeekTo(int nSeconds)
+{
+    m_player.SetPosition(nSeconds);
+}
+
+void CPlaybackController::ApplyLocalVolume(int nPosition)
+{
+    m_player.SetLocalVolume(VolumeToAttenuation(nPosition));
+}
+
+void CPlaybackController::ApplyRemoteVolume(int nPosition)
+{
+    m_player.SetRemoteVolume(RemoteLevelFromPosition(nPosition));
+}
+
+void CPlaybackController::ApplyBalance(int nPosition)
+{
+    m_player.SetRemoteBalance(nPosition);
+}

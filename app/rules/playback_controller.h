@@ -1,0 +1,43 @@
+// The transport rules: which entry plays on play, pause, stop, previous,
+// next, a double click and the end of a file, and what reaches the player
+// from the level sliders. Runs on the UI thread.
+#pragma once
+
+#include <cstdint>
+
+#include "dsplayer.h"
+#include "playback_view.h"
+#include "playlist/playlist.h"
+
+class CPlaybackController {
+public:
+    CPlaybackController(CPlaylist& playlist, CDSPlayer& player, IPlaybackView& view)
+        : m_playlist(playlist), m_player(player), m_view(view)
+    {
+    }
+
+    // The one path by which a file starts playing.
+    void PlayEntry(std::int32_t id);
+
+    void OnPrevFile();
+    void OnNextFile();
+    void OnPlay();
+    void OnPause();
+    void OnStop();
+    // A double click on the row of entry id (-1: on no row).
+    void OnRowActivated(std::int32_t id);
+
+    void OnPlaybackCompleted();
+    void OnPlaybackFailed(HRESULT hr);
+
+    void UpdateTimeDisplay();
+    void SeekTo(int nSeconds);
+    void ApplyLocalVolume(int nPosition);
+    void ApplyRemoteVolume(int nPosition);
+    void ApplyBalance(int nPosition);
+
+private:
+    CPlaylist& m_playlist;
+    CDSPlayer& m_player;
+    IPlaybackView& m_view;
+};

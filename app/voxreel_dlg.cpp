@@ -1,0 +1,261 @@
+#include "voxreel_dlg.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QSlider>
+#include <QTreeView>
+
+#include "app_icons.h"
+#include "file_adder.h"
+#include "file_chooser.h"
+#include "playlist_rows.h"
+#include "rules/renderer_notice.h"
+#include "rules/settings_keys.h"
+#include "rules/slider_rules.h"
+#include "rules/status_text.h"
+#include "rules/time_text.h"
+#include "rules/window_ids.h"
+#include "rules/window_strings.h"
+
+namespace {
+constexpr int kTickMs = 500;
+} // namespace
+
+CVoxreelDlg::CVoxreelDlg(Services services)
+    : m_ui(BuildDlgControls(this)), m_settings(services.settings), m_channel(services.channel),
+      m_playlist(services.settings), m_player(this, std::move(services.strAudioSink)),
+      m_skype(services.channel, this)
+{
+    if (!m_skype.HasMessageIds()) {
+        auto* pBox =
+            new QMessageBox(QMessageBox::Warning, QStringLiteral("Initialization Error"),
+                            QStringLiteral("Failed to register window messages"), QMessageBox::Ok);
+        pBox->setAttribute(Qt::WA_DeleteOnClose);
+        pBox->show(); // never blocks: the program goes on without the link
+    }
+    m_skype.SetOwnWindow(services.ownWindow);
+    if (services.nPort != 0)
+        m_player.SetServerPort(services.nPort);
+    m_pAdder = std::make_unique<CFileAdder>(
+        [this](std::vector<PlaylistItem>&& items) { AppendDescribed(std::move(items)); },
+        [this](std::size_t nDone, std::size_t nFound) { ShowAddProgress(nDone, nFound); });
+    m_chooseFiles = [](QWidget* pOwner) { return ChooseAudioFiles(pOwner); };
+    OnInitDialog();
+}
+
+CVoxreelDlg::~CVoxreelDlg()
+{
+    // Whatever the player's threads post from now on is dropped.
+    m_bridge.SetTarget(nullptr);
+    m_timer.stop();
+    m_pAdder.reset();
+}
+
+void CVoxreelDlg::OnInitDialog()
+{
+    setWindowTitle(QStringLiteral("Voxreel"));
+    setWindowIcon(ProgramIcon());
+    setAcceptDrops(true);
+    BuildToolBarAndMenu();
+    BuildShortcuts();
+
+    m_pRows = new CPlaylistRows(PlayingMarkIcon(), this);
+    m_ui.pFiles->setModel(m_pRows);
+    m_ui.pFiles->header()->resizeSection(0, 300);
+    m_ui.pFiles->header()->resizeSection(1, 100);
+    m_ui.pFiles->installEventFilter(this);
+    connect(m_ui.pFiles, &QTreeView::doubleClicked, this, &CVoxreelDlg::OnListDblClk);
+    m_pRows->AppendRows(m_playlist.GetItems());
+
+    m_bridge.SetTarget(this);
+    m_player.m_hNotifyWnd = &m_bridge;
+    SetStatusIcon(IDI_NOT_TRANSMITTING);
+    SetTransmitting(false);
+
+    connect(&m_timer, &QTimer::timeout, this, &CVoxreelDlg::OnTimer);
+    const HRESULT hr = m_player.Initialize();
+    if (FAILED(hr))
+        SetStatus(FormatStatus("Failed to initialize network port: %08X", {hr}));
+    else
+        m_timer.start(kTickMs);
+
+    m_saveTimer.setSingleShot(true);
+    connect(&m_saveTimer, &QTimer::timeout, this, [this] { (void)m_playlist.SaveDefault(); });
+    ConnectSliders();
+    for (int nId : {IDC_COMBO_CALLS, IDC_POSITION, IDC_LOCAL_VOLUME, IDC_CALL_DURATION})
+        FindControl(this, nId)->setToolTip(QString::fromUtf8(ToolTipFor(nId, false)));
+    LoadSettings();
+
+    QWidget* const tabOrder[] = {m_ui.pCalls,        m_ui.pFiles,  m_ui.pNowPlaying,
+                                 m_ui.pPosition,     m_ui.pStatus, m_ui.pLocalVolume,
+                                 m_ui.pRemoteVolume, m_ui.pBalance};
+    for (std::size_t i = 1; i < std::size(tabOrder); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    m_ui.pCalls->setFocus();
+}
+
+void CVoxreelDlg::LoadSettings()
+{
+    // A slider clamps a stored value outside its range.
+    m_ui.pLocalVolume->setValue(m_settings.GetProfileInt(kSettingLocalVolume, kDefaultLocalVolume));
+    m_ui.pRemoteVolume->setValue(
+        m_settings.GetProfileInt(kSettingRemoteVolume, kDefaultRemoteVolume));
+    m_ui.pBalance->setValue(m_settings.GetProfileInt(kSettingBalance, kDefaultBalance));
+}
+
+void CVoxreelDlg::SaveSettings()
+{
+    m_settings.WriteProfileInt(kSettingLocalVolume, m_ui.pLocalVolume->value());
+    m_settings.WriteProfileInt(kSettingRemoteVolume, m_ui.pRemoteVolume->value());
+    m_settings.WriteProfileInt(kSettingBalance, m_ui.pBalance->value());
+}
+
+void CVoxreelDlg::OnTimer()
+{
+    m_skype.Tick();
+    m_transport.UpdateTimeDisplay();
+    if (IsStatusExpired(Now(), m_dwStatusTime))
+        SetStatus({});
+}
+
+// Every way of closing the window (its close button, Escape, accept) comes
+// here, so the call's input is switched back and the settings are written
+// whichever way the user leaves.
+void CVoxreelDlg::done(int nResult)
+{
+    if (!m_bClosing) {
+        m_bClosing = true;
+        OnClose();
+    }
+    QDialog::done(nResult);
+}
+
+void CVoxreelDlg::OnClose()
+{
+    if (m_skype.GetAttachState() == CSkypeConnection::kAttachSuccess && m_bTransmitting)
+        m_player.StopTransmission();
+    SaveSettings();
+    m_saveTimer.stop();
+    (void)m_playlist.SaveDefault();
+}
+
+bool CVoxreelDlg::event(QEvent* pEvent)
+{
+    if (pEvent->type() != CPostedMessageEvent::kType)
+        return QDialog::event(pEvent);
+    const auto* pMessage = static_cast<const CPostedMessageEvent*>(pEvent);
+    if (pMessage->m_nMessage == WM_GRAPH_EVENT)
+        OnGraphEvent();
+    else if (pMessage->m_nMessage == WM_RENDERER_NOTIFY)
+        OnRendererNotify(pMessage->m_wParam, static_cast<std::uint32_t>(pMessage->m_lParam));
+    return true;
+}
+
+void CVoxreelDlg::OnGraphEvent()
+{
+    m_player.ProcessEvents();
+}
+
+void CVoxreelDlg::OnPlaybackFailed(HRESULT hr)
+{
+    m_transport.OnPlaybackFailed(hr);
+}
+
+void CVoxreelDlg::OnPlaybackCompleted()
+{
+    m_transport.OnPlaybackCompleted();
+}
+
+void CVoxreelDlg::OnRendererNotify(std::uint64_t nCode, std::uint32_t nValue)
+{
+    const RendererNotice notice = DescribeRendererNotify(nCode, nValue);
+    if (notice.strStatus)
+        SetStatus(*notice.strStatus);
+    if (notice.icon == StatusIcon::Connected)
+        SetStatusIcon(IDI_CLIENT_CONNECTED);
+    else if (notice.icon == StatusIcon::NotConnected)
+        SetStatusIcon(IDI_NOT_TRANSMITTING);
+    if (notice.bTransmissionLost)
+        SetTransmitting(false);
+}
+
+void CVoxreelDlg::OnAttached()
+{
+}
+
+void CVoxreelDlg::OnDetached()
+{
+}
+
+void CVoxreelDlg::OnNotification(const std::string& /*line*/)
+{
+}
+
+void CVoxreelDlg::SetStatusIcon(int nIconId)
+{
+    m_nStatusIcon = nIconId;
+    m_ui.pStatusIcon->setPixmap(StatusIconPixmap(nIconId));
+}
+
+void CVoxreelDlg::SetTransmitting(bool bTransmitting)
+{
+    m_bTransmitting = bTransmitting;
+    m_ui.pStatusIcon->setToolTip(QString::fromUtf8(ToolTipFor(IDC_STATUS_ICON, bTransmitting)));
+}
+
+void CVoxreelDlg::SetStatus(const std::string& strText)
+{
+    m_ui.pStatus->setText(QString::fromStdString(std::string(StatusLineText(strText))));
+    m_dwStatusTime = Now();
+}
+
+void CVoxreelDlg::ClearPlayingMarks()
+{
+    m_pRows->ClearPlayingMarks();
+}
+
+void CVoxreelDlg::MarkPlayingRow(std::int32_t id)
+{
+    const int nRow = m_pRows->FindRow(id);
+    if (nRow == -1)
+        return;
+    m_pRows->SetPlayingMark(nRow);
+    m_ui.pFiles->scrollTo(m_pRows->index(nRow, 0));
+}
+
+void CVoxreelDlg::SetNowPlaying(const std::string& strTitle)
+{
+    m_ui.pNowPlaying->setText(QString::fromStdString(strTitle));
+}
+
+void CVoxreelDlg::ResetPositionSlider(std::uint32_t nDuration)
+{
+    m_ui.pPosition->setRange(0, static_cast<int>(nDuration));
+    m_ui.pPosition->setValue(0);
+    m_ui.pPosition->setPageStep(kPositionPageSize);
+    m_ui.pPosition->setTickInterval(kPositionTickInterval);
+}
+
+void CVoxreelDlg::ShowTime(std::uint32_t nPosition, std::uint32_t nDuration)
+{
+    m_ui.pTime->setText(QString::fromStdString(FormatTimeDisplay(nPosition, nDuration)));
+    m_ui.pPosition->setValue(static_cast<int>(nPosition));
+}
+
+int CVoxreelDlg::LocalVolumePosition() const
+{
+    return m_ui.pLocalVolume->value();
+}
+
+int CVoxreelDlg::RemoteVolumePosition() const
+{
+    return m_ui.pRemoteVolume->value();
+}
+
+int CVoxreelDlg::BalancePosition() const
+{
+    return m_ui.pBalance->value();
+}

@@ -1,0 +1,142 @@
+// CVoxreelDlg: the main window. It owns the playlist, the player and the link
+// to the call client, receives their reports, runs the 500 ms tick, and routes
+// each control to the part that owns its rule. Everything here runs on the UI
+// thread; the player's posted messages arrive as queued events.
+#pragma once
+
+#include <QDialog>
+#include <QTimer>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dlg_controls.h"
+#include "dsplayer.h"
+#include "posted_messages.h"
+#include "rules/playback_controller.h"
+#include "rules/playback_view.h"
+#include "skype_connection.h"
+#include "voxreel/settings.h"
+
+class CFileAdder;
+class CPlaylistRows;
+class QAction;
+class QMenu;
+
+class CVoxreelDlg final : public QDialog,
+                          public CDSPlayerCallback,
+                          public ISkypeConnectionMonitor,
+                          private IPlaybackView {
+public:
+    // What the window runs on; all must outlive it.
+    struct Services {
+        ISettingsStore& settings;
+        ISkypeChannel& channel;   // also the window's tick count
+        SkypeWindow ownWindow;    // the link's own window on the channel
+        std::string strAudioSink; // empty: VOXREEL_AUDIO_SINK, else the default output
+        int nPort = 0;            // 0: the renderer's default port
+    };
+    // Chooses files to add; empty when cancelled.
+    using FileChooser = std::function<std::vector<std::filesystem::path>(QWidget* pOwner)>;
+
+    explicit CVoxreelDlg(Services services);
+    ~CVoxreelDlg() override;
+
+    ISkypeWindowSink& SkypeSink() { return m_skypeSink; }
+    void SetFileChooser(FileChooser chooser) { m_chooseFiles = std::move(chooser); }
+    // Queues files and folders to be added to the playlist, in order.
+    void AddPaths(std::vector<std::filesystem::path> paths);
+    bool IsAddingFiles() const;
+    bool IsTransmitting() const { return m_bTransmitting; }
+    int StatusIconId() const { return m_nStatusIcon; }
+    bool IsTicking() const { return m_timer.isActive(); }
+    CPlaylist& Playlist() { return m_playlist; }
+    CDSPlayer& Player() { return m_player; }
+    QMenu* WindowMenu() const { return m_pMenu; }
+
+    // CDSPlayerCallback
+    void OnPlaybackFailed(HRESULT hr) override;
+    void OnPlaybackCompleted() override;
+    // ISkypeConnectionMonitor
+    void OnAttached() override;
+    void OnDetached() override;
+    void OnNotification(const std::string& line) override;
+
+    void OnTimer();
+    void OnGraphEvent();
+    void OnRendererNotify(std::uint64_t nCode, std::uint32_t nValue);
+    void OnAddFiles();
+    void OnRemoveFiles();
+    void ToggleAlwaysOnTop();
+    void ShowAbout();
+
+protected:
+    bool event(QEvent* pEvent) override;
+    void done(int nResult) override;
+    void dragEnterEvent(QDragEnterEvent* pEvent) override;
+    void dropEvent(QDropEvent* pEvent) override;
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
+
+private:
+    // Start-up, tick and closing.
+    void OnInitDialog();
+    void BuildToolBarAndMenu();
+    void BuildShortcuts();
+    void ConnectSliders();
+    void LoadSettings();
+    void SaveSettings();
+    void OnClose();
+    void SetStatusIcon(int nIconId);
+    void SetTransmitting(bool bTransmitting);
+    std::uint32_t Now() { return m_channel.GetTickCount(); }
+
+    // The playlist view.
+    void AppendDescribed(std::vector<PlaylistItem>&& items);
+    void ShowAddProgress(std::size_t nDone, std::size_t nFound);
+    void OnListDblClk(const QModelIndex& index);
+    void ScheduleSave();
+
+    // Sliders and volume keys.
+    void OnSliderAction(QSlider* pSlider, int nAction);
+    void OnSliderReleased(QSlider* pSlider);
+    void ApplySlider(QSlider* pSlider, int nPosition);
+    void StepVolume(QSlider* pSlider, int nDelta);
+
+    // IPlaybackView
+    void SetStatus(const std::string& strText) override;
+    void ClearPlayingMarks() override;
+    void MarkPlayingRow(std::int32_t id) override;
+    void SetNowPlaying(const std::string& strTitle) override;
+    void ResetPositionSlider(std::uint32_t nDuration) override;
+    void ShowTime(std::uint32_t nPosition, std::uint32_t nDuration) override;
+    int LocalVolumePosition() const override;
+    int RemoteVolumePosition() const override;
+    int BalancePosition() const override;
+
+    CDlgControls m_ui; // widgets, owned by the window
+    CPlaylistRows* m_pRows = nullptr;
+    QMenu* m_pMenu = nullptr;
+    QAction* m_pAlwaysOnTop = nullptr;
+    ISettingsStore& m_settings;
+    ISkypeChannel& m_channel;
+    CPostedMessageBridge m_bridge; // outlives the player, which posts to it
+    CPlaylist m_playlist;
+    CDSPlayer m_player;
+    CSkypeConnection m_skype;
+    CSkypeConnectionSink m_skypeSink{m_skype};
+    CPlaybackController m_transport{m_playlist, m_player, *this};
+    std::uint32_t m_dwLastSearch = 0;
+    bool m_bTransmitting = false;
+    bool m_bInputSwitchPending = true;
+    std::uint32_t m_dwStatusTime = 0;
+    int m_nStatusIcon = 0;
+    bool m_bClosing = false;
+    QTimer m_timer;
+    QTimer m_saveTimer;
+    std::unique_ptr<CFileAdder> m_pAdder;
+    FileChooser m_chooseFiles;
+};
