@@ -13,17 +13,23 @@
 #include "voxreel/callfeed_control.h"
 #include "voxreel/gst_handle.h"
 #include "voxreel/hresult.h"
+#include "voxreel/notify_texts.h"
 
 namespace {
 
-const char* const kNotifyTexts[] = {"An error occurred",
-                                    "Skype has connected!",
-                                    "Skype has disconnected!",
-                                    "Cannot record audio",
-                                    "An network error occurred",
-                                    "DirectShow error occurred",
-                                    "Recording on a microphone started",
-                                    "Recording on a microphone stopped"};
+// The window's status text for a notification, its code filled in.
+std::string NotificationText(const CallfeedNotification& notification)
+{
+    const char* pszFormat = RendererNotifyText(static_cast<unsigned>(notification.m_nCode));
+    std::string text = pszFormat != nullptr ? pszFormat : "notification %08X";
+    const std::size_t nAt = text.find("%08X");
+    if (nAt != std::string::npos) {
+        char value[16];
+        std::snprintf(value, sizeof value, "%08X", notification.m_nValue);
+        text.replace(nAt, 4, value);
+    }
+    return text;
+}
 
 std::string PipelineDescription(int argc, char** argv)
 {
@@ -51,10 +57,8 @@ bool RunToEnd(GstElement* pipeline)
         CMessagePtr message(gst_bus_timed_pop(bus.get(), GST_CLOCK_TIME_NONE));
         CallfeedNotification notification;
         if (ParseCallfeedNotification(message.get(), &notification)) {
-            const char* text = notification.m_nCode >= 0 && notification.m_nCode <= 7
-                                   ? kNotifyTexts[notification.m_nCode]
-                                   : "notification";
-            std::printf("%s (%d, %08X)\n", text, notification.m_nCode, notification.m_nValue);
+            std::printf("%s (code %d)\n", NotificationText(notification).c_str(),
+                        notification.m_nCode);
             std::fflush(stdout);
         } else if (GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_EOS) {
             return true;
