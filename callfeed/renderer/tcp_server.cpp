@@ -8,6 +8,7 @@
 
 #include <asio.hpp>
 
+#include "peer_owner.h"
 #include "voxreel/ids.h"
 
 using asio::ip::tcp;
@@ -78,7 +79,9 @@ void CTcpServer::CSession::Accept()
 void CTcpServer::CSession::OnAccepted()
 {
     asio::error_code error;
-    if (m_client.is_open()) { // one client at a time; the newcomer is closed silently
+    // One client at a time, and only one of our own user: the port serves
+    // the microphone. Anyone else is closed at once, silently.
+    if (m_client.is_open() || !IsOwnUsersConnection(m_incoming.native_handle())) {
         m_incoming.close(error);
         return;
     }

@@ -1,5 +1,6 @@
 // The write-only audio server: listens on 127.0.0.1, serves one client at a
-// time, and sends the transmit blocks handed to it. Every socket operation
+// time, only one whose socket belongs to this process's user, and sends the
+// transmit blocks handed to it. Every socket operation
 // runs on the server's own thread; other threads only post work to it.
 #pragma once
 

@@ -5,6 +5,8 @@
 
 #include <gst/check/gstharness.h>
 
+#include <sys/wait.h>
+
 #include <complex>
 #include <map>
 #include <cstdlib>
@@ -296,6 +298,54 @@ TEST_F(Transmission, TheCallHearsTheFileOnlyWhilePlaying)
     EXPECT_EQ(runs[2].first, 12000);
     EXPECT_GE(runs[0].second, nSentAtPause + 4000);
     gst_harness_teardown(pHarness);
+}
+
+// What a client run as another user gets from the port: 'D' data, 'C' closed,
+// 'N' no connection, 'T' nothing within the time. The child creates its
+// socket after dropping to the other user, so the socket is that user's.
+char OtherUsersClient(int nPort)
+{
+    int aPipe[2];
+    if (pipe(aPipe) != 0)
+        return '?';
+    const pid_t pid = fork();
+    if (pid == 0) {
+        char result = 'N';
+        if (setgid(65534) == 0 && setuid(65534) == 0) {
+            const int fd = socket(AF_INET, SOCK_STREAM, 0);
+            const sockaddr_in address{
+                AF_INET, htons(static_cast<std::uint16_t>(nPort)), {htonl(INADDR_LOOPBACK)}, {}};
+            if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+                pollfd entry{fd, POLLIN, 0};
+                char byte = 0;
+                result = poll(&entry, 1, 10000) <= 0 ? 'T' : recv(fd, &byte, 1, 0) > 0 ? 'D' : 'C';
+            }
+        }
+        (void)!write(aPipe[1], &result, 1);
+        _exit(0);
+    }
+    close(aPipe[1]);
+    char result = '?';
+    pollfd entry{aPipe[0], POLLIN, 0};
+    if (poll(&entry, 1, 30000) > 0)
+        (void)!read(aPipe[0], &result, 1);
+    close(aPipe[0]);
+    waitpid(pid, nullptr, 0);
+    return result;
+}
+
+// Another local user neither hears the microphone nor locks our client out.
+TEST_F(Transmission, OnlyAClientOfTheSameUserIsServed)
+{
+    ASSERT_EQ(getuid(), 0u) << "the test needs to run as root to act as another user";
+    ASSERT_EQ(m_pControl->StartTransmission(), S_OK);
+    EXPECT_EQ(NextCodes(1), std::vector<int>{NOTIFY_CAPTURE_STARTED});
+    EXPECT_EQ(OtherUsersClient(m_nPort), 'C');
+    EXPECT_TRUE(NextCodes(1, 0).empty()) << "refused silently";
+    CTestClient client;
+    ASSERT_TRUE(client.Connect(m_nPort));
+    EXPECT_EQ(NextCodes(1), std::vector<int>{NOTIFY_CLIENT_CONNECTED});
+    EXPECT_TRUE(client.Read(kBlockBytes));
 }
 
 class FullPipeline : public Transmission,
