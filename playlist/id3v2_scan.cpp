@@ -137,7 +137,7 @@ std::optional<std::string> PayloadV4(std::uint32_t flags, bool tagUnsync, std::s
     return (flags & 0x0008) ? Inflate(payload) : std::optional<std::string>(std::move(payload));
 }
 
-// Skips an extended header; false when it does not fit in the body.
+// Skips an extended header; false, leaving body alone, when it does not fit.
 bool SkipExtendedHeader(int major, std::string_view& body)
 {
     if (body.size() < 4) {
@@ -200,33 +200,47 @@ void WalkFrames(const Id3v2Header& header, std::string_view body, TagTexts& text
                                              : major == 3 ? PayloadV3(flags, data)
                                                           : PayloadV4(flags, tagUnsync, data);
         if (payload) {
-            StoreText(texts, slot, DecodeTextPayload(*payload));
+            StoreText(texts, slot, DecodeTextPayload(*payload, major == 4));
         }
     }
 }
 
-// Cuts text at its terminator: a zero byte, or a zero code unit for UTF-16.
-std::string_view UpToTerminator(std::string_view text, bool wide)
+// Where text's first terminator starts: a zero byte, or for UTF-16 a zero
+// code unit (so U+4E00, whose low byte is zero, does not end it); npos when
+// there is none.
+std::size_t TerminatorAt(std::string_view text, bool wide)
 {
     if (!wide) {
-        return text.substr(0, text.find('\0'));
+        return text.find('\0');
     }
     for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
         if (text[i] == '\0' && text[i + 1] == '\0') {
-            return text.substr(0, i);
+            return i;
         }
     }
-    return text;
+    return std::string_view::npos;
 }
 
-std::string DecodeUtf16(std::string_view text, bool bigEndianByDefault)
+// One value of a text frame, without its terminator. A UTF-16 byte order
+// mark sets bigEndian for this value and those after it.
+std::string DecodeValue(char encoding, std::string_view text, bool& bigEndian)
 {
-    bool bigEndian = bigEndianByDefault;
-    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) {
-        bigEndian = text[0] == '\xFE';
-        text.remove_prefix(2);
+    switch (encoding) {
+    case 0:
+        return text::Latin1ToUtf8(text);
+    case 1:
+    case 2:
+        if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) {
+            bigEndian = text[0] == '\xFE';
+            text.remove_prefix(2);
+        }
+        return text::Utf16ToUtf8(text, bigEndian);
+    default:
+        if (text.starts_with("\xEF\xBB\xBF")) {
+            text.remove_prefix(3);
+        }
+        return text::SanitizeUtf8(text);
     }
-    return text::Utf16ToUtf8(UpToTerminator(text, true), bigEndian);
 }
 
 } // namespace
@@ -266,47 +280,41 @@ TagTexts ScanId3v2(std::string_view bytes)
     if (header->nMajor == 2 && (header->nFlags & 0x40)) {
         return texts;
     }
-    if (header->nMajor > 2 && (header->nFlags & 0x40) &&
-        !SkipExtendedHeader(header->nMajor, body)) {
-        return texts;
+    // Some writers set the extended-header flag without writing one: when the
+    // declared header does not fit, the frames start right after the tag header.
+    if (header->nMajor > 2 && (header->nFlags & 0x40)) {
+        SkipExtendedHeader(header->nMajor, body);
     }
     WalkFrames(*header, body, texts);
     return texts;
 }
 
-std::optional<std::string> DecodeTextPayload(std::string_view payload)
+std::optional<std::string> DecodeTextPayload(std::string_view payload, bool multipleValues)
 {
-    if (payload.empty()) {
+    if (payload.empty() || static_cast<unsigned char>(payload[0]) > 3) {
         return std::nullopt;
     }
+    const char encoding = payload[0];
+    const bool wide = encoding == 1 || encoding == 2;
+    bool bigEndian = encoding == 2;
     // Nothing shown in a playlist row is this long; a cap keeps hostile frames cheap.
-    const std::string_view text = payload.substr(1, kMaxTextBytes);
-    std::string decoded;
-    switch (payload[0]) {
-    case 0:
-        decoded = text::Latin1ToUtf8(UpToTerminator(text, false));
-        break;
-    case 1:
-        decoded = DecodeUtf16(text, false);
-        break;
-    case 2:
-        decoded = DecodeUtf16(text, true);
-        break;
-    case 3: {
-        std::string_view utf8 = UpToTerminator(text, false);
-        if (utf8.starts_with("\xEF\xBB\xBF")) {
-            utf8.remove_prefix(3);
+    std::string_view text = payload.substr(1, kMaxTextBytes);
+    std::string joined;
+    while (!text.empty()) {
+        const std::size_t end = TerminatorAt(text, wide);
+        const std::string value = DecodeValue(encoding, text.substr(0, end), bigEndian);
+        if (!value.empty()) {
+            joined += joined.empty() ? value : " / " + value;
         }
-        decoded = text::SanitizeUtf8(utf8);
-        break;
+        if (end == std::string_view::npos || !multipleValues) {
+            break;
+        }
+        text.remove_prefix(end + (wide ? 2 : 1));
     }
-    default:
+    if (joined.empty()) {
         return std::nullopt;
     }
-    if (decoded.empty()) {
-        return std::nullopt;
-    }
-    return decoded;
+    return joined;
 }
 
 } // namespace voxreel::id3

@@ -33,7 +33,9 @@ std::optional<Id3v2Header> ParseId3v2Header(std::string_view bytes);
 TagTexts ScanId3v2(std::string_view bytes);
 
 // The text of a text frame's payload (encoding byte, then text) as UTF-8;
-// none when the encoding is unknown or the text empty.
-std::optional<std::string> DecodeTextPayload(std::string_view payload);
+// none when the encoding is unknown or the text empty. With multipleValues
+// (ID3v2.4) every value separated by a terminator is kept, joined by " / ";
+// otherwise the first terminator ends the text.
+std::optional<std::string> DecodeTextPayload(std::string_view payload, bool multipleValues);
 
 } // namespace voxreel::id3

@@ -79,8 +79,11 @@ Mp3Info ReadMp3Info(const IByteSource& source)
     if (audioStart < audioEnd) {
         const auto probe = static_cast<std::size_t>(
             std::min<std::uint64_t>(kAudioProbeBytes, audioEnd - audioStart));
-        info.duration =
-            mpeg::DurationSeconds(Slice(source, head, audioStart, probe), audioEnd - audioStart);
+        const auto readAudio = [&](std::uint64_t offset, std::size_t length) {
+            return Slice(source, head, audioStart + offset, length);
+        };
+        info.duration = mpeg::DurationSeconds(Slice(source, head, audioStart, probe),
+                                              audioEnd - audioStart, readAudio);
     }
     info.texts = id3::ReadTagsWithId3lib(id3::BuildCleanTag(v2),
                                          hasV1 ? std::string_view(v1) : std::string_view());

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace voxreel::mpeg {
 
@@ -101,9 +102,58 @@ std::optional<std::uint32_t> VbrFrameCount(std::string_view s, std::size_t pos,
     return std::nullopt;
 }
 
+bool IsSameStream(const FrameHeader& a, const FrameHeader& b)
+{
+    return a.nVersion == b.nVersion && a.nLayer == b.nLayer && a.nSampleRate == b.nSampleRate;
+}
+
+// True when the frames that follow the first one inside data all share its
+// bit rate: a stream without a VBR header is then taken as constant.
+bool HasConstantBitrate(std::string_view s, std::size_t pos, const FrameHeader& first)
+{
+    for (pos += first.nLength; pos + 4 <= s.size();) {
+        const std::optional<FrameHeader> f = ParseHeader(s, pos);
+        if (!f || !IsSameStream(*f, first)) {
+            break;
+        }
+        if (f->nBitrate != first.nBitrate) {
+            return false;
+        }
+        pos += f->nLength;
+    }
+    return true;
+}
+
+// Counts the frames from pos to the end of the audio, reading it in chunks,
+// until something that is not a frame of the same stream.
+std::uint64_t CountFrames(const AudioReader& read, std::uint64_t pos, std::uint64_t end,
+                          const FrameHeader& first)
+{
+    constexpr std::size_t kChunkBytes = 64 * 1024;
+    std::string chunk;
+    std::uint64_t chunkStart = 0;
+    std::uint64_t frames = 0;
+    while (pos + 4 <= end) {
+        if (pos < chunkStart || pos + 4 > chunkStart + chunk.size()) {
+            chunkStart = pos;
+            chunk = read(pos,
+                         static_cast<std::size_t>(std::min<std::uint64_t>(kChunkBytes, end - pos)));
+        }
+        const std::optional<FrameHeader> f =
+            ParseHeader(chunk, static_cast<std::size_t>(pos - chunkStart));
+        if (!f || !IsSameStream(*f, first)) {
+            break;
+        }
+        ++frames;
+        pos += f->nLength;
+    }
+    return frames;
+}
+
 } // namespace
 
-std::int32_t DurationSeconds(std::string_view data, std::uint64_t audioBytes)
+std::int32_t DurationSeconds(std::string_view data, std::uint64_t audioBytes,
+                             const AudioReader& read)
 {
     for (std::size_t pos = 0; pos + 4 <= data.size(); ++pos) {
         if (Byte(data, pos) != 0xFF) {
@@ -116,9 +166,11 @@ std::int32_t DurationSeconds(std::string_view data, std::uint64_t audioBytes)
         std::uint64_t seconds = 0;
         if (auto frames = VbrFrameCount(data, pos, *f)) {
             seconds = std::uint64_t{*frames} * f->nSamples / f->nSampleRate;
-        } else {
+        } else if (HasConstantBitrate(data, pos, *f)) {
             const std::uint64_t bytes = audioBytes > pos ? audioBytes - pos : 0;
             seconds = bytes * 8 / f->nBitrate;
+        } else {
+            seconds = CountFrames(read, pos, audioBytes, *f) * f->nSamples / f->nSampleRate;
         }
         return static_cast<std::int32_t>(std::min<std::uint64_t>(seconds, INT32_MAX));
     }

@@ -15,17 +15,18 @@ namespace {
 
 using namespace testfiles;
 
-// Encodes `seconds` of a tone as MPEG-1 layer III (44.1 kHz mono, 64 kbit/s
-// CBR) into path, behind an ID3v2 tag from GStreamer's muxer when tags
-// ("artist=...,title=...") are given.
-void EncodeMp3(const std::filesystem::path& path, int seconds, const std::string& tags = "")
+// Encodes `seconds` of a tone into path: by default MPEG-1 layer III (44.1
+// kHz mono, 64 kbit/s CBR), behind an ID3v2 tag from GStreamer's muxer when
+// tags ("artist=...,title=...") are given.
+void EncodeMp3(const std::filesystem::path& path, int seconds, const std::string& tags = "",
+               int rate = 44100, const std::string& encoder = "target=bitrate bitrate=64 cbr=true")
 {
     gst_init(nullptr, nullptr); // once done, does nothing
     const std::string description =
         "audiotestsrc num-buffers=" + std::to_string(seconds * 10) +
-        " samplesperbuffer=4410 ! audio/x-raw,rate=44100,channels=1 ! lamemp3enc "
-        "target=bitrate bitrate=64 cbr=true ! " +
-        (tags.empty() ? "" : "taginject tags=\"" + tags + "\" ! id3v2mux ! ") +
+        " samplesperbuffer=" + std::to_string(rate / 10) +
+        " ! audio/x-raw,channels=1,rate=" + std::to_string(rate) + " ! lamemp3enc " + encoder +
+        " ! " + (tags.empty() ? "" : "taginject tags=\"" + tags + "\" ! id3v2mux ! ") +
         "filesink location=\"" + path.string() + "\"";
     g_autoptr(GstElement) pipeline = gst_parse_launch(description.c_str(), nullptr);
     ASSERT_TRUE(pipeline);
@@ -47,6 +48,16 @@ const std::string& Audio(int seconds = 3)
         s_mapCache[seconds] = ReadFile(folder / "a.mp3");
     }
     return s_mapCache[seconds];
+}
+
+// Four seconds of variable bit rate at 22.05 kHz (MPEG-2) or 8 kHz (MPEG-2.5),
+// with or without a Xing header in front.
+std::string VariableRate(int rate, bool xing)
+{
+    CTempFolder folder;
+    EncodeMp3(folder / "v.mp3", 4, "", rate,
+              std::string("target=quality") + (xing ? " ! xingmux" : ""));
+    return ReadFile(folder / "v.mp3");
 }
 
 // Big-endian bytes of `bits` bits each (7 for ID3v2's synchsafe integers).
@@ -129,6 +140,9 @@ std::vector<DescribeCase> Cases()
     std::string xing = "\xFF\xFB\x90\x64" + std::string(32, '\0') + "Xing" +
                        std::string("\0\0\0\x01\0\0\x03\xE8", 8);
     xing.resize(417, '\0');
+    const std::string extendedV24 = std::string("\0\0\0\x06\x01\x00", 6);
+    const std::string extFrames =
+        Frame(4, "TPE1", Latin1Text("Ext")) + Frame(4, "TIT2", Latin1Text("Header"));
     return {
         // Titles from tags and file names.
         {"ArtistOnlyInLatin1", "Song.mp3", Tagged(3, Latin1Text("Caf\xE9"), ""), "Caf\xC3\xA9", 3},
@@ -141,15 +155,31 @@ std::vector<DescribeCase> Cases()
         {"WmaKeepsItsName", "y.z.wma", Audio(), "y.z", 0},
         {"ShortFileHasADuration", "s.mp3", Audio(1), "s", 1},
         {"XingFrameCount", "v.mp3", xing + Audio(), "v", 26},
+        {"Mpeg2VbrXing", "v.mp3", VariableRate(22050, true), "v", 4},
+        {"Mpeg2VbrNoXing", "v.mp3", VariableRate(22050, false), "v", 4},
+        {"Mpeg25VbrXing", "v.mp3", VariableRate(8000, true), "v", 4},
+        {"Mpeg25VbrNoXing", "v.mp3", VariableRate(8000, false), "v", 4},
         // Text encodings and tag versions.
         // UTF-16 of 16 bytes or more: id3lib's wide getter overflows on it.
         {"Utf16WithBom", "a.mp3",
-         Tagged(3, Utf16Text(u"\u65e5\u672c\u306e\u6b4c\u624b Zo\u00eb", false),
+         Tagged(3, Utf16Text(u"\u65e5\u672c\u306e\u6b4c\u624b Zo\u00eb a\u4e00", false),
                 Utf16Text(u"Longer than sixteen bytes \U0001F3B5", false)),
-         "日本の歌手 Zoë : Longer than sixteen bytes 🎵", 3},
+         "日本の歌手 Zoë a一 : Longer than sixteen bytes 🎵", 3},
         {"V24Utf16BigEndianAndUtf8", "a.mp3",
-         Tagged(4, Utf16Text(u"\u0416", true), Utf8Text(std::string(200, 'x') + "ü")),
-         "Ж : " + std::string(200, 'x') + "ü", 3},
+         Tagged(4, Utf16Text(u"\u0416\u4e00a", true), Utf8Text(std::string(200, 'x') + "ü")),
+         "Ж一a : " + std::string(200, 'x') + "ü", 3},
+        // Several values: kept in ID3v2.4 (a BOM per UTF-16 value), only the
+        // first before it.
+        {"V24MultipleValues", "a.mp3",
+         Tagged(4, Utf16Text(std::u16string_view(u"One\0\ufeffTwo", 8), false),
+                Latin1Text(std::string("X\0Y\0", 4))),
+         "One / Two : X / Y", 3},
+        {"V23FirstValueOnly", "a.mp3", Tagged(3, Latin1Text(std::string("A\0B", 3)), ""), "A", 3},
+        // An extended header is skipped; one flagged but absent is not there.
+        {"V24ExtendedHeader", "a.mp3", Tag(4, extendedV24 + extFrames, 0x40) + Audio(),
+         "Ext : Header", 3},
+        {"V24ExtendedHeaderFlaggedButAbsent", "a.mp3", Tag(4, extFrames, 0x40) + Audio(),
+         "Ext : Header", 3},
         {"V22Frames", "a.mp3", Tagged(2, Latin1Text("Old"), Latin1Text("Two")), "Old : Two", 3},
         {"V23Unsynchronised", "a.mp3",
          Tag(3, "TIT2" + std::string("\0\0\0\x03\0\0\0\xFF\0\xE9", 10), 0x80) + Audio(), "a : ÿé",
