@@ -16,7 +16,8 @@ public:
     CSkypeCommandHandler(const CSkypeCommandHandler&) = delete;
     CSkypeCommandHandler& operator=(const CSkypeCommandHandler&) = delete;
 
-    virtual bool IsComplete() const { return false; }
+    // True once the handler has had the reply it waited for.
+    bool IsComplete() const { return m_bComplete; }
     // The command without its "#id " prefix.
     virtual std::string GetCommand() const = 0;
     virtual void OnTimeout() {}
@@ -26,8 +27,6 @@ public:
     virtual bool OnNotification(const std::string& /*line*/) { return false; }
 
     std::int32_t GetId() const { return m_nId; }
-    bool IsSent() const { return m_bSent; }
-    std::uint32_t GetSentTime() const { return m_dwSentTime; }
 
 protected:
     bool m_bComplete = false;

@@ -1,6 +1,6 @@
 #include "skype_connection.h"
 
-#include "skype_reply_id.h"
+#include "skype_command_id.h"
 
 #include <algorithm>
 #include <cstring>
@@ -98,7 +98,7 @@ void CSkypeConnection::SendCommand(std::int32_t id)
     auto it = FindById(id);
     if (it == m_handlers.end() || (*it)->m_bSent)
         return;
-    const std::string text = "#" + std::to_string(id) + " " + (*it)->GetCommand();
+    const std::string text = FormatCommandIdPrefix(id) + (*it)->GetCommand();
     const CopyDataBlock block{0, static_cast<std::uint32_t>(text.size() + 1), text.c_str()};
     const std::uint32_t result = m_channel.SendCopyData(m_hSkypeWindow, m_hOwnWindow, block);
 
@@ -133,7 +133,7 @@ std::uint32_t CSkypeConnection::HandleCopyData(const SkypeWindow& hSender,
 
 void CSkypeConnection::HandleReply(const std::string& text)
 {
-    const auto prefix = ParseSkypeReplyPrefix(text);
+    const auto prefix = ParseCommandIdPrefix(text);
     if (!prefix)
         return;
     auto it = FindById(prefix->id);

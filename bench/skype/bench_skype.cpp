@@ -25,7 +25,6 @@ public:
 class CSearchHandler : public CSkypeCommandHandler {
 public:
     explicit CSearchHandler(bool& bAnswered) : m_bAnswered(bAnswered) {}
-    bool IsComplete() const override { return m_bComplete; }
     std::string GetCommand() const override { return "SEARCH ACTIVECALLS"; }
     void OnResponse(const std::string&) override { m_bComplete = m_bAnswered = true; }
 

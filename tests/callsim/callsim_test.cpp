@@ -45,8 +45,9 @@ TEST_F(CallsimTest, RecordsTheInputAndReportsItsLoss)
     ASSERT_TRUE(WaitFor([&] { return m_listener.hasPendingConnections(); }));
     std::unique_ptr<QTcpSocket> pPeer(m_listener.nextPendingConnection());
     // It connects after the echo has gone out.
-    EXPECT_LT(m_pCallsim->WaitForLine("send " + m_pPlayer->m_channel.GetOwnWindow() + " #"),
-              m_pCallsim->WaitForLine("input connected 7"));
+    const int echo = m_pCallsim->WaitForLine("send " + m_pPlayer->m_channel.GetOwnWindow() + " #");
+    ASSERT_GE(echo, 0);
+    EXPECT_LT(echo, m_pCallsim->WaitForLine("input connected 7"));
 
     std::string pcm;
     for (std::uint32_t i = 0; i < 8000; ++i) // half a second of a ramp

@@ -1,5 +1,7 @@
 #include "call_simulator.h"
 
+#include "skype_command_id.h"
+
 #include <QMetaObject>
 
 #include <cstdio>
@@ -104,9 +106,11 @@ std::optional<std::uint32_t> CCallSimulator::OnCopyDataCall(const SkypeWindow& s
 
 void CCallSimulator::HandleCommandLine(const SkypeWindow& sender, const std::string& line)
 {
-    const FramedLine framed = SplitCommandId(line);
-    const std::string prefix = framed.id ? "#" + *framed.id + " " : std::string();
-    const ClientCommand command = ParseClientCommand(framed.text);
+    // The reply carries the command's id; a line without one gets none.
+    const auto idPrefix = ParseCommandIdPrefix(line);
+    const std::string prefix = idPrefix ? FormatCommandIdPrefix(idPrefix->id) : std::string();
+    const std::string commandText = idPrefix ? line.substr(idPrefix->textOffset) : line;
+    const ClientCommand command = ParseClientCommand(commandText);
     const auto reply = [&](const std::string& text) { SendLine(sender, prefix + text); };
     const bool bKnownCall = m_calls.count(command.callId) != 0;
 
@@ -124,7 +128,7 @@ void CCallSimulator::HandleCommandLine(const SkypeWindow& sender, const std::str
             reply("ERROR 4 Input switch refused");
         } else {
             // The echo confirms the switch; the connection follows it.
-            auto accept = [this, sender, echo = prefix + framed.text, command] {
+            auto accept = [this, sender, echo = prefix + commandText, command] {
                 SendLine(sender, echo);
                 StartInput(command.callId, command.port);
             };
@@ -140,7 +144,7 @@ void CCallSimulator::HandleCommandLine(const SkypeWindow& sender, const std::str
             reply("ERROR 3 Unknown call");
             break;
         }
-        reply(framed.text);
+        reply(commandText);
         StopInput(command.callId, "closed", false);
         break;
     case ClientCommandKind::Unknown:

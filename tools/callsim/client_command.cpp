@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -76,18 +77,6 @@ ClientCommand ParseClientCommand(const std::string& text)
         }
     }
     return command;
-}
-
-FramedLine SplitCommandId(const std::string& line)
-{
-    if (line.size() < 3 || line[0] != '#')
-        return {std::nullopt, line};
-    const std::size_t blank = line.find(' ');
-    if (blank == std::string::npos || blank == 1 ||
-        !std::all_of(line.begin() + 1, line.begin() + static_cast<std::ptrdiff_t>(blank),
-                     [](char c) { return c >= '0' && c <= '9'; }))
-        return {std::nullopt, line};
-    return {line.substr(1, blank - 1), line.substr(blank + 1)};
 }
 
 bool IsCallEndingStatus(const std::string& word)

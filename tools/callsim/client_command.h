@@ -3,7 +3,6 @@
 // letter case.
 #pragma once
 
-#include <optional>
 #include <string>
 
 enum class ClientCommandKind {
@@ -22,13 +21,6 @@ struct ClientCommand {
 };
 
 ClientCommand ParseClientCommand(const std::string& text);
-
-// A line split into its "#id " prefix (when there is one) and the rest.
-struct FramedLine {
-    std::optional<std::string> id;
-    std::string text;
-};
-FramedLine SplitCommandId(const std::string& line);
 
 // The status words that end a call.
 bool IsCallEndingStatus(const std::string& word);

@@ -22,7 +22,6 @@ public:
     {
     }
 
-    bool IsComplete() const override { return m_bComplete; }
     std::string GetCommand() const override { return "SEARCH ACTIVECALLS"; }
     void OnResponse(const std::string& response) override
     {

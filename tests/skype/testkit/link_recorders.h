@@ -31,7 +31,6 @@ public:
     ~CLoggingHandler() override { m_pLog->bDeleted = true; }
 
     std::string GetCommand() const override { return m_command; }
-    bool IsComplete() const override { return m_bComplete; }
     void OnTimeout() override { ++m_pLog->timeouts; }
     void OnResponse(const std::string& response) override
     {

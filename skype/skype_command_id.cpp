@@ -1,8 +1,8 @@
-#include "skype_reply_id.h"
+#include "skype_command_id.h"
 
 #include <limits>
 
-std::optional<SkypeReplyPrefix> ParseSkypeReplyPrefix(std::string_view text)
+std::optional<SkypeCommandIdPrefix> ParseCommandIdPrefix(std::string_view text)
 {
     if (text.empty() || text[0] != '#')
         return std::nullopt;
@@ -19,5 +19,10 @@ std::optional<SkypeReplyPrefix> ParseSkypeReplyPrefix(std::string_view text)
     }
     if (pos == 1 || pos >= text.size() || text[pos] != ' ' || bTooLarge)
         return std::nullopt;
-    return SkypeReplyPrefix{static_cast<std::int32_t>(value), pos + 1};
+    return SkypeCommandIdPrefix{static_cast<std::int32_t>(value), pos + 1};
+}
+
+std::string FormatCommandIdPrefix(std::int32_t id)
+{
+    return "#" + std::to_string(id) + " ";
 }
