@@ -1,13 +1,17 @@
 // bench_player: the player's three figures on media made at start-up.
 //   player_open_ms  - open of a 3-minute MP3 until prerolled, median of 20
-//   feed_cpu_pct    - process CPU per second of audio while feeding a client
 //   first_audio_ms  - Run to the first non-silent sample at the client, median of 5
+//   feed_cpu_pct    - process CPU per second of audio while feeding a client,
+//                     less the CPU of the benchmark's own client thread
+//   feed_floor_pct  - decoding the same MP3 with nothing else plus libsamplerate
+//                     alone on its audio, per second of audio (measured first)
+// Where feed_cpu_pct goes, thread by thread, is printed on stderr.
 // The capture source is silence and the local sink a clocked fakesink unless
 // VOXREEL_CAPTURE_SOURCE / VOXREEL_AUDIO_SINK say otherwise.
 #include <gst/gst.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sys/resource.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -24,6 +28,9 @@
 #include <vector>
 
 #include "dsplayer.h"
+#include "feed_floor.h"
+#include "thread_cpu.h"
+#include "voxreel_test_support.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -32,41 +39,22 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr int kPort = 17191;
+constexpr const char* kClientThread = "bench-client";
 
 bool MakeTone(const fs::path& path, int nSeconds)
 {
-    const std::string strDescription =
+    return voxreel::test::RunLaunch(
         "audiotestsrc freq=440 samplesperbuffer=4410 num-buffers=" + std::to_string(nSeconds * 10) +
-        " ! audio/x-raw,rate=44100,channels=2 ! audioconvert ! lamemp3enc ! xingmux ! "
-        "filesink location=\"" +
-        path.string() + "\"";
-    GError* pError = nullptr;
-    CElementPtr pPipeline(gst_parse_launch(strDescription.c_str(), &pError));
-    if (pError != nullptr) {
-        g_clear_error(&pError);
-        return false;
-    }
-    gst_element_set_state(pPipeline.get(), GST_STATE_PLAYING);
-    CBusPtr pBus(gst_element_get_bus(pPipeline.get()));
-    CMessagePtr pMessage(gst_bus_timed_pop_filtered(
-        pBus.get(), 120 * GST_SECOND,
-        static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
-    gst_element_set_state(pPipeline.get(), GST_STATE_NULL);
-    return pMessage && GST_MESSAGE_TYPE(pMessage.get()) == GST_MESSAGE_EOS;
+            " ! audio/x-raw,rate=44100,channels=2 ! audioconvert ! lamemp3enc ! xingmux ! "
+            "filesink location=\"" +
+            path.string() + "\"",
+        120 * GST_SECOND);
 }
 
 double Median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
     return values.empty() ? 0.0 : values[values.size() / 2];
-}
-
-double CpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 // A loopback client that reads on its own thread and notes when the first
@@ -94,6 +82,9 @@ public:
 private:
     void ReadLoop()
     {
+        // Named so that its CPU, which stands for the call client's, can be
+        // told apart from the player's.
+        pthread_setname_np(pthread_self(), kClientThread);
         std::int16_t samples[2048];
         while (!m_bStop) {
             pollfd entry{m_fd, POLLIN, 0};
@@ -128,14 +119,6 @@ public:
     void OnPlaybackCompleted() override {}
 };
 
-bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
-{
-    const auto deadline = Clock::now() + timeout;
-    while (!condition() && Clock::now() < deadline)
-        std::this_thread::sleep_for(1ms);
-    return condition();
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -151,6 +134,18 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "bench_player: could not make the MP3\n");
         return 1;
     }
+    // The floor first, while nothing else runs in the process.
+    FeedFloor floor;
+    if (!MeasureFeedFloor(file, &floor)) {
+        std::fprintf(stderr, "bench_player: could not measure the floor\n");
+        return 1;
+    }
+    const double dFloorPct =
+        100.0 * (floor.m_dDecodeSeconds + floor.m_dResampleSeconds) / floor.m_dAudioSeconds;
+    std::fprintf(stderr, "  decode %.2f %%, libsamplerate %.2f %%\n",
+                 100.0 * floor.m_dDecodeSeconds / floor.m_dAudioSeconds,
+                 100.0 * floor.m_dResampleSeconds / floor.m_dAudioSeconds);
+
     CNoCallback callback;
     CDSPlayer player(&callback);
     player.SetServerPort(kPort);
@@ -181,7 +176,7 @@ int main(int argc, char** argv)
         client.Arm();
         const auto start = Clock::now();
         player.Run();
-        if (WaitFor([&] { return client.Heard(); }, 5s))
+        if (voxreel::test::WaitUntil([&] { return client.Heard(); }, 5s, 1ms))
             delays.push_back(
                 std::chrono::duration<double, std::milli>(client.HeardAt() - start).count());
         player.Close();
@@ -192,12 +187,19 @@ int main(int argc, char** argv)
     player.Open(file);
     player.Run();
     std::this_thread::sleep_for(1s);
-    const double dCpuStart = CpuSeconds();
+    const double dCpuStart = voxreel::test::ProcessCpuSeconds();
+    const auto threadsBefore = ThreadCpuSeconds();
     const auto start = Clock::now();
     std::this_thread::sleep_for(10s);
-    const double dCpu = CpuSeconds() - dCpuStart;
+    const double dCpu = voxreel::test::ProcessCpuSeconds() - dCpuStart;
     const double dAudio = std::chrono::duration<double>(Clock::now() - start).count();
-    std::printf("feed_cpu_pct: %.2f %%\n", 100.0 * dCpu / dAudio);
+    const auto threadsAfter = ThreadCpuSeconds();
+    PrintThreadShares(threadsBefore, threadsAfter, dAudio);
+    const double dClient = threadsAfter.at(kClientThread) - threadsBefore.at(kClientThread);
+    const double dFeedPct = 100.0 * (dCpu - dClient) / dAudio;
+    std::printf("feed_cpu_pct: %.2f %%\n", dFeedPct);
+    std::printf("feed_floor_pct: %.2f %%\n", dFloorPct);
+    std::printf("feed_over_floor: %.2f x\n", dFeedPct / dFloorPct);
     player.Close();
     fs::remove_all(folder);
     return 0;
