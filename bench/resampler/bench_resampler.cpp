@@ -17,7 +17,7 @@
 #include <random>
 #include <vector>
 
-#include "resample_filter_register.h"
+#include "callfeed_resampler_register.h"
 
 namespace {
 

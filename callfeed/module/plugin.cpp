@@ -2,7 +2,7 @@
 #include <gst/gst.h>
 
 #include "renderer/callfeed_renderer_register.h"
-#include "resampler/resample_filter_register.h"
+#include "resampler/callfeed_resampler_register.h"
 
 namespace {
 

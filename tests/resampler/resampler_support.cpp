@@ -4,7 +4,7 @@
 #include <complex>
 #include <numbers>
 
-#include "resample_filter_register.h"
+#include "callfeed_resampler_register.h"
 
 void EnsureResamplerRegistered()
 {

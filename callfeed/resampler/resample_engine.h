@@ -1,10 +1,11 @@
-// CResampleFilter: turns any 16-bit PCM stream into 16 kHz mono 16-bit PCM with
+// CResampleEngine: turns any 16-bit PCM stream into 16 kHz mono 16-bit PCM with
 // libsamplerate's best sinc converter, and hands it downstream in full blocks
 // of the negotiated size taken from a bounded buffer pool. This class holds the
-// element's state and rules; resample_element.cpp is the GObject shell that
-// feeds it the pads' events, buffers and queries.
+// resampler's state and rules; callfeed_resampler.cpp is the GObject element
+// that feeds it the pads' events, buffers and queries.
 #pragma once
 
+#include <gst/audio/audio.h>
 #include <gst/gst.h>
 #include <samplerate.h>
 
@@ -14,43 +15,26 @@
 
 #include "voxreel/gst_handle.h"
 #include "voxreel/hresult.h"
-#include "wave_format.h"
 
-// What the element asks of its output buffer pool: count, size in bytes,
-// alignment in bytes (0 or 1: none) and prefix in bytes.
-struct ALLOCATOR_PROPERTIES {
-    std::int32_t cBuffers = 0;
-    std::int32_t cbBuffer = 0;
-    std::int32_t cbAlign = 0;
-    std::int32_t cbPrefix = 0;
-};
-
-class CResampleFilter {
+class CResampleEngine {
 public:
     // The pads belong to pElement, which outlives this object.
-    CResampleFilter(GstElement* pElement, GstPad* pSinkPad, GstPad* pSrcPad);
-    ~CResampleFilter();
-    CResampleFilter(const CResampleFilter&) = delete;
-    CResampleFilter& operator=(const CResampleFilter&) = delete;
+    CResampleEngine(GstElement* pElement, GstPad* pSinkPad, GstPad* pSrcPad);
+    ~CResampleEngine();
+    CResampleEngine(const CResampleEngine&) = delete;
+    CResampleEngine& operator=(const CResampleEngine&) = delete;
 
     // S_OK, or E_FAIL when the converter could not be created.
     HRESULT GetCreationResult() const { return m_pConverter != nullptr ? S_OK : E_FAIL; }
 
-    // Negotiation rules (resample_negotiation.cpp).
-    static HRESULT CheckInputType(const WAVEFORMATEX& wfxIn);
-    HRESULT GetMediaType(int iPosition, GstCaps** ppCaps) const;
-    HRESULT CheckTransform(const WAVEFORMATEX& wfxIn, std::uint32_t cbInSample,
-                           const WAVEFORMATEX& wfxOut, std::uint32_t cbOutSample) const;
-    HRESULT DecideBufferSize(GstBufferPool* pPool, ALLOCATOR_PROPERTIES* pRequest, GstCaps* pCaps);
-    HRESULT StartStreaming(const WAVEFORMATEX& wfxIn);
-
+    // Negotiation (resample_negotiation.cpp), on the streaming thread.
     // The sink pad's caps event: S_OK when the input is accepted and the
     // output is negotiated with a pool; S_FALSE or a failure otherwise.
     HRESULT SetInputCaps(GstCaps* pCaps);
     // The answer to a caps query on the source pad.
-    GstCaps* QueryOutputCaps(GstCaps* pFilter) const;
+    static GstCaps* QueryOutputCaps(GstCaps* pFilter);
 
-    // Streaming (resample_filter.cpp), on the streaming thread.
+    // Streaming (resample_engine.cpp), on the streaming thread.
     void SetSegment(const GstSegment& segment);
     GstFlowReturn Receive(GstBuffer* pBuffer);
     void EndOfStream();
@@ -61,7 +45,9 @@ public:
     void StopStreaming();
 
 private:
+    HRESULT SizeArrays();
     HRESULT NegotiateOutput();
+    HRESULT ConfigurePool(GstBufferPool* pPool, GstCaps* pCaps, GstQuery* pAnswer);
     void SetPool(CBufferPoolPtr pPool);
     CBufferPoolPtr GetPool() const;
     void SetPoolFlushing(bool bFlushing) const;
@@ -79,21 +65,14 @@ private:
     GstElement* m_pElement;
     GstPad* m_pSinkPad;
     GstPad* m_pSrcPad;
-
-    const std::uint32_t m_nTargetRate = 16000;
-    // Output sample size offered with the type: half a second.
-    const std::uint32_t m_cbOutSample = 2 * 16000 * 500 / 1000;
     SRC_STATE* m_pConverter = nullptr;
 
     // The fields below are touched on the streaming thread only (chain and
     // serialized events run under the sink pad's stream lock), or by state
     // changes after the pads have stopped.
-    std::vector<float> m_inBuffer;
-    std::vector<float> m_outBuffer;
-    std::uint32_t m_nInCapacity = UINT32_MAX;
-    std::uint32_t m_nOutCapacity = UINT32_MAX;
-    WAVEFORMATEX m_wfxIn;
-    WAVEFORMATEX m_wfxOut;
+    std::vector<float> m_inBuffer;  // one chunk of input, mixed to mono
+    std::vector<float> m_outBuffer; // the converter's output for one chunk
+    GstAudioInfo m_inInfo;          // valid while m_bHaveInput
     bool m_bHaveInput = false;
 
     CBufferPtr m_pPending;                      // the block being filled
@@ -108,3 +87,6 @@ private:
     mutable std::mutex m_poolLock;
     CBufferPoolPtr m_pPool; // guarded by m_poolLock: flush start reads it on another thread
 };
+
+// The output format: 16 kHz mono 16-bit PCM.
+constexpr std::uint32_t kResampleTargetRate = 16000;

@@ -1,5 +1,5 @@
-// CResampleFilter's streaming: mixdown, conversion and block delivery.
-#include "resample_filter.h"
+// CResampleEngine's streaming: mixdown, conversion and block delivery.
+#include "resample_engine.h"
 
 #include <algorithm>
 #include <bit>
@@ -19,14 +19,14 @@ std::int32_t LoadSample(const guint8* pBytes)
 
 } // namespace
 
-CResampleFilter::CResampleFilter(GstElement* pElement, GstPad* pSinkPad, GstPad* pSrcPad)
+CResampleEngine::CResampleEngine(GstElement* pElement, GstPad* pSinkPad, GstPad* pSrcPad)
     : m_pElement(pElement), m_pSinkPad(pSinkPad), m_pSrcPad(pSrcPad)
 {
     int nError = 0;
     m_pConverter = src_new(SRC_SINC_BEST_QUALITY, 1, &nError);
 }
 
-CResampleFilter::~CResampleFilter()
+CResampleEngine::~CResampleEngine()
 {
     m_pPending.reset();
     SetPool(nullptr);
@@ -34,12 +34,12 @@ CResampleFilter::~CResampleFilter()
         src_delete(m_pConverter);
 }
 
-void CResampleFilter::SetSegment(const GstSegment& segment)
+void CResampleEngine::SetSegment(const GstSegment& segment)
 {
     m_tSegmentStart = segment.format == GST_FORMAT_TIME ? segment.start : 0;
 }
 
-GstFlowReturn CResampleFilter::Receive(GstBuffer* pBuffer)
+GstFlowReturn CResampleEngine::Receive(GstBuffer* pBuffer)
 {
     CBufferPtr pInput(pBuffer);
     if (!m_bHaveInput)
@@ -62,12 +62,12 @@ GstFlowReturn CResampleFilter::Receive(GstBuffer* pBuffer)
     CBufferMap input(pBuffer, GST_MAP_READ);
     if (!input.IsMapped())
         return GST_FLOW_ERROR;
-    const std::uint32_t cbFrame = m_wfxIn.nBlockAlign;
+    const std::uint32_t cbFrame = GST_AUDIO_INFO_BPF(&m_inInfo);
     const gsize nFrames = input.Size() / cbFrame;
     GstFlowReturn ret = GST_FLOW_OK;
     for (gsize nDone = 0; nDone < nFrames;) {
         const auto nChunk =
-            static_cast<std::uint32_t>(std::min<gsize>(nFrames - nDone, m_nInCapacity));
+            static_cast<std::uint32_t>(std::min<gsize>(nFrames - nDone, m_inBuffer.size()));
         MixDown(input.Data() + nDone * cbFrame, nChunk);
         ret = ConvertChunk(nChunk);
         if (ret != GST_FLOW_OK)
@@ -79,11 +79,11 @@ GstFlowReturn CResampleFilter::Receive(GstBuffer* pBuffer)
 
 // Mono floats in -1..1 from a run of frames: the mean of all channels. Two
 // channels sum exactly into 32 bits and scale by a power of two.
-void CResampleFilter::MixDown(const guint8* pFrames, std::uint32_t nFrames)
+void CResampleEngine::MixDown(const guint8* pFrames, std::uint32_t nFrames)
 {
     float* pOut = m_inBuffer.data();
-    const std::uint32_t nChannels = m_wfxIn.nChannels;
-    const std::uint32_t cbFrame = m_wfxIn.nBlockAlign;
+    const std::uint32_t nChannels = GST_AUDIO_INFO_CHANNELS(&m_inInfo);
+    const std::uint32_t cbFrame = GST_AUDIO_INFO_BPF(&m_inInfo);
     if (nChannels == 1) {
         for (std::uint32_t i = 0; i < nFrames; ++i)
             pOut[i] = static_cast<float>(LoadSample(pFrames + 2 * i)) / 32768.0f;
@@ -104,20 +104,20 @@ void CResampleFilter::MixDown(const guint8* pFrames, std::uint32_t nFrames)
     }
 }
 
-double CResampleFilter::Ratio() const
+double CResampleEngine::Ratio() const
 {
-    return static_cast<double>(m_nTargetRate) / m_wfxIn.nSamplesPerSec;
+    return static_cast<double>(kResampleTargetRate) / GST_AUDIO_INFO_RATE(&m_inInfo);
 }
 
 // Runs one chunk through the converter. The converter is asked again until it
 // has taken the whole chunk, so no input is lost even if it ran short of room.
-GstFlowReturn CResampleFilter::ConvertChunk(std::uint32_t nFrames)
+GstFlowReturn CResampleEngine::ConvertChunk(std::uint32_t nFrames)
 {
     SRC_DATA data{};
     data.data_in = m_inBuffer.data();
     data.input_frames = nFrames;
     data.data_out = m_outBuffer.data();
-    data.output_frames = m_nOutCapacity;
+    data.output_frames = static_cast<long>(m_outBuffer.size());
     data.end_of_input = 0;
     data.src_ratio = Ratio();
     while (data.input_frames > 0) {
@@ -141,14 +141,14 @@ GstFlowReturn CResampleFilter::ConvertChunk(std::uint32_t nFrames)
 // filter still holds (about 9 ms), writes that out, and resets the converter
 // for whatever follows. Without it every stream would lose its last moments
 // and a sound that ends at full level would end in a click.
-GstFlowReturn CResampleFilter::DrainConverter()
+GstFlowReturn CResampleEngine::DrainConverter()
 {
     if (!m_bHaveInput || m_pConverter == nullptr)
         return GST_FLOW_OK;
     SRC_DATA data{};
     data.data_in = m_inBuffer.data(); // nothing is read, but it must not be null
     data.data_out = m_outBuffer.data();
-    data.output_frames = m_nOutCapacity;
+    data.output_frames = static_cast<long>(m_outBuffer.size());
     data.end_of_input = 1;
     data.src_ratio = Ratio();
     GstFlowReturn ret = GST_FLOW_OK;
@@ -161,7 +161,7 @@ GstFlowReturn CResampleFilter::DrainConverter()
     return ret;
 }
 
-GstFlowReturn CResampleFilter::WriteOutput(const float* pSamples, std::size_t nSamples)
+GstFlowReturn CResampleEngine::WriteOutput(const float* pSamples, std::size_t nSamples)
 {
     while (nSamples > 0) {
         if (IsInputFlushing()) {
@@ -197,7 +197,7 @@ GstFlowReturn CResampleFilter::WriteOutput(const float* pSamples, std::size_t nS
 
 // Waits for a free block when downstream holds all of them: that wait is what
 // holds upstream back.
-GstFlowReturn CResampleFilter::AcquireBlock()
+GstFlowReturn CResampleEngine::AcquireBlock()
 {
     CBufferPoolPtr pPool = GetPool();
     if (!pPool)
@@ -214,15 +214,15 @@ GstFlowReturn CResampleFilter::AcquireBlock()
 
 // Stamps the pending block from the count of samples written since the
 // stream's base time, so consecutive blocks meet exactly, and pushes it.
-GstFlowReturn CResampleFilter::DeliverPending()
+GstFlowReturn CResampleEngine::DeliverPending()
 {
     GstBuffer* pBlock = m_pPending.release();
     if (gst_buffer_get_size(pBlock) != m_cbPending)
         gst_buffer_set_size(pBlock, static_cast<gssize>(m_cbPending));
     const GstClockTime tStart =
-        m_tBase + gst_util_uint64_scale_int(m_nBlockFirst, GST_SECOND, m_nTargetRate);
+        m_tBase + gst_util_uint64_scale_int(m_nBlockFirst, GST_SECOND, kResampleTargetRate);
     const GstClockTime tEnd =
-        m_tBase + gst_util_uint64_scale_int(m_nSamplesOut, GST_SECOND, m_nTargetRate);
+        m_tBase + gst_util_uint64_scale_int(m_nSamplesOut, GST_SECOND, kResampleTargetRate);
     GST_BUFFER_PTS(pBlock) = tStart;
     GST_BUFFER_DTS(pBlock) = GST_CLOCK_TIME_NONE;
     GST_BUFFER_DURATION(pBlock) = tEnd - tStart;
@@ -235,7 +235,7 @@ GstFlowReturn CResampleFilter::DeliverPending()
     return gst_pad_push(m_pSrcPad, pBlock);
 }
 
-bool CResampleFilter::IsInputFlushing() const
+bool CResampleEngine::IsInputFlushing() const
 {
     GST_OBJECT_LOCK(m_pSinkPad);
     const bool bFlushing = GST_PAD_IS_FLUSHING(m_pSinkPad);
@@ -243,7 +243,7 @@ bool CResampleFilter::IsInputFlushing() const
     return bFlushing;
 }
 
-void CResampleFilter::EndOfStream()
+void CResampleEngine::EndOfStream()
 {
     if (DrainConverter() == GST_FLOW_OK && m_pPending && m_cbPending > 0)
         DeliverPending();
@@ -251,18 +251,18 @@ void CResampleFilter::EndOfStream()
     m_cbPending = 0;
 }
 
-void CResampleFilter::BeginFlush()
+void CResampleEngine::BeginFlush()
 {
     SetPoolFlushing(true);
 }
 
-void CResampleFilter::EndFlush()
+void CResampleEngine::EndFlush()
 {
     ResetStream();
     SetPoolFlushing(false);
 }
 
-void CResampleFilter::StopStreaming()
+void CResampleEngine::StopStreaming()
 {
     ResetStream();
     m_tSegmentStart = 0;
@@ -272,7 +272,7 @@ void CResampleFilter::StopStreaming()
 // Audio from before a flush or a stop must not reach the next stream: the
 // half-filled block and the converter's history go, and the timeline restarts
 // at the next buffer's time.
-void CResampleFilter::ResetStream()
+void CResampleEngine::ResetStream()
 {
     m_pPending.reset();
     m_cbPending = 0;

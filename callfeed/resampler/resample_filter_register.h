@@ -1,8 +1,0 @@
-// Registration entry point of the resampler element "callfeedresampler".
-#pragma once
-
-#include <gst/gst.h>
-
-G_BEGIN_DECLS
-GST_ELEMENT_REGISTER_DECLARE(callfeedresampler)
-G_END_DECLS
