@@ -3,6 +3,7 @@
 #include "playlist/media_info.h"
 #include "playlist/playlist.h"
 #include "test_files.h"
+#include "voxreel_test_support.h"
 
 #include <gst/gst.h>
 #include <zlib.h>
@@ -28,14 +29,7 @@ void EncodeMp3(const std::filesystem::path& path, int seconds, const std::string
         " ! audio/x-raw,channels=1,rate=" + std::to_string(rate) + " ! lamemp3enc " + encoder +
         " ! " + (tags.empty() ? "" : "taginject tags=\"" + tags + "\" ! id3v2mux ! ") +
         "filesink location=\"" + path.string() + "\"";
-    g_autoptr(GstElement) pipeline = gst_parse_launch(description.c_str(), nullptr);
-    ASSERT_TRUE(pipeline);
-    g_autoptr(GstBus) bus = gst_element_get_bus(pipeline);
-    gst_element_set_state(pipeline, GST_STATE_PLAYING);
-    g_autoptr(GstMessage) message = gst_bus_timed_pop_filtered(
-        bus, 30 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    ASSERT_TRUE(message && GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS) << description;
+    ASSERT_TRUE(voxreel::test::RunLaunch(description)) << description;
 }
 
 // Untagged audio, encoded once per length and process.

@@ -3,20 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <thread>
 
 #include "resampler_support.h"
+#include "voxreel_test_support.h"
 
 namespace {
 
-template <typename Condition> bool WaitFor(Condition condition)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!condition() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return condition();
-}
+using voxreel::test::WaitUntil;
 
 enum class Release { Blocks, Flush, Stop };
 class ResamplerFlow : public testing::TestWithParam<Release> {};
@@ -33,7 +27,7 @@ TEST_P(ResamplerFlow, UpstreamWaitsWhileDownstreamHoldsEveryBlock)
     std::jthread upstream(
         [&] { ret = gst_harness_push(h, BufferFrom(Tone(16000, 1, 34000, 600, 9000), 0)); });
     for (guint nReleased = 0; nReleased < (release == Release::Blocks ? 3u : 1u); ++nReleased) {
-        ASSERT_TRUE(WaitFor([&] { return gst_harness_buffers_in_queue(h) == 2; }));
+        ASSERT_TRUE(WaitUntil([&] { return gst_harness_buffers_in_queue(h) == 2; }));
         EXPECT_FALSE(returned()) << "ran ahead after " << nReleased << " releases";
         EXPECT_EQ(gst_harness_buffers_received(h), 2 + nReleased);
         if (release == Release::Blocks)
@@ -45,7 +39,7 @@ TEST_P(ResamplerFlow, UpstreamWaitsWhileDownstreamHoldsEveryBlock)
         else if (release == Release::Stop)
             gst_element_set_state(h->element, GST_STATE_NULL);
     });
-    ASSERT_TRUE(WaitFor(returned));
+    ASSERT_TRUE(WaitUntil(returned));
     EXPECT_EQ(ret, release == Release::Blocks ? GST_FLOW_OK : GST_FLOW_FLUSHING);
 }
 

@@ -8,25 +8,16 @@
 
 namespace {
 
-TEST(DBusLinkTest, AttachesMatchesRepliesByIdAndPassesNotificationsOn)
+// Replies are matched by id, also to commands issued from inside a reply
+// handler, and the client's notifications reach the monitor.
+TEST(DBusLinkTest, AttachesAndMatchesRepliesIncludingNestedCommands)
 {
-    CCallsimProcess callsim({"--call", "12:Alice", "--duration-interval", "100"});
+    CCallsimProcess callsim(
+        {"--call", "12:Alice", "--call", "34:Bob Smith", "--duration-interval", "100"});
     CTestPlayer player;
     ASSERT_TRUE(player.TickUntilState());
     EXPECT_EQ(player.m_monitor.m_nAttached, 1);
     EXPECT_EQ(player.m_connection.GetSkypeWindow(), callsim.GetWindow());
-
-    auto pLog = player.Issue("SEARCH ACTIVECALLS");
-    ASSERT_TRUE(WaitFor([&] { return !pLog->responses.empty(); }));
-    EXPECT_EQ(pLog->responses[0], "CALLS 12");
-    EXPECT_TRUE(player.WaitForNotification("CALL 12 DURATION "));
-}
-
-TEST(DBusLinkTest, CommandsIssuedFromInsideAReplyHandlerGoThrough)
-{
-    CCallsimProcess callsim({"--call", "12:Alice", "--call", "34:Bob Smith"});
-    CTestPlayer player;
-    ASSERT_TRUE(player.TickUntilState());
     std::vector<std::shared_ptr<CommandLog>> properties;
     auto pSearch = player.Issue("SEARCH ACTIVECALLS", [&] {
         for (const char* pszCall : {"12", "34"})
@@ -39,7 +30,9 @@ TEST(DBusLinkTest, CommandsIssuedFromInsideAReplyHandlerGoThrough)
     }));
     EXPECT_EQ(properties[0]->responses[0], "CALL 12 PARTNER_DISPNAME Alice");
     EXPECT_EQ(properties[1]->responses[0], "CALL 34 PARTNER_DISPNAME Bob Smith");
+    EXPECT_EQ(pSearch->responses, std::vector<std::string>{"CALLS 12, 34"});
     EXPECT_EQ(player.m_connection.GetHandlerCount(), 0u);
+    EXPECT_TRUE(player.WaitForNotification("CALL 12 DURATION "));
 }
 
 TEST(DBusLinkTest, ClientCrashDetachesAtOnceAndTheLinkRediscovers)
