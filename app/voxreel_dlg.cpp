@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QTreeView>
 
@@ -27,7 +28,7 @@ constexpr int kTickMs = 500;
 CVoxreelDlg::CVoxreelDlg(Services services)
     : m_ui(BuildDlgControls(this)), m_settings(services.settings), m_channel(services.channel),
       m_playlist(services.settings), m_player(this, std::move(services.strAudioSink)),
-      m_skype(services.channel, this)
+      m_skype(services.channel, this), m_nPort(services.nPort)
 {
     if (!m_skype.HasMessageIds()) {
         auto* pBox =
@@ -69,6 +70,9 @@ void CVoxreelDlg::OnInitDialog()
     m_ui.pFiles->installEventFilter(this);
     connect(m_ui.pFiles, &QTreeView::doubleClicked, this, &CVoxreelDlg::OnListDblClk);
     m_pRows->AppendRows(m_playlist.GetItems());
+    m_calls.SetOnChanged([this] { ShowActiveCalls(); });
+    connect(m_ui.pCalls, &QComboBox::activated, this,
+            [this](int nIndex) { m_calls.Select(nIndex); });
 
     m_bridge.SetTarget(this);
     m_player.m_hNotifyWnd = &m_bridge;
@@ -116,6 +120,7 @@ void CVoxreelDlg::SaveSettings()
 void CVoxreelDlg::OnTimer()
 {
     m_skype.Tick();
+    m_tracker.OnTick(Now());
     m_transport.UpdateTimeDisplay();
     if (IsStatusExpired(Now(), m_dwStatusTime))
         SetStatus({});
@@ -135,8 +140,10 @@ void CVoxreelDlg::done(int nResult)
 
 void CVoxreelDlg::OnClose()
 {
-    if (m_skype.GetAttachState() == CSkypeConnection::kAttachSuccess && m_bTransmitting)
+    if (m_tracker.IsInputSwitchedToUs()) {
         m_player.StopTransmission();
+        m_tracker.SwitchBack(); // its reply is not awaited
+    }
     SaveSettings();
     m_saveTimer.stop();
     (void)m_playlist.SaveDefault();
@@ -184,14 +191,52 @@ void CVoxreelDlg::OnRendererNotify(std::uint64_t nCode, std::uint32_t nValue)
 
 void CVoxreelDlg::OnAttached()
 {
+    m_tracker.OnAttached();
 }
 
 void CVoxreelDlg::OnDetached()
 {
+    m_tracker.OnDetached();
 }
 
-void CVoxreelDlg::OnNotification(const std::string& /*line*/)
+void CVoxreelDlg::OnNotification(const std::string& line)
 {
+    m_tracker.OnNotification(line);
+}
+
+void CVoxreelDlg::ShowActiveCalls()
+{
+    const QSignalBlocker block(m_ui.pCalls);
+    m_ui.pCalls->clear();
+    for (const CActiveCallList::Item& item : m_calls.Items())
+        m_ui.pCalls->addItem(QString::fromStdString(item.strText), item.nCallId);
+    m_ui.pCalls->setCurrentIndex(m_calls.Selection());
+}
+
+void CVoxreelDlg::ShowNotTransmittingIcon()
+{
+    SetStatusIcon(IDI_NOT_TRANSMITTING);
+}
+
+void CVoxreelDlg::Issue(std::unique_ptr<CSkypeCommandHandler> pHandler)
+{
+    m_skype.SendCommand(m_skype.AddHandler(std::move(pHandler)));
+}
+
+int CVoxreelDlg::InputPort() const
+{
+    return m_nPort != 0 ? m_nPort : kDefaultCallfeedPort;
+}
+
+void CVoxreelDlg::StopForEndedCall()
+{
+    ClearPlayingMarks();
+    m_player.Stop();
+}
+
+void CVoxreelDlg::ShowCallDuration(const std::string& strText)
+{
+    m_ui.pCallDuration->setText(QString::fromStdString(strText));
 }
 
 void CVoxreelDlg::SetStatusIcon(int nIconId)

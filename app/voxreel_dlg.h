@@ -14,6 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "calls/active_call_list.h"
+#include "calls/call_owner.h"
+#include "calls/call_tracker.h"
 #include "dlg_controls.h"
 #include "dsplayer.h"
 #include "posted_messages.h"
@@ -30,7 +33,8 @@ class QMenu;
 class CVoxreelDlg final : public QDialog,
                           public CDSPlayerCallback,
                           public ISkypeConnectionMonitor,
-                          private IPlaybackView {
+                          private IPlaybackView,
+                          private ICallOwner {
 public:
     // What the window runs on; all must outlive it.
     struct Services {
@@ -51,7 +55,8 @@ public:
     // Queues files and folders to be added to the playlist, in order.
     void AddPaths(std::vector<std::filesystem::path> paths);
     bool IsAddingFiles() const;
-    bool IsTransmitting() const { return m_bTransmitting; }
+    bool IsTransmitting() const override { return m_bTransmitting; }
+    const CActiveCallList& ActiveCalls() const { return m_calls; }
     int StatusIconId() const { return m_nStatusIcon; }
     bool IsTicking() const { return m_timer.isActive(); }
     CPlaylist& Playlist() { return m_playlist; }
@@ -91,7 +96,7 @@ private:
     void SaveSettings();
     void OnClose();
     void SetStatusIcon(int nIconId);
-    void SetTransmitting(bool bTransmitting);
+    void ShowActiveCalls();
     std::uint32_t Now() { return m_channel.GetTickCount(); }
 
     // The playlist view.
@@ -117,6 +122,16 @@ private:
     int RemoteVolumePosition() const override;
     int BalancePosition() const override;
 
+    // ICallOwner
+    CActiveCallList& Calls() override { return m_calls; }
+    void ShowNotTransmittingIcon() override;
+    void SetTransmitting(bool bTransmitting) override;
+    void Issue(std::unique_ptr<CSkypeCommandHandler> pHandler) override;
+    int InputPort() const override;
+    void StopForEndedCall() override;
+    void ShowCallDuration(const std::string& strText) override;
+    bool HasRenderer() const override { return m_player.HasRenderer(); }
+
     CDlgControls m_ui; // widgets, owned by the window
     CPlaylistRows* m_pRows = nullptr;
     QMenu* m_pMenu = nullptr;
@@ -129,9 +144,10 @@ private:
     CSkypeConnection m_skype;
     CSkypeConnectionSink m_skypeSink{m_skype};
     CPlaybackController m_transport{m_playlist, m_player, *this};
-    std::uint32_t m_dwLastSearch = 0;
+    CActiveCallList m_calls;
+    CCallTracker m_tracker{m_skype, *this};
+    int m_nPort;
     bool m_bTransmitting = false;
-    bool m_bInputSwitchPending = true;
     std::uint32_t m_dwStatusTime = 0;
     int m_nStatusIcon = 0;
     bool m_bClosing = false;

@@ -16,6 +16,7 @@ public:
     CStatusArg(std::int32_t nValue) : m_nValue(static_cast<std::uint32_t>(nValue)) {}
     CStatusArg(std::string_view strText) : m_strText(strText), m_bText(true) {}
     CStatusArg(const char* pszText) : CStatusArg(std::string_view(pszText)) {}
+    CStatusArg(const std::string& strText) : CStatusArg(std::string_view(strText)) {}
 
     std::uint32_t Value() const { return m_nValue; }
     std::string_view Text() const { return m_strText; }

@@ -1,0 +1,59 @@
+// The four commands the player sends the call client, each reading its own
+// reply: the search for active calls, a call's partner name, and the switch
+// of a call's input to our port and back to the sound card.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "call_owner.h"
+#include "skype_command_handler.h"
+
+class CSearchActiveCalls final : public CSkypeCommandHandler {
+public:
+    explicit CSearchActiveCalls(ICallOwner& owner) : m_owner(owner) {}
+    std::string GetCommand() const override { return "SEARCH ACTIVECALLS"; }
+    void OnResponse(const std::string& response) override;
+
+private:
+    ICallOwner& m_owner;
+};
+
+class CGetCallProperty final : public CSkypeCommandHandler {
+public:
+    CGetCallProperty(std::int32_t nCallId, ICallOwner& owner) : m_owner(owner), m_nCallId(nCallId)
+    {
+    }
+    std::string GetCommand() const override;
+    void OnResponse(const std::string& response) override;
+
+private:
+    ICallOwner& m_owner;
+    const std::int32_t m_nCallId;
+    const std::string m_strProperty = "PARTNER_DISPNAME";
+};
+
+class CSetNetInput final : public CSkypeCommandHandler {
+public:
+    CSetNetInput(ICallOwner& owner, std::int32_t nCallId) : m_owner(owner), m_nCallId(nCallId) {}
+    std::string GetCommand() const override;
+    void OnResponse(const std::string& response) override;
+    void OnTimeout() override;
+
+private:
+    ICallOwner& m_owner;
+    const std::int32_t m_nCallId;
+};
+
+class CSetDefaultInput final : public CSkypeCommandHandler {
+public:
+    CSetDefaultInput(ICallOwner& /*owner*/, std::int32_t nCallId) : m_nCallId(nCallId) {}
+    std::string GetCommand() const override;
+    void OnResponse(const std::string& /*response*/) override { m_bComplete = true; }
+
+private:
+    const std::int32_t m_nCallId;
+};
+
+// True when text begins with prefix, letter case aside.
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);

@@ -1,0 +1,107 @@
+// Shared pieces of the window's tests: GStreamer with the Callfeed plugin,
+// test media, a silent microphone and a quiet local output.
+#pragma once
+
+#include <QCoreApplication>
+
+#include <gst/gst.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "dsplayer.h"
+#include "voxreel_test_support.h"
+
+namespace apptest {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+inline constexpr const char* kQuietSink = "fakesink sync=true";
+
+inline void InitMedia()
+{
+    static const bool bReady = [] {
+        // Plugins load in this process: a forked scanner lacks the sanitizer runtime.
+        setenv("GST_REGISTRY_FORK", "no", 1);
+        setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
+        gst_init(nullptr, nullptr);
+        return ScanPluginFolder(VOXREEL_PLUGIN_OUTPUT_DIR);
+    }();
+    (void)bReady;
+}
+
+inline fs::path TempFolder(const char* pszName)
+{
+    std::string strTemplate =
+        (fs::temp_directory_path() / (std::string(pszName) + ".XXXXXX")).string();
+    return mkdtemp(strTemplate.data());
+}
+
+// A WAV file of a tone (8 kHz mono keeps long files small).
+inline fs::path MakeTone(const fs::path& path, double dSeconds, int nFreq = 440)
+{
+    const long nBuffers = static_cast<long>(dSeconds * 10);
+    voxreel::test::RunLaunch("audiotestsrc freq=" + std::to_string(nFreq) +
+                             " samplesperbuffer=800 num-buffers=" + std::to_string(nBuffers) +
+                             " ! audio/x-raw,rate=8000,channels=1 ! wavenc ! filesink location=\"" +
+                             path.string() + "\"");
+    return path;
+}
+
+// The whole content of a file ("" when it cannot be read).
+inline std::string ReadText(const fs::path& path)
+{
+    std::string text;
+    if (FILE* pFile = std::fopen(path.c_str(), "rb")) {
+        char chunk[4096];
+        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pFile)) > 0;)
+            text.append(chunk, n);
+        std::fclose(pFile);
+    }
+    return text;
+}
+
+// A port that nothing listened on a moment ago.
+inline int FreePort()
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t cb = sizeof address;
+    bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &cb);
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+// True when the port can be listened on again: nothing holds it.
+inline bool PortIsFree(int nPort)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    const int nOn = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &nOn, sizeof nOn);
+    sockaddr_in address{
+        AF_INET, htons(static_cast<std::uint16_t>(nPort)), {htonl(INADDR_LOOPBACK)}, {}};
+    const bool bFree = bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+                       listen(fd, 1) == 0;
+    close(fd);
+    return bFree;
+}
+
+// A bounded wait that keeps the Qt event loop turning.
+inline bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s)
+{
+    return voxreel::test::WaitUntil(
+        [&] {
+            QCoreApplication::processEvents();
+            return condition();
+        },
+        timeout);
+}
+
+} // namespace apptest

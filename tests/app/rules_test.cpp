@@ -1,0 +1,165 @@
+// The window's rules that need no widget.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "audio_files.h"
+#include "renderer_notice.h"
+#include "slider_rules.h"
+#include "status_text.h"
+#include "time_text.h"
+#include "window_ids.h"
+#include "window_strings.h"
+
+namespace fs = std::filesystem;
+
+TEST(StatusText, FormatsCodesAndEightBitText)
+{
+    const struct {
+        std::string strOut;
+        std::string strExpected;
+    } cases[] = {
+        {FormatStatus("An error occurred during file playback: %08X", {0x80004005u}),
+         "An error occurred during file playback: 80004005"},
+        {FormatStatus("%08X", {1u}), "00000001"},
+        {FormatStatus("%08X", {std::int32_t{-2147024894}}), "80070002"},
+        {FormatStatus("Cannot establish connection with Skype: %S", {"ERROR 68"}),
+         "Cannot establish connection with Skype: ERROR 68"},
+        {FormatStatus("%S", {"Jos\xC3\xA9"}), "Jos\xC3\xA9"}, // valid UTF-8 kept
+        {FormatStatus("%S", {"Jos\xE9"}), "Jos\xC3\xA9"},     // else Latin-1
+        {FormatStatus("%S", {"\xED\xA0\x80"}),
+         "\xC3\xAD\xC2\xA0\xC2\x80"}, // a surrogate is not UTF-8
+        {FormatStatus("Adding files: %d of %d", {3u, 1000u}), "Adding files: 3 of 1000"},
+        {FormatStatus("100%% %08X"), "100% "},
+        {FormatStatus("Playback completed.\n"), "Playback completed.\n"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.strOut, c.strExpected);
+}
+
+TEST(StatusText, OneLineFieldDropsTrailingLineBreaks)
+{
+    EXPECT_EQ(StatusLineText("Call finished.\n"), "Call finished.");
+    EXPECT_EQ(StatusLineText("a\nb\r\n"), "a\nb");
+    EXPECT_EQ(StatusLineText(""), "");
+}
+
+TEST(StatusText, ExpiresAfterSevenSecondsAcrossTheWrap)
+{
+    const struct {
+        std::uint32_t dwWritten, dwNow;
+        bool bExpired;
+    } cases[] = {
+        {1000, 8000, false},
+        {1000, 8001, true},
+        {0, 7000, false},
+        {0xFFFFF000u, 0x00000B58u, false}, // 7000 ms over the wrap
+        {0xFFFFF000u, 0x00000B59u, true},
+        {0xFFFFFFFFu, 0x00001B57u, false},
+        {5000, 5000, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsStatusExpired(c.dwNow, c.dwWritten), c.bExpired)
+            << c.dwWritten << " -> " << c.dwNow;
+}
+
+TEST(Sliders, StepSliderMovesOneStepPerCode)
+{
+    const SliderState mid{0, 255, 10, 100}, low{0, 255, 10, 4}, top{0, 255, 10, 0},
+        bottom{0, 255, 10, 255}, high{-127, 128, 10, 125};
+    const struct {
+        SliderState s;
+        unsigned nCode;
+        int nThumb, nExpected;
+    } cases[] = {
+        {mid, SB_LINEUP, 0, 99},      {mid, SB_LINEDOWN, 0, 101},
+        {top, SB_LINEUP, 0, 0},       {bottom, SB_LINEDOWN, 0, 255},
+        {mid, SB_PAGEUP, 0, 90},      {mid, SB_PAGEDOWN, 0, 110},
+        {low, SB_PAGEUP, 0, 0},       {high, SB_PAGEDOWN, 0, 128},
+        {top, SB_PAGEUP, 0, 0},       {mid, SB_THUMBPOSITION, 42, 42},
+        {mid, SB_THUMBTRACK, 17, 17}, {mid, SB_TOP, 0, 0},
+        {mid, SB_BOTTOM, 0, 255},     {high, SB_TOP, 0, -127},
+        {mid, SB_ENDSCROLL, 7, 100},  {mid, 9, 7, 100},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(StepSlider(c.s, c.nCode, c.nThumb), c.nExpected) << "code " << c.nCode;
+}
+
+TEST(Sliders, VolumeToAttenuationFollowsTheVolumeLaw)
+{
+    const std::pair<int, int> cases[] = {{0, 0},       {20, 0},      {21, -1},  {176, -574},
+                                         {200, -1317}, {255, -9999}, {128, -99}};
+    for (const auto& [nPosition, nExpected] : cases)
+        EXPECT_EQ(VolumeToAttenuation(nPosition), nExpected) << nPosition;
+    EXPECT_EQ(RemoteLevelFromPosition(0), 255);
+    EXPECT_EQ(RemoteLevelFromPosition(176), 79);
+}
+
+TEST(TimeText, MinutesAreNotFoldedIntoHours)
+{
+    EXPECT_EQ(FormatTimeDisplay(0, 185), "00:00/03:05");
+    EXPECT_EQ(FormatTimeDisplay(61, 6000), "01:01/100:00");
+}
+
+TEST(RendererNotices, EveryCodeHasItsTextAndEffect)
+{
+    const struct {
+        unsigned nCode;
+        const char* pszText; // nullptr: nothing shown
+        StatusIcon icon;
+        bool bLost;
+    } cases[] = {
+        {0, "An error occurred: 80004005", StatusIcon::Unchanged, false},
+        {1, "Skype has connected!", StatusIcon::Connected, false},
+        {2, "Skype has disconnected!", StatusIcon::NotConnected, true},
+        {3, "Cannot record audio: 80004005", StatusIcon::Unchanged, false},
+        {4, "A network error occurred: 80004005", StatusIcon::Unchanged, false},
+        {5, "DirectShow error occurred: 80004005", StatusIcon::Unchanged, false},
+        {6, "Recording on a microphone started", StatusIcon::Unchanged, false},
+        {7, "Recording on a microphone stopped", StatusIcon::Unchanged, false},
+        {8, nullptr, StatusIcon::Unchanged, false},
+        {0xFFFFFFFFu, nullptr, StatusIcon::Unchanged, false},
+    };
+    for (const auto& c : cases) {
+        const RendererNotice notice = DescribeRendererNotify(c.nCode, 0x80004005u);
+        EXPECT_EQ(notice.strStatus.value_or("(none)"), c.pszText ? c.pszText : "(none)");
+        EXPECT_EQ(notice.icon, c.icon) << c.nCode;
+        EXPECT_EQ(notice.bTransmissionLost, c.bLost) << c.nCode;
+    }
+}
+
+TEST(ToolTips, StatusIconTellsWhetherTheCallTakesOurInput)
+{
+    EXPECT_STREQ(ToolTipFor(IDC_STATUS_ICON, false),
+                 "Skype is not connected or there is no active call, playback is local only");
+    EXPECT_STREQ(ToolTipFor(IDC_STATUS_ICON, true),
+                 "Skype is connected and a call is under way, the files played now are "
+                 "transmitted to your party");
+    const std::pair<int, const char*> cases[] = {
+        {ID_PLAY, "Play it now!"},          {ID_ADD_FILES, "Add files"},
+        {IDC_COMBO_CALLS, "Active call"},   {IDC_POSITION, "Current position"},
+        {IDC_LOCAL_VOLUME, "Local volume"}, {IDC_CALL_DURATION, "Call duration"},
+        {IDC_REMOTE_VOLUME, nullptr},       {IDC_BALANCE, nullptr},
+    };
+    for (const auto& [nId, pszText] : cases)
+        EXPECT_STREQ(ToolTipFor(nId, false), pszText) << nId;
+}
+
+TEST(AudioFiles, FoldersExpandToTheirAudioFilesInNameOrder)
+{
+    const fs::path root = fs::temp_directory_path() / ("drop-" + std::to_string(getpid()));
+    fs::create_directories(root / "b-sub" / "deeper");
+    for (const char* name : {"c.MP3", "a.wav", "notes.txt", "b-sub/z.flac", "b-sub/deeper/y.ogg",
+                             "b-sub/cover.jpg", "d.opus"})
+        std::ofstream(root / name) << "x";
+    const std::vector<fs::path> expected = {root / "a.wav", root / "b-sub/deeper/y.ogg",
+                                            root / "b-sub/z.flac", root / "c.MP3", root / "d.opus"};
+    EXPECT_EQ(ExpandDroppedPath(root), expected);
+    EXPECT_EQ(ExpandDroppedPath(root / "notes.txt"), std::vector<fs::path>{root / "notes.txt"});
+    EXPECT_TRUE(ExpandDroppedPath(root / "missing").size() == 1);
+    EXPECT_NE(AudioFileDialogFilters().front().find("*.m4a"), std::string::npos);
+    fs::remove_all(root);
+}

@@ -1,0 +1,26 @@
+// The window when the renderer cannot be created: this process never loads
+// the Callfeed plugin.
+#include <gtest/gtest.h>
+
+#include "window_testkit.h"
+
+using namespace apptest;
+
+TEST(WindowWithoutRenderer, ShowsTheFailureAndNeverTicks)
+{
+    setenv("GST_REGISTRY_FORK", "no", 1);
+    const fs::path folder = TempFolder("noplugin");
+    setenv("GST_REGISTRY", (folder / "registry.bin").c_str(), 1);
+    gst_init(nullptr, nullptr);
+    CMemorySettings settings;
+    settings.WriteProfileString("DefaultPlaylist", (folder / "default.m3u").string());
+    CInProcessSkypeChannel channel;
+    {
+        CVoxreelDlg dlg({settings, channel, "own", kQuietSink, FreePort()});
+        EXPECT_FALSE(dlg.IsTicking());
+        QCoreApplication::processEvents();
+        EXPECT_EQ(FindControl(&dlg, 1019)->property("text").toString().toStdString(),
+                  "Failed to initialize network port: 80040154");
+    }
+    fs::remove_all(folder);
+}

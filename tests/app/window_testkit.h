@@ -1,0 +1,71 @@
+// The real main window on the offscreen platform, over the in-process link
+// channel (whose clock the tests set) and settings held in memory.
+#pragma once
+
+#include <QAbstractItemModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSlider>
+#include <QTreeView>
+
+#include <memory>
+
+#include "app_testkit.h"
+#include "in_process_channel.h"
+#include "voxreel_dlg.h"
+
+namespace apptest {
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        InitMedia();
+        m_folder = TempFolder("window");
+        m_settings.WriteProfileString("DefaultPlaylist", (m_folder / "default.m3u").string());
+        m_nPort = FreePort();
+    }
+    void TearDown() override
+    {
+        m_pDlg.reset();
+        fs::remove_all(m_folder);
+    }
+
+    CVoxreelDlg& Open()
+    {
+        m_pDlg = std::make_unique<CVoxreelDlg>(
+            CVoxreelDlg::Services{m_settings, m_channel, "own", kQuietSink, m_nPort});
+        m_pDlg->show();
+        return *m_pDlg;
+    }
+    template <typename T> T* Control(int nId) const
+    {
+        return qobject_cast<T*>(FindControl(m_pDlg.get(), nId));
+    }
+    std::string Text(int nId) const
+    {
+        if (auto* pEdit = Control<QLineEdit>(nId))
+            return pEdit->text().toStdString();
+        return Control<QLabel>(nId)->text().toStdString();
+    }
+    int Slider(int nId) const { return Control<QSlider>(nId)->value(); }
+    QAbstractItemModel* Rows() const { return Control<QTreeView>(1000)->model(); }
+    std::string RowText(int nRow, int nColumn = 0) const
+    {
+        return Rows()->index(nRow, nColumn).data().toString().toStdString();
+    }
+    void Post(std::uint32_t nMessage, std::uint64_t wParam, std::int64_t lParam = 0)
+    {
+        QCoreApplication::postEvent(m_pDlg.get(),
+                                    new CPostedMessageEvent(nMessage, wParam, lParam));
+        QCoreApplication::processEvents();
+    }
+
+    fs::path m_folder;
+    CMemorySettings m_settings;
+    CInProcessSkypeChannel m_channel;
+    int m_nPort = 0;
+    std::unique_ptr<CVoxreelDlg> m_pDlg;
+};
+
+} // namespace apptest
