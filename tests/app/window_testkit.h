@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QAbstractItemModel>
+#include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSlider>
@@ -53,6 +54,14 @@ protected:
     std::string RowText(int nRow, int nColumn = 0) const
     {
         return Rows()->index(nRow, nColumn).data().toString().toStdString();
+    }
+    // Runs the window's command with that id, as its button or key does.
+    void TriggerCommand(int nId)
+    {
+        for (QAction* pAction : m_pDlg->findChildren<QAction*>()) {
+            if (pAction->property("commandId").toInt() == nId)
+                pAction->trigger();
+        }
     }
     void Post(std::uint32_t nMessage, std::uint64_t wParam, std::int64_t lParam = 0)
     {

@@ -1,0 +1,221 @@
+// The whole chain: the real window (offscreen) on a session bus of its own,
+// the real callsim as the call client, the real player and renderer. What the
+// call receives is read back from callsim's recording.
+#include <QApplication>
+#include <QComboBox>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <unistd.h>
+
+#include "dbus_skype_channel.h"
+#include "window_testkit.h"
+
+using namespace apptest;
+
+namespace {
+
+constexpr int kMicFreq = 300, kFileFreq = 1000, kRate = 16000;
+
+// callsim as a child process; its event lines are gathered as they come.
+class CCallsim {
+public:
+    explicit CCallsim(const QStringList& arguments)
+    {
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] {
+            while (m_process.canReadLine())
+                m_lines.push_back(m_process.readLine().trimmed().toStdString());
+        });
+        m_process.start(QStringLiteral(VOXREEL_CALLSIM_PATH), arguments);
+    }
+    ~CCallsim() { Kill(); }
+    void Kill()
+    {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    void Control(const std::string& line) { m_process.write((line + "\n").c_str()); }
+    // The index of the first line from nFrom on that contains text, or -1.
+    int Find(const std::string& text, int nFrom = 0) const
+    {
+        for (std::size_t i = static_cast<std::size_t>(nFrom); i < m_lines.size(); ++i) {
+            if (m_lines[i].find(text) != std::string::npos)
+                return static_cast<int>(i);
+        }
+        return -1;
+    }
+    bool WaitFor(const std::string& text, int nFrom = 0)
+    {
+        return apptest::WaitFor([&] { return Find(text, nFrom) >= 0; }, 20s);
+    }
+    int Count() const { return static_cast<int>(m_lines.size()); }
+
+private:
+    QProcess m_process;
+    std::vector<std::string> m_lines;
+};
+
+// The recording's samples so far (16 kHz mono 16-bit after a 44-byte header).
+std::vector<std::int16_t> Recorded(const fs::path& wav)
+{
+    const std::string bytes = ReadText(wav);
+    std::vector<std::int16_t> samples;
+    for (std::size_t i = 44; i + 1 < bytes.size(); i += 2)
+        samples.push_back(static_cast<std::int16_t>(
+            static_cast<std::uint8_t>(bytes[i]) | (static_cast<std::uint8_t>(bytes[i + 1]) << 8)));
+    return samples;
+}
+
+// The amplitude of one frequency in samples [nFrom, nTo) (Goertzel).
+double ToneAmplitude(const std::vector<std::int16_t>& samples, std::size_t nFrom, std::size_t nTo,
+                     int nFreq)
+{
+    const double dCoeff = 2.0 * std::cos(2.0 * M_PI * nFreq / kRate);
+    double s1 = 0, s2 = 0;
+    for (std::size_t i = nFrom; i < nTo; ++i) {
+        const double s0 = samples[i] + dCoeff * s1 - s2;
+        s2 = s1, s1 = s0;
+    }
+    const double dPower = s1 * s1 + s2 * s2 - dCoeff * s1 * s2;
+    return 2.0 * std::sqrt(std::max(dPower, 0.0)) / static_cast<double>(nTo - nFrom);
+}
+
+class CallChain : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        setenv("VOXREEL_CAPTURE_SOURCE",
+               ("audiotestsrc is-live=true volume=0.25 freq=" + std::to_string(kMicFreq)).c_str(),
+               1);
+        m_settings.WriteProfileInt("RemoteVolume", 0); // the loudest: level 255
+        m_settings.WriteProfileInt("Balance", 0);
+    }
+    void TearDown() override
+    {
+        setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
+        WindowTest::TearDown();
+    }
+    CVoxreelDlg& OpenOnBus()
+    {
+        m_pDlg = std::make_unique<CVoxreelDlg>(
+            CVoxreelDlg::Services{m_settings, m_bus, m_bus.GetOwnWindow(), kQuietSink, m_nPort});
+        m_bus.SetSink(&m_pDlg->SkypeSink());
+        m_pDlg->show();
+        return *m_pDlg;
+    }
+    QStringList CallsimArguments() const
+    {
+        return {"--call", "12:Nora Vale", "--record",
+                QString::fromStdString((m_folder / "call.wav").string())};
+    }
+    std::string SwitchCommand() const
+    {
+        return "ALTER CALL 12 SET_INPUT PORT=\"" + std::to_string(m_nPort) + "\"";
+    }
+
+    CDBusSkypeChannel m_bus;
+};
+
+} // namespace
+
+TEST_F(CallChain, FindsTheCallFeedsItTheMixAndSwitchesBackAtClose)
+{
+    const fs::path tone = MakeTone(m_folder / "tone.wav", 6.0, kFileFreq);
+    CVoxreelDlg& dlg = OpenOnBus();
+    dlg.AddPaths({tone});
+    auto callsim = std::make_unique<CCallsim>(CallsimArguments() << "--refuse-input");
+
+    // A refused switch shows the reply and is asked again after a duration.
+    ASSERT_TRUE(callsim->WaitFor("recv"));
+    ASSERT_TRUE(
+        WaitFor([&] { return Text(1019).rfind("Cannot establish connection", 0) == 0; }, 20s))
+        << Text(1019);
+    const int nSearch = callsim->Find("SEARCH ACTIVECALLS");
+    const int nName = callsim->Find("GET CALL 12 PARTNER_DISPNAME");
+    const int nSwitch = callsim->Find(SwitchCommand());
+    EXPECT_TRUE(nSearch >= 0 && nSearch < nName && nName < nSwitch);
+    EXPECT_EQ(Control<QComboBox>(1002)->currentText().toStdString(), "Nora Vale");
+    callsim->Control("refuse off");
+    ASSERT_TRUE(callsim->WaitFor("input connected 12"));
+    ASSERT_TRUE(WaitFor([&] { return dlg.IsTransmitting() && dlg.StatusIconId() == 141; }));
+
+    // The microphone alone, then the file mixed in, then the microphone alone again.
+    const fs::path wav = m_folder / "call.wav";
+    ASSERT_TRUE(WaitFor([&] { return Recorded(wav).size() > kRate; }));
+    const std::size_t nBeforePlay = Recorded(wav).size();
+    ASSERT_TRUE(WaitFor([&] { return Rows()->rowCount() == 1; }));
+    TriggerCommand(103); // play
+    ASSERT_TRUE(WaitFor([&] { return Recorded(wav).size() > nBeforePlay + 2 * kRate; }));
+    const std::size_t nPlaying = Recorded(wav).size();
+    TriggerCommand(105); // stop
+    ASSERT_TRUE(WaitFor([&] { return Recorded(wav).size() > nPlaying + 2 * kRate; }));
+    const std::vector<std::int16_t> samples = Recorded(wav);
+    const std::size_t nStopped = samples.size();
+
+    const double dMicAlone = ToneAmplitude(samples, nBeforePlay - kRate, nBeforePlay, kMicFreq);
+    const double dMicMixed = ToneAmplitude(samples, nPlaying - kRate, nPlaying, kMicFreq);
+    const double dFileMixed = ToneAmplitude(samples, nPlaying - kRate, nPlaying, kFileFreq);
+    const double dFileAfter = ToneAmplitude(samples, nStopped - kRate, nStopped, kFileFreq);
+    // With nothing playing the microphone goes out as it is; mixed at balance
+    // 0 and level 255 each source keeps about half its level. The test tones
+    // peak at 0.25 and 0.8 of full scale.
+    EXPECT_NEAR(dMicAlone, 8192, 300);
+    EXPECT_NEAR(dMicMixed, 8192 * 128.0 / 256 * 255 / 256, 300);
+    EXPECT_NEAR(dFileMixed, 26214 * 127.0 / 256 * 255 / 256, 800);
+    EXPECT_LT(dFileAfter, 50);
+
+    // The client gone and back: found again without restarting the window.
+    callsim->Kill();
+    ASSERT_TRUE(WaitFor([&] { return Text(1019) == "Skype refused connection."; }, 20s))
+        << Text(1019);
+    EXPECT_FALSE(dlg.IsTransmitting());
+    callsim = std::make_unique<CCallsim>(CallsimArguments());
+    ASSERT_TRUE(callsim->WaitFor("input connected 12"));
+    ASSERT_TRUE(WaitFor([&] { return dlg.IsTransmitting(); }));
+
+    dlg.close();
+    EXPECT_TRUE(callsim->WaitFor("ALTER CALL 12 SET_INPUT SOUNDCARD=\"default\""));
+}
+
+TEST_F(CallChain, TheCallsEndStopsPlaybackAndClearsTheFlags)
+{
+    const fs::path tone = MakeTone(m_folder / "tone.wav", 20.0, kFileFreq);
+    CVoxreelDlg& dlg = OpenOnBus();
+    dlg.AddPaths({tone});
+    CCallsim callsim(CallsimArguments());
+    ASSERT_TRUE(callsim.WaitFor("input connected 12"));
+    ASSERT_TRUE(WaitFor([&] { return dlg.IsTransmitting() && Rows()->rowCount() == 1; }));
+    TriggerCommand(103); // play
+    ASSERT_TRUE(dlg.Player().IsRunning());
+    callsim.Control("end 12");
+    ASSERT_TRUE(WaitFor([&] { return Text(1019) == "Call finished."; }, 20s)) << Text(1019);
+    EXPECT_FALSE(dlg.Player().IsRunning());
+    EXPECT_FALSE(dlg.IsTransmitting());
+    EXPECT_EQ(dlg.StatusIconId(), 140);
+    EXPECT_TRUE(Rows()->index(0, 0).data(Qt::DecorationRole).isNull());
+    const int nLines = callsim.Count();
+    dlg.close(); // nothing to switch back
+    QCoreApplication::processEvents();
+    EXPECT_EQ(callsim.Find("SOUNDCARD", nLines), -1);
+}
+
+// Each run has a session bus of its own: the discover signal is a broadcast,
+// and players of other test processes on a shared bus would answer it.
+int main(int argc, char** argv)
+{
+    if (getenv("VOXREEL_TEST_BUS") == nullptr) {
+        setenv("VOXREEL_TEST_BUS", "1", 1);
+        std::vector<char*> command{const_cast<char*>("dbus-run-session"), const_cast<char*>("--")};
+        command.insert(command.end(), argv, argv + argc + 1);
+        execvp(command[0], command.data());
+        return 127;
+    }
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
