@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <tuple>
 
 namespace {
@@ -96,10 +97,11 @@ TEST_F(SkypeConnectionTest, HandlersWaitingBeforeAttachGoOutInOrderOnFirstTick)
 }
 
 // A reply text ("{id}" stands for the handler's id) and the response it
-// gives, or nullptr when it matches no handler.
+// gives, or none when it matches no handler. Strings, so that the test names
+// show the texts.
+using ReplyCase = std::pair<std::string, std::optional<std::string>>;
 class ReplyParsingTest : public SkypeConnectionTest,
-                         public ::testing::WithParamInterface<std::pair<const char*, const char*>> {
-};
+                         public ::testing::WithParamInterface<ReplyCase> {};
 
 TEST_P(ReplyParsingTest, MatchesOnlyHashDigitsBlank)
 {
@@ -109,8 +111,8 @@ TEST_P(ReplyParsingTest, MatchesOnlyHashDigitsBlank)
     if (const auto at = text.find("{id}"); at != std::string::npos)
         text.replace(at, 4, std::to_string(pLog->id));
     EXPECT_EQ(Receive(text), 1u);
-    if (GetParam().second != nullptr) {
-        EXPECT_EQ(pLog->responses, std::vector<std::string>{GetParam().second});
+    if (GetParam().second) {
+        EXPECT_EQ(pLog->responses, std::vector<std::string>{*GetParam().second});
         EXPECT_TRUE(pLog->bDeleted);
     } else {
         EXPECT_TRUE(pLog->responses.empty());
@@ -119,14 +121,14 @@ TEST_P(ReplyParsingTest, MatchesOnlyHashDigitsBlank)
     EXPECT_TRUE(m_monitor.m_notifications.empty()); // "#..." never reaches the monitor
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, ReplyParsingTest,
-    ::testing::Values(std::pair("#{id} OK", "OK"), std::pair("#{id} CALLS 12, 34", "CALLS 12, 34"),
-                      std::pair("#{id} ", ""), std::pair("#{id}OK", nullptr),
-                      std::pair("#x OK", nullptr), std::pair("#", nullptr),
-                      std::pair("#{id}", nullptr), std::pair("# {id} OK", nullptr),
-                      std::pair("#+{id} OK", nullptr), std::pair("#99999 X", nullptr),
-                      std::pair("#4294967296{id} OK", nullptr)));
+INSTANTIATE_TEST_SUITE_P(Texts, ReplyParsingTest,
+                         ::testing::Values(ReplyCase("#{id} OK", "OK"),
+                                           ReplyCase("#{id} CALLS 12, 34", "CALLS 12, 34"),
+                                           ReplyCase("#{id} ", ""), ReplyCase("#{id}OK", {}),
+                                           ReplyCase("#x OK", {}), ReplyCase("#", {}),
+                                           ReplyCase("#{id}", {}), ReplyCase("# {id} OK", {}),
+                                           ReplyCase("#+{id} OK", {}), ReplyCase("#99999 X", {}),
+                                           ReplyCase("#4294967296{id} OK", {})));
 
 TEST_F(SkypeConnectionTest, NotificationsFromTheClientGoToHandlersThenTheMonitor)
 {
