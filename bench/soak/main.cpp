@@ -1,0 +1,245 @@
+// soak_player MINUTES: the player plays a looping playlist of short files
+// made at start-up (WAV, MP3, WMA; the WAV paused and resumed once per
+// round) into a connected loopback client, with GStreamer's leaks tracer on,
+// and prints:
+//   soak_rss_growth_kb   - resident memory at the end less that after the
+//                          first minute (a third of the run when shorter), and
+//                          not before the playlist has played once
+//   soak_max_gap_ms      - the longest time between two arrivals at the client
+//   soak_rate_error_pct  - bytes received against 32000 per second
+//   soak_leaked_objects  - objects the leaks tracer finds alive when GStreamer
+//                          shuts down after the player is gone
+// Exits with 1 when a target fails: growth of 1 MB or more, a gap of more
+// than two 100 ms ticks (counted as more than 250 ms, past the scheduling
+// jitter of the ticks themselves), a leaked object or a failed playback.
+#include <gst/gst.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "dsplayer.h"
+#include "leak_tracker.h"
+#include "soak_client.h"
+#include "voxreel_test_support.h"
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr double kMaxGrowthKb = 1024;
+constexpr double kMaxGapMs = 250;
+
+// Posted messages, kept for the main loop as a window's queue would.
+class CSoakWindow final : public INotifyWindow, public CDSPlayerCallback {
+public:
+    void PostMessage(std::uint32_t nMessage, std::uint64_t, std::int64_t) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_bGraphEvent = m_bGraphEvent || nMessage == WM_GRAPH_EVENT;
+        m_posted.notify_all();
+    }
+    // Waits up to the time for a WM_GRAPH_EVENT; true when one came.
+    bool WaitGraphEvent(std::chrono::milliseconds timeout)
+    {
+        std::unique_lock lock(m_mutex);
+        m_posted.wait_for(lock, timeout, [this] { return m_bGraphEvent; });
+        return std::exchange(m_bGraphEvent, false);
+    }
+    void OnPlaybackFailed(HRESULT hr) override
+    {
+        std::fprintf(stderr, "soak: playback failed: %08X\n", static_cast<unsigned>(hr));
+        ++m_nFailures;
+    }
+    void OnPlaybackCompleted() override { m_bCompleted = true; }
+
+    bool m_bCompleted = false; // main thread only
+    int m_nFailures = 0;       // main thread only
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_posted;
+    bool m_bGraphEvent = false; // guarded by m_mutex
+};
+
+long ResidentKb()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string strLine; std::getline(status, strLine);)
+        if (strLine.rfind("VmRSS:", 0) == 0)
+            return std::atol(strLine.c_str() + 6);
+    return 0;
+}
+
+// Makes the files in a child process that is gone before the soak starts:
+// the encoders' own leaks (libav's ASF muxer keeps itself alive) are not the
+// player's. Call before anything has started a thread.
+std::vector<fs::path> MakePlaylist(const fs::path& folder)
+{
+    const struct {
+        const char* pszName;
+        const char* pszEncoder;
+        int nTenths;
+    } files[] = {{"one.wav", "wavenc", 80},
+                 {"two.mp3", "lamemp3enc ! xingmux ! id3v2mux", 110},
+                 {"three.wma", "avenc_wmav2 ! avmux_asf", 60}};
+    std::vector<fs::path> playlist;
+    for (const auto& file : files)
+        playlist.push_back(folder / file.pszName);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        gst_init(nullptr, nullptr);
+        for (const auto& file : files)
+            if (!voxreel::test::RunLaunch("audiotestsrc freq=440 volume=0.5 samplesperbuffer=4410 "
+                                          "num-buffers=" +
+                                          std::to_string(file.nTenths) +
+                                          " ! audio/x-raw,rate=44100,channels=2 ! audioconvert ! " +
+                                          file.pszEncoder + " ! filesink location=\"" +
+                                          (folder / file.pszName).string() + "\""))
+                _exit(1);
+        _exit(0);
+    }
+    int nStatus = 1;
+    if (pid < 0 || waitpid(pid, &nStatus, 0) != pid || nStatus != 0)
+        return {};
+    return playlist;
+}
+
+// Opens and runs an entry as the main window does.
+bool Play(CDSPlayer& player, const fs::path& path)
+{
+    if (FAILED(player.Open(path))) {
+        std::fprintf(stderr, "soak: could not open %s: %s\n", path.c_str(),
+                     player.LastErrorText().c_str());
+        return false;
+    }
+    if (!player.IsPaused())
+        player.SetPosition(0);
+    return SUCCEEDED(player.Run());
+}
+
+// VOXREEL_SOAK_PORT, else a port that nothing listened on a moment ago.
+int SoakPort()
+{
+    if (const char* pszPort = std::getenv("VOXREEL_SOAK_PORT"))
+        return std::atoi(pszPort);
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t cb = sizeof address;
+    bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &cb);
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const double dMinutes = argc > 1 ? std::atof(argv[1]) : 60.0;
+    const auto duration = std::chrono::duration<double>(std::max(dMinutes, 0.1) * 60);
+    const auto baselineAfter =
+        std::min<Clock::duration>(60s, std::chrono::duration_cast<Clock::duration>(duration / 3));
+    char szFolder[] = "/tmp/soak_player.XXXXXX";
+    const fs::path folder = mkdtemp(szFolder);
+    const std::vector<fs::path> playlist = MakePlaylist(folder);
+    if (playlist.empty()) {
+        std::fprintf(stderr, "soak: could not make the playlist\n");
+        return 2;
+    }
+    setenv("GST_TRACERS", "leaks", 1);
+    setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true freq=300 volume=0.1", 0);
+    setenv("VOXREEL_AUDIO_SINK",
+           std::getenv("PULSE_SERVER") != nullptr ? "pulsesink" : "fakesink sync=true", 0);
+    gst_init(&argc, &argv);
+    ScanPluginFolder(VOXREEL_PLUGIN_OUTPUT_DIR);
+    CLeakTracker leaks;
+    CSoakWindow window;
+    auto pPlayer = std::make_unique<CDSPlayer>(&window);
+    pPlayer->m_hNotifyWnd = &window;
+    const int nPort = SoakPort();
+    pPlayer->SetServerPort(nPort);
+    if (FAILED(pPlayer->Initialize())) {
+        std::fprintf(stderr, "soak: Initialize failed\n");
+        return 2;
+    }
+    CSoakClient client(nPort);
+    if (!client.Connected() || !Play(*pPlayer, playlist[0])) {
+        std::fprintf(stderr, "soak: no client or no playback\n");
+        return 2;
+    }
+
+    const Clock::time_point start = Clock::now();
+    std::size_t nEntry = 0, nPlayed = 1;
+    long nBaselineKb = -1;
+    bool bPausedOnce = false;
+    Clock::time_point nextReport = start + 60s;
+    int nMinute = 1;
+    while (Clock::now() - start < duration) {
+        if (nBaselineKb < 0 && nPlayed > playlist.size() && Clock::now() - start >= baselineAfter)
+            nBaselineKb = ResidentKb();
+        if (Clock::now() >= nextReport) { // the trend, for a run that fails late
+            std::fprintf(stderr, "soak: minute %d: rss %ld kB, max gap %.1f ms\n", nMinute++,
+                         ResidentKb(), client.Read().m_dMaxGapMs);
+            nextReport += 60s;
+        }
+        if (window.WaitGraphEvent(100ms))
+            pPlayer->ProcessEvents();
+        if (nEntry == 0 && !bPausedOnce && pPlayer->GetPosition() >= 2) {
+            pPlayer->Pause(); // the call hears the microphone alone meanwhile
+            std::this_thread::sleep_for(500ms);
+            pPlayer->Run();
+            bPausedOnce = true;
+        }
+        if (std::exchange(window.m_bCompleted, false)) {
+            nEntry = (nEntry + 1) % playlist.size();
+            bPausedOnce = false;
+            ++nPlayed;
+            if (!Play(*pPlayer, playlist[nEntry]))
+                ++window.m_nFailures;
+        }
+    }
+    const long nEndKb = ResidentKb();
+    const CSoakClient::Figures figures = client.Read();
+    pPlayer.reset();
+    fs::remove_all(folder);
+    std::size_t nLeaked = 0;
+    for (const auto& [strType, nCount] : leaks.AliveAtShutdown()) {
+        std::fprintf(stderr, "soak: still alive: %zu %s\n", nCount, strType.c_str());
+        nLeaked += nCount;
+    }
+
+    const double dGrowthKb = nBaselineKb < 0 ? -1 : static_cast<double>(nEndKb - nBaselineKb);
+    const double dRateError =
+        figures.m_dSeconds > 0
+            ? (static_cast<double>(figures.m_cbAfterFirst) / (32000.0 * figures.m_dSeconds) - 1) *
+                  100
+            : -100;
+    std::printf("soak_minutes: %.1f min\n", dMinutes);
+    std::printf("soak_files_played: %zu files\n", nPlayed);
+    std::printf("soak_rss_growth_kb: %.0f kB\n", dGrowthKb);
+    std::printf("soak_max_gap_ms: %.1f ms\n", figures.m_dMaxGapMs);
+    std::printf("soak_rate_error_pct: %.3f %%\n", dRateError);
+    std::printf("soak_leaked_objects: %zu objects\n", nLeaked);
+    const bool bFailed = !leaks.Active() || nBaselineKb < 0 || dGrowthKb >= kMaxGrowthKb ||
+                         figures.m_dMaxGapMs > kMaxGapMs || nLeaked > 0 || window.m_nFailures > 0 ||
+                         figures.m_cbAfterFirst == 0;
+    if (bFailed)
+        std::fprintf(stderr, "soak: a target failed\n");
+    return bFailed ? 1 : 0;
+}

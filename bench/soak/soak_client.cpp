@@ -1,0 +1,65 @@
+#include "soak_client.h"
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <pthread.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+CSoakClient::CSoakClient(int nPort)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    const sockaddr_in address{
+        AF_INET, htons(static_cast<std::uint16_t>(nPort)), {htonl(INADDR_LOOPBACK)}, {}};
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        close(fd);
+        return;
+    }
+    m_fd = fd;
+    m_thread = std::thread([this] { ReadLoop(); });
+}
+
+CSoakClient::~CSoakClient()
+{
+    m_bStop = true;
+    if (m_thread.joinable())
+        m_thread.join();
+    if (m_fd >= 0)
+        close(m_fd);
+}
+
+CSoakClient::Figures CSoakClient::Read() const
+{
+    std::lock_guard lock(m_mutex);
+    Figures figures = m_figures;
+    figures.m_dSeconds = std::chrono::duration<double>(m_last - m_first).count();
+    return figures;
+}
+
+void CSoakClient::ReadLoop()
+{
+    pthread_setname_np(pthread_self(), "soak-client");
+    char chunk[16384];
+    while (!m_bStop) {
+        pollfd entry{m_fd, POLLIN, 0};
+        if (poll(&entry, 1, 100) <= 0)
+            continue;
+        const ssize_t n = recv(m_fd, chunk, sizeof chunk, 0);
+        if (n <= 0)
+            return;
+        const Clock::time_point now = Clock::now();
+        std::lock_guard lock(m_mutex);
+        if (m_bFirst) {
+            m_first = now;
+            m_bFirst = false;
+        } else {
+            m_figures.m_dMaxGapMs =
+                std::max(m_figures.m_dMaxGapMs,
+                         std::chrono::duration<double, std::milli>(now - m_last).count());
+            m_figures.m_cbAfterFirst += static_cast<std::uint64_t>(n);
+        }
+        m_last = now;
+    }
+}
