@@ -9,7 +9,7 @@ namespace {
 constexpr std::chrono::milliseconds kPacingPeriod{100};
 }
 
-CCallfeedEngine::CCallfeedEngine(CNotifier::PostFn post)
+CCallfeedEngine::CCallfeedEngine(PostFn post)
     : m_notifier(std::move(post)), m_nPort(kDefaultCallfeedPort),
       m_server([this](int nCode, std::uint32_t nValue) { Notify(nCode, nValue); }),
       m_mixer(

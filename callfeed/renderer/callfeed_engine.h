@@ -1,6 +1,24 @@
 // Everything the renderer element does besides being an element: the
 // playback queue, the TCP server, the capture, the pacing and the mixing,
 // and the control operations that start and stop them.
+//
+// The path of the file's audio to the call, with the thread of each step:
+// 1. Queue (GStreamer's streaming thread): the element's transform pushes a
+//    reference to each buffer into the playback queue and passes the buffer
+//    on unchanged to the local output. A flush empties the queue; the
+//    element holds it while it is not PLAYING.
+// 2. Tick (the pacing thread, "callfeed-pacing", every 100 ms): the capture
+//    reader takes what the capture pipeline's own thread has written into
+//    the capture ring since the previous tick, in up to two regions.
+// 3. Mixer (pacing thread): each region goes into the current transmit
+//    block, mixed with queued playback when the queue covers it and is not
+//    held, otherwise as the microphone alone.
+// 4. Ring (pacing thread): a full block is marked not free, the ring moves
+//    on to the next of its four blocks, and the block goes to the server.
+// 5. Write (the server thread, "callfeed-server"): blocks are written to
+//    the client one at a time; when a write ends, or there is no client, the
+//    block is released and the pacing thread may fill it again.
+// The control operations run on the application's thread.
 #pragma once
 
 #include <atomic>
@@ -24,7 +42,7 @@ public:
     static constexpr const char* kDefaultCaptureSource = "autoaudiosrc";
     static constexpr const char* kCaptureSourceVariable = "VOXREEL_CAPTURE_SOURCE";
 
-    explicit CCallfeedEngine(CNotifier::PostFn post);
+    explicit CCallfeedEngine(PostFn post);
     ~CCallfeedEngine();
     CCallfeedEngine(const CCallfeedEngine&) = delete;
     CCallfeedEngine& operator=(const CCallfeedEngine&) = delete;
@@ -45,9 +63,6 @@ public:
 
     // From the streaming thread.
     CPlaybackQueue& Queue() { return m_queue; }
-
-    // For tests: the port the server actually listens on.
-    std::uint16_t ServerPort() const { return m_server.LocalPort(); }
 
 private:
     HRESULT StartCapture();

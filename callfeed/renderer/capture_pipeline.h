@@ -21,7 +21,6 @@ public:
     HRESULT Start(const std::string& strSource, CCaptureRing& ring);
     // Stops and frees the pipeline; no write into the ring follows.
     void Stop();
-    bool IsRunning() const { return m_pPipeline != nullptr; }
 
 private:
     HRESULT WaitUntilPlaying();

@@ -2,26 +2,26 @@
 
 #include <utility>
 
-CCaptureReader::CCaptureReader(ICaptureBuffer& buffer, FeedFn feed)
-    : m_buffer(buffer), m_feed(std::move(feed))
+CCaptureReader::CCaptureReader(CCaptureRing& ring, FeedFn feed)
+    : m_ring(ring), m_feed(std::move(feed))
 {
 }
 
 void CCaptureReader::OnPacingTick()
 {
     std::uint32_t nReadPosition = 0;
-    if (FAILED(m_buffer.GetCurrentPosition(&nReadPosition)))
+    if (FAILED(m_ring.GetCurrentPosition(&nReadPosition)))
         return;
     const std::uint32_t cbAvailable = (nReadPosition - m_nReadOffset) & kCaptureMask;
     if (cbAvailable == 0)
         return;
     CaptureRegions regions;
-    if (FAILED(m_buffer.Lock(m_nReadOffset, cbAvailable, &regions)))
+    if (FAILED(m_ring.Lock(m_nReadOffset, cbAvailable, &regions)))
         return; // retried from the same offset at the next tick
     if (regions.m_pFirst != nullptr && regions.m_cbFirst != 0)
         m_feed(regions.m_pFirst, regions.m_cbFirst);
     if (regions.m_pSecond != nullptr && regions.m_cbSecond != 0)
         m_feed(regions.m_pSecond, regions.m_cbSecond);
-    m_buffer.Unlock(regions);
+    m_ring.Unlock(regions);
     m_nReadOffset = (m_nReadOffset + regions.m_cbFirst + regions.m_cbSecond) & kCaptureMask;
 }

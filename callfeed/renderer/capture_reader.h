@@ -4,22 +4,20 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 
-#include "capture_buffer.h"
-
-using FeedFn = std::function<void(const std::int16_t* pCapture, std::uint32_t cbLength)>;
+#include "capture_ring.h"
+#include "renderer_callbacks.h"
 
 class CCaptureReader {
 public:
-    CCaptureReader(ICaptureBuffer& buffer, FeedFn feed);
+    CCaptureReader(CCaptureRing& ring, FeedFn feed);
 
     void Reset() { m_nReadOffset = 0; }
     void OnPacingTick();
     std::uint32_t ReadOffset() const { return m_nReadOffset; }
 
 private:
-    ICaptureBuffer& m_buffer;
+    CCaptureRing& m_ring;
     FeedFn m_feed;
     std::uint32_t m_nReadOffset = 0; // pacing thread only
 };

@@ -1,24 +1,38 @@
 // The looping capture buffer: the capture pipeline writes 16 kHz mono
-// samples into it, the pacing tick polls its write position and reads.
+// samples into it, the pacing tick polls its write position and reads a
+// range in up to two regions (two when the range wraps).
 #pragma once
 
 #include <array>
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
 
-#include "capture_buffer.h"
+#include "voxreel/hresult.h"
 
-class CCaptureRing final : public ICaptureBuffer {
+constexpr std::uint32_t kCaptureBytes = 32768;
+constexpr std::uint32_t kCaptureMask = kCaptureBytes - 1;
+
+struct CaptureRegions {
+    const std::int16_t* m_pFirst = nullptr;
+    std::uint32_t m_cbFirst = 0;
+    const std::int16_t* m_pSecond = nullptr; // set when the range wraps
+    std::uint32_t m_cbSecond = 0;
+};
+
+class CCaptureRing {
 public:
     // Empties the ring; only while nobody writes.
     void Reset();
     // Appends whole samples, overwriting the oldest when it laps.
     void Write(const std::uint8_t* pData, std::size_t cbLength);
 
-    HRESULT GetCurrentPosition(std::uint32_t* pnReadPosition) override;
-    HRESULT Lock(std::uint32_t nOffset, std::uint32_t cbLength, CaptureRegions* pRegions) override;
-    void Unlock(const CaptureRegions& regions) override;
+    // Byte offset (0..32767) before which all captured bytes may be read.
+    HRESULT GetCurrentPosition(std::uint32_t* pnReadPosition);
+    // Gives read access to cbLength bytes from nOffset until Unlock.
+    HRESULT Lock(std::uint32_t nOffset, std::uint32_t cbLength, CaptureRegions* pRegions);
+    void Unlock(const CaptureRegions& regions);
 
 private:
     // Held by the writer while it copies in, and by the reader between Lock

@@ -4,16 +4,11 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 
 #include "mix_levels.h"
 #include "playback_queue.h"
+#include "renderer_callbacks.h"
 #include "send_ring.h"
-
-// Hands a full block (already marked not free) to the network.
-using SubmitFn = std::function<void(SendBlock&)>;
-// Posts a notification code with its value.
-using NotifyFn = std::function<void(int nCode, std::uint32_t nValue)>;
 
 class CMixer {
 public:

@@ -3,14 +3,12 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <mutex>
+
+#include "renderer_callbacks.h"
 
 class CNotifier {
 public:
-    using PostFn = std::function<void(std::uint64_t nWindow, std::uint32_t nMessage, int nCode,
-                                      std::uint32_t nValue)>;
-
     explicit CNotifier(PostFn post) : m_post(std::move(post)) {}
 
     void SetTarget(std::uint64_t nWindow, std::uint32_t nMessage)

@@ -23,7 +23,6 @@ public:
     // Fails when a thread is running already or cannot be created.
     HRESULT Start(std::chrono::milliseconds period, std::function<void()> tick);
     void Stop();
-    bool IsRunning() const { return m_thread.joinable(); }
 
 private:
     void Run(std::chrono::milliseconds period, const std::function<void()>& tick);

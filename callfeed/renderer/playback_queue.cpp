@@ -59,12 +59,6 @@ void CPlaybackQueue::Discard(TakenSample taken, std::int32_t nRemaining)
         m_nCount.fetch_sub(nRemaining, std::memory_order_acq_rel);
 }
 
-std::size_t CPlaybackQueue::Entries() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_queue.size();
-}
-
 std::int64_t CPlaybackQueue::QueuedSamples() const
 {
     std::lock_guard lock(m_mutex);

@@ -54,7 +54,6 @@ public:
     void Discard(TakenSample taken, std::int32_t nRemaining);
 
     std::int32_t Count() const { return m_nCount.load(std::memory_order_acquire); }
-    std::size_t Entries() const;
     // The samples the queued entries still hold; equals Count() whenever the
     // mixer holds no entry.
     std::int64_t QueuedSamples() const;

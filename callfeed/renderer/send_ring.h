@@ -39,7 +39,6 @@ public:
 
     SendBlock& Current() { return m_aBlocks[static_cast<std::size_t>(m_nCurrent)]; }
     void Advance() { m_nCurrent = (m_nCurrent + 1) % kBlockCount; }
-    int CurrentIndex() const { return m_nCurrent; }
     SendBlock& Block(int i) { return m_aBlocks[static_cast<std::size_t>(i)]; }
     bool AllFree() const;
 

@@ -6,18 +6,16 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
 
+#include "renderer_callbacks.h"
 #include "send_ring.h"
 #include "voxreel/hresult.h"
 
 class CTcpServer {
 public:
-    using NotifyFn = std::function<void(int nCode, std::uint32_t nValue)>;
-
     // The client socket's send buffer: with the kernel's doubling this lets
     // about one second of audio wait in the kernel; past it the blocks stay
     // in flight and later audio is dropped instead of delayed.

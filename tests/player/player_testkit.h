@@ -21,6 +21,7 @@
 
 #include "dsplayer.h"
 #include "voxreel/gst_handle.h"
+#include "voxreel_test_support.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
@@ -38,35 +39,8 @@ inline void InitGst(bool bWithPlugin = true)
         ScanPluginFolder(VOXREEL_PLUGIN_OUTPUT_DIR);
 }
 
-inline bool WaitUntil(const std::function<bool()>& condition,
-                      std::chrono::milliseconds timeout = 10s)
-{
-    const auto deadline = Clock::now() + timeout;
-    while (!condition()) {
-        if (Clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
-
-// Runs a gst-launch description to its end; true when it got there in time.
-inline bool RunLaunch(const std::string& strDescription)
-{
-    GError* pError = nullptr;
-    CElementPtr pPipeline(gst_parse_launch(strDescription.c_str(), &pError));
-    if (pError != nullptr) {
-        g_clear_error(&pError);
-        return false;
-    }
-    gst_element_set_state(pPipeline.get(), GST_STATE_PLAYING);
-    CBusPtr pBus(gst_element_get_bus(pPipeline.get()));
-    CMessagePtr pMessage(gst_bus_timed_pop_filtered(
-        pBus.get(), 60 * GST_SECOND,
-        static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
-    gst_element_set_state(pPipeline.get(), GST_STATE_NULL);
-    return pMessage && GST_MESSAGE_TYPE(pMessage.get()) == GST_MESSAGE_EOS;
-}
+using voxreel::test::RunLaunch;
+using voxreel::test::WaitUntil;
 
 // Encoders after "audiotestsrc ... ! <caps> ! audioconvert !".
 enum class Format { Wav, Mp3, Wma };

@@ -15,6 +15,7 @@
 #include "callfeed_renderer_register.h"
 #include "tcp_server.h"
 #include "voxreel/gst_handle.h"
+#include "voxreel_test_support.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
@@ -25,18 +26,7 @@ inline const bool g_bGstReady = [] {
     return GST_ELEMENT_REGISTER(callfeedrenderer, nullptr) != FALSE;
 }();
 
-// Polls a condition until it holds or the time is up.
-inline bool WaitUntil(const std::function<bool()>& condition,
-                      std::chrono::milliseconds timeout = 10s)
-{
-    const auto deadline = Clock::now() + timeout;
-    while (!condition()) {
-        if (Clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
+using voxreel::test::WaitUntil;
 
 inline CBufferPtr MakeBuffer(const std::vector<std::int16_t>& samples)
 {
