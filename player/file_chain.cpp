@@ -28,12 +28,14 @@ void OnPadAdded(GstElement*, GstPad* pPad, gpointer pConvert)
 }
 
 // A decoder that exposed all its streams without one we could link has no
-// audio for us: say so, otherwise the preroll would just never finish.
+// audio for us: say so, otherwise the preroll would just never finish. It is
+// a failure to connect the file to the resampler (VFW_E_CANNOT_CONNECT), not
+// a missing decoder: the streams it has were decoded.
 void OnNoMorePads(GstElement* pDecoder, gpointer pConvert)
 {
     CGstObjectPtr<GstPad> pSink(gst_element_get_static_pad(GST_ELEMENT(pConvert), "sink"));
     if (!gst_pad_is_linked(pSink.get()))
-        GST_ELEMENT_ERROR(pDecoder, STREAM, WRONG_TYPE, ("The file has no audio stream."),
+        GST_ELEMENT_ERROR(pDecoder, CORE, NEGOTIATION, ("The file has no audio stream."),
                           (nullptr));
 }
 

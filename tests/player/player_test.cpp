@@ -103,6 +103,11 @@ TEST_F(PlayerTest, FailedOpensGiveDistinctCodesAndLeaveOnlyTheRenderer)
     pFile = std::fopen(midi.c_str(), "wb");
     std::fwrite("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\4\0\xff\x2f\0", 1, 26, pFile);
     std::fclose(pFile);
+    // A film without sound: a decodable stream, but none of it audio.
+    const fs::path film = m_folder / "film.mkv";
+    ASSERT_TRUE(RunLaunch("videotestsrc num-buffers=10 ! video/x-raw,width=64,height=48 ! "
+                          "jpegenc ! matroskamux ! filesink location=\"" +
+                          film.string() + "\""));
     const fs::path tone = MakeMedia(m_folder / "ok.wav", Format::Wav, 1.0);
     ASSERT_EQ(m_player.Open(tone), S_OK);
     const struct {
@@ -113,6 +118,7 @@ TEST_F(PlayerTest, FailedOpensGiveDistinctCodesAndLeaveOnlyTheRenderer)
         {m_folder / "missing.Asf", HResultFromWin32(ERROR_FILE_NOT_FOUND)},
         {text, VFW_E_UNKNOWN_FILE_TYPE},
         {midi, VFW_E_UNSUPPORTED_STREAM},
+        {film, VFW_E_CANNOT_CONNECT},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
