@@ -3,9 +3,11 @@
 #pragma once
 
 #include <gst/gst.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -68,6 +70,36 @@ inline std::filesystem::path MakeMedia(const std::filesystem::path& path, Format
               " ! audio/x-raw,rate=44100,channels=2 ! " + "audioconvert ! " + Encoder(format) +
               " ! filesink location=\"" + path.string() + "\"");
     return path;
+}
+
+// For a test that needs GStreamer set up its own way (no plugin, a tracer),
+// which only a process that has not initialised it yet can do: in the test
+// process this runs the test again alone in a fresh child and returns true
+// (the caller returns and the child's result counts); in that child it
+// returns false and the test body runs.
+inline bool RunAloneInAChild()
+{
+    constexpr const char* kMarker = "VOXREEL_TEST_ALONE=1";
+    if (std::getenv("VOXREEL_TEST_ALONE") != nullptr)
+        return false;
+    const testing::TestInfo* pInfo = testing::UnitTest::GetInstance()->current_test_info();
+    std::string strFilter =
+        std::string("--gtest_filter=") + pInfo->test_suite_name() + "." + pInfo->name();
+    std::vector<char*> environment{const_cast<char*>(kMarker)};
+    for (char** p = environ; *p != nullptr; ++p)
+        environment.push_back(*p);
+    environment.push_back(nullptr);
+    char szSelf[] = "/proc/self/exe";
+    char* argv[] = {szSelf, strFilter.data(), nullptr};
+    const pid_t pid = fork(); // the child only execs: nothing else is safe there
+    if (pid == 0) {
+        execve(szSelf, argv, environment.data());
+        _exit(127);
+    }
+    int nStatus = -1;
+    EXPECT_EQ(waitpid(pid, &nStatus, 0), pid);
+    EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0) << "the test failed alone";
+    return true;
 }
 
 inline std::filesystem::path TempFolder()

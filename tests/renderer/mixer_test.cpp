@@ -153,6 +153,23 @@ TEST_F(Mixer, WithoutClientBlocksAreDiscardedButPlaybackIsConsumed)
     EXPECT_TRUE(m_ring.AllFree());
 }
 
+// A flush while the mixer holds entries (one used in part, one it could not
+// map): neither comes back, and neither takes samples off the zeroed count.
+TEST(PlaybackQueue, AFlushWhileTheMixerHoldsEntriesDropsThem)
+{
+    CPlaybackQueue queue;
+    queue.Push(MakeBuffer(Ramp(1000, 1, 1)));
+    queue.Push(MakeBuffer(Ramp(1000, 1, 1)));
+    std::optional<TakenSample> used = queue.TakeFront(), broken = queue.TakeFront();
+    queue.Flush();
+    queue.Push(MakeBuffer(Ramp(500, 1, 1)));
+    used->m_entry.m_nConsumed = 300;
+    queue.Return(std::move(*used), 300);
+    queue.Discard(std::move(*broken), 1000);
+    EXPECT_EQ(queue.Count(), 500);
+    EXPECT_EQ(queue.QueuedSamples(), 500);
+}
+
 TEST(CaptureReader, WrappedRangeIsFedAsTwoRegionsInOrder)
 {
     CCaptureRing ring;

@@ -1,6 +1,7 @@
 // The pacing side among threads: the pacing thread's start and stop, and
-// flushes racing the mixer, where the queued-sample count must never go
-// below what the queue holds and must equal it once all are quiet.
+// the queue shared by streaming, flushes and the mixer, for ThreadSanitizer
+// to watch (the flush-while-mixing order itself is pinned, deterministically,
+// in the mixer's tests).
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -12,10 +13,9 @@
 
 namespace {
 
-// Each round catches a put-back racing a flush only now and then.
 TEST(PlaybackQueueStress, CountMatchesTheQueueThroughFlushesAndMixing)
 {
-    for (unsigned nRound = 0; nRound < 10 && !HasFailure(); ++nRound) {
+    for (unsigned nRound = 0; nRound < 2 && !HasFailure(); ++nRound) {
         CPlaybackQueue queue;
         CSendRing ring;
         CMixLevels levels;
