@@ -9,7 +9,6 @@
 #include <QTreeView>
 #include <QUrl>
 
-#include "file_adder.h"
 #include "playlist_rows.h"
 #include "rules/status_text.h"
 #include "voxreel_dlg.h"
@@ -26,10 +25,13 @@ void CVoxreelDlg::OnAddFiles()
     AddPaths(m_chooseFiles(this));
 }
 
-void CVoxreelDlg::AddPaths(std::vector<std::filesystem::path> paths)
+void CVoxreelDlg::AddPaths(std::vector<std::filesystem::path> paths, bool bPlayFirst)
 {
-    if (!paths.empty())
-        m_pAdder->Add(std::move(paths));
+    if (paths.empty())
+        return;
+    const std::uint64_t nRequest = m_pAdder->Add(std::move(paths));
+    if (bPlayFirst)
+        m_nPlayRequest = nRequest;
 }
 
 bool CVoxreelDlg::IsAddingFiles() const
@@ -37,12 +39,22 @@ bool CVoxreelDlg::IsAddingFiles() const
     return m_pAdder->Busy();
 }
 
-void CVoxreelDlg::AppendDescribed(std::vector<PlaylistItem>&& items)
+void CVoxreelDlg::AppendDescribed(std::vector<CFileAdder::Added>&& batch)
 {
-    for (PlaylistItem& item : items)
-        item.id = m_playlist.AddDescribed(item);
+    std::vector<PlaylistItem> items;
+    std::int32_t nPlayId = -1;
+    for (CFileAdder::Added& added : batch) {
+        added.item.id = m_playlist.AddDescribed(added.item);
+        if (added.nRequest == m_nPlayRequest && nPlayId == -1) {
+            nPlayId = added.item.id;
+            m_nPlayRequest = 0;
+        }
+        items.push_back(std::move(added.item));
+    }
     m_pRows->AppendRows(items);
     ScheduleSave();
+    if (nPlayId != -1)
+        m_transport.OnRowActivated(nPlayId);
 }
 
 void CVoxreelDlg::ShowAddProgress(std::size_t nDone, std::size_t nFound)

@@ -27,16 +27,18 @@ CFileAdder::~CFileAdder()
         m_worker.join();
 }
 
-void CFileAdder::Add(std::vector<std::filesystem::path> paths)
+std::uint64_t CFileAdder::Add(std::vector<std::filesystem::path> paths)
 {
+    const std::uint64_t nRequest = ++m_nLastRequest;
     {
         std::lock_guard lock(m_mutex);
         for (auto& path : paths)
-            m_inbox.push_back(std::move(path));
+            m_inbox.push_back({nRequest, std::move(path)});
     }
     if (!m_worker.joinable())
         m_worker = std::thread([this] { WorkerLoop(); });
     m_wake.notify_one();
+    return nRequest;
 }
 
 bool CFileAdder::Busy() const
@@ -52,11 +54,11 @@ void CFileAdder::WorkerLoop()
         m_wake.wait(lock, [this] { return m_bStop || !m_inbox.empty(); });
         if (m_bStop)
             return;
-        std::filesystem::path path = std::move(m_inbox.front());
+        const Request request = std::move(m_inbox.front());
         m_inbox.pop_front();
         ++m_nInFlight;
         lock.unlock();
-        DescribeOne(path);
+        DescribeOne(request);
         lock.lock();
         --m_nInFlight;
         if (m_inbox.empty())
@@ -64,21 +66,20 @@ void CFileAdder::WorkerLoop()
     }
 }
 
-void CFileAdder::DescribeOne(const std::filesystem::path& path)
+void CFileAdder::DescribeOne(const Request& request)
 {
-    const std::vector<std::filesystem::path> files = ExpandDroppedPath(path);
+    std::vector<PlaylistItem> items = ExpandAddedPath(request.path);
     {
         std::lock_guard lock(m_mutex);
-        m_nFound += files.size();
+        m_nFound += items.size();
     }
-    for (const auto& file : files) {
-        PlaylistItem item;
-        item.path = file;
-        DescribeFile(file, item);
+    for (PlaylistItem& item : items) {
+        if (item.title.empty())
+            DescribeFile(item.path, item);
         std::lock_guard lock(m_mutex);
         if (m_bStop)
             return;
-        m_outbox.push_back(std::move(item));
+        m_outbox.push_back({request.nRequest, std::move(item)});
         PostDrain();
     }
 }
@@ -95,7 +96,7 @@ void CFileAdder::PostDrain()
 
 void CFileAdder::Drain()
 {
-    std::vector<PlaylistItem> batch;
+    std::vector<Added> batch;
     std::size_t nFound = 0;
     bool bBurstOver = false;
     {

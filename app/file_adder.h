@@ -7,6 +7,7 @@
 #include <QObject>
 
 #include <condition_variable>
+#include <cstdint>
 #include <cstddef>
 #include <deque>
 #include <filesystem>
@@ -19,7 +20,12 @@
 
 class CFileAdder final : public QObject {
 public:
-    using BatchFn = std::function<void(std::vector<PlaylistItem>&& items)>;
+    // One described file and the Add call it came from.
+    struct Added {
+        std::uint64_t nRequest;
+        PlaylistItem item;
+    };
+    using BatchFn = std::function<void(std::vector<Added>&& batch)>;
     // Files handed over so far and files found so far in the current burst.
     using ProgressFn = std::function<void(std::size_t nDone, std::size_t nFound)>;
 
@@ -27,14 +33,19 @@ public:
     // Stops the worker; what it has not handed over yet is dropped.
     ~CFileAdder() override;
 
-    // Queues files and folders, in order.
-    void Add(std::vector<std::filesystem::path> paths);
+    // Queues files, folders and playlists, in order; returns the number of
+    // this request (1, 2, ...), which its files carry.
+    std::uint64_t Add(std::vector<std::filesystem::path> paths);
     // True while anything queued has not been handed over.
     bool Busy() const;
 
 private:
     void WorkerLoop();
-    void DescribeOne(const std::filesystem::path& path);
+    struct Request {
+        std::uint64_t nRequest;
+        std::filesystem::path path;
+    };
+    void DescribeOne(const Request& request);
     void PostDrain();
     void Drain();
 
@@ -43,12 +54,13 @@ private:
 
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
-    std::deque<std::filesystem::path> m_inbox; // guarded by m_mutex
-    std::vector<PlaylistItem> m_outbox;        // guarded by m_mutex
-    std::size_t m_nInFlight = 0; // paths taken from m_inbox, not yet described; m_mutex
-    std::size_t m_nFound = 0;    // files found in this burst; guarded by m_mutex
-    bool m_bDrainPosted = false; // guarded by m_mutex
-    bool m_bStop = false;        // guarded by m_mutex
-    std::size_t m_nDone = 0;     // owner's thread only
-    std::thread m_worker;        // started at the first Add
+    std::deque<Request> m_inbox;      // guarded by m_mutex
+    std::vector<Added> m_outbox;      // guarded by m_mutex
+    std::size_t m_nInFlight = 0;      // paths taken from m_inbox, not yet described; m_mutex
+    std::size_t m_nFound = 0;         // files found in this burst; guarded by m_mutex
+    bool m_bDrainPosted = false;      // guarded by m_mutex
+    bool m_bStop = false;             // guarded by m_mutex
+    std::size_t m_nDone = 0;          // owner's thread only
+    std::uint64_t m_nLastRequest = 0; // owner's thread only
+    std::thread m_worker;             // started at the first Add
 };

@@ -41,7 +41,7 @@ CVoxreelDlg::CVoxreelDlg(Services services)
     if (services.nPort != 0)
         m_player.SetServerPort(services.nPort);
     m_pAdder = std::make_unique<CFileAdder>(
-        [this](std::vector<PlaylistItem>&& items) { AppendDescribed(std::move(items)); },
+        [this](std::vector<CFileAdder::Added>&& batch) { AppendDescribed(std::move(batch)); },
         [this](std::size_t nDone, std::size_t nFound) { ShowAddProgress(nDone, nFound); });
     m_chooseFiles = [](QWidget* pOwner) { return ChooseAudioFiles(pOwner); };
     OnInitDialog();

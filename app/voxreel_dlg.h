@@ -19,13 +19,13 @@
 #include "calls/call_tracker.h"
 #include "dlg_controls.h"
 #include "dsplayer.h"
+#include "file_adder.h"
 #include "posted_messages.h"
 #include "rules/playback_controller.h"
 #include "rules/playback_view.h"
 #include "skype_connection.h"
 #include "voxreel/settings.h"
 
-class CFileAdder;
 class CPlaylistRows;
 class QAction;
 class QMenu;
@@ -52,8 +52,9 @@ public:
 
     ISkypeWindowSink& SkypeSink() { return m_skypeSink; }
     void SetFileChooser(FileChooser chooser) { m_chooseFiles = std::move(chooser); }
-    // Queues files and folders to be added to the playlist, in order.
-    void AddPaths(std::vector<std::filesystem::path> paths);
+    // Queues files, folders and playlists to be added, in order; with
+    // bPlayFirst the first of them plays once it is in the list.
+    void AddPaths(std::vector<std::filesystem::path> paths, bool bPlayFirst = false);
     bool IsAddingFiles() const;
     bool IsTransmitting() const override { return m_bTransmitting; }
     const CActiveCallList& ActiveCalls() const { return m_calls; }
@@ -100,7 +101,7 @@ private:
     std::uint32_t Now() { return m_channel.GetTickCount(); }
 
     // The playlist view.
-    void AppendDescribed(std::vector<PlaylistItem>&& items);
+    void AppendDescribed(std::vector<CFileAdder::Added>&& batch);
     void ShowAddProgress(std::size_t nDone, std::size_t nFound);
     void OnListDblClk(const QModelIndex& index);
     void ScheduleSave();
@@ -154,5 +155,6 @@ private:
     QTimer m_timer;
     QTimer m_saveTimer;
     std::unique_ptr<CFileAdder> m_pAdder;
+    std::uint64_t m_nPlayRequest = 0; // the add whose first file plays when it arrives
     FileChooser m_chooseFiles;
 };

@@ -5,6 +5,9 @@
 #include <cctype>
 #include <string_view>
 
+#include "playlist/file_io.h"
+#include "playlist/m3u.h"
+
 namespace {
 
 // The first three are the formats the program was made for; the rest are the
@@ -12,6 +15,9 @@ namespace {
 constexpr std::array<std::string_view, 18> kAudioExtensions = {
     "mp3", "wav",  "wma", "ogg", "oga", "opus", "flac", "m4a", "aac",
     "mp2", "aiff", "aif", "ape", "wv",  "mka",  "spx",  "au",  "asf"};
+
+// Larger files are not playlists a person made.
+constexpr std::uint64_t kMaxPlaylistBytes = 64ull << 20;
 
 std::string LowerExtension(const std::filesystem::path& path)
 {
@@ -31,7 +37,7 @@ std::string Patterns(std::size_t nFirst, std::size_t nCount)
     return out;
 }
 
-void CollectAudioFiles(const std::filesystem::path& folder, std::vector<std::filesystem::path>& out)
+void CollectAudioFiles(const std::filesystem::path& folder, std::vector<PlaylistItem>& out)
 {
     std::error_code ec;
     std::vector<std::filesystem::directory_entry> entries;
@@ -45,7 +51,7 @@ void CollectAudioFiles(const std::filesystem::path& folder, std::vector<std::fil
         if (entry.is_directory(ec) && !entry.is_symlink(ec))
             CollectAudioFiles(entry.path(), out);
         else if (entry.is_regular_file(ec) && IsAudioFileName(entry.path()))
-            out.push_back(entry.path());
+            out.push_back({-1, entry.path(), {}, 0});
     }
 }
 
@@ -64,12 +70,37 @@ std::vector<std::string> AudioFileDialogFilters()
             "WAV Files (*.wav)", "WMA Files (*.wma)", "All files (*)"};
 }
 
-std::vector<std::filesystem::path> ExpandDroppedPath(const std::filesystem::path& path)
+static void ReadPlaylistEntries(const std::filesystem::path& playlist,
+                                std::vector<PlaylistItem>& out)
 {
+    std::string bytes;
+    if (FAILED(voxreel::io::ReadRegularFile(playlist, kMaxPlaylistBytes, bytes)))
+        return;
+    const std::filesystem::path folder = playlist.parent_path();
+    voxreel::m3u::ParseM3U(
+        bytes, [&](std::string&& title, std::int32_t duration, std::string_view entry) {
+            std::filesystem::path path(entry);
+            if (path.is_relative() && entry.find("://") == std::string_view::npos)
+                path = folder / path;
+            out.push_back({-1, std::move(path), std::move(title), std::max(duration, 0)});
+        });
+}
+
+std::vector<PlaylistItem> ExpandAddedPath(const std::filesystem::path& path)
+{
+    std::vector<PlaylistItem> items;
     std::error_code ec;
-    if (!std::filesystem::is_directory(path, ec))
-        return {path};
-    std::vector<std::filesystem::path> files;
-    CollectAudioFiles(path, files);
-    return files;
+    if (std::filesystem::is_directory(path, ec))
+        CollectAudioFiles(path, items);
+    else if (IsPlaylistFileName(path) && std::filesystem::is_regular_file(path, ec))
+        ReadPlaylistEntries(path, items);
+    else
+        items.push_back({-1, path, {}, 0});
+    return items;
+}
+
+bool IsPlaylistFileName(const std::filesystem::path& path)
+{
+    const std::string ext = LowerExtension(path);
+    return ext == "m3u" || ext == "m3u8";
 }

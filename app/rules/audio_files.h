@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "playlist/playlist.h"
+
 // True when the file's extension is one of the audio formats the installed
 // decoders read (compared without regard to case).
 bool IsAudioFileName(const std::filesystem::path& path);
@@ -13,6 +15,12 @@ bool IsAudioFileName(const std::filesystem::path& path);
 // The file dialog's filters, "Name (*.a *.b)" each, the first selected.
 std::vector<std::string> AudioFileDialogFilters();
 
-// Files are kept as they are; folders become the audio files below them, in
-// name order, depth first. Unreadable folders add nothing.
-std::vector<std::filesystem::path> ExpandDroppedPath(const std::filesystem::path& path);
+// What adding a path adds: a file as it is; a folder, the audio files below it
+// in name order, depth first (an unreadable folder adds nothing); an M3U
+// playlist, its entries, relative ones resolved against the playlist's own
+// folder, with their #EXTINF titles and durations. Items whose title is empty
+// still need describing.
+std::vector<PlaylistItem> ExpandAddedPath(const std::filesystem::path& path);
+
+// True for the extensions of M3U playlists.
+bool IsPlaylistFileName(const std::filesystem::path& path);

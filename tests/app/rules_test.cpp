@@ -148,18 +148,30 @@ TEST(ToolTips, StatusIconTellsWhetherTheCallTakesOurInput)
         EXPECT_STREQ(ToolTipFor(nId, false), pszText) << nId;
 }
 
-TEST(AudioFiles, FoldersExpandToTheirAudioFilesInNameOrder)
+TEST(AudioFiles, FoldersAndPlaylistsExpandInOrder)
 {
     const fs::path root = fs::temp_directory_path() / ("drop-" + std::to_string(getpid()));
     fs::create_directories(root / "b-sub" / "deeper");
     for (const char* name : {"c.MP3", "a.wav", "notes.txt", "b-sub/z.flac", "b-sub/deeper/y.ogg",
                              "b-sub/cover.jpg", "d.opus"})
         std::ofstream(root / name) << "x";
-    const std::vector<fs::path> expected = {root / "a.wav", root / "b-sub/deeper/y.ogg",
-                                            root / "b-sub/z.flac", root / "c.MP3", root / "d.opus"};
-    EXPECT_EQ(ExpandDroppedPath(root), expected);
-    EXPECT_EQ(ExpandDroppedPath(root / "notes.txt"), std::vector<fs::path>{root / "notes.txt"});
-    EXPECT_TRUE(ExpandDroppedPath(root / "missing").size() == 1);
+    std::ofstream(root / "b-sub" / "list.M3U")
+        << "#EXTM3U\n#EXTINF:61,Kept title\ndeeper/y.ogg\n/abs/x.mp3\nhttp://host/s.mp3\n";
+    const auto added = [](const fs::path& path) {
+        std::vector<std::string> out;
+        for (const PlaylistItem& item : ExpandAddedPath(path))
+            out.push_back(item.path.string() + "|" + item.title + "|" +
+                          std::to_string(item.duration));
+        return out;
+    };
+    const std::string r = root.string();
+    EXPECT_EQ(added(root), (std::vector<std::string>{r + "/a.wav||0", r + "/b-sub/deeper/y.ogg||0",
+                                                     r + "/b-sub/z.flac||0", r + "/c.MP3||0",
+                                                     r + "/d.opus||0"}));
+    EXPECT_EQ(added(root / "notes.txt"), std::vector<std::string>{r + "/notes.txt||0"});
+    EXPECT_EQ(added(root / "b-sub/list.M3U"),
+              (std::vector<std::string>{r + "/b-sub/deeper/y.ogg|Kept title|61", "/abs/x.mp3||0",
+                                        "http://host/s.mp3||0"}));
     EXPECT_NE(AudioFileDialogFilters().front().find("*.m4a"), std::string::npos);
     fs::remove_all(root);
 }
