@@ -1,5 +1,6 @@
 // Shared pieces of the player's tests: media made at test time, a recording
-// notify window and callback, a loopback client and bounded waits.
+// notify window and callback, the renderer tests' loopback client and
+// bounded waits.
 #pragma once
 
 #include <gst/gst.h>
@@ -21,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "../renderer/loopback_client.h"
 #include "dsplayer.h"
 #include "voxreel/gst_handle.h"
 #include "voxreel_test_support.h"
@@ -140,59 +142,6 @@ public:
     void OnPlaybackFailed(HRESULT hr) override { m_calls.push_back(hr); }
     void OnPlaybackCompleted() override { m_calls.push_back(S_OK); }
     std::vector<HRESULT> m_calls; // S_OK stands for a completion
-};
-
-// A port that nothing listened on a moment ago.
-inline int FreePort()
-{
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-    socklen_t cb = sizeof address;
-    bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &cb);
-    close(fd);
-    return ntohs(address.sin_port);
-}
-
-// Connects to 127.0.0.1:nPort and reads samples with bounded waits.
-class CLoopbackClient {
-public:
-    explicit CLoopbackClient(int nPort) : m_fd(socket(AF_INET, SOCK_STREAM, 0))
-    {
-        const sockaddr_in address{
-            AF_INET, htons(static_cast<std::uint16_t>(nPort)), {htonl(INADDR_LOOPBACK)}, {}};
-        m_bConnected =
-            connect(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    }
-    ~CLoopbackClient() { close(m_fd); }
-    bool Connected() const { return m_bConnected; }
-    // Appends what arrives within the time to m_samples; stops early once
-    // stop(m_samples) holds.
-    void Read(std::chrono::milliseconds timeout,
-              const std::function<bool(const std::vector<std::int16_t>&)>& stop)
-    {
-        const auto deadline = Clock::now() + timeout;
-        std::uint8_t chunk[4096];
-        while (Clock::now() < deadline && !stop(m_samples)) {
-            pollfd entry{m_fd, POLLIN, 0};
-            if (poll(&entry, 1, 20) <= 0)
-                continue;
-            const ssize_t n = recv(m_fd, chunk, sizeof chunk, 0);
-            if (n <= 0)
-                return;
-            m_bytes.insert(m_bytes.end(), chunk, chunk + n);
-            const std::size_t cbWhole = m_bytes.size() & ~std::size_t{1};
-            for (std::size_t i = 0; i < cbWhole; i += 2)
-                m_samples.push_back(static_cast<std::int16_t>(m_bytes[i] | (m_bytes[i + 1] << 8)));
-            m_bytes.erase(m_bytes.begin(), m_bytes.begin() + static_cast<long>(cbWhole));
-        }
-    }
-    std::vector<std::int16_t> m_samples;
-
-private:
-    int m_fd;
-    bool m_bConnected = false;
-    std::vector<std::uint8_t> m_bytes;
 };
 
 // Sign changes per second of the loud part of a signal: twice its frequency.
