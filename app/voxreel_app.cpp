@@ -1,0 +1,97 @@
+#include "voxreel_app.h"
+
+#include <QApplication>
+#include <QSessionManager>
+
+#include <gst/gst.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "QtSettingsStore.h"
+#include "dbus_skype_channel.h"
+#include "desktop/command_line.h"
+#include "desktop/instance_link.h"
+#include "desktop/unix_signals.h"
+#include "dsplayer.h"
+#include "voxreel_dlg.h"
+
+namespace {
+
+// The plugin sits in lib/voxreel/gstreamer-1.0 beside bin/, in the build
+// tree and in an installed tree alike.
+std::filesystem::path PluginFolder()
+{
+    const std::filesystem::path exe = QCoreApplication::applicationDirPath().toStdString();
+    return exe.parent_path() / "lib" / "voxreel" / "gstreamer-1.0";
+}
+
+// VOXREEL_PORT: the renderer's port and the one the call is asked to use.
+int PortFromEnvironment()
+{
+    const char* pszPort = std::getenv("VOXREEL_PORT");
+    if (pszPort == nullptr || *pszPort == '\0')
+        return 0;
+    char* pEnd = nullptr;
+    const long nPort = std::strtol(pszPort, &pEnd, 10);
+    if (*pEnd == '\0' && nPort > 0 && nPort < 65536)
+        return static_cast<int>(nPort);
+    std::fprintf(stderr, "voxreel: VOXREEL_PORT=%s is not a port; using the default\n", pszPort);
+    return 0;
+}
+
+// Closes whatever dialog is open over the window, then the window itself, so
+// that closing runs the window's own closing steps.
+void CloseEverything(CVoxreelDlg& dlg)
+{
+    for (QWidget* pWidget : QApplication::topLevelWidgets()) {
+        if (auto* pDialog = qobject_cast<QDialog*>(pWidget); pDialog && pDialog != &dlg)
+            pDialog->reject();
+    }
+    dlg.close();
+}
+
+} // namespace
+
+int CVoxreelApp::Run(int argc, char** argv)
+{
+    gst_init(&argc, &argv);
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Kelmora"));
+    QApplication::setApplicationName(QStringLiteral("Voxreel"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QApplication::setDesktopFileName(QStringLiteral("voxreel"));
+    const CCommandLine line = ParseCommandLine(QApplication::arguments());
+
+    CInstanceLink instance;
+    if (!instance.Claim()) {
+        if (CInstanceLink::HandOver(line))
+            return 0;
+        std::fprintf(stderr, "voxreel: another Voxreel is running but did not answer\n");
+        return 1;
+    }
+    if (!ScanPluginFolder(PluginFolder()))
+        std::fprintf(stderr, "voxreel: no Callfeed plugin in %s\n", PluginFolder().c_str());
+
+    CQtSettingsStore settings;
+    CDBusSkypeChannel channel;
+    {
+        CVoxreelDlg dlg({settings, channel, channel.GetOwnWindow(), {}, PortFromEnvironment()});
+        channel.SetSink(&dlg.SkypeSink());
+        instance.SetOnOpen([&dlg](CCommandLine&& more) {
+            dlg.AddPaths(std::move(more.paths), more.bPlay);
+            dlg.raise();
+            dlg.activateWindow();
+        });
+        CUnixSignals unixSignals([&dlg](int) { CloseEverything(dlg); });
+        QObject::connect(&app, &QGuiApplication::commitDataRequest, &dlg,
+                         [&dlg](QSessionManager&) { CloseEverything(dlg); });
+        dlg.AddPaths(line.paths, line.bPlay);
+        dlg.exec();
+        channel.SetSink(nullptr);
+        instance.SetOnOpen({});
+    }
+    settings.Flush();
+    return 0;
+}
