@@ -143,16 +143,3 @@ public:
     void OnPlaybackCompleted() override { m_calls.push_back(S_OK); }
     std::vector<HRESULT> m_calls; // S_OK stands for a completion
 };
-
-// Sign changes per second of the loud part of a signal: twice its frequency.
-inline double ZeroCrossingsPerSecond(const std::vector<std::int16_t>& samples, int nRate)
-{
-    std::size_t nCrossings = 0, nLoud = 0;
-    for (std::size_t i = 1; i < samples.size(); ++i) {
-        if (std::abs(samples[i]) < 200 && std::abs(samples[i - 1]) < 200)
-            continue;
-        ++nLoud;
-        nCrossings += (samples[i - 1] < 0) != (samples[i] < 0);
-    }
-    return nLoud == 0 ? 0.0 : static_cast<double>(nCrossings) * nRate / static_cast<double>(nLoud);
-}

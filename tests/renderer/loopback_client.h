@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <complex>
+#include <numbers>
 #include <cstdint>
 #include <functional>
 #include <utility>
@@ -77,6 +79,16 @@ public:
         for (std::size_t n = nFrom; n < Samples(); ++n)
             nLoud += std::abs(Sample(n)) > nLevel;
         return nLoud;
+    }
+
+    // Amplitude of a tone in the 8192 samples from nFrom on, by projection
+    // onto the tone over that window.
+    double ToneAmplitude(std::size_t nFrom, double dFrequency) const
+    {
+        std::complex<double> sum;
+        for (std::size_t n = nFrom; n < nFrom + 8192 && n < Samples(); ++n)
+            sum += std::polar<double>(Sample(n), 2 * std::numbers::pi * dFrequency * n / 16000);
+        return 2 * std::abs(sum) / 8192;
     }
 
     std::vector<std::uint8_t> m_received; // every byte read so far
