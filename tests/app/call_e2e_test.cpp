@@ -3,13 +3,13 @@
 // call receives is read back from callsim's recording.
 #include <QApplication>
 #include <QComboBox>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <unistd.h>
 
+#include "callsim_process.h"
 #include "dbus_skype_channel.h"
 #include "window_testkit.h"
 
@@ -18,45 +18,6 @@ using namespace apptest;
 namespace {
 
 constexpr int kMicFreq = 300, kFileFreq = 1000, kRate = 16000;
-
-// callsim as a child process; its event lines are gathered as they come.
-class CCallsim {
-public:
-    explicit CCallsim(const QStringList& arguments)
-    {
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] {
-            while (m_process.canReadLine())
-                m_lines.push_back(m_process.readLine().trimmed().toStdString());
-        });
-        m_process.start(QStringLiteral(VOXREEL_CALLSIM_PATH), arguments);
-    }
-    ~CCallsim() { Kill(); }
-    void Kill()
-    {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    void Control(const std::string& line) { m_process.write((line + "\n").c_str()); }
-    // The index of the first line from nFrom on that contains text, or -1.
-    int Find(const std::string& text, int nFrom = 0) const
-    {
-        for (std::size_t i = static_cast<std::size_t>(nFrom); i < m_lines.size(); ++i) {
-            if (m_lines[i].find(text) != std::string::npos)
-                return static_cast<int>(i);
-        }
-        return -1;
-    }
-    bool WaitFor(const std::string& text, int nFrom = 0)
-    {
-        return apptest::WaitFor([&] { return Find(text, nFrom) >= 0; }, 20s);
-    }
-    int Count() const { return static_cast<int>(m_lines.size()); }
-
-private:
-    QProcess m_process;
-    std::vector<std::string> m_lines;
-};
 
 // The recording's samples so far (16 kHz mono 16-bit after a 44-byte header).
 std::vector<std::int16_t> Recorded(const fs::path& wav)
@@ -201,21 +162,4 @@ TEST_F(CallChain, TheCallsEndStopsPlaybackAndClearsTheFlags)
     dlg.close(); // nothing to switch back
     QCoreApplication::processEvents();
     EXPECT_EQ(callsim.Find("SOUNDCARD", nLines), -1);
-}
-
-// Each run has a session bus of its own: the discover signal is a broadcast,
-// and players of other test processes on a shared bus would answer it.
-int main(int argc, char** argv)
-{
-    if (getenv("VOXREEL_TEST_BUS") == nullptr) {
-        setenv("VOXREEL_TEST_BUS", "1", 1);
-        std::vector<char*> command{const_cast<char*>("dbus-run-session"), const_cast<char*>("--")};
-        command.insert(command.end(), argv, argv + argc + 1);
-        execvp(command[0], command.data());
-        return 127;
-    }
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

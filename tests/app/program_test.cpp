@@ -1,0 +1,74 @@
+// The voxreel program as a person runs it (offscreen), against callsim on the
+// test's own bus: a second start hands its files over, and each signal closes
+// the program as its window's close does.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include "callsim_process.h"
+
+using namespace apptest;
+
+namespace {
+
+class ProgramSignal : public ::testing::TestWithParam<int> {
+protected:
+    void SetUp() override
+    {
+        m_folder = TempFolder("program");
+        m_env = QProcessEnvironment::systemEnvironment();
+        m_env.insert("XDG_CONFIG_HOME", QString::fromStdString((m_folder / "config").string()));
+        m_env.insert("XDG_DATA_HOME", QString::fromStdString((m_folder / "data").string()));
+        m_env.insert("QT_QPA_PLATFORM", "offscreen");
+        m_env.insert("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence");
+        m_env.insert("VOXREEL_AUDIO_SINK", "fakesink sync=true");
+        m_env.insert("VOXREEL_PORT", QString::number(FreePort()));
+        // In a sanitizer build the program reports leaks as its tests do.
+        if (m_env.contains("ASAN_OPTIONS"))
+            m_env.insert("ASAN_OPTIONS", m_env.value("ASAN_OPTIONS") + ":fast_unwind_on_malloc=0");
+    }
+    void TearDown() override { fs::remove_all(m_folder); }
+
+    void Start(QProcess& process, const QStringList& arguments)
+    {
+        process.setProcessEnvironment(m_env);
+        process.setWorkingDirectory(QString::fromStdString(m_folder.string()));
+        process.setProcessChannelMode(QProcess::ForwardedChannels);
+        process.start(QStringLiteral(VOXREEL_PROGRAM_PATH), arguments);
+    }
+    bool Finished(QProcess& process)
+    {
+        return WaitFor([&] { return process.state() == QProcess::NotRunning; }, 20s);
+    }
+
+    fs::path m_folder;
+    QProcessEnvironment m_env;
+};
+
+} // namespace
+
+TEST_P(ProgramSignal, SwitchesTheCallBackAndKeepsEverything)
+{
+    CCallsim callsim({"--call", "12:Nora"});
+    QProcess first, second;
+    Start(first, {"first.wav"});
+    ASSERT_TRUE(callsim.WaitFor("input connected 12"));
+
+    Start(second, {"--play", "second.mp3"}); // relative: taken from this folder
+    ASSERT_TRUE(Finished(second));
+    EXPECT_EQ(second.exitCode(), 0);
+
+    ::kill(static_cast<pid_t>(first.processId()), GetParam());
+    ASSERT_TRUE(Finished(first));
+    EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first.exitCode(), 0);
+    EXPECT_GE(callsim.Find("ALTER CALL 12 SET_INPUT SOUNDCARD=\"default\""), 0);
+    EXPECT_NE(ReadText(m_folder / "config/Kelmora/Voxreel.conf").find("LocalVolume=176"),
+              std::string::npos);
+    const std::string playlist = ReadText(m_folder / "data/Kelmora/Voxreel/playlist.m3u");
+    EXPECT_NE(playlist.find((m_folder / "first.wav").string()), std::string::npos) << playlist;
+    EXPECT_NE(playlist.find((m_folder / "second.mp3").string()), std::string::npos) << playlist;
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, ProgramSignal, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
+                         [](const auto& test) { return std::string(sigabbrev_np(test.param)); });
