@@ -54,12 +54,7 @@ unsigned ScrollCodeOf(int nAction)
 
 void CVoxreelDlg::BuildToolBarAndMenu()
 {
-    const std::function<void()> handlers[] = {
-        [this] { m_transport.OnPrevFile(); }, [this] { m_transport.OnPlay(); },
-        [this] { m_transport.OnPause(); },    [this] { m_transport.OnStop(); },
-        [this] { m_transport.OnNextFile(); }, [this] { OnAddFiles(); }};
-    for (std::size_t i = 0; i < std::size(kToolButtons); ++i) {
-        const ToolButton& button = kToolButtons[i];
+    for (const ToolButton& button : kToolButtons) {
         if (button.nId == ID_ADD_FILES)
             m_ui.pToolBar->addSeparator();
         QAction* pAction = m_ui.pToolBar->addAction(
@@ -68,7 +63,7 @@ void CVoxreelDlg::BuildToolBarAndMenu()
         pAction->setToolTip(QString::fromUtf8(ToolTipFor(button.nId, false)));
         pAction->setShortcut(QKeySequence(button.key));
         pAction->setShortcutContext(Qt::WindowShortcut);
-        connect(pAction, &QAction::triggered, this, handlers[i]);
+        connect(pAction, &QAction::triggered, this, [this, nId = button.nId] { RunCommand(nId); });
     }
 
     m_pMenu = new QMenu(this);
@@ -126,6 +121,45 @@ void CVoxreelDlg::BuildShortcuts()
                 StepVolume(m_ui.pRemoteVolume, nId == ID_REMOTE_VOLUME_UP ? -1 : 1);
         });
     }
+}
+
+void CVoxreelDlg::RunCommand(int nId)
+{
+    switch (nId) {
+    case ID_PREV_FILE:
+        return m_transport.OnPrevFile();
+    case ID_PLAY:
+        return m_transport.OnPlay();
+    case ID_PAUSE:
+        return m_transport.OnPause();
+    case ID_STOP:
+        return m_transport.OnStop();
+    case ID_NEXT_FILE:
+        return m_transport.OnNextFile();
+    case ID_ADD_FILES:
+        return OnAddFiles();
+    case ID_REMOVE_FILES:
+        return OnRemoveFiles();
+    default:
+        return;
+    }
+}
+
+void CVoxreelDlg::SeekTo(int nSeconds)
+{
+    m_ui.pPosition->setValue(nSeconds);
+    m_transport.SeekTo(nSeconds);
+}
+
+int CVoxreelDlg::LocalVolume() const
+{
+    return m_ui.pLocalVolume->value();
+}
+
+void CVoxreelDlg::SetLocalVolume(int nPosition)
+{
+    m_ui.pLocalVolume->setValue(nPosition);
+    ApplySlider(m_ui.pLocalVolume, m_ui.pLocalVolume->value());
 }
 
 void CVoxreelDlg::ConnectSliders()

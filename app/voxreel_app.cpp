@@ -13,6 +13,7 @@
 #include "dbus_skype_channel.h"
 #include "desktop/command_line.h"
 #include "desktop/instance_link.h"
+#include "desktop/mpris_service.h"
 #include "desktop/unix_signals.h"
 #include "dsplayer.h"
 #include "voxreel_dlg.h"
@@ -85,6 +86,9 @@ int CVoxreelApp::Run(int argc, char** argv)
             dlg.activateWindow();
         });
         CUnixSignals unixSignals([&dlg](int) { CloseEverything(dlg); });
+        CMprisService mpris(dlg, [&dlg] { CloseEverything(dlg); });
+        if (!mpris.Register())
+            std::fprintf(stderr, "voxreel: the media player interface is not on the bus\n");
         QObject::connect(&app, &QGuiApplication::commitDataRequest, &dlg,
                          [&dlg](QSessionManager&) { CloseEverything(dlg); });
         dlg.AddPaths(line.paths, line.bPlay);

@@ -72,6 +72,13 @@ public:
     void OnDetached() override;
     void OnNotification(const std::string& line) override;
 
+    // What a tool bar button or its key does (102..106, 1010, 1011).
+    void RunCommand(int nId);
+    void SeekTo(int nSeconds);
+    // The local volume slider's position (0 the loudest).
+    int LocalVolume() const;
+    void SetLocalVolume(int nPosition);
+
     void OnTimer();
     void OnGraphEvent();
     void OnRendererNotify(std::uint64_t nCode, std::uint32_t nValue);
