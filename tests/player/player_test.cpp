@@ -192,15 +192,18 @@ TEST_F(PlayerTest, ToneReachesTheClientAndTheLocalSinkOnlyWhileRunning)
 
     // Paused, the call goes quiet once what was mixed before has left (a
     // whole silent block); a Stop then sends nothing of the file's start.
+    const auto readUntilQuiet = [&] {
+        std::size_t nBlock = (client.Samples() + 2047) / 2048 * 2048;
+        return client.ReadUntil([&] {
+            for (; client.Samples() >= nBlock + 2048; nBlock += 2048)
+                if (client.Louder(nBlock, 1000) == client.Louder(nBlock + 2048, 1000))
+                    return true;
+            return false;
+        });
+    };
     ASSERT_TRUE(SUCCEEDED(m_player.Pause()));
     EXPECT_TRUE(WaitUntil([&] { return m_player.IsPaused(); }));
-    std::size_t nBlock = (client.Samples() + 2047) / 2048 * 2048;
-    ASSERT_TRUE(client.ReadUntil([&] {
-        for (; client.Samples() >= nBlock + 2048; nBlock += 2048)
-            if (client.Louder(nBlock, 1000) == client.Louder(nBlock + 2048, 1000))
-                return true;
-        return false;
-    }));
+    ASSERT_TRUE(readUntilQuiet());
     ASSERT_EQ(m_player.Stop(), S_OK);
     EXPECT_FALSE(m_player.IsPaused()); // stopped is not paused
     EXPECT_FALSE(m_player.IsRunning());
@@ -208,6 +211,18 @@ TEST_F(PlayerTest, ToneReachesTheClientAndTheLocalSinkOnlyWhileRunning)
     const std::size_t nStopped = client.Samples();
     readBlocks(6);
     EXPECT_EQ(client.Louder(nStopped, 1000), 0u) << "stopped: the call hears nothing of the file";
+
+    // Closed while the queue holds some of it, the file is not heard when
+    // the next one runs.
+    ASSERT_TRUE(SUCCEEDED(m_player.Run()));
+    ASSERT_TRUE(client.ReadUntil([&] { return client.Louder(nStopped, 1000) > 0; }));
+    m_player.Close();
+    ASSERT_TRUE(readUntilQuiet());
+    ASSERT_EQ(m_player.Open(MakeMedia(m_folder / "quiet.wav", Format::Wav, 3.0, 0)), S_OK);
+    ASSERT_TRUE(SUCCEEDED(m_player.Run()));
+    const std::size_t nNext = client.Samples();
+    readBlocks(8);
+    EXPECT_EQ(client.Louder(nNext, 1000), 0u) << "nothing of the closed file";
 }
 
 // Through the audio server when there is one (scripts/with-services): the end
