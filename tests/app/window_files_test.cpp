@@ -103,21 +103,3 @@ TEST_F(WindowTest, InsertOpensTheDialogOnceAndDeleteRemovesTheSelection)
     ASSERT_EQ(dlg.Playlist().GetItems().size(), 1u);
     EXPECT_EQ(dlg.Playlist().GetItems()[0].path, m_folder / "2.mp3");
 }
-
-// Writes a picture of the window when VOXREEL_SCREENSHOT names a file
-// (scripts/screenshot); otherwise only checks that the window can be drawn.
-TEST_F(WindowTest, Screenshot)
-{
-    std::ofstream(m_folder / "default.m3u")
-        << "#EXTM3U\n#EXTINF:185,Nora Vale : Morning Call\n/m/1.mp3\n"
-           "#EXTINF:242,Jingle - Opening theme\n/m/2.mp3\n#EXTINF:61,Applause\n/m/3.wav\n"
-           "#EXTINF:1312,Interview, part one\n/m/4.mp3\n";
-    CVoxreelDlg& dlg = Open();
-    ASSERT_TRUE(WaitFor([&] { return !Text(1019).empty(); }));
-    dlg.resize(dlg.sizeHint());
-    const QPixmap picture = dlg.grab();
-    EXPECT_FALSE(picture.isNull());
-    if (const char* pszOut = std::getenv("VOXREEL_SCREENSHOT")) {
-        EXPECT_TRUE(picture.save(QString::fromLocal8Bit(pszOut)));
-    }
-}
