@@ -1,4 +1,4 @@
-// soak_player MINUTES: the player plays a looping playlist of short files
+// soak_player MINUTES (at least 1): the player plays a looping playlist of short files
 // made at start-up (WAV, MP3, WMA; the WAV paused and resumed once per
 // round) into a connected loopback client, with GStreamer's leaks tracer on,
 // and prints:
@@ -147,14 +147,78 @@ int SoakPort()
     return ntohs(address.sin_port);
 }
 
+struct SoakRun {
+    std::size_t m_nPlayed = 1; // files started
+    long m_nBaselineKb = -1;   // resident memory once warm, -1 before
+    long m_nEndKb = 0;
+};
+
+// Plays the playlist round and round for the duration, as the main window
+// would, pausing the first file once per round.
+SoakRun PlayFor(CDSPlayer& player, CSoakWindow& window, const CSoakClient& client,
+                const std::vector<fs::path>& playlist, std::chrono::duration<double> duration)
+{
+    const Clock::time_point start = Clock::now();
+    const auto baselineAfter =
+        std::min<Clock::duration>(60s, std::chrono::duration_cast<Clock::duration>(duration / 3));
+    SoakRun run;
+    std::size_t nEntry = 0;
+    bool bPausedOnce = false;
+    Clock::time_point nextReport = start + 60s;
+    while (Clock::now() - start < duration) {
+        if (run.m_nBaselineKb < 0 && run.m_nPlayed > playlist.size() &&
+            Clock::now() - start >= baselineAfter)
+            run.m_nBaselineKb = ResidentKb();
+        if (Clock::now() >= nextReport) { // the trend, for a run that fails late
+            std::fprintf(stderr, "soak: minute %.0f: rss %ld kB, max gap %.1f ms\n",
+                         std::chrono::duration<double>(nextReport - start).count() / 60,
+                         ResidentKb(), client.Read().m_dMaxGapMs);
+            nextReport += 60s;
+        }
+        if (window.WaitGraphEvent(100ms))
+            player.ProcessEvents();
+        if (nEntry == 0 && !bPausedOnce && player.GetPosition() >= 2) {
+            player.Pause(); // the call hears the microphone alone meanwhile
+            std::this_thread::sleep_for(500ms);
+            player.Run();
+            bPausedOnce = true;
+        }
+        if (std::exchange(window.m_bCompleted, false)) {
+            nEntry = (nEntry + 1) % playlist.size();
+            bPausedOnce = false;
+            ++run.m_nPlayed;
+            if (!Play(player, playlist[nEntry]))
+                ++window.m_nFailures;
+        }
+    }
+    run.m_nEndKb = ResidentKb();
+    return run;
+}
+
+// Prints the figures; true when every target is met.
+bool Report(double dMinutes, const SoakRun& run, const CSoakClient::Figures& figures,
+            std::size_t nLeaked, int nFailures)
+{
+    const double dGrowthKb =
+        run.m_nBaselineKb < 0 ? -1 : static_cast<double>(run.m_nEndKb - run.m_nBaselineKb);
+    const double dBytesPerSecond =
+        figures.m_dSeconds > 0 ? static_cast<double>(figures.m_cbAfterFirst) / figures.m_dSeconds
+                               : 0;
+    std::printf("soak_minutes: %.1f min\n", dMinutes);
+    std::printf("soak_files_played: %zu files\n", run.m_nPlayed);
+    std::printf("soak_rss_growth_kb: %.0f kB\n", dGrowthKb);
+    std::printf("soak_max_gap_ms: %.1f ms\n", figures.m_dMaxGapMs);
+    std::printf("soak_rate_error_pct: %.3f %%\n", (dBytesPerSecond / 32000.0 - 1) * 100);
+    std::printf("soak_leaked_objects: %zu objects\n", nLeaked);
+    return run.m_nBaselineKb >= 0 && dGrowthKb < kMaxGrowthKb && figures.m_dMaxGapMs <= kMaxGapMs &&
+           nLeaked == 0 && nFailures == 0 && figures.m_cbAfterFirst > 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     const double dMinutes = argc > 1 ? std::atof(argv[1]) : 60.0;
-    const auto duration = std::chrono::duration<double>(std::max(dMinutes, 0.1) * 60);
-    const auto baselineAfter =
-        std::min<Clock::duration>(60s, std::chrono::duration_cast<Clock::duration>(duration / 3));
     char szFolder[] = "/tmp/soak_player.XXXXXX";
     const fs::path folder = mkdtemp(szFolder);
     const std::vector<fs::path> playlist = MakePlaylist(folder);
@@ -183,38 +247,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "soak: no client or no playback\n");
         return 2;
     }
-
-    const Clock::time_point start = Clock::now();
-    std::size_t nEntry = 0, nPlayed = 1;
-    long nBaselineKb = -1;
-    bool bPausedOnce = false;
-    Clock::time_point nextReport = start + 60s;
-    int nMinute = 1;
-    while (Clock::now() - start < duration) {
-        if (nBaselineKb < 0 && nPlayed > playlist.size() && Clock::now() - start >= baselineAfter)
-            nBaselineKb = ResidentKb();
-        if (Clock::now() >= nextReport) { // the trend, for a run that fails late
-            std::fprintf(stderr, "soak: minute %d: rss %ld kB, max gap %.1f ms\n", nMinute++,
-                         ResidentKb(), client.Read().m_dMaxGapMs);
-            nextReport += 60s;
-        }
-        if (window.WaitGraphEvent(100ms))
-            pPlayer->ProcessEvents();
-        if (nEntry == 0 && !bPausedOnce && pPlayer->GetPosition() >= 2) {
-            pPlayer->Pause(); // the call hears the microphone alone meanwhile
-            std::this_thread::sleep_for(500ms);
-            pPlayer->Run();
-            bPausedOnce = true;
-        }
-        if (std::exchange(window.m_bCompleted, false)) {
-            nEntry = (nEntry + 1) % playlist.size();
-            bPausedOnce = false;
-            ++nPlayed;
-            if (!Play(*pPlayer, playlist[nEntry]))
-                ++window.m_nFailures;
-        }
-    }
-    const long nEndKb = ResidentKb();
+    const SoakRun run = PlayFor(*pPlayer, window, client, playlist,
+                                std::chrono::duration<double>(std::max(dMinutes, 0.1) * 60));
     const CSoakClient::Figures figures = client.Read();
     pPlayer.reset();
     fs::remove_all(folder);
@@ -223,23 +257,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "soak: still alive: %zu %s\n", nCount, strType.c_str());
         nLeaked += nCount;
     }
-
-    const double dGrowthKb = nBaselineKb < 0 ? -1 : static_cast<double>(nEndKb - nBaselineKb);
-    const double dRateError =
-        figures.m_dSeconds > 0
-            ? (static_cast<double>(figures.m_cbAfterFirst) / (32000.0 * figures.m_dSeconds) - 1) *
-                  100
-            : -100;
-    std::printf("soak_minutes: %.1f min\n", dMinutes);
-    std::printf("soak_files_played: %zu files\n", nPlayed);
-    std::printf("soak_rss_growth_kb: %.0f kB\n", dGrowthKb);
-    std::printf("soak_max_gap_ms: %.1f ms\n", figures.m_dMaxGapMs);
-    std::printf("soak_rate_error_pct: %.3f %%\n", dRateError);
-    std::printf("soak_leaked_objects: %zu objects\n", nLeaked);
-    const bool bFailed = !leaks.Active() || nBaselineKb < 0 || dGrowthKb >= kMaxGrowthKb ||
-                         figures.m_dMaxGapMs > kMaxGapMs || nLeaked > 0 || window.m_nFailures > 0 ||
-                         figures.m_cbAfterFirst == 0;
-    if (bFailed)
+    const bool bMet = leaks.Active() && Report(dMinutes, run, figures, nLeaked, window.m_nFailures);
+    if (!bMet)
         std::fprintf(stderr, "soak: a target failed\n");
-    return bFailed ? 1 : 0;
+    return bMet ? 0 : 1;
 }
