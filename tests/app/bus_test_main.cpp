@@ -1,6 +1,7 @@
-// The main of tests that run the call client: each run has a session bus of
-// its own, since the discover signal is a broadcast and players of other test
-// processes on a shared bus would answer it.
+// The main of tests that need the session bus or the sound server to
+// themselves: each run re-runs itself under services of its own (a private
+// session bus and PulseAudio daemon), since the call client's discover
+// signal is a broadcast and the sound server's devices are shared.
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -11,11 +12,12 @@
 
 int main(int argc, char** argv)
 {
-    if (getenv("VOXREEL_TEST_BUS") == nullptr) {
-        setenv("VOXREEL_TEST_BUS", "1", 1);
-        std::vector<char*> command{const_cast<char*>("dbus-run-session"), const_cast<char*>("--")};
+    if (getenv("VOXREEL_TEST_ISOLATED") == nullptr) {
+        setenv("VOXREEL_TEST_ISOLATED", "1", 1);
+        unsetenv("VOXREEL_SERVICES_UP");
+        std::vector<char*> command{const_cast<char*>(VOXREEL_WITH_SERVICES)};
         command.insert(command.end(), argv, argv + argc + 1);
-        execvp(command[0], command.data());
+        execv(command[0], command.data());
         return 127;
     }
     setenv("QT_QPA_PLATFORM", "offscreen", 0);

@@ -1,0 +1,60 @@
+// A small client of the user's sound server (PulseAudio, or PipeWire through
+// its PulseAudio service) on libpulse's own thread. Every request waits a
+// bounded time for its answer, so a server that stalls never hangs the caller.
+#pragma once
+
+#include <pulse/pulseaudio.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+class CPulseClient {
+public:
+    struct Module {
+        std::uint32_t nIndex;
+        std::string strName, strArgument;
+    };
+    struct Source {
+        std::uint32_t nIndex;
+        std::string strName, strDescription;
+        bool bMonitor;
+    };
+    struct Recording { // a source output: an application recording from a source
+        std::uint32_t nIndex, nSource;
+        std::string strApplication;
+    };
+    // A recording appeared (bNew) or ended; runs on libpulse's thread.
+    using RecordingFn = std::function<void(std::uint32_t nIndex, bool bNew)>;
+
+    CPulseClient();
+    ~CPulseClient();
+    CPulseClient(const CPulseClient&) = delete;
+    CPulseClient& operator=(const CPulseClient&) = delete;
+
+    // False when no server answers within the time.
+    bool Connect(const char* pszClientName);
+    bool IsConnected() const;
+
+    std::optional<std::vector<Module>> ListModules();
+    std::optional<std::uint32_t> LoadModule(const std::string& strName, const std::string& strArgs);
+    bool UnloadModule(std::uint32_t nIndex);
+    std::optional<std::vector<Source>> ListSources();
+    std::optional<std::string> DefaultSourceName();
+    bool SetDefaultSource(const std::string& strName);
+    std::optional<std::vector<Recording>> ListRecordings();
+    // Reports recordings as they start and end (nothing more once stopped).
+    bool WatchRecordings(RecordingFn onRecording);
+
+    static constexpr std::chrono::milliseconds kAnswerTime{3000};
+
+private:
+    template <typename Start> bool Await(Start start);
+
+    pa_threaded_mainloop* m_pLoop = nullptr;
+    pa_context* m_pContext = nullptr;
+    RecordingFn m_onRecording; // read on libpulse's thread; set before subscribing
+};
