@@ -66,6 +66,7 @@ protected:
             CVoxreelDlg::Services{m_settings, m_bus, m_bus.GetOwnWindow(), kQuietSink, m_nPort});
         m_bus.SetSink(&m_pDlg->SkypeSink());
         m_pDlg->show();
+        WatchStatus();
         return *m_pDlg;
     }
     QStringList CallsimArguments() const
@@ -92,8 +93,7 @@ TEST_F(CallChain, FindsTheCallFeedsItTheMixAndSwitchesBackAtClose)
 
     // A refused switch shows the reply and is asked again after a duration.
     ASSERT_TRUE(callsim->WaitFor("recv"));
-    ASSERT_TRUE(
-        WaitFor([&] { return Text(1019).rfind("Cannot establish connection", 0) == 0; }, 20s))
+    ASSERT_TRUE(WaitFor([&] { return ShowedPrefix("Cannot establish connection"); }, 20s))
         << Text(1019);
     const int nSearch = callsim->Find("SEARCH ACTIVECALLS");
     const int nName = callsim->Find("GET CALL 12 PARTNER_DISPNAME");
@@ -131,8 +131,7 @@ TEST_F(CallChain, FindsTheCallFeedsItTheMixAndSwitchesBackAtClose)
 
     // The client gone and back: found again without restarting the window.
     callsim->Kill();
-    ASSERT_TRUE(WaitFor([&] { return Text(1019) == "Skype refused connection."; }, 20s))
-        << Text(1019);
+    ASSERT_TRUE(WaitFor([&] { return Showed("Skype refused connection."); }, 20s)) << Text(1019);
     EXPECT_FALSE(dlg.IsTransmitting());
     callsim = std::make_unique<CCallsim>(CallsimArguments());
     ASSERT_TRUE(callsim->WaitFor("input connected 12"));
@@ -153,7 +152,7 @@ TEST_F(CallChain, TheCallsEndStopsPlaybackAndClearsTheFlags)
     TriggerCommand(103); // play
     ASSERT_TRUE(dlg.Player().IsRunning());
     callsim.Control("end 12");
-    ASSERT_TRUE(WaitFor([&] { return Text(1019) == "Call finished."; }, 20s)) << Text(1019);
+    ASSERT_TRUE(WaitFor([&] { return Showed("Call finished."); }, 20s)) << Text(1019);
     EXPECT_FALSE(dlg.Player().IsRunning());
     EXPECT_FALSE(dlg.IsTransmitting());
     EXPECT_EQ(dlg.StatusIconId(), 140);

@@ -9,6 +9,7 @@
 #include <QSlider>
 #include <QTreeView>
 
+#include <algorithm>
 #include <memory>
 
 #include "app_testkit.h"
@@ -37,7 +38,26 @@ protected:
         m_pDlg = std::make_unique<CVoxreelDlg>(
             CVoxreelDlg::Services{m_settings, m_channel, "own", kQuietSink, m_nPort});
         m_pDlg->show();
+        WatchStatus();
         return *m_pDlg;
+    }
+    // Keeps every text the status line shows, since one can replace another
+    // before a test looks.
+    void WatchStatus()
+    {
+        QObject::connect(
+            Control<QLineEdit>(1019), &QLineEdit::textChanged,
+            [this](const QString& text) { m_statusTexts.push_back(text.toStdString()); });
+    }
+    bool Showed(const std::string& strText) const
+    {
+        return std::find(m_statusTexts.begin(), m_statusTexts.end(), strText) !=
+               m_statusTexts.end();
+    }
+    bool ShowedPrefix(const std::string& strPrefix) const
+    {
+        return std::any_of(m_statusTexts.begin(), m_statusTexts.end(),
+                           [&](const std::string& text) { return text.rfind(strPrefix, 0) == 0; });
     }
     template <typename T> T* Control(int nId) const
     {
@@ -75,6 +95,7 @@ protected:
     CInProcessSkypeChannel m_channel;
     int m_nPort = 0;
     std::unique_ptr<CVoxreelDlg> m_pDlg;
+    std::vector<std::string> m_statusTexts;
 };
 
 } // namespace apptest
