@@ -4,7 +4,8 @@
 //   feed_cpu_pct    - process CPU per second of audio while feeding a client,
 //                     less the CPU of the benchmark's own client thread
 //   feed_floor_pct  - decoding the same MP3 with nothing else plus libsamplerate
-//                     alone on its audio, per second of audio (measured first)
+//                     alone on its audio, per second of audio (the mean of a
+//                     measure before and one after the player's run)
 // Where feed_cpu_pct goes, thread by thread, is printed on stderr.
 // The capture source is silence and the local sink a clocked fakesink unless
 // VOXREEL_CAPTURE_SOURCE / VOXREEL_AUDIO_SINK say otherwise.
@@ -119,41 +120,17 @@ public:
     void OnPlaybackCompleted() override {}
 };
 
-} // namespace
-
-int main(int argc, char** argv)
+// Decoding plus conversion, per second of audio; the parts go to stderr.
+double FloorPct(const FeedFloor& floor)
 {
-    setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 0);
-    setenv("VOXREEL_AUDIO_SINK", "fakesink sync=true", 0);
-    gst_init(&argc, &argv);
-    ScanPluginFolder(VOXREEL_PLUGIN_OUTPUT_DIR);
-    std::string strTemplate = (fs::temp_directory_path() / "bench_player.XXXXXX").string();
-    const fs::path folder = mkdtemp(strTemplate.data());
-    const fs::path file = folder / "three-minutes.mp3";
-    if (!MakeTone(file, 180)) {
-        std::fprintf(stderr, "bench_player: could not make the MP3\n");
-        return 1;
-    }
-    // The floor first, while nothing else runs in the process.
-    FeedFloor floor;
-    if (!MeasureFeedFloor(file, &floor)) {
-        std::fprintf(stderr, "bench_player: could not measure the floor\n");
-        return 1;
-    }
-    const double dFloorPct =
-        100.0 * (floor.m_dDecodeSeconds + floor.m_dResampleSeconds) / floor.m_dAudioSeconds;
-    std::fprintf(stderr, "  decode %.2f %%, libsamplerate %.2f %%\n",
+    std::fprintf(stderr, "  floor: decode %.2f %%, libsamplerate %.2f %%\n",
                  100.0 * floor.m_dDecodeSeconds / floor.m_dAudioSeconds,
                  100.0 * floor.m_dResampleSeconds / floor.m_dAudioSeconds);
+    return 100.0 * (floor.m_dDecodeSeconds + floor.m_dResampleSeconds) / floor.m_dAudioSeconds;
+}
 
-    CNoCallback callback;
-    CDSPlayer player(&callback);
-    player.SetServerPort(kPort);
-    if (FAILED(player.Initialize())) {
-        std::fprintf(stderr, "bench_player: Initialize failed\n");
-        return 1;
-    }
-
+double MedianOpenMs(CDSPlayer& player, const fs::path& file)
+{
     std::vector<double> opens;
     for (int i = 0; i < 20; ++i) {
         const auto start = Clock::now();
@@ -161,14 +138,13 @@ int main(int argc, char** argv)
         opens.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
         player.Close();
         if (FAILED(hr))
-            return 1;
+            return -1;
     }
-    std::printf("player_open_ms: %.1f ms\n", Median(opens));
-    std::fflush(stdout);
+    return Median(opens);
+}
 
-    CClient client;
-    if (!client.Connected())
-        return 1;
+double MedianFirstAudioMs(CDSPlayer& player, const fs::path& file, CClient& client)
+{
     std::vector<double> delays;
     for (int i = 0; i < 5; ++i) {
         player.Open(file);
@@ -181,26 +157,70 @@ int main(int argc, char** argv)
                 std::chrono::duration<double, std::milli>(client.HeardAt() - start).count());
         player.Close();
     }
-    std::printf("first_audio_ms: %.1f ms\n", Median(delays));
-    std::fflush(stdout);
+    return Median(delays);
+}
 
+// Process CPU per second of audio over thirty seconds of feeding the client,
+// less the client's own thread; the share of each thread goes to stderr.
+double FeedCpuPct(CDSPlayer& player, const fs::path& file)
+{
     player.Open(file);
     player.Run();
     std::this_thread::sleep_for(1s);
     const double dCpuStart = voxreel::test::ProcessCpuSeconds();
     const auto threadsBefore = ThreadCpuSeconds();
     const auto start = Clock::now();
-    std::this_thread::sleep_for(10s);
+    std::this_thread::sleep_for(30s);
     const double dCpu = voxreel::test::ProcessCpuSeconds() - dCpuStart;
     const double dAudio = std::chrono::duration<double>(Clock::now() - start).count();
     const auto threadsAfter = ThreadCpuSeconds();
+    player.Close();
     PrintThreadShares(threadsBefore, threadsAfter, dAudio);
     const double dClient = threadsAfter.at(kClientThread) - threadsBefore.at(kClientThread);
-    const double dFeedPct = 100.0 * (dCpu - dClient) / dAudio;
+    return 100.0 * (dCpu - dClient) / dAudio;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 0);
+    setenv("VOXREEL_AUDIO_SINK", "fakesink sync=true", 0);
+    gst_init(&argc, &argv);
+    ScanPluginFolder(VOXREEL_PLUGIN_OUTPUT_DIR);
+    std::string strTemplate = (fs::temp_directory_path() / "bench_player.XXXXXX").string();
+    const fs::path folder = mkdtemp(strTemplate.data());
+    const fs::path file = folder / "three-minutes.mp3";
+    // The floor before and after the player's run, while nothing else runs
+    // in the process: their mean stands for the run's, on a busy machine too.
+    FeedFloor before, after;
+    if (!MakeTone(file, 180) || !MeasureFeedFloor(file, &before)) {
+        std::fprintf(stderr, "bench_player: could not make the MP3 or measure the floor\n");
+        return 1;
+    }
+
+    CNoCallback callback;
+    CDSPlayer player(&callback);
+    player.SetServerPort(kPort);
+    if (FAILED(player.Initialize())) {
+        std::fprintf(stderr, "bench_player: Initialize failed\n");
+        return 1;
+    }
+    std::printf("player_open_ms: %.1f ms\n", MedianOpenMs(player, file));
+    std::fflush(stdout);
+    CClient client;
+    if (!client.Connected())
+        return 1;
+    std::printf("first_audio_ms: %.1f ms\n", MedianFirstAudioMs(player, file, client));
+    std::fflush(stdout);
+    const double dFeedPct = FeedCpuPct(player, file);
+    player.StopTransmission();
+    if (!MeasureFeedFloor(file, &after))
+        return 1;
+    const double dFloorPct = (FloorPct(before) + FloorPct(after)) / 2;
     std::printf("feed_cpu_pct: %.2f %%\n", dFeedPct);
     std::printf("feed_floor_pct: %.2f %%\n", dFloorPct);
     std::printf("feed_over_floor: %.2f x\n", dFeedPct / dFloorPct);
-    player.Close();
     fs::remove_all(folder);
     return 0;
 }
