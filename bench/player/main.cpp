@@ -175,8 +175,9 @@ double FeedCpuPct(CDSPlayer& player, const fs::path& file)
     const double dAudio = std::chrono::duration<double>(Clock::now() - start).count();
     const auto threadsAfter = ThreadCpuSeconds();
     player.Close();
-    PrintThreadShares(threadsBefore, threadsAfter, dAudio);
-    const double dClient = threadsAfter.at(kClientThread) - threadsBefore.at(kClientThread);
+    const auto used = ThreadCpuUsed(threadsBefore, threadsAfter);
+    PrintThreadShares(used, dAudio);
+    const double dClient = used.count(kClientThread) != 0 ? used.at(kClientThread) : 0.0;
     return 100.0 * (dCpu - dClient) / dAudio;
 }
 

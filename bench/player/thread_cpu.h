@@ -1,14 +1,22 @@
-// CPU time of this process's threads by name, from /proc/self/task, to see
-// where a figure's time goes.
+// CPU time of this process's threads, from /proc/self/task, to see where a
+// figure's time goes.
 #pragma once
 
 #include <map>
 #include <string>
 
-// CPU seconds used so far by each live thread, summed per thread name.
-std::map<std::string, double> ThreadCpuSeconds();
+struct ThreadCpu {
+    std::string m_strName;
+    double m_dSeconds = 0; // CPU used so far
+};
 
-// Prints to stderr the CPU per second of wall time of each thread name
-// between two snapshots, largest first.
-void PrintThreadShares(const std::map<std::string, double>& before,
-                       const std::map<std::string, double>& after, double dWallSeconds);
+// Every live thread by its id.
+std::map<int, ThreadCpu> ThreadCpuSeconds();
+
+// The CPU each thread used between two snapshots (threads in both), summed
+// by the thread's name.
+std::map<std::string, double> ThreadCpuUsed(const std::map<int, ThreadCpu>& before,
+                                            const std::map<int, ThreadCpu>& after);
+
+// Prints to stderr the CPU per second of wall time of each name, largest first.
+void PrintThreadShares(const std::map<std::string, double>& used, double dWallSeconds);
