@@ -2,10 +2,23 @@
 
 #include <utility>
 
+namespace {
+
+// The same samples in memory of their own, so upstream's buffer can go back
+// to its pool.
+CBufferPtr Detached(const CBufferPtr& pSample)
+{
+    return CBufferPtr(gst_buffer_copy_deep(pSample.get()));
+}
+
+} // namespace
+
 void CPlaybackQueue::Push(CBufferPtr pSample)
 {
     const std::int32_t nSamples = SamplesIn(pSample.get());
     std::lock_guard lock(m_mutex);
+    if (m_bHeld.load(std::memory_order_relaxed))
+        pSample = Detached(pSample);
     m_queue.push_back(QueuedSample{std::move(pSample), 0});
     m_nCount.fetch_add(nSamples, std::memory_order_acq_rel);
 }
@@ -26,6 +39,10 @@ void CPlaybackQueue::SetHeld(bool bHeld)
 {
     std::lock_guard lock(m_mutex);
     m_bHeld.store(bHeld, std::memory_order_release);
+    if (!bHeld)
+        return;
+    for (QueuedSample& entry : m_queue)
+        entry.m_pSample = Detached(entry.m_pSample);
 }
 
 std::optional<TakenSample> CPlaybackQueue::TakeFront()
@@ -46,8 +63,11 @@ void CPlaybackQueue::Return(TakenSample taken, std::int32_t nUsed)
     if (taken.m_nGeneration != m_nGeneration)
         return; // flushed meanwhile: the count was zeroed, the entry is dropped
     m_nCount.fetch_sub(nUsed, std::memory_order_acq_rel);
-    if (!bUsedUp)
-        m_queue.push_front(std::move(entry));
+    if (bUsedUp)
+        return;
+    if (m_bHeld.load(std::memory_order_relaxed))
+        entry.m_pSample = Detached(entry.m_pSample);
+    m_queue.push_front(std::move(entry));
     // A used-up entry releases its buffer when it leaves this scope; the
     // unref only returns it to its pool.
 }

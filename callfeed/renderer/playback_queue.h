@@ -40,6 +40,11 @@ public:
     // While held the mixer takes nothing: the entries wait, with what was
     // consumed of the front one, until the hold is lifted. An entry the mixer
     // took before the hold still comes back (Return) as usual.
+    //
+    // A held queue keeps copies of its buffers, not upstream's: upstream's
+    // pool is bounded, and a pipeline going to PAUSED needs one more buffer to
+    // preroll its sink, which it would wait for for ever were every pool
+    // buffer waiting here.
     void SetHeld(bool bHeld);
     // The samples the mixer may use now: the count, or 0 while held.
     std::int32_t Available() const { return m_bHeld.load(std::memory_order_acquire) ? 0 : Count(); }

@@ -170,6 +170,43 @@ TEST(PlaybackQueue, AFlushWhileTheMixerHoldsEntriesDropsThem)
     EXPECT_EQ(queue.QueuedSamples(), 500);
 }
 
+// Held (paused), the queue lets go of upstream's pool: with a pool of two
+// buffers both queued, upstream can still get one for the sink's preroll,
+// and the samples wait unchanged.
+TEST(PlaybackQueue, HeldQueueGivesUpstreamItsBuffersBack)
+{
+    CBufferPoolPtr pPool(gst_buffer_pool_new());
+    GstStructure* pConfig = gst_buffer_pool_get_config(pPool.get());
+    gst_buffer_pool_config_set_params(pConfig, nullptr, 2000, 2, 2);
+    ASSERT_TRUE(gst_buffer_pool_set_config(pPool.get(), pConfig));
+    ASSERT_TRUE(gst_buffer_pool_set_active(pPool.get(), TRUE));
+    const auto acquire = [&] {
+        GstBuffer* pBuffer = nullptr;
+        GstBufferPoolAcquireParams params{};
+        params.flags = GST_BUFFER_POOL_ACQUIRE_FLAG_DONTWAIT;
+        gst_buffer_pool_acquire_buffer(pPool.get(), &pBuffer, &params);
+        return CBufferPtr(pBuffer);
+    };
+    CPlaybackQueue queue;
+    for (std::int16_t nValue : {11, 22}) {
+        CBufferPtr pBuffer = acquire();
+        ASSERT_TRUE(pBuffer);
+        gst_buffer_memset(pBuffer.get(), 0, static_cast<guint8>(nValue), 2000);
+        queue.Push(std::move(pBuffer));
+    }
+    EXPECT_FALSE(acquire()); // playing: the queue holds the whole pool
+    queue.SetHeld(true);
+    EXPECT_TRUE(acquire()); // held: the pool is free again
+    queue.SetHeld(false);
+    std::optional<TakenSample> front = queue.TakeFront();
+    ASSERT_TRUE(front);
+    guint8 nByte = 0;
+    gst_buffer_extract(front->m_entry.m_pSample.get(), 1999, &nByte, 1);
+    EXPECT_EQ(nByte, 11);
+    EXPECT_EQ(queue.Count(), 2000);
+    gst_buffer_pool_set_active(pPool.get(), FALSE);
+}
+
 TEST(CaptureReader, WrappedRangeIsFedAsTwoRegionsInOrder)
 {
     CCaptureRing ring;
