@@ -60,6 +60,9 @@ HRESULT CDSPlayer::Initialize()
     pEvents->Attach(pGraph.get());
     if (m_nPort != 0)
         g_object_set(pRenderer.get(), "port", m_nPort, nullptr);
+    if (!m_strCaptureSource.empty())
+        g_object_set(pRenderer.get(), "capture-source", m_strCaptureSource.c_str(), nullptr);
+    g_object_set(pRenderer.get(), "mix-output", m_strMixOutput.c_str(), nullptr);
     CCallfeedControl control(pRenderer.get());
     hr = control.SetNotifyWindow(m_hNotifyWnd != nullptr ? 1 : 0, WM_RENDERER_NOTIFY);
     if (SUCCEEDED(hr))
@@ -262,6 +265,18 @@ void CDSPlayer::StopTransmission()
 {
     if (m_pRenderer)
         CCallfeedControl(m_pRenderer.get()).StopTransmission();
+}
+
+HRESULT CDSPlayer::RestartTransmission(const std::string& strCaptureSource)
+{
+    if (!m_pRenderer)
+        return E_UNEXPECTED;
+    m_strCaptureSource = strCaptureSource;
+    CCallfeedControl control(m_pRenderer.get());
+    control.StopTransmission();
+    g_object_set(m_pRenderer.get(), "capture-source",
+                 strCaptureSource.empty() ? "autoaudiosrc" : strCaptureSource.c_str(), nullptr);
+    return control.StartTransmission();
 }
 
 // Drains every queued event; a callback may close, open and run the next

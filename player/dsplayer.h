@@ -48,6 +48,13 @@ public:
 
     // The renderer's TCP port; 0 keeps the renderer's default. Before Initialize.
     void SetServerPort(int nPort) { m_nPort = nPort; }
+    // The renderer's microphone (gst-launch description; empty: its default;
+    // VOXREEL_CAPTURE_SOURCE still overrides) and a local output that also
+    // plays the transmitted mix (empty: none). Before Initialize.
+    void SetCaptureSource(std::string strSource) { m_strCaptureSource = std::move(strSource); }
+    void SetMixOutput(std::string strOutput) { m_strMixOutput = std::move(strOutput); }
+    // Stops the transmission and starts it again with another microphone.
+    HRESULT RestartTransmission(const std::string& strCaptureSource);
 
     HRESULT Initialize();
     HRESULT Open(const std::filesystem::path& path);
@@ -87,6 +94,8 @@ private:
     bool m_bStopped = false; // Stop parks the pipeline paused at 0
     int m_nPort = 0;
     std::string m_strAudioSink;
+    std::string m_strCaptureSource;
+    std::string m_strMixOutput;
     std::string m_strLastError;
     std::unique_ptr<CGraphEvents> m_pEvents; // lives while m_pGraph carries its handler
 };

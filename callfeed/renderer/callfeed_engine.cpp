@@ -13,7 +13,11 @@ CCallfeedEngine::CCallfeedEngine(PostFn post)
     : m_notifier(std::move(post)), m_nPort(kDefaultCallfeedPort),
       m_server([this](int nCode, std::uint32_t nValue) { Notify(nCode, nValue); }),
       m_mixer(
-          m_queue, m_sendRing, m_levels, [this](SendBlock& block) { m_server.Submit(block); },
+          m_queue, m_sendRing, m_levels,
+          [this](SendBlock& block) {
+              m_mixOutput.Push(block.m_aData.data(), block.m_nFilled);
+              m_server.Submit(block);
+          },
           [this](int nCode, std::uint32_t nValue) { Notify(nCode, nValue); }),
       m_reader(m_captureRing,
                [this](const std::int16_t* pCapture, std::uint32_t cbLength) {
@@ -95,14 +99,33 @@ HRESULT CCallfeedEngine::StartCapture()
         return hr;
     }
     m_bCapturing = true;
+    // The mix output is a second listener: its failure leaves the port running.
+    if (const std::string strOutput = GetMixOutput(); !strOutput.empty()) {
+        hr = m_mixOutput.Start(strOutput);
+        if (FAILED(hr))
+            Notify(NOTIFY_ERROR, static_cast<std::uint32_t>(hr));
+    }
     return S_OK;
 }
 
 void CCallfeedEngine::StopCapture()
 {
     m_pacing.Stop(); // no tick runs once this returns
+    m_mixOutput.Stop();
     m_capture.Stop();
     m_bCapturing = false;
+}
+
+void CCallfeedEngine::SetMixOutput(std::string strOutput)
+{
+    std::lock_guard lock(m_sourceMutex);
+    m_strMixOutput = std::move(strOutput);
+}
+
+std::string CCallfeedEngine::GetMixOutput() const
+{
+    std::lock_guard lock(m_sourceMutex);
+    return m_strMixOutput;
 }
 
 void CCallfeedEngine::SetCaptureSource(std::string strSource)

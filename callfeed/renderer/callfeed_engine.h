@@ -18,6 +18,9 @@
 // 5. Write (the server thread, "callfeed-server"): blocks are written to
 //    the client one at a time; when a write ends, or there is no client, the
 //    block is released and the pacing thread may fill it again.
+// Before step 5 the pacing thread also hands a copy of each full block to
+// the mix output, when one is set (the Voxreel microphone); it drops what
+// that output cannot take at once.
 // The control operations run on the application's thread.
 #pragma once
 
@@ -30,6 +33,7 @@
 #include "capture_reader.h"
 #include "capture_ring.h"
 #include "mix_levels.h"
+#include "mix_output.h"
 #include "mixer.h"
 #include "notifier.h"
 #include "pacing_thread.h"
@@ -57,6 +61,10 @@ public:
     CMixLevels& Levels() { return m_levels; }
     void SetCaptureSource(std::string strSource);
     std::string GetCaptureSource() const;
+    // A local output that also gets every mixed block while transmission
+    // runs (gst-launch description; empty: none). Used from the next start.
+    void SetMixOutput(std::string strOutput);
+    std::string GetMixOutput() const;
     // Stops server and capture as destruction does: code 2 when a server
     // thread was running, never code 7. Idempotent.
     void Shutdown();
@@ -80,6 +88,7 @@ private:
     CMixer m_mixer;          // pacing thread only
     CCaptureReader m_reader; // pacing thread only
     CCapturePipeline m_capture;
+    CMixOutput m_mixOutput; // started and stopped with the capture
     CPacingThread m_pacing;
 
     // Serialises the control operations against each other.
@@ -87,4 +96,5 @@ private:
     bool m_bCapturing = false; // guarded by m_controlMutex
     mutable std::mutex m_sourceMutex;
     std::string m_strCaptureSource; // guarded by m_sourceMutex
+    std::string m_strMixOutput;     // guarded by m_sourceMutex
 };

@@ -23,7 +23,7 @@ GST_ELEMENT_REGISTER_DEFINE(callfeedrenderer, "callfeedrenderer", GST_RANK_NONE,
 
 namespace {
 
-enum { PROP_0, PROP_PORT, PROP_VOLUME, PROP_BALANCE, PROP_CAPTURE_SOURCE };
+enum { PROP_0, PROP_PORT, PROP_VOLUME, PROP_BALANCE, PROP_CAPTURE_SOURCE, PROP_MIX_OUTPUT };
 
 constexpr const char* kCaps = "audio/x-raw, format=(string)S16LE, rate=(int)16000, "
                               "channels=(int)1, layout=(string)interleaved";
@@ -96,6 +96,11 @@ void SetProperty(GObject* pObject, guint nId, const GValue* pValue, GParamSpec* 
                                                      : CCallfeedEngine::kDefaultCaptureSource);
         break;
     }
+    case PROP_MIX_OUTPUT: {
+        const gchar* pszOutput = g_value_get_string(pValue);
+        engine.SetMixOutput(pszOutput != nullptr ? pszOutput : "");
+        break;
+    }
     default:
         G_OBJECT_WARN_INVALID_PROPERTY_ID(pObject, nId, pSpec);
         break;
@@ -117,6 +122,9 @@ void GetProperty(GObject* pObject, guint nId, GValue* pValue, GParamSpec* pSpec)
         break;
     case PROP_CAPTURE_SOURCE:
         g_value_set_string(pValue, engine.GetCaptureSource().c_str());
+        break;
+    case PROP_MIX_OUTPUT:
+        g_value_set_string(pValue, engine.GetMixOutput().c_str());
         break;
     default:
         G_OBJECT_WARN_INVALID_PROPERTY_ID(pObject, nId, pSpec);
@@ -185,6 +193,12 @@ void InstallProperties(GObjectClass* pClass)
                             "gst-launch description of the microphone source "
                             "(the environment variable VOXREEL_CAPTURE_SOURCE overrides it)",
                             CCallfeedEngine::kDefaultCaptureSource, flags));
+    g_object_class_install_property(
+        pClass, PROP_MIX_OUTPUT,
+        g_param_spec_string("mix-output", "Mix output",
+                            "gst-launch description of a local output that also plays the "
+                            "transmitted mix (empty: none); taken at the next start",
+                            "", flags));
 }
 
 void InstallSignals(GObjectClass* pClass)
