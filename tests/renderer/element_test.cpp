@@ -184,9 +184,7 @@ TEST_F(Transmission, TheCallHearsTheFileOnlyWhilePlaying)
     gst_harness_set_src_caps_str(pHarness, kAccepted);
     GstElement* pElement = m_pRenderer.get();
     CTestClient client;
-    // Queues nSamples of the file from index nFrom; the buffers come back
-    // with the test's reference, so a buffer the mixer used up has one left.
-    std::vector<CBufferPtr> pushed;
+    // Queues nSamples of the file from index nFrom.
     const auto push = [&](int nFrom, int nSamples) {
         for (int i = nFrom; i < nFrom + nSamples; i += kChunk) {
             std::vector<std::int16_t> samples(kChunk);
@@ -194,15 +192,10 @@ TEST_F(Transmission, TheCallHearsTheFileOnlyWhilePlaying)
                 samples[static_cast<std::size_t>(k)] = FileSample(i + k);
             GstBuffer* pIn = MakeBuffer(samples).release();
             ASSERT_EQ(gst_harness_push(pHarness, pIn), GST_FLOW_OK);
-            pushed.emplace_back(gst_harness_pull(pHarness));
-            ASSERT_EQ(pushed.back().get(), pIn) << "passed on, the same buffer";
+            const CBufferPtr pOut(gst_harness_pull(pHarness));
+            ASSERT_EQ(pOut.get(), pIn) << "passed on, the same buffer";
             ASSERT_EQ(gst_buffer_memcmp(pIn, 0, samples.data(), 2 * kChunk), 0) << "unchanged";
         }
-    };
-    const auto usedUp = [&] {
-        return std::count_if(pushed.begin(), pushed.end(), [](const CBufferPtr& p) {
-            return g_atomic_int_get(&GST_MINI_OBJECT_CAST(p.get())->refcount) == 1;
-        });
     };
     const auto flush = [&] { // as a flushing seek does
         EXPECT_TRUE(gst_harness_push_event(pHarness, gst_event_new_flush_start()));
@@ -234,11 +227,13 @@ TEST_F(Transmission, TheCallHearsTheFileOnlyWhilePlaying)
 
     ASSERT_EQ(gst_element_set_state(pElement, GST_STATE_PLAYING), GST_STATE_CHANGE_SUCCESS);
     ASSERT_TRUE(readFile(8000));
+    // Paused with most of the file still queued: what was mixed before goes
+    // out (at most the four blocks of the ring and the buffer in hand), then
+    // the microphone alone. That the mixer takes nothing new once held is
+    // pinned by the mixer's tests.
     ASSERT_EQ(gst_element_set_state(pElement, GST_STATE_PAUSED), GST_STATE_CHANGE_SUCCESS);
-    const int nUsedAtPause = static_cast<int>(usedUp()) * kChunk;
-    ASSERT_TRUE(readBlocks(6)); // everything mixed before the pause is out
+    ASSERT_TRUE(readBlocks(6));
     const int nSentAtPause = fileSamplesSent();
-    EXPECT_LE(nSentAtPause, nUsedAtPause + 2 * kChunk) << "only the buffer in hand goes on";
     ASSERT_TRUE(readBlocks(3));
     EXPECT_EQ(fileSamplesSent(), nSentAtPause) << "paused: the microphone alone";
 

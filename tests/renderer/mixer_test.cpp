@@ -109,6 +109,7 @@ TEST_F(Mixer, HeldQueueSendsTheMicrophoneAloneAndKeepsItsPlace)
     m_queue.SetHeld(true);
     taken->m_entry.m_nConsumed = 100;
     m_queue.Return(std::move(*taken), 100);
+    EXPECT_FALSE(m_queue.TakeFront()) << "held: the mixer takes nothing new";
     Feed(mic);
     EXPECT_EQ(m_queue.Count(), 3996);
     m_queue.SetHeld(false);
