@@ -8,6 +8,7 @@
 #include <QToolButton>
 
 #include "about_dlg.h"
+#include "desktop/settings_dlg.h"
 #include "app_icons.h"
 #include "rules/slider_rules.h"
 #include "rules/window_ids.h"
@@ -71,6 +72,8 @@ void CVoxreelDlg::BuildToolBarAndMenu()
     m_pAlwaysOnTop->setProperty("commandId", IDM_ALWAYSONTOP);
     m_pAlwaysOnTop->setCheckable(true);
     connect(m_pAlwaysOnTop, &QAction::triggered, this, [this] { ToggleAlwaysOnTop(); });
+    QAction* pSettings = m_pMenu->addAction(QStringLiteral("&Settings..."));
+    connect(pSettings, &QAction::triggered, this, [this] { OnSettings(); });
     QAction* pAbout = m_pMenu->addAction(QString::fromUtf8(LoadWindowString(IDS_ABOUTBOX)));
     pAbout->setProperty("commandId", IDM_ABOUTBOX);
     connect(pAbout, &QAction::triggered, this, [this] { ShowAbout(); });
@@ -230,4 +233,20 @@ void CVoxreelDlg::ShowAbout()
 {
     CAboutDlg about(this);
     about.exec();
+}
+
+void CVoxreelDlg::OnSettings()
+{
+    const CAudioSetup::Choice stored = m_audio.Stored();
+    CSettingsDlg dialog(this,
+                        {stored.strCaptureSource, stored.strAudioSink, stored.bVirtualMicrophone},
+                        CAudioSetup::CaptureFromEnvironment(), CAudioSetup::SinkFromEnvironment());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const CSettingsDlg::Choice chosen = dialog.Chosen();
+    const std::string strStatus = m_audio.Apply(
+        m_player, {chosen.strCaptureSource, chosen.strAudioSink, chosen.bVirtualMicrophone});
+    if (!strStatus.empty())
+        SetStatus(strStatus);
+    UpdateStatusIconTip();
 }

@@ -16,6 +16,7 @@
 #include "desktop/mpris_service.h"
 #include "desktop/unix_signals.h"
 #include "dsplayer.h"
+#include "rules/settings_keys.h"
 #include "voxreel_dlg.h"
 
 namespace {
@@ -78,7 +79,12 @@ int CVoxreelApp::Run(int argc, char** argv)
     CQtSettingsStore settings;
     CDBusSkypeChannel channel;
     {
-        CVoxreelDlg dlg({settings, channel, channel.GetOwnWindow(), {}, PortFromEnvironment()});
+        // The output from the settings, unless the environment names one.
+        const std::string strSink = CAudioSetup::SinkFromEnvironment()
+                                        ? std::string()
+                                        : settings.GetProfileString(kSettingAudioSink, "");
+        CVoxreelDlg dlg(
+            {settings, channel, channel.GetOwnWindow(), strSink, PortFromEnvironment()});
         channel.SetSink(&dlg.SkypeSink());
         instance.SetOnOpen([&dlg](CCommandLine&& more) {
             dlg.AddPaths(std::move(more.paths), more.bPlay);

@@ -80,11 +80,15 @@ void CVoxreelDlg::OnInitDialog()
     SetTransmitting(false);
 
     connect(&m_timer, &QTimer::timeout, this, &CVoxreelDlg::OnTimer);
+    const std::string strAudioNote = m_audio.PrepareStart(m_player);
     const HRESULT hr = m_player.Initialize();
     if (FAILED(hr))
         SetStatus(FormatStatus("Failed to initialize network port: %08X", {hr}));
     else
         m_timer.start(kTickMs);
+    if (!strAudioNote.empty()) // after the renderer's own start-up texts
+        QMetaObject::invokeMethod(
+            this, [this, strAudioNote] { SetStatus(strAudioNote); }, Qt::QueuedConnection);
 
     m_saveTimer.setSingleShot(true);
     connect(&m_saveTimer, &QTimer::timeout, this, [this] { (void)m_playlist.SaveDefault(); });
@@ -145,6 +149,7 @@ void CVoxreelDlg::OnClose()
         m_tracker.SwitchBack(); // its reply is not awaited
     }
     SaveSettings();
+    m_audio.Shutdown();
     m_saveTimer.stop();
     (void)m_playlist.SaveDefault();
 }
@@ -248,7 +253,19 @@ void CVoxreelDlg::SetStatusIcon(int nIconId)
 void CVoxreelDlg::SetTransmitting(bool bTransmitting)
 {
     m_bTransmitting = bTransmitting;
-    m_ui.pStatusIcon->setToolTip(QString::fromUtf8(ToolTipFor(IDC_STATUS_ICON, bTransmitting)));
+    UpdateStatusIconTip();
+}
+
+// Whether the call takes our input, and who listens to the Voxreel microphone.
+void CVoxreelDlg::UpdateStatusIconTip()
+{
+    QString tip = QString::fromUtf8(ToolTipFor(IDC_STATUS_ICON, m_bTransmitting));
+    QStringList listeners;
+    for (const std::string& app : m_audio.Listeners())
+        listeners << QString::fromStdString(app);
+    if (!listeners.isEmpty())
+        tip += QStringLiteral("\nListening to the Voxreel microphone: ") + listeners.join(", ");
+    m_ui.pStatusIcon->setToolTip(tip);
 }
 
 void CVoxreelDlg::SetStatus(const std::string& strText)

@@ -17,6 +17,7 @@
 #include "calls/active_call_list.h"
 #include "calls/call_owner.h"
 #include "calls/call_tracker.h"
+#include "audio_setup.h"
 #include "dlg_controls.h"
 #include "dsplayer.h"
 #include "file_adder.h"
@@ -86,6 +87,7 @@ public:
     void OnRemoveFiles();
     void ToggleAlwaysOnTop();
     void ShowAbout();
+    void OnSettings();
 
 protected:
     bool event(QEvent* pEvent) override;
@@ -104,6 +106,7 @@ private:
     void SaveSettings();
     void OnClose();
     void SetStatusIcon(int nIconId);
+    void UpdateStatusIconTip();
     void ShowActiveCalls();
     std::uint32_t Now() { return m_channel.GetTickCount(); }
 
@@ -154,6 +157,11 @@ private:
     CPlaybackController m_transport{m_playlist, m_player, *this};
     CActiveCallList m_calls;
     CCallTracker m_tracker{m_skype, *this};
+    CAudioSetup m_audio{m_settings, this,
+                        [this](const std::string& strText, const std::vector<std::string>&) {
+                            SetStatus(strText);
+                            UpdateStatusIconTip();
+                        }};
     int m_nPort;
     bool m_bTransmitting = false;
     std::uint32_t m_dwStatusTime = 0;

@@ -267,15 +267,18 @@ void CDSPlayer::StopTransmission()
         CCallfeedControl(m_pRenderer.get()).StopTransmission();
 }
 
-HRESULT CDSPlayer::RestartTransmission(const std::string& strCaptureSource)
+HRESULT CDSPlayer::RestartTransmission(const std::string& strCaptureSource,
+                                       const std::string& strMixOutput)
 {
     if (!m_pRenderer)
         return E_UNEXPECTED;
     m_strCaptureSource = strCaptureSource;
+    m_strMixOutput = strMixOutput;
     CCallfeedControl control(m_pRenderer.get());
     control.StopTransmission();
     g_object_set(m_pRenderer.get(), "capture-source",
-                 strCaptureSource.empty() ? "autoaudiosrc" : strCaptureSource.c_str(), nullptr);
+                 strCaptureSource.empty() ? "autoaudiosrc" : strCaptureSource.c_str(), "mix-output",
+                 strMixOutput.c_str(), nullptr);
     return control.StartTransmission();
 }
 

@@ -53,8 +53,10 @@ public:
     // plays the transmitted mix (empty: none). Before Initialize.
     void SetCaptureSource(std::string strSource) { m_strCaptureSource = std::move(strSource); }
     void SetMixOutput(std::string strOutput) { m_strMixOutput = std::move(strOutput); }
-    // Stops the transmission and starts it again with another microphone.
-    HRESULT RestartTransmission(const std::string& strCaptureSource);
+    // Stops the transmission and starts it again with another microphone
+    // and mix output.
+    HRESULT RestartTransmission(const std::string& strCaptureSource,
+                                const std::string& strMixOutput);
 
     HRESULT Initialize();
     HRESULT Open(const std::filesystem::path& path);

@@ -8,3 +8,10 @@ inline constexpr const char* kSettingBalance = "Balance";
 inline constexpr int kDefaultLocalVolume = 176;
 inline constexpr int kDefaultRemoteVolume = 176;
 inline constexpr int kDefaultBalance = 0;
+
+// The devices: gst-launch descriptions, empty for the system's default.
+inline constexpr const char* kSettingCaptureSource = "CaptureSource";
+inline constexpr const char* kSettingAudioSink = "AudioSink";
+// Whether the Voxreel microphone is offered to other applications (1, the
+// default) or not (0); VOXREEL_VIRTUAL_MIC=0 turns it off too.
+inline constexpr const char* kSettingVirtualMicrophone = "VirtualMicrophone";

@@ -70,7 +70,8 @@ TEST_F(WindowTest, ControlsMenuAndTabOrder)
 {
     CVoxreelDlg& dlg = Open();
     EXPECT_EQ(ActionTexts(dlg.WindowMenu()->actions()),
-              (std::vector<std::string>{"Always on top\tCtrl+Shift+A", "&About Voxreel..."}));
+              (std::vector<std::string>{"Always on top\tCtrl+Shift+A", "&Settings...",
+                                        "&About Voxreel..."}));
     std::vector<int> buttons;
     for (QAction* pAction : dlg.findChild<QToolBar*>()->actions())
         buttons.push_back(pAction->isSeparator() ? 0 : pAction->property("commandId").toInt());
