@@ -6,11 +6,12 @@
 
 namespace {
 
-// Half a second may wait for the output; past that, new blocks are dropped.
+// Two blocks may wait for the output; past that the oldest is dropped, so a
+// slow start or a stall of the output never becomes lasting delay.
 std::string OutputDescription(const std::string& strSink)
 {
     return "appsrc name=mixsource is-live=true format=time do-timestamp=true block=false "
-           "max-bytes=16000 leaky-type=downstream "
+           "max-bytes=4096 leaky-type=downstream "
            "caps=audio/x-raw,format=S16LE,rate=16000,channels=1,layout=interleaved "
            "! audioconvert ! audioresample ! " +
            strSink;

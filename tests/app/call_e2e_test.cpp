@@ -11,38 +11,14 @@
 
 #include "callsim_process.h"
 #include "dbus_skype_channel.h"
+#include "signal_kit.h"
 #include "window_testkit.h"
 
 using namespace apptest;
 
 namespace {
 
-constexpr int kMicFreq = 300, kFileFreq = 1000, kRate = 16000;
-
-// The recording's samples so far (16 kHz mono 16-bit after a 44-byte header).
-std::vector<std::int16_t> Recorded(const fs::path& wav)
-{
-    const std::string bytes = ReadText(wav);
-    std::vector<std::int16_t> samples;
-    for (std::size_t i = 44; i + 1 < bytes.size(); i += 2)
-        samples.push_back(static_cast<std::int16_t>(
-            static_cast<std::uint8_t>(bytes[i]) | (static_cast<std::uint8_t>(bytes[i + 1]) << 8)));
-    return samples;
-}
-
-// The amplitude of one frequency in samples [nFrom, nTo) (Goertzel).
-double ToneAmplitude(const std::vector<std::int16_t>& samples, std::size_t nFrom, std::size_t nTo,
-                     int nFreq)
-{
-    const double dCoeff = 2.0 * std::cos(2.0 * M_PI * nFreq / kRate);
-    double s1 = 0, s2 = 0;
-    for (std::size_t i = nFrom; i < nTo; ++i) {
-        const double s0 = samples[i] + dCoeff * s1 - s2;
-        s2 = s1, s1 = s0;
-    }
-    const double dPower = s1 * s1 + s2 * s2 - dCoeff * s1 * s2;
-    return 2.0 * std::sqrt(std::max(dPower, 0.0)) / static_cast<double>(nTo - nFrom);
-}
+constexpr int kMicFreq = 300, kFileFreq = 1000;
 
 class CallChain : public WindowTest {
 protected:
@@ -106,15 +82,15 @@ TEST_F(CallChain, FindsTheCallFeedsItTheMixAndSwitchesBackAtClose)
 
     // The microphone alone, then the file mixed in, then the microphone alone again.
     const fs::path wav = m_folder / "call.wav";
-    ASSERT_TRUE(WaitFor([&] { return Recorded(wav).size() > kRate; }));
-    const std::size_t nBeforePlay = Recorded(wav).size();
+    ASSERT_TRUE(WaitFor([&] { return Recorded(wav, 44).size() > kRate; }));
+    const std::size_t nBeforePlay = Recorded(wav, 44).size();
     ASSERT_TRUE(WaitFor([&] { return Rows()->rowCount() == 1; }));
     TriggerCommand(103); // play
-    ASSERT_TRUE(WaitFor([&] { return Recorded(wav).size() > nBeforePlay + 2 * kRate; }));
-    const std::size_t nPlaying = Recorded(wav).size();
+    ASSERT_TRUE(WaitFor([&] { return Recorded(wav, 44).size() > nBeforePlay + 2 * kRate; }));
+    const std::size_t nPlaying = Recorded(wav, 44).size();
     TriggerCommand(105); // stop
-    ASSERT_TRUE(WaitFor([&] { return Recorded(wav).size() > nPlaying + 2 * kRate; }));
-    const std::vector<std::int16_t> samples = Recorded(wav);
+    ASSERT_TRUE(WaitFor([&] { return Recorded(wav, 44).size() > nPlaying + 2 * kRate; }));
+    const std::vector<std::int16_t> samples = Recorded(wav, 44);
     const std::size_t nStopped = samples.size();
 
     const double dMicAlone = ToneAmplitude(samples, nBeforePlay - kRate, nBeforePlay, kMicFreq);

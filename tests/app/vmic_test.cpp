@@ -6,8 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include "app_testkit.h"
+#include <QSlider>
+
+#include "port_client.h"
+#include "signal_kit.h"
 #include "virtual_microphone.h"
+#include "window_testkit.h"
 
 using namespace apptest;
 
@@ -89,4 +93,114 @@ TEST_F(VirtualMicrophone, NeverCapturesFromItself)
     Pactl({"set-default-source", "voxreel_mic"});
     EXPECT_EQ(m_mic.RealMicrophoneFor("autoaudiosrc"), strReal);
     EXPECT_EQ(m_mic.RealMicrophoneFor(""), strReal);
+}
+
+namespace {
+
+constexpr int kMicFreq = 300, kFileFreq = 1000;
+
+// The real window with the Voxreel microphone on, a test microphone tone and
+// a file tone; a recorder on the Voxreel microphone and a client on the port.
+class MicrophoneChain : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        setenv("VOXREEL_VIRTUAL_MIC", "1", 1);
+        setenv("VOXREEL_CAPTURE_SOURCE",
+               ("audiotestsrc is-live=true volume=0.25 freq=" + std::to_string(kMicFreq)).c_str(),
+               1);
+        m_settings.WriteProfileInt("RemoteVolume", 0); // level 255
+    }
+    void TearDown() override
+    {
+        m_recorder.kill();
+        m_recorder.waitForFinished();
+        setenv("VOXREEL_VIRTUAL_MIC", "0", 1);
+        setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
+        WindowTest::TearDown();
+    }
+    void StartRecorder()
+    {
+        m_recorder.start("parec", {"-d", "voxreel_mic", "--rate=16000", "--channels=1",
+                                   "--format=s16le", "--raw", "--latency-msec=20",
+                                   QString::fromStdString((m_folder / "mic.raw").string())});
+    }
+    std::vector<std::int16_t> Mic() const { return Recorded(m_folder / "mic.raw", 0); }
+    // Waits for a second more of both, then gives the levels of the tone in
+    // the last second of each: {port, Voxreel microphone}.
+    std::pair<double, double> LastSecond(CPortClient& port, int nFreq)
+    {
+        const std::size_t nPort = port.Poll().size(), nMic = Mic().size();
+        EXPECT_TRUE(WaitFor(
+            [&] { return port.Poll().size() > nPort + kRate && Mic().size() > nMic + kRate; }));
+        const std::vector<std::int16_t>& portSamples = port.Poll();
+        const std::vector<std::int16_t> micSamples = Mic();
+        return {ToneAmplitude(portSamples, portSamples.size() - kRate, portSamples.size(), nFreq),
+                ToneAmplitude(micSamples, micSamples.size() - kRate, micSamples.size(), nFreq)};
+    }
+
+    QProcess m_recorder;
+};
+
+} // namespace
+
+TEST_F(MicrophoneChain, CarriesWhatThePortCarries)
+{
+    const fs::path tone = MakeTone(m_folder / "tone.wav", 30.0, kFileFreq);
+    CVoxreelDlg& dlg = Open();
+    ASSERT_NE(Pactl({"list", "short", "sources"}).find("voxreel_mic"), std::string::npos);
+    StartRecorder();
+    CPortClient port(m_nPort);
+    ASSERT_TRUE(port.Connected());
+    dlg.AddPaths({tone}, true);
+    ASSERT_TRUE(WaitFor([&] { return dlg.Player().IsRunning(); }));
+    LastSecond(port, kFileFreq); // the file under way on both
+
+    const struct {
+        int nBalance;
+        double dMic, dFile; // expected levels by the mix law
+    } steps[] = {{0, 8192 * 128.0 / 256 * 255 / 256, 26214 * 127.0 / 256 * 255 / 256},
+                 {-127, 8192 * 255.0 / 256 * 255 / 256, 0}};
+    for (const auto& step : steps) {
+        auto* pBalance = Control<QSlider>(1024);
+        pBalance->setSliderPosition(step.nBalance);
+        pBalance->triggerAction(QAbstractSlider::SliderMove);
+        LastSecond(port, kMicFreq); // a second for the change to reach both
+        const auto [dPortMic, dMicMic] = LastSecond(port, kMicFreq);
+        const auto [dPortFile, dMicFile] = LastSecond(port, kFileFreq);
+        EXPECT_NEAR(dPortMic, step.dMic, 400) << step.nBalance;
+        EXPECT_NEAR(dPortFile, step.dFile, 800) << step.nBalance;
+        EXPECT_NEAR(dMicMic, dPortMic, 0.1 * dPortMic + 100) << step.nBalance;
+        EXPECT_NEAR(dMicFile, dPortFile, 0.1 * dPortFile + 100) << step.nBalance;
+    }
+
+    for (int nCommand : {104, 105}) { // pause, then stop: the file leaves both
+        TriggerCommand(nCommand);
+        LastSecond(port, kFileFreq);
+        const auto [dPortAfter, dMicAfter] = LastSecond(port, kFileFreq);
+        EXPECT_LT(dPortAfter, 50) << nCommand;
+        EXPECT_LT(dMicAfter, 50) << nCommand;
+    }
+}
+
+TEST_F(MicrophoneChain, ClosingTakesTheDevicesAlong)
+{
+    Open();
+    ASSERT_NE(Pactl({"list", "short", "sources"}).find("voxreel_mic"), std::string::npos);
+    m_pDlg->close();
+    m_pDlg.reset();
+    EXPECT_EQ(Pactl({"list", "short", "modules"}).find("voxreel_mic"), std::string::npos);
+}
+
+// Last in this file: it cuts the test's sound server off for good.
+TEST_F(MicrophoneChain, TheSoundServerGoneLeavesThePortStreaming)
+{
+    CVoxreelDlg& dlg = Open();
+    CPortClient port(m_nPort);
+    ASSERT_TRUE(WaitFor([&] { return port.Poll().size() > kRate / 2; }));
+    Pactl({"unload-module", "module-native-protocol-unix"}); // every client cut off
+    const std::size_t nBefore = port.Poll().size();
+    EXPECT_TRUE(WaitFor([&] { return port.Poll().size() > nBefore + 2 * kRate; }));
+    dlg.close(); // and closing does not wait on the sound server
 }
