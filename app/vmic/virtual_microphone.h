@@ -23,7 +23,7 @@ public:
     static constexpr const char* kSourceDescription = "Voxreel microphone";
     // What the renderer plays the mix into.
     static constexpr const char* kMixOutput =
-        "pulsesink device=voxreel_mic_sink sync=false buffer-time=40000 latency-time=10000";
+        "pulsesink device=voxreel_mic_sink sync=false buffer-time=160000 latency-time=80000";
 
     // onListeners(apps, text): the applications recording from the Voxreel
     // microphone now, and a status text saying who started or stopped.
