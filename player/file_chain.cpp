@@ -117,7 +117,24 @@ HRESULT CDSPlayer::BuildFileChain(const std::filesystem::path& path, const CLSID
     return AddLocalOutput();
 }
 
-// Behind the renderer: conversion, the local volume and the audio sink.
+namespace {
+
+// The local output plays copies: the renderer's buffers come from a small
+// pool, and a sink that is slow to start (a sound server's prebuffering)
+// would otherwise hold them and starve the call of the file meanwhile.
+GstPadProbeReturn PlayCopies(GstPad*, GstPadProbeInfo* pInfo, gpointer)
+{
+    GstBuffer* pBuffer = GST_PAD_PROBE_INFO_BUFFER(pInfo);
+    GST_PAD_PROBE_INFO_DATA(pInfo) = gst_buffer_copy_deep(pBuffer);
+    gst_buffer_unref(pBuffer);
+    return GST_PAD_PROBE_OK;
+}
+
+} // namespace
+
+// Behind the renderer: a queue of copies, conversion, the local volume and
+// the audio sink. The queue keeps the sink's own start-up and buffering from
+// holding back the renderer, which would leave the call without the file.
 HRESULT CDSPlayer::AddLocalOutput()
 {
     std::string strSink = m_strAudioSink;
@@ -126,7 +143,9 @@ HRESULT CDSPlayer::AddLocalOutput()
         strSink = pszEnv != nullptr && *pszEnv != '\0' ? pszEnv : "autoaudiosink";
     }
     const std::string strDescription =
-        "audioconvert ! audioresample ! volume name=LocalVolume ! " + strSink;
+        "queue max-size-time=1000000000 max-size-buffers=0 max-size-bytes=0 ! "
+        "audioconvert ! audioresample ! volume name=LocalVolume ! " +
+        strSink;
     GError* pError = nullptr;
     GstElement* pBin = gst_parse_bin_from_description_full(strDescription.c_str(), TRUE, nullptr,
                                                            GST_PARSE_FLAG_FATAL_ERRORS, &pError);
@@ -139,6 +158,9 @@ HRESULT CDSPlayer::AddLocalOutput()
         return FAILED(hr) ? hr : E_FAIL;
     }
     gst_object_set_name(GST_OBJECT(pOutput.get()), "LocalOutput");
+    CGstObjectPtr<GstPad> pInput(gst_element_get_static_pad(pOutput.get(), "sink"));
+    if (pInput)
+        gst_pad_add_probe(pInput.get(), GST_PAD_PROBE_TYPE_BUFFER, PlayCopies, nullptr, nullptr);
     if (!Add(m_pGraph.get(), pOutput))
         return E_FAIL;
     return gst_element_link(m_pRenderer.get(), pOutput.get()) ? S_OK : VFW_E_CANNOT_RENDER;

@@ -112,7 +112,7 @@ int main(int argc, char** argv)
         std::printf("File %zu (%d Hz): heard for %d s\n", t + 1, options.tones[t], heardSeconds[t]);
         bAll = bAll && heardSeconds[t] > 0;
     }
-    std::printf("Verdict: %s\n", bAll ? "the call received every file"
-                                      : "the call did NOT receive every file");
+    std::printf("Verdict: %s %s every file\n", options.strLabel.c_str(),
+                bAll ? "received" : "did NOT receive");
     return bAll ? 0 : 1;
 }
