@@ -21,5 +21,6 @@ appstreamcli validate --no-net "$prefix/share/metainfo/com.kelmora.Voxreel.metai
 report=$(env -u VOXREEL_SERVICES_UP -u GST_PLUGIN_PATH VOXREEL_DEMO_DIR="$prefix/demo" \
   "$source_dir/scripts/demo" --prefix "$prefix" 2>&1) || { echo "$report"; exit 1; }
 echo "$report" | grep -q "Verdict: the call received every file" || { echo "$report"; exit 1; }
+echo "$report" | grep -q "Verdict: the Voxreel microphone received every file" || { echo "$report"; exit 1; }
 echo "$report" | grep -q "call input switched back" || { echo "$report"; exit 1; }
 echo "installed tree ran the demo: $(echo "$report" | grep Verdict)"
