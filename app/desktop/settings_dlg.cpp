@@ -1,0 +1,76 @@
+#include "settings_dlg.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "audio_devices.h"
+
+namespace {
+
+QComboBox* DeviceChoice(bool bSources, const std::string& strCurrent, bool bFixed)
+{
+    auto* pCombo = new QComboBox;
+    pCombo->addItem(QStringLiteral("System default"), QString());
+    for (const AudioDevice& device : ListAudioDevices(bSources))
+        pCombo->addItem(QString::fromStdString(device.strName),
+                        QString::fromStdString(device.strDescription));
+    const QString current = QString::fromStdString(strCurrent);
+    int nIndex = pCombo->findData(current);
+    if (nIndex < 0) {
+        // A device that is not plugged in now stays chosen.
+        pCombo->addItem(current + QStringLiteral(" (not present)"), current);
+        nIndex = pCombo->count() - 1;
+    }
+    pCombo->setCurrentIndex(nIndex);
+    pCombo->setEnabled(!bFixed);
+    return pCombo;
+}
+
+QLabel* Note(const char* pszText)
+{
+    auto* pLabel = new QLabel(QString::fromUtf8(pszText));
+    pLabel->setWordWrap(true);
+    return pLabel;
+}
+
+} // namespace
+
+CSettingsDlg::CSettingsDlg(QWidget* pParent, const Choice& current, bool bCaptureFixed,
+                           bool bSinkFixed)
+    : QDialog(pParent), m_pMicrophones(DeviceChoice(true, current.strCaptureSource, bCaptureFixed)),
+      m_pOutputs(DeviceChoice(false, current.strAudioSink, bSinkFixed)),
+      m_pVirtualMicrophone(new QCheckBox(
+          QStringLiteral("Offer the mix to other call applications as \"Voxreel microphone\"")))
+{
+    m_pVirtualMicrophone->setObjectName(QStringLiteral("virtualMicrophone"));
+    m_pVirtualMicrophone->setChecked(current.bVirtualMicrophone);
+    setWindowTitle(QStringLiteral("Voxreel Settings"));
+    m_pMicrophones->setObjectName(QStringLiteral("microphones"));
+    m_pOutputs->setObjectName(QStringLiteral("outputs"));
+    auto* pForm = new QFormLayout;
+    pForm->addRow(QStringLiteral("&Microphone:"), m_pMicrophones);
+    pForm->addRow(QStringLiteral("&Output:"), m_pOutputs);
+    pForm->addRow(m_pVirtualMicrophone);
+
+    auto* pMain = new QVBoxLayout(this);
+    pMain->addLayout(pForm);
+    pMain->addWidget(Note("A new microphone is used at once; the call reconnects to it. "
+                          "A new output is used from the next start of Voxreel."));
+    if (bCaptureFixed || bSinkFixed)
+        pMain->addWidget(Note("VOXREEL_CAPTURE_SOURCE or VOXREEL_AUDIO_SINK is set: the "
+                              "environment decides what it names."));
+    auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    connect(pButtons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(pButtons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    pMain->addWidget(pButtons);
+}
+
+CSettingsDlg::Choice CSettingsDlg::Chosen() const
+{
+    return {m_pMicrophones->currentData().toString().toStdString(),
+            m_pOutputs->currentData().toString().toStdString(), m_pVirtualMicrophone->isChecked()};
+}

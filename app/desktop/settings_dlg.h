@@ -1,0 +1,27 @@
+// The settings dialog: which microphone the call hears and which output plays
+// the files locally, from the devices GStreamer lists, "System default" first.
+#pragma once
+
+#include <QDialog>
+
+#include <string>
+
+class QCheckBox;
+class QComboBox;
+
+class CSettingsDlg final : public QDialog {
+public:
+    struct Choice {
+        std::string strCaptureSource; // empty: the system's default
+        std::string strAudioSink;     // empty: the system's default
+        bool bVirtualMicrophone = true;
+    };
+    // bCaptureFixed / bSinkFixed: an environment variable decides instead.
+    CSettingsDlg(QWidget* pParent, const Choice& current, bool bCaptureFixed, bool bSinkFixed);
+    Choice Chosen() const;
+
+private:
+    QComboBox* m_pMicrophones;
+    QComboBox* m_pOutputs;
+    QCheckBox* m_pVirtualMicrophone;
+};
