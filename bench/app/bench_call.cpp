@@ -23,6 +23,7 @@
 #include "dbus_skype_channel.h"
 #include "in_process_channel.h"
 #include "voxreel_dlg.h"
+#include "bench_kit.h"
 #include "voxreel_test_support.h"
 
 namespace fs = std::filesystem;
@@ -122,26 +123,15 @@ double StopToSilenceMs(CMemorySettings& settings, const fs::path& tone, int nPor
 
 int main(int argc, char** argv)
 {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
     setenv("VOXREEL_VIRTUAL_MIC", "0", 1);
-    gst_init(&argc, &argv);
-    QApplication app(argc, argv);
-    std::string strTemplate = (fs::temp_directory_path() / "bench_call.XXXXXX").string();
-    const fs::path folder = mkdtemp(strTemplate.data());
-    const fs::path tone = folder / "tone.wav";
-    voxreel::test::RunLaunch("audiotestsrc freq=500 num-buffers=2000 ! "
-                             "audio/x-raw,rate=44100,channels=2 ! wavenc ! filesink location=" +
-                             tone.string());
-    ScanPluginFolder(VOXREEL_PLUGIN_OUTPUT_DIR);
-    CMemorySettings settings;
-    settings.WriteProfileString("DefaultPlaylist", (folder / "default.m3u").string());
-    settings.WriteProfileInt("RemoteVolume", 0);
-    const int nPort = 18000 + static_cast<int>(getpid() % 1000);
-    std::printf("call_connect_ms: %.0f ms\n", CallConnectMs(settings, nPort));
+    CBenchSetting bench(argc, argv, "bench_call");
+    const fs::path tone = bench.MakeTone();
+    bench.m_settings.WriteProfileInt("RemoteVolume", 0);
+    const int nPort = CBenchSetting::Port(18000);
+    std::printf("call_connect_ms: %.0f ms\n", CallConnectMs(bench.m_settings, nPort));
     std::fflush(stdout);
-    std::printf("stop_to_silence_ms: %.0f ms\n", StopToSilenceMs(settings, tone, nPort + 10));
-    settings.WriteProfileString("DefaultPlaylist", "/nonexistent/default.m3u");
-    fs::remove_all(folder);
+    std::printf("stop_to_silence_ms: %.0f ms\n",
+                StopToSilenceMs(bench.m_settings, tone, nPort + 10));
+    bench.m_settings.WriteProfileString("DefaultPlaylist", "/nonexistent/default.m3u");
     return 0;
 }

@@ -26,6 +26,7 @@
 #include "dlg_controls.h"
 #include "in_process_channel.h"
 #include "voxreel_dlg.h"
+#include "bench_kit.h"
 #include "voxreel_test_support.h"
 
 namespace fs = std::filesystem;
@@ -151,36 +152,23 @@ double IdleCpuPct(CMemorySettings& settings, CInProcessSkypeChannel& channel, in
 
 int main(int argc, char** argv)
 {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
-    gst_init(&argc, &argv);
-    QApplication app(argc, argv);
-    std::string strTemplate = (fs::temp_directory_path() / "bench_vmic.XXXXXX").string();
-    const fs::path folder = mkdtemp(strTemplate.data());
-    const fs::path tone = folder / "tone.wav";
-    voxreel::test::RunLaunch("audiotestsrc freq=500 num-buffers=2000 ! "
-                             "audio/x-raw,rate=44100,channels=2 ! wavenc ! filesink location=" +
-                             tone.string());
-    ScanPluginFolder(VOXREEL_PLUGIN_OUTPUT_DIR);
-    CMemorySettings settings;
-    settings.WriteProfileString("DefaultPlaylist", (folder / "default.m3u").string());
-    settings.WriteProfileInt("RemoteVolume", 0);
+    CBenchSetting bench(argc, argv, "bench_vmic");
+    const fs::path tone = bench.MakeTone();
+    bench.m_settings.WriteProfileInt("RemoteVolume", 0);
     CInProcessSkypeChannel channel;
-    const int nPort = 17000 + static_cast<int>(getpid() % 1000);
-
+    const int nPort = CBenchSetting::Port(17000);
     {
         setenv("VOXREEL_VIRTUAL_MIC", "1", 1);
-        auto pDlg = OpenWindow(settings, channel, tone, nPort);
+        auto pDlg = OpenWindow(bench.m_settings, channel, tone, nPort);
         std::printf("virtual_mic_latency_ms: %.0f ms\n", LatencyMs(*pDlg, nPort));
         std::fflush(stdout);
     }
     double dCpuOff = 0, dCpuOn = 0;
     for (int i = 0; i < 2; ++i) {
-        dCpuOff += IdleCpuPct(settings, channel, nPort + 1 + 2 * i, false) / 2;
-        dCpuOn += IdleCpuPct(settings, channel, nPort + 2 + 2 * i, true) / 2;
+        dCpuOff += IdleCpuPct(bench.m_settings, channel, nPort + 1 + 2 * i, false) / 2;
+        dCpuOn += IdleCpuPct(bench.m_settings, channel, nPort + 2 + 2 * i, true) / 2;
     }
     std::printf("virtual_mic_cpu_pct: %.2f %% (%.2f %% with it, %.2f %% without)\n",
                 dCpuOn - dCpuOff, dCpuOn, dCpuOff);
-    fs::remove_all(folder);
     return 0;
 }

@@ -22,6 +22,7 @@
 #include "dlg_controls.h"
 #include "in_process_channel.h"
 #include "voxreel_dlg.h"
+#include "bench_kit.h"
 #include "voxreel_test_support.h"
 
 namespace fs = std::filesystem;
@@ -104,31 +105,22 @@ double RemoveRowsMs(CVoxreelDlg& dlg)
 
 int main(int argc, char** argv)
 {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
-    gst_init(&argc, &argv);
-    QApplication app(argc, argv);
-    std::string strTemplate = (fs::temp_directory_path() / "bench_window.XXXXXX").string();
-    const fs::path folder = mkdtemp(strTemplate.data());
-    WritePlaylist(folder / "default.m3u", 10000);
-    ScanPluginFolder(VOXREEL_PLUGIN_OUTPUT_DIR);
-
-    CMemorySettings settings;
-    settings.WriteProfileString("DefaultPlaylist", (folder / "default.m3u").string());
+    CBenchSetting bench(argc, argv, "bench_window");
+    WritePlaylist(bench.m_folder / "default.m3u", 10000);
     CInProcessSkypeChannel channel;
     {
-        CVoxreelDlg dlg({settings, channel, "own", "fakesink sync=true", 0});
+        CVoxreelDlg dlg({bench.m_settings, channel, "own", "fakesink sync=true", 0});
         dlg.show();
         QCoreApplication::processEvents();
         std::printf("window_startup_ms: %.1f ms\n", MsSinceProcessStart());
         std::fflush(stdout);
 
         std::printf("remove_rows_ms: %.1f ms\n", RemoveRowsMs(dlg));
-        MakeTaggedMp3s(folder / "mp3", 1000);
+        MakeTaggedMp3s(bench.m_folder / "mp3", 1000);
         std::printf("add_files_max_stall_ms: %.1f ms\n",
-                    AddFilesMaxStallMs(dlg, folder / "mp3", 9000 + 1000));
-        settings.WriteProfileString("DefaultPlaylist", "/nonexistent/default.m3u");
+                    AddFilesMaxStallMs(dlg, bench.m_folder / "mp3", 9000 + 1000));
+        // The benchmark's edits are not worth saving.
+        bench.m_settings.WriteProfileString("DefaultPlaylist", "/nonexistent/default.m3u");
     }
-    fs::remove_all(folder);
     return 0;
 }

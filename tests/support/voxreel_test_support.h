@@ -18,8 +18,7 @@ using namespace std::chrono_literals;
 
 // Polls a condition until it holds or the time is up; false on time-out.
 inline bool WaitUntil(const std::function<bool()>& condition,
-                      std::chrono::milliseconds timeout = 10s,
-                      std::chrono::milliseconds poll = 2ms)
+                      std::chrono::milliseconds timeout = 10s, std::chrono::milliseconds poll = 2ms)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!condition()) {
@@ -32,8 +31,7 @@ inline bool WaitUntil(const std::function<bool()>& condition,
 
 // Runs a gst-launch description to its end; true when it reached the end of
 // the stream within the time (60 s by default) without an error.
-inline bool RunLaunch(const std::string& strDescription,
-                      GstClockTime timeout = 60 * GST_SECOND)
+inline bool RunLaunch(const std::string& strDescription, GstClockTime timeout = 60 * GST_SECOND)
 {
     GError* pError = nullptr;
     CElementPtr pPipeline(gst_parse_launch(strDescription.c_str(), &pError));

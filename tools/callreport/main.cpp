@@ -55,8 +55,8 @@ std::vector<std::int16_t> ReadSamples(const Options& options)
     const std::size_t nSkip = options.bRaw ? 0 : 44;
     std::vector<std::int16_t> samples;
     for (std::size_t i = nSkip; i + 1 < bytes.size(); i += 2)
-        samples.push_back(static_cast<std::int16_t>(static_cast<std::uint8_t>(bytes[i]) |
-                                                    (static_cast<std::uint8_t>(bytes[i + 1]) << 8)));
+        samples.push_back(static_cast<std::int16_t>(
+            static_cast<std::uint8_t>(bytes[i]) | (static_cast<std::uint8_t>(bytes[i + 1]) << 8)));
     return samples;
 }
 
@@ -69,8 +69,8 @@ double ToneDb(const std::int16_t* pSamples, std::size_t n, int nFreq)
         const double s0 = pSamples[i] + dCoeff * s1 - s2;
         s2 = s1, s1 = s0;
     }
-    const double dAmplitude =
-        2.0 * std::sqrt(std::max(s1 * s1 + s2 * s2 - dCoeff * s1 * s2, 0.0)) / static_cast<double>(n);
+    const double dAmplitude = 2.0 * std::sqrt(std::max(s1 * s1 + s2 * s2 - dCoeff * s1 * s2, 0.0)) /
+                              static_cast<double>(n);
     return 20.0 * std::log10(std::max(dAmplitude, 1.0) / 32768.0);
 }
 
@@ -96,8 +96,7 @@ int main(int argc, char** argv)
             if (dDb > dBest)
                 nBest = t, dBest = dDb;
         }
-        std::printf("  %3zu s  microphone %s", nAt / kRate,
-                    dMic > kHeardDb ? "" : "silent");
+        std::printf("  %3zu s  microphone %s", nAt / kRate, dMic > kHeardDb ? "" : "silent");
         if (dMic > kHeardDb)
             std::printf("%6.1f dBFS", dMic);
         if (dBest > kHeardDb) {
