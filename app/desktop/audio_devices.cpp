@@ -6,6 +6,25 @@
 
 namespace {
 
+// A property value as gst-launch reads it: bare when it is a plain name,
+// else in double quotes.
+std::string LaunchValue(const std::string& strValue)
+{
+    const bool bPlain =
+        !strValue.empty() &&
+        strValue.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                   "0123456789._:-") == std::string::npos;
+    if (bPlain)
+        return strValue;
+    std::string quoted = "\"";
+    for (char c : strValue) {
+        if (c == '"' || c == '\\')
+            quoted += '\\';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
 // "factory device=..." for an element that names its device by a property;
 // just the factory for one that needs no device name.
 std::string DescribeElement(GstElement* pElement)
@@ -19,9 +38,7 @@ std::string DescribeElement(GstElement* pElement)
     gchar* pszDevice = nullptr;
     g_object_get(pElement, "device", &pszDevice, nullptr);
     if (pszDevice != nullptr) {
-        gchar* pszQuoted = g_shell_quote(pszDevice);
-        description += std::string(" device=") + pszQuoted;
-        g_free(pszQuoted);
+        description += " device=" + LaunchValue(pszDevice);
         g_free(pszDevice);
     }
     return description;

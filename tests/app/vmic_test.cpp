@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
 #include <QSlider>
+#include <QTimer>
 
 #include "port_client.h"
 #include "signal_kit.h"
@@ -193,8 +197,45 @@ TEST_F(MicrophoneChain, ClosingTakesTheDevicesAlong)
     EXPECT_EQ(Pactl({"list", "short", "modules"}).find("voxreel_mic"), std::string::npos);
 }
 
-// Last in this file: it cuts the test's sound server off for good.
-TEST_F(MicrophoneChain, TheSoundServerGoneLeavesThePortStreaming)
+// The settings dialog on this test's sound server: its devices, and a new
+// microphone taken at once.
+TEST_F(WindowTest, SettingsOfferTheDevicesAndTakeAMicrophoneAtOnce)
+{
+    unsetenv("VOXREEL_CAPTURE_SOURCE"); // the settings decide
+    Pactl({"load-module", "module-null-sink", "sink_name=headset"});
+    CVoxreelDlg& dlg = Open();
+    ASSERT_TRUE(WaitFor([&] { return Showed("Recording on a microphone started"); }));
+    m_statusTexts.clear();
+    std::string strChosen;
+    QTimer::singleShot(0, [&] {
+        auto* pSettings = static_cast<QDialog*>(QApplication::activeModalWidget());
+        auto* pMicrophones = pSettings->findChild<QComboBox*>("microphones");
+        auto* pOutputs = pSettings->findChild<QComboBox*>("outputs");
+        EXPECT_EQ(pMicrophones->itemText(0).toStdString(), "System default");
+        EXPECT_GE(pOutputs->findData("pulsesink device=headset"), 1);
+        pMicrophones->setCurrentIndex(pMicrophones->findData("pulsesrc device=headset.monitor"));
+        strChosen = pMicrophones->currentData().toString().toStdString();
+        pSettings->accept();
+    });
+    dlg.OnSettings();
+    setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
+    ASSERT_EQ(strChosen, "pulsesrc device=headset.monitor");
+    EXPECT_EQ(m_settings.GetProfileString("CaptureSource", ""), strChosen);
+    EXPECT_TRUE(WaitFor([&] {
+        return Showed("Recording on a microphone stopped") &&
+               Showed("Recording on a microphone started");
+    }));
+    gchar* pszCapture = nullptr;
+    g_object_get(dlg.Player().Renderer(), "capture-source", &pszCapture, nullptr);
+    EXPECT_STREQ(pszCapture, strChosen.c_str());
+    g_free(pszCapture);
+}
+
+// Last in this file, in a suite of its own so that it runs last: it cuts the
+// test's sound server off for good.
+class SoundServerGone : public MicrophoneChain {};
+
+TEST_F(SoundServerGone, ThePortGoesOnStreaming)
 {
     CVoxreelDlg& dlg = Open();
     CPortClient port(m_nPort);
