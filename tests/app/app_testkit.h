@@ -70,17 +70,7 @@ inline std::string ReadText(const fs::path& path)
     return text;
 }
 
-// A port that nothing listened on a moment ago.
-inline int FreePort()
-{
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-    socklen_t cb = sizeof address;
-    bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &cb);
-    close(fd);
-    return ntohs(address.sin_port);
-}
+using voxreel::test::FreePort;
 
 // True when the port can be listened on again: nothing holds it.
 inline bool PortIsFree(int nPort)

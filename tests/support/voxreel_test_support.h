@@ -3,7 +3,10 @@
 #pragma once
 
 #include <gst/gst.h>
+#include <netinet/in.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <functional>
@@ -45,6 +48,18 @@ inline bool RunLaunch(const std::string& strDescription, GstClockTime timeout = 
         pBus.get(), timeout, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
     gst_element_set_state(pPipeline.get(), GST_STATE_NULL);
     return pMessage && GST_MESSAGE_TYPE(pMessage.get()) == GST_MESSAGE_EOS;
+}
+
+// A loopback port that nothing listened on a moment ago.
+inline int FreePort()
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t cb = sizeof address;
+    bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &cb);
+    close(fd);
+    return ntohs(address.sin_port);
 }
 
 // User plus system CPU time of the whole process, in seconds.
