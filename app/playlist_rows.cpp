@@ -68,11 +68,6 @@ std::int32_t CPlaylistRows::IdAt(int nRow) const
     return nRow >= 0 && nRow < rowCount() ? m_rows[static_cast<std::size_t>(nRow)].id : -1;
 }
 
-bool CPlaylistRows::IsMarked(int nRow) const
-{
-    return nRow >= 0 && nRow < rowCount() && m_rows[static_cast<std::size_t>(nRow)].bPlaying;
-}
-
 void CPlaylistRows::SetPlayingMark(int nRow)
 {
     if (nRow < 0 || nRow >= rowCount())

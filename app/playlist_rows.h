@@ -26,7 +26,6 @@ public:
     // The first row showing entry id, or -1.
     int FindRow(std::int32_t id) const;
     std::int32_t IdAt(int nRow) const;
-    bool IsMarked(int nRow) const;
     void SetPlayingMark(int nRow);
     void ClearPlayingMarks();
     // Removes the rows (any order) and returns their ids, top row first.

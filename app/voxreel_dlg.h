@@ -58,7 +58,6 @@ public:
     void AddPaths(std::vector<std::filesystem::path> paths, bool bPlayFirst = false);
     bool IsAddingFiles() const;
     bool IsTransmitting() const override { return m_bTransmitting; }
-    const CActiveCallList& ActiveCalls() const { return m_calls; }
     int StatusIconId() const { return m_nStatusIcon; }
     bool IsTicking() const { return m_timer.isActive(); }
     CPlaylist& Playlist() { return m_playlist; }

@@ -70,6 +70,13 @@ std::vector<std::string> AudioFileDialogFilters()
             "WAV Files (*.wav)", "WMA Files (*.wma)", "All files (*)"};
 }
 
+// True for the extensions of M3U playlists.
+static bool IsPlaylistFileName(const std::filesystem::path& path)
+{
+    const std::string ext = LowerExtension(path);
+    return ext == "m3u" || ext == "m3u8";
+}
+
 static void ReadPlaylistEntries(const std::filesystem::path& playlist,
                                 std::vector<PlaylistItem>& out)
 {
@@ -97,10 +104,4 @@ std::vector<PlaylistItem> ExpandAddedPath(const std::filesystem::path& path)
     else
         items.push_back({-1, path, {}, 0});
     return items;
-}
-
-bool IsPlaylistFileName(const std::filesystem::path& path)
-{
-    const std::string ext = LowerExtension(path);
-    return ext == "m3u" || ext == "m3u8";
 }

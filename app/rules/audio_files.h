@@ -21,6 +21,3 @@ std::vector<std::string> AudioFileDialogFilters();
 // folder, with their #EXTINF titles and durations. Items whose title is empty
 // still need describing.
 std::vector<PlaylistItem> ExpandAddedPath(const std::filesystem::path& path);
-
-// True for the extensions of M3U playlists.
-bool IsPlaylistFileName(const std::filesystem::path& path);
