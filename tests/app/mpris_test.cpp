@@ -102,7 +102,8 @@ TEST_F(Mpris, MethodsDriveTheWindowAndChangesAreSignalled)
     }
 
     Call("Seek", QVariant::fromValue(qlonglong{3000000}));
-    EXPECT_GE(m_pDlg->Player().GetPosition(), 3u);
+    // From the start it could not be 3 s in so soon.
+    EXPECT_TRUE(WaitFor([&] { return m_pDlg->Player().GetPosition() >= 3; }, 1500ms));
     QDBusInterface properties(CMprisService::kServiceName, CMprisService::kObjectPath,
                               "org.freedesktop.DBus.Properties");
     properties.asyncCall("Set", "org.mpris.MediaPlayer2.Player", "Volume",

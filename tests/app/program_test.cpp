@@ -23,6 +23,9 @@ protected:
         m_env.insert("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence");
         m_env.insert("VOXREEL_AUDIO_SINK", "fakesink sync=true");
         m_env.insert("VOXREEL_PORT", QString::number(FreePort()));
+        // Plugins load in the program's own process: in a sanitizer build a
+        // forked scanner lacks the sanitizer's runtime and cannot load ours.
+        m_env.insert("GST_REGISTRY_FORK", "no");
         // In a sanitizer build the program reports leaks as its tests do.
         if (m_env.contains("ASAN_OPTIONS"))
             m_env.insert("ASAN_OPTIONS", m_env.value("ASAN_OPTIONS") + ":fast_unwind_on_malloc=0");
