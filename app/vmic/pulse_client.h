@@ -27,7 +27,7 @@ public:
         std::uint32_t nIndex, nSource;
         std::string strApplication;
     };
-    // A recording appeared (bNew) or ended; runs on libpulse's thread.
+    // A recording appeared (bNew), changed or ended; runs on libpulse's thread.
     using RecordingFn = std::function<void(std::uint32_t nIndex, bool bNew)>;
 
     CPulseClient();

@@ -1,10 +1,13 @@
 #include "virtual_microphone.h"
 
 #include <QMetaObject>
+#include <QTimer>
 
 #include <algorithm>
 
 namespace {
+
+constexpr int kSettleMs[] = {300, 1000};
 
 bool Mentions(const std::string& strText, const char* pszName)
 {
@@ -50,27 +53,38 @@ std::string CVirtualMicrophone::Create()
     const auto sink = m_pClient->LoadModule(
         "module-null-sink",
         std::string("sink_name=") + kSinkName +
-            " rate=16000 channels=1 format=s16le"
+            " rate=16000 channels=1 channel_map=mono format=s16le"
             " sink_properties='device.description=\"Voxreel microphone feed\"'");
     if (!sink)
         return "the sound server refused the microphone's sink";
     m_nSinkModule = *sink;
     const auto source = m_pClient->LoadModule(
-        "module-remap-source",
-        std::string("master=") + kSinkName + ".monitor source_name=" + kSourceName +
-            " source_properties='device.description=\"" + kSourceDescription + "\"'");
+        "module-remap-source", std::string("master=") + kSinkName +
+                                   ".monitor source_name=" + kSourceName +
+                                   " channels=1 channel_map=mono master_channel_map=mono "
+                                   "source_properties='device.description=\"" +
+                                   kSourceDescription + "\"'");
     if (!source) {
         Remove();
         return "the sound server refused the microphone's source";
     }
     m_nSourceModule = *source;
-    // A new source can become the system's default; the user's microphone
-    // stays the default for everything else.
-    if (!strDefault.empty() && m_pClient->DefaultSourceName().value_or("") == kSourceName)
+    // A new source can become the system's default, at once or (PipeWire's
+    // session manager) a moment later; naming the user's default again keeps
+    // it the default for everything else.
+    if (!strDefault.empty() && strDefault != kSourceName)
         m_pClient->SetDefaultSource(strDefault);
     m_pClient->WatchRecordings([this](std::uint32_t, bool) {
         QMetaObject::invokeMethod(
-            m_pContext, [this] { RefreshListeners(); }, Qt::QueuedConnection);
+            m_pContext,
+            [this] {
+                RefreshListeners();
+                // PipeWire may link a new recording to its source only after
+                // its last event: look again a little later.
+                for (int nMs : kSettleMs)
+                    QTimer::singleShot(nMs, m_pContext, [this] { RefreshListeners(); });
+            },
+            Qt::QueuedConnection);
     });
     return {};
 }
