@@ -138,13 +138,7 @@ int SoakPort()
 {
     if (const char* pszPort = std::getenv("VOXREEL_SOAK_PORT"))
         return std::atoi(pszPort);
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-    socklen_t cb = sizeof address;
-    bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &cb);
-    close(fd);
-    return ntohs(address.sin_port);
+    return voxreel::test::FreePort();
 }
 
 struct SoakRun {

@@ -16,17 +16,9 @@
 #include <utility>
 #include <vector>
 
-// A port that nothing listened on a moment ago.
-inline int FreePort()
-{
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-    socklen_t cb = sizeof address;
-    bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &cb);
-    close(fd);
-    return ntohs(address.sin_port);
-}
+#include "voxreel_test_support.h"
+
+using voxreel::test::FreePort;
 
 class CTestClient {
 public:
