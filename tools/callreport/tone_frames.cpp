@@ -1,0 +1,191 @@
+#include "tone_frames.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace callreport {
+
+double ToneAmplitude(const std::int16_t* pSamples, std::size_t n, int nRate, double dFreq)
+{
+    if (n < 2)
+        return 0;
+    const double dCoeff = 2.0 * std::cos(2.0 * M_PI * dFreq / nRate);
+    double s1 = 0, s2 = 0, dWindowSum = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double dWindow =
+            0.5 - 0.5 * std::cos(2.0 * M_PI * static_cast<double>(i) / static_cast<double>(n - 1));
+        dWindowSum += dWindow;
+        const double s0 = dWindow * pSamples[i] + dCoeff * s1 - s2;
+        s2 = s1, s1 = s0;
+    }
+    const double dPower = std::max(s1 * s1 + s2 * s2 - dCoeff * s1 * s2, 0.0);
+    return 2.0 * std::sqrt(dPower) / dWindowSum;
+}
+
+double AmplitudeDbfs(double dAmplitude)
+{
+    return 20.0 * std::log10(std::max(dAmplitude, 1e-3) / 32768.0);
+}
+
+bool ParseToneSpec(const std::string& text, SToneSpec& spec)
+{
+    char* pEnd = nullptr;
+    const long nFreq = std::strtol(text.c_str(), &pEnd, 10);
+    if (pEnd == text.c_str() || nFreq <= 0 || nFreq > 96000)
+        return false;
+    spec = {static_cast<int>(nFreq), 0};
+    if (*pEnd == '\0')
+        return true;
+    if (*pEnd != ':')
+        return false;
+    const char* pSeconds = pEnd + 1;
+    spec.dSeconds = std::strtod(pSeconds, &pEnd);
+    return pEnd != pSeconds && *pEnd == '\0' && spec.dSeconds > 0;
+}
+
+int STone::LongestBreakMs() const
+{
+    int nLongest = 0;
+    for (const SBreak& gap : breaks)
+        nLongest = std::max(nLongest, gap.nLengthMs);
+    return nLongest;
+}
+
+bool STone::Whole() const
+{
+    if (!bHeard || !breaks.empty())
+        return false;
+    return spec.dSeconds <= 0 || std::abs(SpanMs() - spec.dSeconds * 1000) <= kFrameMs;
+}
+
+bool SAnalysis::EveryFileWhole() const
+{
+    return std::all_of(files.begin(), files.end(), [](const STone& file) { return file.Whole(); });
+}
+
+int SAnalysis::LongestBreakMs() const
+{
+    int nLongest = bMic ? mic.LongestBreakMs() : 0;
+    for (const STone& file : files)
+        nLongest = std::max(nLongest, file.LongestBreakMs());
+    return nLongest;
+}
+
+int SAnalysis::LongestGapMs() const
+{
+    return gapsMs.empty() ? 0 : *std::max_element(gapsMs.begin(), gapsMs.end());
+}
+
+namespace {
+
+// The level a tone usually has where it is present: a high percentile of its
+// frames' levels, so that a few loud frames do not set it.
+double UsualLevel(std::vector<double> levels)
+{
+    if (levels.empty())
+        return -120;
+    const std::size_t nAt = levels.size() * 95 / 100;
+    std::nth_element(levels.begin(), levels.begin() + static_cast<long>(nAt), levels.end());
+    return levels[nAt];
+}
+
+double MedianOfPresent(const std::vector<double>& levels, const std::vector<bool>& present)
+{
+    std::vector<double> heard;
+    for (std::size_t f = 0; f < levels.size(); ++f) {
+        if (present[f])
+            heard.push_back(levels[f]);
+    }
+    if (heard.empty())
+        return -120;
+    std::nth_element(heard.begin(), heard.begin() + static_cast<long>(heard.size() / 2),
+                     heard.end());
+    return heard[heard.size() / 2];
+}
+
+// Fills in a tone's span and the runs of frames inside it where missing(f).
+template <typename Missing>
+void Follow(STone& tone, const std::vector<bool>& present, Missing missing)
+{
+    const auto first = std::find(present.begin(), present.end(), true);
+    if (first == present.end())
+        return;
+    const int nFirst = static_cast<int>(first - present.begin());
+    const int nLast =
+        static_cast<int>(present.rend() - std::find(present.rbegin(), present.rend(), true)) - 1;
+    tone.bHeard = true;
+    tone.nFirstMs = nFirst * kFrameMs;
+    tone.nEndMs = (nLast + 1) * kFrameMs;
+    for (int f = nFirst; f <= nLast;) {
+        if (!missing(f)) {
+            ++f;
+            continue;
+        }
+        int nEnd = f;
+        while (nEnd <= nLast && missing(nEnd))
+            ++nEnd;
+        tone.breaks.push_back({f * kFrameMs, (nEnd - f) * kFrameMs});
+        f = nEnd;
+    }
+}
+
+} // namespace
+
+SAnalysis Analyse(const CRecording& recording, int nMicFreq, const std::vector<SToneSpec>& files)
+{
+    SAnalysis result;
+    result.nRate = recording.m_nRate;
+    result.nChannels = recording.m_nChannels;
+    const std::size_t nFrameSamples = static_cast<std::size_t>(recording.m_nRate * kFrameMs / 1000);
+    result.nFrames = static_cast<int>(recording.m_samples.size() / nFrameSamples);
+    result.bMic = nMicFreq > 0;
+    result.mic.spec = {nMicFreq, 0};
+
+    std::vector<int> freqs{nMicFreq};
+    for (const SToneSpec& spec : files)
+        freqs.push_back(spec.nFreq);
+    for (int nFreq : freqs) {
+        std::vector<double> levels(static_cast<std::size_t>(result.nFrames), -120.0);
+        for (std::size_t f = 0; nFreq > 0 && f < levels.size(); ++f)
+            levels[f] = AmplitudeDbfs(ToneAmplitude(&recording.m_samples[f * nFrameSamples],
+                                                    nFrameSamples, recording.m_nRate, nFreq));
+        const double dThreshold = std::max(UsualLevel(levels) - kPresentBelowUsualDb, kFloorDbfs);
+        std::vector<bool> present(levels.size());
+        for (std::size_t f = 0; f < levels.size(); ++f)
+            present[f] = nFreq > 0 && levels[f] >= dThreshold;
+        result.levels.push_back(std::move(levels));
+        result.present.push_back(std::move(present));
+    }
+
+    const auto anyFile = [&](int f) {
+        for (std::size_t t = 1; t < result.present.size(); ++t) {
+            if (result.present[t][static_cast<std::size_t>(f)])
+                return true;
+        }
+        return false;
+    };
+    if (result.bMic) {
+        Follow(result.mic, result.present[0], [&](int f) {
+            return !result.present[0][static_cast<std::size_t>(f)] && !anyFile(f);
+        });
+        result.mic.dLevelDbfs = MedianOfPresent(result.levels[0], result.present[0]);
+    }
+    for (std::size_t t = 0; t < files.size(); ++t) {
+        STone file;
+        file.spec = files[t];
+        const std::vector<bool>& present = result.present[t + 1];
+        Follow(file, present, [&](int f) { return !present[static_cast<std::size_t>(f)]; });
+        file.dLevelDbfs = MedianOfPresent(result.levels[t + 1], present);
+        result.files.push_back(std::move(file));
+    }
+    for (std::size_t t = 0; t + 1 < result.files.size(); ++t) {
+        const STone& before = result.files[t];
+        const STone& after = result.files[t + 1];
+        result.gapsMs.push_back(
+            before.bHeard && after.bHeard ? std::max(0, after.nFirstMs - before.nEndMs) : -1);
+    }
+    return result;
+}
+
+} // namespace callreport
