@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -62,7 +63,8 @@ HRESULT CDSPlayer::Initialize()
         g_object_set(pRenderer.get(), "port", m_nPort, nullptr);
     if (!m_strCaptureSource.empty())
         g_object_set(pRenderer.get(), "capture-source", m_strCaptureSource.c_str(), nullptr);
-    g_object_set(pRenderer.get(), "mix-output", m_strMixOutput.c_str(), nullptr);
+    g_object_set(pRenderer.get(), "mix-output", m_strMixOutput.c_str(), "local-output",
+                 LocalOutput().c_str(), nullptr);
     CCallfeedControl control(pRenderer.get());
     hr = control.SetNotifyWindow(m_hNotifyWnd != nullptr ? 1 : 0, WM_RENDERER_NOTIFY);
     if (SUCCEEDED(hr))
@@ -220,11 +222,16 @@ std::uint32_t CDSPlayer::GetDuration()
     return static_cast<std::uint32_t>(nDuration / GST_SECOND);
 }
 
+// The renderer knows what the call heard; the pipeline, further along the
+// file by what is queued for the call, only where a seek or the open put it.
 std::uint32_t CDSPlayer::GetPosition()
 {
-    gint64 nPosition = 0;
-    if (!CanAct() || !gst_element_query_position(m_pGraph.get(), GST_FORMAT_TIME, &nPosition) ||
-        nPosition < 0)
+    if (!CanAct())
+        return 0;
+    gint64 nPosition = -1;
+    g_object_get(m_pRenderer.get(), "position", &nPosition, nullptr);
+    if (nPosition < 0 &&
+        (!gst_element_query_position(m_pGraph.get(), GST_FORMAT_TIME, &nPosition) || nPosition < 0))
         return 0;
     return static_cast<std::uint32_t>(nPosition / GST_SECOND);
 }
@@ -238,17 +245,21 @@ bool CDSPlayer::SetPosition(std::int32_t nSeconds)
                                    nPosition) != FALSE;
 }
 
-// Hundredths of a decibel, -10000 (silence) to 0 (unchanged).
 bool CDSPlayer::SetLocalVolume(std::int32_t nVolume)
 {
-    if (!CanAct())
-        return false;
-    CElementPtr pVolume(gst_bin_get_by_name(GST_BIN(m_pGraph.get()), "LocalVolume"));
-    if (!pVolume)
+    if (!m_pRenderer)
         return false;
     const double dFactor = nVolume <= -10000 ? 0.0 : std::pow(10.0, std::min(nVolume, 0) / 2000.0);
-    g_object_set(pVolume.get(), "volume", dFactor, nullptr);
+    g_object_set(m_pRenderer.get(), "local-volume", dFactor, nullptr);
     return true;
+}
+
+std::string CDSPlayer::LocalOutput() const
+{
+    if (!m_strAudioSink.empty())
+        return m_strAudioSink;
+    const char* pszEnv = std::getenv("VOXREEL_AUDIO_SINK");
+    return pszEnv != nullptr && *pszEnv != '\0' ? pszEnv : "autoaudiosink";
 }
 
 bool CDSPlayer::SetRemoteVolume(std::int32_t nLevel)
@@ -278,7 +289,7 @@ HRESULT CDSPlayer::RestartTransmission(const std::string& strCaptureSource,
     control.StopTransmission();
     g_object_set(m_pRenderer.get(), "capture-source",
                  strCaptureSource.empty() ? "autoaudiosrc" : strCaptureSource.c_str(), "mix-output",
-                 strMixOutput.c_str(), nullptr);
+                 strMixOutput.c_str(), "local-output", LocalOutput().c_str(), nullptr);
     return control.StartTransmission();
 }
 

@@ -1,7 +1,11 @@
 // CDSPlayer: the playback engine. One GStreamer pipeline for the player's
 // life holds the Callfeed renderer ("SkypeAudioRenderer"); each opened file
-// adds its source ("Source"), the decoders, the PCM conversion, the resampler
-// ("Resampler") in front of the renderer and the local output behind it.
+// adds its source ("Source"), the decoders, the PCM conversion, a split into
+// the resampler ("Resampler") in front of the renderer's call input and a
+// full-band branch into its "wide" input, and the sink that takes what the
+// renderer passes on ("CallPace", unsynchronised). The call paces the file:
+// the renderer plays what the call hears into the local output itself, so a
+// local output that stalls or fails never holds the file back.
 // Every operation runs on the caller's (UI) thread; the pipeline's events come
 // back as WM_GRAPH_EVENT posted to the notify window and are handled by
 // ProcessEvents.
@@ -36,8 +40,9 @@ bool ScanPluginFolder(const std::filesystem::path& folder);
 class CDSPlayer {
 public:
     // pCallback is not owned and must outlive the player. strAudioSink: a
-    // gst-launch description of the local output; empty takes the variable
-    // VOXREEL_AUDIO_SINK, else autoaudiosink.
+    // gst-launch description of the local output's sink; empty takes the
+    // variable VOXREEL_AUDIO_SINK, else autoaudiosink. The renderer takes it
+    // at each start of the transmission.
     explicit CDSPlayer(CDSPlayerCallback* pCallback, std::string strAudioSink = {});
     ~CDSPlayer();
     CDSPlayer(const CDSPlayer&) = delete;
@@ -54,7 +59,7 @@ public:
     void SetCaptureSource(std::string strSource) { m_strCaptureSource = std::move(strSource); }
     void SetMixOutput(std::string strOutput) { m_strMixOutput = std::move(strOutput); }
     // Stops the transmission and starts it again with another microphone
-    // and mix output.
+    // and mix output (and the local output again).
     HRESULT RestartTransmission(const std::string& strCaptureSource,
                                 const std::string& strMixOutput);
 
@@ -68,8 +73,13 @@ public:
     bool IsPaused();
     bool IsRunning();
     std::uint32_t GetDuration();
+    // Whole seconds of the file the call has heard; before it has heard any
+    // of the current segment (just opened, sought or stopped), where the
+    // file stands.
     std::uint32_t GetPosition();
     bool SetPosition(std::int32_t nSeconds);
+    // Hundredths of a decibel, -10000 (silence) to 0 (unchanged); kept
+    // across files, applied at once.
     bool SetLocalVolume(std::int32_t nVolume);
     bool SetRemoteVolume(std::int32_t nLevel);
     bool SetRemoteBalance(std::int32_t nBalance);
@@ -83,7 +93,9 @@ public:
 
 private:
     HRESULT BuildFileChain(const std::filesystem::path& path, const CLSID& clsidSource);
-    HRESULT AddLocalOutput();
+    HRESULT AddBranches(GstElement* pPcm);
+    // The local output's sink description as the renderer takes it.
+    std::string LocalOutput() const;
     HRESULT SetState(GstState state);
     bool QueryState(GstState* pState);
     bool CanAct() const { return m_bLoaded && m_pGraph; }

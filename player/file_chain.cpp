@@ -1,10 +1,8 @@
-// Building the file-dependent part of the pipeline: source, automatic
-// decoding, conversion to 16-bit PCM, the resampler in front of the renderer
-// and the local output behind it.
+// Building the file-dependent part of the pipeline up to 16-bit PCM: the
+// source, automatic decoding and the conversion. AddBranches takes it on.
 #include <gst/gst.h>
 
-#include <cstdlib>
-
+#include "chain_elements.h"
 #include "dsplayer.h"
 #include "voxreel/element_factory.h"
 #include "voxreel/gst_hresult.h"
@@ -48,18 +46,6 @@ void WatchDecoder(GstElement* pDecoder, GstElement* pConvert)
                           gst_object_ref(pConvert), unref, GConnectFlags{});
 }
 
-CElementPtr MakeElement(const char* pszFactory, const char* pszName)
-{
-    GstElement* pElement = gst_element_factory_make(pszFactory, pszName);
-    return CElementPtr(pElement != nullptr ? GST_ELEMENT(gst_object_ref_sink(pElement)) : nullptr);
-}
-
-// Adds the element to the bin (which takes its own reference).
-bool Add(GstElement* pBin, const CElementPtr& pElement)
-{
-    return pElement && gst_bin_add(GST_BIN(pBin), pElement.get()) != FALSE;
-}
-
 std::string FileUri(const std::filesystem::path& path)
 {
     GError* pError = nullptr;
@@ -77,14 +63,13 @@ HRESULT CDSPlayer::BuildFileChain(const std::filesystem::path& path, const CLSID
     GstElement* pGraph = m_pGraph.get();
     CElementPtr pConvert = MakeElement("audioconvert", "PcmConvert");
     CElementPtr pCaps = MakeElement("capsfilter", "PcmFormat");
-    if (!Add(pGraph, pConvert) || !Add(pGraph, pCaps))
+    if (!AddToBin(pGraph, pConvert) || !AddToBin(pGraph, pCaps))
         return E_FAIL;
-    CCapsPtr pPcm(gst_caps_from_string(kPcmCaps));
-    g_object_set(pCaps.get(), "caps", pPcm.get(), nullptr);
+    SetCaps(pCaps.get(), kPcmCaps);
 
     if (clsidSource == CLSID_WMAsfReader) {
         CElementPtr pSource = MakeElement("uridecodebin", "Source");
-        if (!Add(pGraph, pSource))
+        if (!AddToBin(pGraph, pSource))
             return REGDB_E_CLASSNOTREG;
         const std::string strUri = FileUri(path);
         if (strUri.empty())
@@ -94,7 +79,7 @@ HRESULT CDSPlayer::BuildFileChain(const std::filesystem::path& path, const CLSID
     } else if (clsidSource == CLSID_AsyncReader) {
         CElementPtr pSource = MakeElement("filesrc", "Source");
         CElementPtr pDecoder = MakeElement("decodebin", "Decoder");
-        if (!Add(pGraph, pSource) || !Add(pGraph, pDecoder))
+        if (!AddToBin(pGraph, pSource) || !AddToBin(pGraph, pDecoder))
             return REGDB_E_CLASSNOTREG;
         g_object_set(pSource.get(), "location", path.c_str(), nullptr);
         if (!gst_element_link(pSource.get(), pDecoder.get()))
@@ -104,64 +89,7 @@ HRESULT CDSPlayer::BuildFileChain(const std::filesystem::path& path, const CLSID
         return REGDB_E_CLASSNOTREG;
     }
 
-    GstElement* pResamplerRaw = nullptr;
-    HRESULT hr = CreateElementByClsid(CLSID_CResampleFilter, "Resampler", &pResamplerRaw);
-    CElementPtr pResampler(pResamplerRaw);
-    if (FAILED(hr))
-        return hr;
-    if (!Add(pGraph, pResampler))
-        return E_FAIL;
-    if (!gst_element_link_many(pConvert.get(), pCaps.get(), pResampler.get(), m_pRenderer.get(),
-                               nullptr))
+    if (!gst_element_link(pConvert.get(), pCaps.get()))
         return VFW_E_CANNOT_CONNECT;
-    return AddLocalOutput();
-}
-
-namespace {
-
-// The local output plays copies: the renderer's buffers come from a small
-// pool, and a sink that is slow to start (a sound server's prebuffering)
-// would otherwise hold them and starve the call of the file meanwhile.
-GstPadProbeReturn PlayCopies(GstPad*, GstPadProbeInfo* pInfo, gpointer)
-{
-    GstBuffer* pBuffer = GST_PAD_PROBE_INFO_BUFFER(pInfo);
-    GST_PAD_PROBE_INFO_DATA(pInfo) = gst_buffer_copy_deep(pBuffer);
-    gst_buffer_unref(pBuffer);
-    return GST_PAD_PROBE_OK;
-}
-
-} // namespace
-
-// Behind the renderer: a queue of copies, conversion, the local volume and
-// the audio sink. The queue keeps the sink's own start-up and buffering from
-// holding back the renderer, which would leave the call without the file.
-HRESULT CDSPlayer::AddLocalOutput()
-{
-    std::string strSink = m_strAudioSink;
-    if (strSink.empty()) {
-        const char* pszEnv = std::getenv("VOXREEL_AUDIO_SINK");
-        strSink = pszEnv != nullptr && *pszEnv != '\0' ? pszEnv : "autoaudiosink";
-    }
-    const std::string strDescription =
-        "queue max-size-time=1000000000 max-size-buffers=0 max-size-bytes=0 ! "
-        "audioconvert ! audioresample ! volume name=LocalVolume ! " +
-        strSink;
-    GError* pError = nullptr;
-    GstElement* pBin = gst_parse_bin_from_description_full(strDescription.c_str(), TRUE, nullptr,
-                                                           GST_PARSE_FLAG_FATAL_ERRORS, &pError);
-    CElementPtr pOutput(pBin != nullptr ? GST_ELEMENT(gst_object_ref_sink(pBin)) : nullptr);
-    if (pError != nullptr || !pOutput) {
-        const HRESULT hr = pError != nullptr ? HResultFromGError(pError) : E_FAIL;
-        if (pError != nullptr)
-            m_strLastError = pError->message;
-        g_clear_error(&pError);
-        return FAILED(hr) ? hr : E_FAIL;
-    }
-    gst_object_set_name(GST_OBJECT(pOutput.get()), "LocalOutput");
-    CGstObjectPtr<GstPad> pInput(gst_element_get_static_pad(pOutput.get(), "sink"));
-    if (pInput)
-        gst_pad_add_probe(pInput.get(), GST_PAD_PROBE_TYPE_BUFFER, PlayCopies, nullptr, nullptr);
-    if (!Add(m_pGraph.get(), pOutput))
-        return E_FAIL;
-    return gst_element_link(m_pRenderer.get(), pOutput.get()) ? S_OK : VFW_E_CANNOT_RENDER;
+    return AddBranches(pCaps.get());
 }
