@@ -73,7 +73,7 @@ void PrintReport(std::FILE* pOut, const SAnalysis& analysis, const std::string& 
     std::fprintf(pOut, "Verdict: %s %s every file whole%s\n", strLabel.c_str(),
                  bWhole ? "received" : "did NOT receive",
                  !analysis.bMic ? ""
-                 : bVoice       ? ", and the microphone without a dropout"
+                 : bVoice       ? "; the microphone never dropped out"
                                 : "; the microphone DROPPED OUT");
 }
 

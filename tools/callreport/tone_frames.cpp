@@ -104,6 +104,18 @@ double MedianOfPresent(const std::vector<double>& levels, const std::vector<bool
     return heard[heard.size() / 2];
 }
 
+// A file's tone in one frame alone is the splatter of another tone cut off
+// abruptly, not a file: no file is 20 ms long.
+void DropLoneFrames(std::vector<bool>& present)
+{
+    for (std::size_t f = 0; f < present.size(); ++f) {
+        const bool bBefore = f > 0 && present[f - 1];
+        const bool bAfter = f + 1 < present.size() && present[f + 1];
+        if (present[f] && !bBefore && !bAfter)
+            present[f] = false;
+    }
+}
+
 // Fills in a tone's span and the runs of frames inside it where missing(f).
 template <typename Missing>
 void Follow(STone& tone, const std::vector<bool>& present, Missing missing)
@@ -150,10 +162,14 @@ SAnalysis Analyse(const CRecording& recording, int nMicFreq, const std::vector<S
         for (std::size_t f = 0; nFreq > 0 && f < levels.size(); ++f)
             levels[f] = AmplitudeDbfs(ToneAmplitude(&recording.m_samples[f * nFrameSamples],
                                                     nFrameSamples, recording.m_nRate, nFreq));
-        const double dThreshold = std::max(UsualLevel(levels) - kPresentBelowUsualDb, kFloorDbfs);
+        const bool bMic = result.levels.empty();
+        const double dBelow = bMic ? kMicPresentBelowUsualDb : kFilePresentBelowUsualDb;
+        const double dThreshold = std::max(UsualLevel(levels) - dBelow, kFloorDbfs);
         std::vector<bool> present(levels.size());
         for (std::size_t f = 0; f < levels.size(); ++f)
             present[f] = nFreq > 0 && levels[f] >= dThreshold;
+        if (!bMic)
+            DropLoneFrames(present);
         result.levels.push_back(std::move(levels));
         result.present.push_back(std::move(present));
     }

@@ -13,9 +13,13 @@
 namespace callreport {
 
 inline constexpr int kFrameMs = 20;
-// A frame carries a tone when its level is within this of the tone's usual
-// level in the recording, and above kFloorDbfs.
-inline constexpr double kPresentBelowUsualDb = 14.0;
+// A frame carries a file's tone when its level is within this of the tone's
+// usual level in the recording, and above kFloorDbfs; a frame where it lasts
+// a third of the frame or more passes. The microphone's level drops as a file
+// is mixed in (by the balance and the remote volume), and a dropout is
+// silence, so it counts as present much further down.
+inline constexpr double kFilePresentBelowUsualDb = 12.0;
+inline constexpr double kMicPresentBelowUsualDb = 30.0;
 inline constexpr double kFloorDbfs = -60.0;
 
 // The amplitude (full scale 32768) of one frequency over samples
