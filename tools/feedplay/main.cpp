@@ -1,9 +1,11 @@
 // feedplay [FILE]: decodes FILE (or, without one, plays a five-second tone)
-// through callfeedresampler and callfeedrenderer to the local sound device,
-// with the renderer transmitting: a client on 127.0.0.1:17171 receives the
-// microphone mixed with the file. Prints the renderer's notifications.
-// VOXREEL_AUDIO_SINK names the local sink, VOXREEL_CAPTURE_SOURCE the
-// microphone (both gst-launch descriptions).
+// into callfeedrenderer, through callfeedresampler for the call and at full
+// band into its wide input, with the renderer transmitting: a client on
+// 127.0.0.1:17171 receives the microphone mixed with the file, at the pace the
+// renderer takes it, and the renderer plays what the call hears to the local
+// sound device. Prints the renderer's notifications. VOXREEL_AUDIO_SINK names
+// the local sink, VOXREEL_CAPTURE_SOURCE the microphone (both gst-launch
+// descriptions).
 #include <gst/gst.h>
 
 #include <cstdio>
@@ -31,9 +33,17 @@ std::string NotificationText(const CallfeedNotification& notification)
     return text;
 }
 
-std::string PipelineDescription(int argc, char** argv)
+std::string LocalSink()
 {
     const char* sink = std::getenv("VOXREEL_AUDIO_SINK");
+    return sink != nullptr && *sink != '\0' ? sink : "autoaudiosink";
+}
+
+// As the player builds it: the split feeds the wide input first, so that its
+// end of stream is in before the renderer holds the call input's end until
+// the call has heard the file.
+std::string PipelineDescription(int argc, char** argv)
+{
     std::string source;
     if (argc > 1) {
         gchar* quoted = g_shell_quote(argv[1]);
@@ -42,11 +52,11 @@ std::string PipelineDescription(int argc, char** argv)
     } else {
         source = "audiotestsrc num-buffers=215 freq=440 ! audio/x-raw,rate=44100,channels=2";
     }
-    return source +
-           " ! audioconvert ! audio/x-raw,format=S16LE,layout=interleaved"
-           " ! callfeedresampler ! callfeedrenderer name=renderer"
-           " ! audioconvert ! audioresample ! " +
-           (sink != nullptr && *sink != '\0' ? sink : "autoaudiosink");
+    return "callfeedrenderer name=renderer ! fakesink sync=false " + source +
+           " ! audioconvert ! audio/x-raw,format=S16LE,layout=interleaved ! tee name=split"
+           " ! audioconvert ! audioresample"
+           " ! audio/x-raw,format=S16LE,rate=48000,channels=2,layout=interleaved ! renderer.wide"
+           " split. ! callfeedresampler ! renderer.sink";
 }
 
 // Prints bus messages until the end of the stream or an error; true at the end.
@@ -85,6 +95,7 @@ int main(int argc, char** argv)
         return 1;
     }
     CElementPtr renderer(gst_bin_get_by_name(GST_BIN(pipeline.get()), "renderer"));
+    g_object_set(renderer.get(), "local-output", LocalSink().c_str(), nullptr);
     CCallfeedControl control(renderer.get());
     control.SetNotifyWindow(1, WM_RENDERER_NOTIFY);
     HRESULT hr = control.StartTransmission();
