@@ -6,23 +6,38 @@
 #include "voxreel/ids.h"
 
 namespace {
+
 constexpr std::chrono::milliseconds kPacingPeriod{100};
-}
+// What each output's appsrc may hold: two ticks of 48 kHz stereo, so one
+// late tick does not cost audio and a stalled output no more than 200 ms of
+// delay once it resumes.
+constexpr std::uint32_t kOutputQueueBytes = 2 * 48000 * 2 * 2 / 10;
+// 48 kHz frames per 16 kHz capture byte (two bytes a sample).
+constexpr std::uint32_t kWideFramesPerCallByte = 3;
+
+} // namespace
 
 CCallfeedEngine::CCallfeedEngine(PostFn post)
     : m_notifier(std::move(post)), m_nPort(kDefaultCallfeedPort),
       m_server([this](int nCode, std::uint32_t nValue) { Notify(nCode, nValue); }),
       m_mixer(
-          m_queue, m_sendRing, m_levels,
-          [this](SendBlock& block) {
-              m_mixOutput.Push(block.m_aData.data(), block.m_nFilled);
-              m_server.Submit(block);
-          },
+          m_queue, m_sendRing, m_levels, [this](SendBlock& block) { m_server.Submit(block); },
           [this](int nCode, std::uint32_t nValue) { Notify(nCode, nValue); }),
       m_reader(m_captureRing,
                [this](const std::int16_t* pCapture, std::uint32_t cbLength) {
+                   m_cbCallFed += cbLength;
                    m_mixer.FeedBlocks(pCapture, cbLength);
                }),
+      m_wideMixer(m_wideQueue, m_levels,
+                  [this](int nCode, std::uint32_t nValue) { Notify(nCode, nValue); }),
+      m_wideReader(m_wideCaptureRing,
+                   [this](const std::int16_t* pCapture, std::uint32_t cbLength) {
+                       m_wideMixer.Feed(pCapture, cbLength);
+                   }),
+      m_mixOutput(kWideCaps, kOutputQueueBytes,
+                  [this](int nCode, std::uint32_t nValue) { Notify(nCode, nValue); }),
+      m_localOutput(kWideCaps, kOutputQueueBytes,
+                    [this](int nCode, std::uint32_t nValue) { Notify(nCode, nValue); }),
       m_strCaptureSource(kDefaultCaptureSource)
 {
 }
@@ -82,38 +97,94 @@ void CCallfeedEngine::Shutdown()
     std::lock_guard lock(m_controlMutex);
     m_server.Stop(); // joins the server thread: no send is outstanding after it
     StopCapture();
+    m_heardWait.Abort();
     m_queue.Flush();
+    m_wideQueue.Flush();
 }
 
 HRESULT CCallfeedEngine::StartCapture()
 {
+    const std::string strMixOutput = GetMixOutput(), strLocalOutput = GetLocalOutput();
+    m_bWideCapture = !strMixOutput.empty() || !strLocalOutput.empty();
     m_captureRing.Reset();
-    HRESULT hr = m_capture.Start(EffectiveCaptureSource(), m_captureRing);
+    m_wideCaptureRing.Reset();
+    HRESULT hr = m_capture.Start(EffectiveCaptureSource(), m_captureRing,
+                                 m_bWideCapture ? &m_wideCaptureRing : nullptr);
     if (FAILED(hr))
         return hr;
     m_sendRing.Reset();
     m_reader.Reset();
-    hr = m_pacing.Start(kPacingPeriod, [this] { m_reader.OnPacingTick(); });
+    m_wideReader.Reset();
+    // The outputs are further listeners: their failures (posted by them)
+    // leave the port running.
+    if (!strMixOutput.empty())
+        m_mixOutput.Start(strMixOutput);
+    if (!strLocalOutput.empty())
+        m_localOutput.Start(strLocalOutput);
+    hr = m_pacing.Start(kPacingPeriod, [this] { OnTick(); });
     if (FAILED(hr)) {
+        m_mixOutput.Stop();
+        m_localOutput.Stop();
         m_capture.Stop();
         return hr;
     }
     m_bCapturing = true;
-    // The mix output is a second listener: its failure leaves the port running.
-    if (const std::string strOutput = GetMixOutput(); !strOutput.empty()) {
-        hr = m_mixOutput.Start(strOutput);
-        if (FAILED(hr))
-            Notify(NOTIFY_ERROR, static_cast<std::uint32_t>(hr));
-    }
+    m_bTransmitting.store(true);
     return S_OK;
 }
 
 void CCallfeedEngine::StopCapture()
 {
     m_pacing.Stop(); // no tick runs once this returns
+    m_bTransmitting.store(false);
+    m_heardWait.Wake(); // an end of stream no longer waits for the mixer
     m_mixOutput.Stop();
+    m_localOutput.Stop();
     m_capture.Stop();
     m_bCapturing = false;
+}
+
+void CCallfeedEngine::OnTick()
+{
+    const std::int64_t nCallStart = m_queue.Position();
+    m_cbCallFed = 0;
+    m_reader.OnPacingTick();
+    const bool bCallMixed = m_queue.Position() != nCallStart;
+    m_wideMixer.BeginTick(bCallMixed ? nCallStart : CPlaybackQueue::kNoPosition);
+    if (m_bWideCapture) {
+        m_wideReader.OnPacingTick();
+        const std::vector<std::int16_t>& mix = m_wideMixer.Mix();
+        const std::vector<std::int16_t>& playback = m_wideMixer.Playback();
+        m_mixOutput.Push(mix.data(), mix.size());
+        m_localOutput.Push(playback.data(), playback.size());
+    } else {
+        m_wideMixer.Skip(m_cbCallFed * kWideFramesPerCallByte / 2);
+    }
+    m_heardWait.Wake();
+}
+
+void CCallfeedEngine::WaitUntilHeard(bool bWideLinked)
+{
+    m_queue.SetEnded();
+    m_heardWait.Wait([&] {
+        if (!m_bTransmitting.load() || !m_bStreaming.load())
+            return true;
+        if (m_queue.Count() > 0)
+            return false;
+        return !bWideLinked || (m_wideQueue.IsEnded() && m_wideQueue.Count() == 0);
+    });
+}
+
+void CCallfeedEngine::EndWide()
+{
+    m_wideQueue.SetEnded();
+    m_heardWait.Wake();
+}
+
+void CCallfeedEngine::SetStreaming(bool bStreaming)
+{
+    m_bStreaming.store(bStreaming);
+    m_heardWait.Abort();
 }
 
 void CCallfeedEngine::SetMixOutput(std::string strOutput)
@@ -126,6 +197,25 @@ std::string CCallfeedEngine::GetMixOutput() const
 {
     std::lock_guard lock(m_sourceMutex);
     return m_strMixOutput;
+}
+
+void CCallfeedEngine::SetLocalOutput(std::string strOutput)
+{
+    std::lock_guard lock(m_sourceMutex);
+    m_strLocalOutput = std::move(strOutput);
+}
+
+std::string CCallfeedEngine::GetLocalOutput() const
+{
+    std::lock_guard lock(m_sourceMutex);
+    return m_strLocalOutput;
+}
+
+void CCallfeedEngine::SetLocalVolume(double dVolume)
+{
+    std::lock_guard lock(m_sourceMutex);
+    m_dLocalVolume.store(dVolume, std::memory_order_relaxed);
+    m_localOutput.SetVolume(dVolume);
 }
 
 void CCallfeedEngine::SetCaptureSource(std::string strSource)

@@ -6,10 +6,12 @@
 #include "callfeed_engine.h"
 #include "callfeed_renderer_register.h"
 #include "voxreel/ids.h"
+#include "wide_pad.h"
 
 struct _CCallfeed {
     GstBaseTransform m_parent;
     CCallfeedEngine* m_pEngine;
+    GstPad* m_pWidePad; // owned by the element, like its other pads
     // Set by dispose before the engine stops, so that the last notifications
     // do not take a reference to an element that is going away. Written
     // before the worker threads are joined, read by them.
@@ -23,7 +25,19 @@ GST_ELEMENT_REGISTER_DEFINE(callfeedrenderer, "callfeedrenderer", GST_RANK_NONE,
 
 namespace {
 
-enum { PROP_0, PROP_PORT, PROP_VOLUME, PROP_BALANCE, PROP_CAPTURE_SOURCE, PROP_MIX_OUTPUT };
+enum {
+    PROP_0,
+    PROP_PORT,
+    PROP_VOLUME,
+    PROP_BALANCE,
+    PROP_CAPTURE_SOURCE,
+    PROP_MIX_OUTPUT,
+    PROP_LOCAL_OUTPUT,
+    PROP_LOCAL_VOLUME,
+    PROP_POSITION
+};
+
+constexpr double kMaxLocalVolume = 10.0;
 
 constexpr const char* kCaps = "audio/x-raw, format=(string)S16LE, rate=(int)16000, "
                               "channels=(int)1, layout=(string)interleaved";
@@ -57,23 +71,53 @@ GstFlowReturn TransformInPlace(GstBaseTransform* pTransform, GstBuffer* pBuffer)
 
 gboolean SinkEvent(GstBaseTransform* pTransform, GstEvent* pEvent)
 {
-    if (GST_EVENT_TYPE(pEvent) == GST_EVENT_FLUSH_START)
-        Engine(pTransform).Queue().Flush();
+    CCallfeedEngine& engine = Engine(pTransform);
+    switch (GST_EVENT_TYPE(pEvent)) {
+    case GST_EVENT_FLUSH_START:
+        engine.Queue().Flush();
+        engine.AbortWaits();
+        break;
+    case GST_EVENT_SEGMENT: {
+        const GstSegment* pSegment = nullptr;
+        gst_event_parse_segment(pEvent, &pSegment);
+        engine.SetSegment(*pSegment);
+        break;
+    }
+    case GST_EVENT_EOS:
+        // Passed on once the call has heard the file: what follows (the
+        // player's next file, its flush) must not cut the last second.
+        engine.WaitUntilHeard(gst_pad_is_linked(CALLFEED_RENDERER(pTransform)->m_pWidePad));
+        break;
+    default:
+        break;
+    }
     return GST_BASE_TRANSFORM_CLASS(ccallfeed_parent_class)->sink_event(pTransform, pEvent);
 }
 
-// The call hears the file only while it plays: the queue is held from the
+void SetHeld(CCallfeedEngine& engine, bool bHeld)
+{
+    engine.Queue().SetHeld(bHeld);
+    engine.WideQueue().SetHeld(bHeld);
+}
+
+// The call hears the file only while it plays: the queues are held from the
 // moment the element leaves PLAYING (what the mixer has taken stays where it
-// stopped) and released once it is PLAYING again. A flush still empties it.
+// stopped) and released once it is PLAYING again. A flush still empties
+// them. From PAUSED down no end of stream may wait any longer: the pads'
+// deactivation needs the streaming thread.
 GstStateChangeReturn ChangeState(GstElement* pElement, GstStateChange transition)
 {
-    CPlaybackQueue& queue = Engine(pElement).Queue();
+    CCallfeedEngine& engine = Engine(pElement);
     if (transition == GST_STATE_CHANGE_PLAYING_TO_PAUSED)
-        queue.SetHeld(true);
+        SetHeld(engine, true);
+    if (transition == GST_STATE_CHANGE_READY_TO_PAUSED)
+        engine.SetStreaming(true);
+    if (transition == GST_STATE_CHANGE_PAUSED_TO_READY)
+        engine.SetStreaming(false);
     const GstStateChangeReturn result =
         GST_ELEMENT_CLASS(ccallfeed_parent_class)->change_state(pElement, transition);
     if (transition == GST_STATE_CHANGE_PAUSED_TO_PLAYING && result != GST_STATE_CHANGE_FAILURE)
-        queue.SetHeld(false);
+        SetHeld(engine, false);
     return result;
 }
 
@@ -101,6 +145,14 @@ void SetProperty(GObject* pObject, guint nId, const GValue* pValue, GParamSpec* 
         engine.SetMixOutput(pszOutput != nullptr ? pszOutput : "");
         break;
     }
+    case PROP_LOCAL_OUTPUT: {
+        const gchar* pszOutput = g_value_get_string(pValue);
+        engine.SetLocalOutput(pszOutput != nullptr ? pszOutput : "");
+        break;
+    }
+    case PROP_LOCAL_VOLUME:
+        engine.SetLocalVolume(g_value_get_double(pValue));
+        break;
     default:
         G_OBJECT_WARN_INVALID_PROPERTY_ID(pObject, nId, pSpec);
         break;
@@ -125,6 +177,15 @@ void GetProperty(GObject* pObject, guint nId, GValue* pValue, GParamSpec* pSpec)
         break;
     case PROP_MIX_OUTPUT:
         g_value_set_string(pValue, engine.GetMixOutput().c_str());
+        break;
+    case PROP_LOCAL_OUTPUT:
+        g_value_set_string(pValue, engine.GetLocalOutput().c_str());
+        break;
+    case PROP_LOCAL_VOLUME:
+        g_value_set_double(pValue, engine.GetLocalVolume());
+        break;
+    case PROP_POSITION:
+        g_value_set_int64(pValue, engine.HeardPosition());
         break;
     default:
         G_OBJECT_WARN_INVALID_PROPERTY_ID(pObject, nId, pSpec);
@@ -196,9 +257,28 @@ void InstallProperties(GObjectClass* pClass)
     g_object_class_install_property(
         pClass, PROP_MIX_OUTPUT,
         g_param_spec_string("mix-output", "Mix output",
-                            "gst-launch description of a local output that also plays the "
-                            "transmitted mix (empty: none); taken at the next start",
+                            "gst-launch description of a local output that plays the "
+                            "transmitted mix at 48 kHz stereo (empty: none); taken at the next "
+                            "start",
                             "", flags));
+    g_object_class_install_property(
+        pClass, PROP_LOCAL_OUTPUT,
+        g_param_spec_string("local-output", "Local output",
+                            "gst-launch description of a sink that plays the playback alone, as "
+                            "the call hears it (empty: none); taken at the next start",
+                            "", flags));
+    g_object_class_install_property(
+        pClass, PROP_LOCAL_VOLUME,
+        g_param_spec_double("local-volume", "Local volume",
+                            "Linear factor of the local output, applied at once", 0.0,
+                            kMaxLocalVolume, 1.0, flags));
+    g_object_class_install_property(
+        pClass, PROP_POSITION,
+        g_param_spec_int64("position", "Position",
+                           "Stream time (ns) the call has heard of the current segment; -1 "
+                           "when nothing",
+                           -1, G_MAXINT64, -1,
+                           static_cast<GParamFlags>(G_PARAM_READABLE | G_PARAM_STATIC_STRINGS)));
 }
 
 void InstallSignals(GObjectClass* pClass)
@@ -232,10 +312,12 @@ static void ccallfeed_class_init(CCallfeedClass* pClass)
     pElementClass->change_state = ChangeState;
     gst_element_class_set_static_metadata(
         pElementClass, "Voxreel Audio Renderer", "Filter/Audio/Network",
-        "Passes 16 kHz mono audio on and mixes it with the microphone into a call's TCP feed",
+        "Passes 16 kHz mono audio on and mixes it with the microphone into a call's TCP feed; "
+        "mixes its 48 kHz stereo twin into a local full-band output",
         "Voxreel");
     gst_element_class_add_static_pad_template(pElementClass, &g_sinkTemplate);
     gst_element_class_add_static_pad_template(pElementClass, &g_srcTemplate);
+    gst_element_class_add_static_pad_template(pElementClass, WidePadTemplate());
 
     GstBaseTransformClass* pTransformClass = GST_BASE_TRANSFORM_CLASS(pClass);
     pTransformClass->transform_ip = TransformInPlace;
@@ -251,6 +333,8 @@ static void ccallfeed_init(CCallfeed* pSelf)
             PostNotification(pSelf, nWindow, nMessage, nCode, nValue);
         });
     pSelf->m_pEngine->Queue().SetHeld(true); // not PLAYING yet
+    pSelf->m_pEngine->WideQueue().SetHeld(true);
+    pSelf->m_pWidePad = AddWidePad(GST_ELEMENT(pSelf), pSelf->m_pEngine);
     gst_base_transform_set_passthrough(GST_BASE_TRANSFORM(pSelf), TRUE);
     gst_base_transform_set_in_place(GST_BASE_TRANSFORM(pSelf), TRUE);
 }

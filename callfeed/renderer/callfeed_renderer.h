@@ -1,8 +1,11 @@
 // CCallfeed, the network audio renderer element: an in-place transform that
 // passes every 16 kHz mono 16-bit buffer on unchanged and queues a reference
-// to it for the mix sent to the call.
+// to it for the mix sent to the call, with an always sink pad "wide" taking
+// the same playback at 48 kHz stereo for the full-band outputs. The end of
+// stream is passed on once the call has heard the file.
 //
-// Properties: port, volume, balance, capture-source. Action signals
+// Properties: port, volume, balance, capture-source, mix-output,
+// local-output, local-volume, position (read-only). Action signals
 // returning an HRESULT as int: set-port(int), set-notify-window(guint64,
 // guint), start-transmission(), stop-transmission(). Notifications are
 // element messages "callfeed-notify" with window, message, code and value.

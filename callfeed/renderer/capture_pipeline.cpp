@@ -22,11 +22,34 @@ GstFlowReturn OnNewSample(GstAppSink* pSink, gpointer pRing)
     return GST_FLOW_OK;
 }
 
-std::string CaptureDescription(const std::string& strSource)
+// One branch of the tee per ring. The sinks do not preroll (async=false):
+// with a source that is not live, a sink waiting in preroll would hold the
+// tee's thread, and the other sink would never get the buffer it waits for.
+std::string Branch(int nRate, const char* pszSink)
 {
-    return strSource + " ! audioconvert ! audioresample ! "
-                       "audio/x-raw,format=S16LE,rate=16000,channels=1,layout=interleaved ! "
-                       "appsink name=capturesink sync=false max-buffers=16 drop=true";
+    return " ! audioconvert ! audioresample ! audio/x-raw,format=S16LE,rate=" +
+           std::to_string(nRate) + ",channels=1,layout=interleaved ! appsink name=" + pszSink +
+           " sync=false async=false max-buffers=16 drop=true";
+}
+
+std::string CaptureDescription(const std::string& strSource, bool bWide)
+{
+    std::string strDescription =
+        strSource + " ! tee name=capturetee" + Branch(16000, "capturesink");
+    if (bWide)
+        strDescription += " capturetee." + Branch(48000, "widecapturesink");
+    return strDescription;
+}
+
+bool ConnectRing(GstElement* pPipeline, const char* pszSink, CCaptureRing* pRing)
+{
+    CElementPtr pSink(gst_bin_get_by_name(GST_BIN(pPipeline), pszSink));
+    if (!pSink)
+        return false;
+    GstAppSinkCallbacks callbacks{};
+    callbacks.new_sample = OnNewSample;
+    gst_app_sink_set_callbacks(GST_APP_SINK(pSink.get()), &callbacks, pRing, nullptr);
+    return true;
 }
 
 // The error the pipeline reported, if any is waiting on its bus.
@@ -45,24 +68,23 @@ HRESULT PendingError(GstElement* pPipeline)
 
 } // namespace
 
-HRESULT CCapturePipeline::Start(const std::string& strSource, CCaptureRing& ring)
+HRESULT CCapturePipeline::Start(const std::string& strSource, CCaptureRing& ring,
+                                CCaptureRing* pWideRing)
 {
     if (m_pPipeline)
         return E_UNEXPECTED;
     GError* pError = nullptr;
-    CElementPtr pPipeline(gst_parse_launch_full(CaptureDescription(strSource).c_str(), nullptr,
+    const std::string strDescription = CaptureDescription(strSource, pWideRing != nullptr);
+    CElementPtr pPipeline(gst_parse_launch_full(strDescription.c_str(), nullptr,
                                                 GST_PARSE_FLAG_FATAL_ERRORS, &pError));
     if (!pPipeline || pError != nullptr) {
         const HRESULT hr = pError != nullptr ? HResultFromGError(pError) : E_FAIL;
         g_clear_error(&pError);
         return FAILED(hr) ? hr : E_FAIL;
     }
-    CElementPtr pSink(gst_bin_get_by_name(GST_BIN(pPipeline.get()), "capturesink"));
-    if (!pSink)
+    if (!ConnectRing(pPipeline.get(), "capturesink", &ring) ||
+        (pWideRing != nullptr && !ConnectRing(pPipeline.get(), "widecapturesink", pWideRing)))
         return E_FAIL;
-    GstAppSinkCallbacks callbacks{};
-    callbacks.new_sample = OnNewSample;
-    gst_app_sink_set_callbacks(GST_APP_SINK(pSink.get()), &callbacks, &ring, nullptr);
 
     m_pPipeline = std::move(pPipeline);
     const HRESULT hr = WaitUntilPlaying();

@@ -1,6 +1,8 @@
 // The microphone: a small pipeline from a capture source (a gst-launch
 // description) through conversion to 16 kHz mono 16-bit samples, written
-// into the capture ring as they arrive.
+// into the capture ring as they arrive; with a wide ring, a tee feeds it
+// 48 kHz mono samples of the same capture as well. Both rings are written
+// by the pipeline's one streaming thread, one after the other.
 #pragma once
 
 #include <string>
@@ -17,8 +19,8 @@ public:
     CCapturePipeline& operator=(const CCapturePipeline&) = delete;
 
     // Builds and starts the pipeline; on failure nothing is left running.
-    // The ring must outlive the running pipeline.
-    HRESULT Start(const std::string& strSource, CCaptureRing& ring);
+    // The rings must outlive the running pipeline; pWideRing may be null.
+    HRESULT Start(const std::string& strSource, CCaptureRing& ring, CCaptureRing* pWideRing);
     // Stops and frees the pipeline; no write into the ring follows.
     void Stop();
 

@@ -12,7 +12,8 @@ void CCaptureReader::OnPacingTick()
     std::uint32_t nReadPosition = 0;
     if (FAILED(m_ring.GetCurrentPosition(&nReadPosition)))
         return;
-    const std::uint32_t cbAvailable = (nReadPosition - m_nReadOffset) & kCaptureMask;
+    const std::uint32_t cbAvailable =
+        m_ring.Wrap(std::uint64_t{nReadPosition} + m_ring.Capacity() - m_nReadOffset);
     if (cbAvailable == 0)
         return;
     CaptureRegions regions;
@@ -23,5 +24,6 @@ void CCaptureReader::OnPacingTick()
     if (regions.m_pSecond != nullptr && regions.m_cbSecond != 0)
         m_feed(regions.m_pSecond, regions.m_cbSecond);
     m_ring.Unlock(regions);
-    m_nReadOffset = (m_nReadOffset + regions.m_cbFirst + regions.m_cbSecond) & kCaptureMask;
+    m_nReadOffset =
+        m_ring.Wrap(std::uint64_t{m_nReadOffset} + regions.m_cbFirst + regions.m_cbSecond);
 }

@@ -7,10 +7,6 @@
 #include "voxreel/hresult.h"
 #include "voxreel/ids.h"
 
-namespace {
-constexpr int kMaxPassesPerRegion = 4;
-}
-
 CMixer::CMixer(CPlaybackQueue& queue, CSendRing& ring, const CMixLevels& levels, SubmitFn submit,
                NotifyFn notify)
     : m_queue(queue), m_ring(ring), m_levels(levels), m_submit(std::move(submit)),
@@ -21,7 +17,8 @@ CMixer::CMixer(CPlaybackQueue& queue, CSendRing& ring, const CMixLevels& levels,
 void CMixer::FeedBlocks(const std::int16_t* pCapture, std::uint32_t cbLength)
 {
     std::uint32_t cbDone = 0;
-    for (int pass = 0; pass < kMaxPassesPerRegion && cbDone < cbLength; ++pass) {
+    int nSubmitted = 0;
+    while (cbDone < cbLength && nSubmitted < kBlockCount) {
         SendBlock& block = m_ring.Current();
         if (!block.IsFree())
             return; // still with the network: the rest of the region is dropped
@@ -29,19 +26,28 @@ void CMixer::FeedBlocks(const std::int16_t* pCapture, std::uint32_t cbLength)
         const std::int16_t* pMic = pCapture + cbDone / 2;
         std::uint32_t cbUsed = 0;
         // Mix only when the queue holds a playback sample for every captured
-        // sample still to be placed, and is not held (the element is not
-        // playing); otherwise the microphone goes out alone.
-        if (m_queue.Available() >= static_cast<std::int64_t>(cbRemaining / 2))
+        // sample still to be placed, or holds the file's last samples, and is
+        // not held (the element is not playing); otherwise the microphone
+        // goes out alone.
+        if (Covers(cbRemaining / 2))
             MixQueued(block, pMic, cbRemaining, &cbUsed);
-        else
+        if (cbUsed == 0)
             cbUsed = CopyMic(block, pMic, cbRemaining);
         if (block.m_nFilled == kBlockSamples) {
             m_ring.Advance();
             block.m_bFree.store(false, std::memory_order_relaxed);
             m_submit(block);
+            ++nSubmitted;
         }
         cbDone += cbUsed;
     }
+}
+
+bool CMixer::Covers(std::uint32_t nSamples) const
+{
+    const std::int32_t nAvailable = m_queue.Available();
+    return nAvailable >= static_cast<std::int64_t>(nSamples) ||
+           (nAvailable > 0 && m_queue.IsEnded());
 }
 
 std::uint32_t CMixer::CopyMic(SendBlock& block, const std::int16_t* pMic, std::uint32_t cbLength)

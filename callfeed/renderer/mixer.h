@@ -16,7 +16,8 @@ public:
            NotifyFn notify);
 
     // Puts one contiguous region of captured audio into the blocks. Audio
-    // that finds the current block still with the network is dropped.
+    // that finds the current block still with the network is dropped, and
+    // so is what remains once all four blocks were handed on in one call.
     void FeedBlocks(const std::int16_t* pCapture, std::uint32_t cbLength);
 
     // Mixes queued playback into the microphone samples, writing into the
@@ -26,6 +27,9 @@ public:
                   std::uint32_t* pcbProduced);
 
 private:
+    // Whether the queue may be mixed into nSamples of microphone: it holds
+    // them all, or it holds the stream's last samples.
+    bool Covers(std::uint32_t nSamples) const;
     std::uint32_t CopyMic(SendBlock& block, const std::int16_t* pMic, std::uint32_t cbLength);
 
     CPlaybackQueue& m_queue;

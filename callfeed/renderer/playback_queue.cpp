@@ -1,5 +1,6 @@
 #include "playback_queue.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -17,6 +18,7 @@ void CPlaybackQueue::Push(CBufferPtr pSample)
 {
     const std::int32_t nSamples = SamplesIn(pSample.get());
     std::lock_guard lock(m_mutex);
+    m_bEnded.store(false, std::memory_order_release);
     if (m_bHeld.load(std::memory_order_relaxed))
         pSample = Detached(pSample);
     m_queue.push_back(QueuedSample{std::move(pSample), 0});
@@ -29,6 +31,8 @@ void CPlaybackQueue::Flush()
     {
         std::lock_guard lock(m_mutex);
         m_nCount.store(0, std::memory_order_release);
+        m_bEnded.store(false, std::memory_order_release);
+        m_nPosition.store(kNoPosition, std::memory_order_release);
         dropped.swap(m_queue);
         ++m_nGeneration;
     }
@@ -63,6 +67,8 @@ void CPlaybackQueue::Return(TakenSample taken, std::int32_t nUsed)
     if (taken.m_nGeneration != m_nGeneration)
         return; // flushed meanwhile: the count was zeroed, the entry is dropped
     m_nCount.fetch_sub(nUsed, std::memory_order_acq_rel);
+    if (nUsed > 0)
+        m_nPosition.store(PositionAfter(entry), std::memory_order_release);
     if (bUsedUp)
         return;
     if (m_bHeld.load(std::memory_order_relaxed))
@@ -86,4 +92,31 @@ std::int64_t CPlaybackQueue::QueuedSamples() const
     for (const QueuedSample& entry : m_queue)
         nSamples += SamplesIn(entry.m_pSample.get()) - entry.m_nConsumed;
     return nSamples;
+}
+
+std::int32_t CPlaybackQueue::Skip(std::int32_t nSamples)
+{
+    std::int32_t nSkipped = 0;
+    while (nSkipped < nSamples) {
+        std::optional<TakenSample> taken = TakeFront();
+        if (!taken)
+            break;
+        QueuedSample& entry = taken->m_entry;
+        const std::int32_t nUsed =
+            std::min(nSamples - nSkipped, SamplesIn(entry.m_pSample.get()) - entry.m_nConsumed);
+        entry.m_nConsumed += nUsed;
+        nSkipped += nUsed;
+        Return(std::move(*taken), nUsed);
+    }
+    return nSkipped;
+}
+
+std::int64_t CPlaybackQueue::PositionAfter(const QueuedSample& entry) const
+{
+    const GstClockTime tStart = GST_BUFFER_PTS(entry.m_pSample.get());
+    if (!GST_CLOCK_TIME_IS_VALID(tStart))
+        return kNoPosition;
+    const auto nFrames = static_cast<guint64>(entry.m_nConsumed / m_nChannels);
+    return static_cast<std::int64_t>(tStart +
+                                     gst_util_uint64_scale_int(nFrames, GST_SECOND, m_nRate));
 }

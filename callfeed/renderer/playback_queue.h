@@ -1,6 +1,7 @@
 // The playback queue: buffers passed through the renderer wait here, each
 // with the count of its samples the mixer has already used, until the mixer
-// has used them all, a flush drops them, or the renderer goes away.
+// has used them all, a flush drops them, or the renderer goes away. One
+// queue per pad: 16 kHz mono for the call, 48 kHz stereo for the wide mix.
 #pragma once
 
 #include <atomic>
@@ -29,14 +30,31 @@ struct TakenSample {
 // does not take its samples off the zeroed count.
 class CPlaybackQueue {
 public:
-    CPlaybackQueue() = default;
+    static constexpr std::int64_t kNoPosition = -1;
+
+    // nRate and nChannels tell the position how long a sample lasts.
+    explicit CPlaybackQueue(int nRate = 16000, int nChannels = 1)
+        : m_nRate(nRate), m_nChannels(nChannels)
+    {
+    }
     CPlaybackQueue(const CPlaybackQueue&) = delete;
     CPlaybackQueue& operator=(const CPlaybackQueue&) = delete;
 
     // Appends the buffer at the back; the queue takes over the reference.
     void Push(CBufferPtr pSample);
-    // Drops every queued buffer and zeroes the count. A held queue stays held.
+    // Drops every queued buffer, zeroes the count, forgets the position and
+    // the end. A held queue stays held.
     void Flush();
+    // No buffer follows the queued ones (end of stream): the mixer then takes
+    // a tail shorter than its region too. Push or Flush clears it.
+    void SetEnded() { m_bEnded.store(true, std::memory_order_release); }
+    bool IsEnded() const { return m_bEnded.load(std::memory_order_acquire); }
+    // Buffer time (ns) the mixer has reached: the timestamp of the entry it
+    // used last plus what it used of it; kNoPosition before anything was
+    // used since the last flush, or with buffers that carry no timestamp.
+    std::int64_t Position() const { return m_nPosition.load(std::memory_order_acquire); }
+    // Drops up to nSamples from the front as if mixed; returns how many.
+    std::int32_t Skip(std::int32_t nSamples);
     // While held the mixer takes nothing: the entries wait, with what was
     // consumed of the front one, until the hold is lifted. An entry the mixer
     // took before the hold still comes back (Return) as usual.
@@ -69,6 +87,10 @@ public:
     }
 
 private:
+    std::int64_t PositionAfter(const QueuedSample& entry) const;
+
+    const int m_nRate;
+    const int m_nChannels;
     mutable std::mutex m_mutex;
     std::deque<QueuedSample> m_queue; // guarded by m_mutex
     std::uint64_t m_nGeneration = 0;  // guarded by m_mutex; flushes so far
@@ -77,4 +99,7 @@ private:
     std::atomic<bool> m_bHeld{false};
     // Written only under m_mutex; read without it by the mixer's check.
     std::atomic<std::int32_t> m_nCount{0};
+    // Written only under m_mutex; read without it.
+    std::atomic<bool> m_bEnded{false};
+    std::atomic<std::int64_t> m_nPosition{kNoPosition};
 };

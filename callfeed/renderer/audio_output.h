@@ -1,0 +1,58 @@
+// A local way out for audio the pacing thread produces: an appsrc pipeline
+// into a sink given as a gst-launch description. The renderer has two: the
+// Voxreel microphone gets the wide mix, the local output the playback alone.
+//
+// It never holds back the pacing thread: a push that finds the control
+// thread starting or stopping the output is dropped, and the appsrc keeps
+// at most cbMaxQueued bytes, dropping the oldest past that, so an output
+// that stalls, fails or starts late costs only its own audio. Its first
+// failure (at the start or while running) is posted once per start as
+// NOTIFY_ERROR with the HRESULT.
+#pragma once
+
+#include <gst/app/gstappsrc.h>
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "renderer_callbacks.h"
+#include "voxreel/gst_handle.h"
+#include "voxreel/hresult.h"
+
+class CAudioOutput {
+public:
+    // strCaps: the raw audio caps the pushes carry.
+    CAudioOutput(std::string strCaps, std::uint32_t cbMaxQueued, NotifyFn notify);
+    ~CAudioOutput() { Stop(); }
+    CAudioOutput(const CAudioOutput&) = delete;
+    CAudioOutput& operator=(const CAudioOutput&) = delete;
+
+    // strSink: a gst-launch description, e.g. "pulsesink device=voxreel_mic_sink".
+    // From the control thread; a failure is posted as well as returned.
+    HRESULT Start(const std::string& strSink);
+    void Stop();
+    // From the pacing thread; samples as the caps say.
+    void Push(const std::int16_t* pSamples, std::size_t nSamples);
+    // A linear factor, applied at once and kept for the next start.
+    void SetVolume(double dVolume);
+
+private:
+    static GstBusSyncReply OnBusMessage(GstBus* pBus, GstMessage* pMessage, gpointer pSelf);
+    HRESULT Launch(const std::string& strSink);
+    HRESULT Fail(HRESULT hr);
+
+    const std::string m_strCaps;
+    const std::uint32_t m_cbMaxQueued;
+    NotifyFn m_notify;
+    // Held by Start, Stop and SetVolume; Push only tries it.
+    std::mutex m_mutex;
+    CElementPtr m_pPipeline;         // guarded by m_mutex
+    GstAppSrc* m_pSource = nullptr;  // guarded by m_mutex; owned by m_pPipeline
+    GstElement* m_pVolume = nullptr; // guarded by m_mutex; owned by m_pPipeline
+    double m_dVolume = 1.0;          // guarded by m_mutex
+    // Set by the first failure after a start: from the control thread, or
+    // the output's own streaming threads through its bus.
+    std::atomic<bool> m_bFailed{false};
+};
