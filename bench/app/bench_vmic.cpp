@@ -1,8 +1,8 @@
 // bench_vmic: the Voxreel microphone's figures, with the real window
 // (offscreen) on the sound server of scripts/with-services.
 //   virtual_mic_latency_ms - how much later a change of the mix reaches a
-//                            recorder of the Voxreel microphone than a client
-//                            of the port (median of 7)
+//                            48 kHz stereo recorder of the Voxreel microphone
+//                            than a client of the port (median of 7)
 //   virtual_mic_cpu_pct    - the extra CPU of the process with the Voxreel
 //                            microphone on: transmitting with nothing playing,
 //                            15 s with it and 15 s without, twice each way
@@ -89,7 +89,9 @@ double LatencyMs(CVoxreelDlg& dlg, int nPort)
 {
     const int fd = ConnectPort(nPort);
     QProcess recorder;
-    recorder.start("parec", {"-d", "voxreel_mic", "--rate=16000", "--channels=1", "--format=s16le",
+    // As a meeting application records it: 48 kHz stereo (either channel's
+    // sample counts as the loud one).
+    recorder.start("parec", {"-d", "voxreel_mic", "--rate=48000", "--channels=2", "--format=s16le",
                              "--raw", "--latency-msec=10"});
     recorder.waitForStarted();
     QElapsedTimer clock;
