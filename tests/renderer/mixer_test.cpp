@@ -8,6 +8,7 @@
 #include "capture_ring.h"
 #include "mixer.h"
 #include "test_support.h"
+#include "wide_mixer.h"
 
 namespace {
 
@@ -128,6 +129,142 @@ TEST_F(Mixer, QueueRunningEmptyEndsTheMixWithWhatWasQueued)
     std::uint32_t cbProduced = 0;
     EXPECT_EQ(m_mixer.MixQueued(m_ring.Current(), mic.data(), 2000, &cbProduced), 1);
     EXPECT_EQ(cbProduced, 1000u) << "what was queued stands";
+}
+
+// The last samples of a stream, fewer than a region: heard whole once the
+// queue is ended, the microphone alone after them; not taken before.
+TEST_F(Mixer, EndedQueueMixesATailShorterThanTheRegion)
+{
+    const auto tail = Ramp(700, 5, 2), mic = Ramp(kBlockSamples, -9, 1);
+    m_queue.Push(MakeBuffer(tail));
+    Feed(mic);
+    EXPECT_EQ(m_queue.Count(), 700) << "not ended: a short queue waits for more";
+    m_queue.SetEnded();
+    Feed(mic);
+    ASSERT_EQ(m_sent.size(), 2 * kBlockSamples);
+    for (std::size_t i = 0; i < kBlockSamples; ++i)
+        ASSERT_EQ(m_sent[kBlockSamples + i], i < 700 ? MixSample(tail[i], mic[i], 0, 255) : mic[i])
+            << i;
+    EXPECT_EQ(m_queue.Count(), 0);
+    m_queue.Push(MakeBuffer(tail));
+    EXPECT_FALSE(m_queue.IsEnded()) << "more data: not ended any more";
+}
+
+CBufferPtr Timed(const std::vector<std::int16_t>& samples, GstClockTime tStart)
+{
+    CBufferPtr pBuffer = MakeBuffer(samples);
+    GST_BUFFER_PTS(pBuffer.get()) = tStart;
+    return pBuffer;
+}
+
+// The position is the buffer time the mixer has reached within the entry it
+// used last, whatever took the samples; a flush forgets it.
+TEST(PlaybackQueue, PositionFollowsWhatIsTakenAndAFlushForgetsIt)
+{
+    CPlaybackQueue call, wide(48000, 2);
+    call.Push(Timed(Ramp(1600, 0, 0), 2 * GST_SECOND));
+    call.Push(Timed(Ramp(1600, 0, 0), 2 * GST_SECOND + 100 * GST_MSECOND));
+    wide.Push(Timed(Ramp(9600, 0, 0), GST_SECOND));
+    EXPECT_EQ(call.Position(), CPlaybackQueue::kNoPosition);
+    using Case = std::tuple<CPlaybackQueue*, std::int32_t, std::int64_t>;
+    for (const auto& [pQueue, nSkip, nPosition] :
+         {Case{&call, 800, 2050 * GST_MSECOND}, Case{&call, 1600, 2150 * GST_MSECOND},
+          Case{&wide, 4800, 1050 * GST_MSECOND}, Case{&wide, 9600, 1100 * GST_MSECOND}}) {
+        pQueue->Skip(nSkip);
+        EXPECT_EQ(pQueue->Position(), nPosition) << nSkip;
+    }
+    call.Flush();
+    EXPECT_EQ(call.Position(), CPlaybackQueue::kNoPosition);
+    call.Push(MakeBuffer(Ramp(100, 0, 0)));
+    call.Skip(50);
+    EXPECT_EQ(call.Position(), CPlaybackQueue::kNoPosition) << "no timestamp, no position";
+}
+
+// The wide mixer, tick by tick: the call's law per channel with the mono
+// microphone on both, the microphone alone where the queue does not cover
+// the region, an ended queue's short tail, and the playback alone beside it.
+class WideMixer : public testing::Test {
+protected:
+    // Stereo playback whose left and right channels differ.
+    static std::vector<std::int16_t> Stereo(std::size_t nFrames, int nStart)
+    {
+        std::vector<std::int16_t> samples(2 * nFrames);
+        for (std::size_t i = 0; i < nFrames; ++i) {
+            samples[2 * i] = static_cast<std::int16_t>(nStart + 3 * static_cast<int>(i));
+            samples[2 * i + 1] = static_cast<std::int16_t>(-nStart - 5 * static_cast<int>(i));
+        }
+        return samples;
+    }
+    void Tick(const std::vector<std::int16_t>& mic,
+              std::int64_t nCallStart = CPlaybackQueue::kNoPosition)
+    {
+        m_mixer.BeginTick(nCallStart);
+        m_mixer.Feed(mic.data(), static_cast<std::uint32_t>(2 * mic.size()));
+    }
+
+    CPlaybackQueue m_queue{48000, 2};
+    CMixLevels m_levels;
+    CWideMixer m_mixer{m_queue, m_levels, [](int, std::uint32_t) {}};
+};
+
+TEST_F(WideMixer, MixesEachChannelByTheLawAndKeepsThePlaybackBeside)
+{
+    m_levels.SetBalance(-40);
+    m_levels.SetVolume(180);
+    const auto mic = Ramp(4800, 100, 7);
+    const auto playback = Stereo(7000, 1000);
+    m_queue.Push(MakeBuffer({playback.begin(), playback.begin() + 6000}));
+    m_queue.Push(MakeBuffer({playback.begin() + 6000, playback.end()}));
+    struct Case {
+        bool bEnded;
+        std::size_t nMixedFrames; // from the start of the tick
+        std::size_t nFrom;        // first playback frame used
+    };
+    for (const Case& expected : {Case{false, 4800, 0}, Case{false, 0, 0}, Case{true, 2200, 4800}}) {
+        if (expected.bEnded)
+            m_queue.SetEnded();
+        Tick(mic);
+        const auto& mix = m_mixer.Mix();
+        ASSERT_EQ(mix.size(), 2 * mic.size());
+        ASSERT_EQ(m_mixer.Playback().size(), 2 * expected.nMixedFrames);
+        for (std::size_t i = 0; i < mic.size(); ++i)
+            for (std::size_t c = 0; c < 2; ++c) {
+                const std::size_t p = 2 * (expected.nFrom + i) + c;
+                const std::int16_t want =
+                    i < expected.nMixedFrames ? MixSample(playback[p], mic[i], -40, 180) : mic[i];
+                ASSERT_EQ(mix[2 * i + c], want) << i << " " << c;
+                if (i < expected.nMixedFrames) {
+                    ASSERT_EQ(m_mixer.Playback()[2 * i + c], playback[p]);
+                }
+            }
+    }
+    EXPECT_EQ(m_queue.Count(), 0);
+}
+
+// Kept in step with the call's mixer by time: lagging, it skips ahead;
+// leading, the microphone goes out alone until the call catches up; within
+// the tolerance nothing changes.
+TEST_F(WideMixer, FollowsTheCallsPositionBeyondTheTolerance)
+{
+    const auto mic = Ramp(4800, 1, 0);
+    const auto playback = Stereo(48000, 0);
+    // The call's start against the wide mixer's 1.1 s; frames of microphone
+    // alone; the first playback frame used.
+    using Case = std::tuple<std::int64_t, std::size_t, std::size_t>;
+    for (const auto& [nCallStart, nAlone, nFirst] :
+         {Case{1130 * GST_MSECOND, 0, 4800}, Case{1070 * GST_MSECOND, 0, 4800},
+          Case{1200 * GST_MSECOND, 0, 9600}, Case{1050 * GST_MSECOND, 2400, 4800}}) {
+        m_queue.Flush();
+        m_queue.Push(Timed(playback, GST_SECOND));
+        m_queue.Skip(2 * 4800);
+        Tick(mic, nCallStart);
+        const auto& mix = m_mixer.Mix();
+        const auto& used = m_mixer.Playback();
+        ASSERT_EQ(used.size(), 2 * (4800 - nAlone)) << nCallStart;
+        EXPECT_EQ(used[0], playback[2 * nFirst]) << nCallStart;
+        EXPECT_TRUE(std::all_of(mix.begin(), mix.begin() + 2 * static_cast<long>(nAlone),
+                                [](std::int16_t n) { return n == 1; }));
+    }
 }
 
 TEST_F(Mixer, BlockInFlightDropsTheRestOfTheTick)
