@@ -7,8 +7,10 @@
 
 #include <sys/wait.h>
 
-#include <map>
+#include <atomic>
 #include <cstdlib>
+#include <map>
+#include <thread>
 
 #include "mix_law.h"
 #include "test_support.h"
@@ -263,6 +265,104 @@ TEST_F(Transmission, TheCallHearsTheFileOnlyWhilePlaying)
     EXPECT_GE(runs[0].second, nSentAtPause + 4000);
     gst_harness_teardown(pHarness);
 }
+
+// The end of stream on the sink pad, pushed on a thread of its own as a
+// streaming thread would: held until the mixer has taken the queue, and let
+// go by a flush, a state change down, the end of transmission, or at once
+// while nothing transmits.
+enum class Release { Heard, Flush, StateDown, StopTransmission, NotTransmitting };
+
+class EndOfStream : public Transmission, public testing::WithParamInterface<Release> {};
+
+TEST_P(EndOfStream, IsHeldUntilTheCallHasHeardTheFile)
+{
+    constexpr int kSamples = 16000 + 700; // a second and a tail shorter than a tick
+    const Release release = GetParam();
+    g_object_set(m_pRenderer.get(), "capture-source", "audiotestsrc is-live=true wave=silence",
+                 "balance", kMaxBalance, nullptr);
+    GstHarness* pHarness = gst_harness_new_with_element(m_pRenderer.get(), "sink", "src");
+    gst_harness_set_src_caps_str(pHarness, kAccepted);
+    GstSegment segment; // stream time 2 s at buffer time 10 s
+    gst_segment_init(&segment, GST_FORMAT_TIME);
+    segment.start = segment.position = 10 * GST_SECOND;
+    segment.time = 2 * GST_SECOND;
+    ASSERT_TRUE(gst_harness_push_event(pHarness, gst_event_new_segment(&segment)));
+    const bool bHeard = release == Release::Heard;
+    ASSERT_EQ(
+        gst_element_set_state(m_pRenderer.get(), bHeard ? GST_STATE_PLAYING : GST_STATE_PAUSED),
+        GST_STATE_CHANGE_SUCCESS);
+    CTestClient client;
+    if (release != Release::NotTransmitting) {
+        ASSERT_EQ(m_pControl->StartTransmission(), S_OK);
+        ASSERT_TRUE(client.Connect(m_nPort));
+    }
+    const auto position = [&] {
+        gint64 nPosition = 0;
+        g_object_get(m_pRenderer.get(), "position", &nPosition, nullptr);
+        return nPosition;
+    };
+    EXPECT_EQ(position(), -1);
+    for (int i = 0; i < kSamples; i += 1600) {
+        std::vector<std::int16_t> samples(static_cast<std::size_t>(std::min(1600, kSamples - i)));
+        for (std::size_t k = 0; k < samples.size(); ++k)
+            samples[k] = FileSample(i + static_cast<int>(k));
+        CBufferPtr pBuffer = MakeBuffer(samples);
+        GST_BUFFER_PTS(pBuffer.get()) =
+            10 * GST_SECOND + gst_util_uint64_scale(i, GST_SECOND, 16000);
+        ASSERT_EQ(gst_harness_push(pHarness, pBuffer.release()), GST_FLOW_OK);
+        gst_buffer_unref(gst_harness_pull(pHarness));
+    }
+    std::atomic<bool> bPassed{false};
+    std::thread streaming([&] {
+        gst_harness_push_event(pHarness, gst_event_new_eos());
+        bPassed = true;
+    });
+    if (release != Release::NotTransmitting) {
+        // Some ticks go by: the end is still held.
+        ASSERT_TRUE(client.Read(client.m_received.size() + 3 * kBlockBytes, 30s));
+        EXPECT_EQ(bPassed.load(),
+                  bHeard && FileRuns(client).size() == 1 && FileRuns(client)[0].second == kSamples);
+    }
+    gint64 nHeardEarly = -1;
+    switch (release) {
+    case Release::Heard:
+        ASSERT_TRUE(WaitUntil([&] { return (nHeardEarly = position()) > 2 * GST_SECOND; }, 30s));
+        break;
+    case Release::Flush:
+        gst_harness_push_event(pHarness, gst_event_new_flush_start());
+        break;
+    case Release::StateDown:
+        gst_element_set_state(m_pRenderer.get(), GST_STATE_READY);
+        break;
+    case Release::StopTransmission:
+        m_pControl->StopTransmission();
+        break;
+    case Release::NotTransmitting:
+        break;
+    }
+    EXPECT_TRUE(WaitUntil([&] { return bPassed.load(); }, 30s));
+    streaming.join();
+    if (bHeard) {
+        EXPECT_LT(nHeardEarly, position()) << "the position advances with what is heard";
+        EXPECT_EQ(position(), 2 * GST_SECOND + gst_util_uint64_scale(kSamples, GST_SECOND, 16000));
+        // What was mixed before the end goes out within the ring's blocks.
+        ASSERT_TRUE(client.ReadUntil([&] {
+            const auto runs = FileRuns(client);
+            return !runs.empty() && runs[0].second >= kSamples;
+        }));
+        EXPECT_EQ(FileRuns(client), (std::vector<std::pair<int, int>>{{0, kSamples}}))
+            << "the whole file, its short tail too";
+        gst_harness_push_event(pHarness, gst_event_new_flush_start());
+    }
+    if (release != Release::StateDown) {
+        EXPECT_EQ(position(), -1) << "a flush forgets the position";
+    }
+    gst_harness_teardown(pHarness);
+}
+
+INSTANTIATE_TEST_SUITE_P(Releases, EndOfStream,
+                         testing::Values(Release::Heard, Release::Flush, Release::StateDown,
+                                         Release::StopTransmission, Release::NotTransmitting));
 
 // What a client run as another user gets from the port: 'D' data, 'C' closed,
 // 'N' no connection, 'T' nothing within the time. The child creates its
