@@ -3,11 +3,17 @@
 // bus, driven through the typed control facade.
 #include <gtest/gtest.h>
 
+#include <gst/app/gstappsrc.h>
 #include <gst/check/gstharness.h>
 
 #include <sys/wait.h>
 
 #include <atomic>
+#include <cmath>
+#include <complex>
+#include <cstring>
+#include <fstream>
+#include <numbers>
 #include <cstdlib>
 #include <map>
 #include <thread>
@@ -363,6 +369,135 @@ TEST_P(EndOfStream, IsHeldUntilTheCallHasHeardTheFile)
 INSTANTIATE_TEST_SUITE_P(Releases, EndOfStream,
                          testing::Values(Release::Heard, Release::Flush, Release::StateDown,
                                          Release::StopTransmission, Release::NotTransmitting));
+
+// Interleaved stereo S16LE as it lies in a file.
+std::vector<std::int16_t> ReadSamples(const std::string& strPath)
+{
+    std::ifstream file(strPath, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(file)), {});
+    std::vector<std::int16_t> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), 2 * samples.size());
+    return samples;
+}
+
+// Amplitude of a tone on one channel of 48 kHz stereo, over 4800 frames.
+double ChannelTone(const std::vector<std::int16_t>& samples, std::size_t nFrame, int nChannel,
+                   double dFrequency)
+{
+    std::complex<double> sum;
+    for (std::size_t n = 0; n < 4800; ++n)
+        sum +=
+            std::polar<double>(samples[2 * (nFrame + n) + static_cast<std::size_t>(nChannel)],
+                               2 * std::numbers::pi * dFrequency * static_cast<double>(n) / 48000);
+    return 2 * std::abs(sum) / 4800;
+}
+
+// The median of a measure over the 0.1 s windows in which the playback
+// (500 Hz on the left) is heard whole; NaN when fewer than 20 are.
+double MedianWhilePlaying(const std::vector<std::int16_t>& samples, double dPlaying,
+                          const std::function<double(std::size_t)>& measure)
+{
+    std::vector<double> values;
+    for (std::size_t nFrame = 0; 2 * (nFrame + 4800) <= samples.size(); nFrame += 4800)
+        if (ChannelTone(samples, nFrame, 0, 500) > 0.97 * dPlaying)
+            values.push_back(measure(nFrame));
+    if (values.size() < 20)
+        return std::nan("");
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
+}
+
+// Five seconds of 48 kHz stereo: 500 Hz left, 15 kHz right, at half scale.
+void PushWideTones(GstAppSrc* pSource)
+{
+    constexpr int kFrames = 4800;
+    for (int nBuffer = 0; nBuffer < 50; ++nBuffer) {
+        std::vector<std::int16_t> samples(2 * kFrames);
+        for (int i = 0; i < kFrames; ++i) {
+            const double t = static_cast<double>(nBuffer * kFrames + i) / 48000;
+            samples[2 * static_cast<std::size_t>(i)] =
+                static_cast<std::int16_t>(16383 * std::sin(2 * std::numbers::pi * 500 * t));
+            samples[2 * static_cast<std::size_t>(i) + 1] =
+                static_cast<std::int16_t>(16383 * std::sin(2 * std::numbers::pi * 15000 * t));
+        }
+        CBufferPtr pBuffer = MakeBuffer(samples);
+        GST_BUFFER_PTS(pBuffer.get()) = gst_util_uint64_scale(nBuffer, GST_SECOND, 10);
+        gst_app_src_push_buffer(pSource, pBuffer.release());
+    }
+    gst_app_src_end_of_stream(pSource);
+}
+
+// The same playback on both pads, a 1250 Hz microphone: the Voxreel
+// microphone gets the wide mix at the law's levels per channel, as the port
+// does below 7 kHz, with the 15 kHz right channel kept; the local output
+// gets the playback alone at its volume. The file's end comes once heard.
+TEST_F(Transmission, WideOutputsCarryTheFullBandMixAndThePlaybackAlone)
+{
+    const std::string strMix = testing::TempDir() + "voxreel_wide_mix.raw";
+    const std::string strLocal = testing::TempDir() + "voxreel_local.raw";
+    const CElementPtr pPipeline(gst_parse_launch(
+        "audiotestsrc num-buffers=50 samplesperbuffer=1600 freq=500 volume=0.5 ! "
+        "audio/x-raw,format=S16LE,rate=16000,channels=1 ! callfeedrenderer name=renderer ! "
+        "fakesink sync=false async=false "
+        "appsrc name=wide format=time max-bytes=0 "
+        "caps=audio/x-raw,format=S16LE,rate=48000,channels=2,layout=interleaved ! renderer.wide",
+        nullptr));
+    m_pRenderer.reset(gst_bin_get_by_name(GST_BIN(pPipeline.get()), "renderer"));
+    m_pControl = std::make_unique<CCallfeedControl>(m_pRenderer.get());
+    m_pBus.reset(gst_element_get_bus(pPipeline.get()));
+    const int b = 64, v = 128;
+    g_object_set(m_pRenderer.get(), "port", m_nPort, "capture-source",
+                 "audiotestsrc is-live=true freq=1250 volume=0.3", "balance", b, "volume", v,
+                 "mix-output", ("filesink location=" + strMix).c_str(), "local-output",
+                 ("filesink location=" + strLocal).c_str(), "local-volume", 0.5, nullptr);
+    ASSERT_EQ(m_pControl->StartTransmission(), S_OK);
+    CTestClient client;
+    ASSERT_TRUE(client.Connect(m_nPort));
+    const CElementPtr pWide(gst_bin_get_by_name(GST_BIN(pPipeline.get()), "wide"));
+    PushWideTones(GST_APP_SRC(pWide.get()));
+    gst_element_set_state(pPipeline.get(), GST_STATE_PLAYING);
+    const CMessagePtr pEnd(gst_bus_timed_pop_filtered(
+        m_pBus.get(), 30 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
+    ASSERT_TRUE(pEnd && GST_MESSAGE_TYPE(pEnd.get()) == GST_MESSAGE_EOS);
+    ASSERT_TRUE(client.Read(client.m_received.size() + 4 * kBlockBytes));
+    EXPECT_EQ(m_pControl->StopTransmission(), S_OK);
+    EXPECT_TRUE(client.WaitClosed()); // with all the port sent
+    gst_element_set_state(pPipeline.get(), GST_STATE_NULL);
+
+    const double dPlayback = 16383.0 * (b + 127) / 256 * v / 256;
+    const double dMicrophone = 0.3 * 32767 * (128 - b) / 256 * v / 256;
+    const auto mix = ReadSamples(strMix), local = ReadSamples(strLocal);
+    using Case = std::tuple<const char*, int, double, double>; // channel, tone, level
+    for (const auto& [pszWhat, nChannel, dFrequency, dLevel] :
+         {Case{"playback left", 0, 500, dPlayback}, Case{"playback right", 1, 15000, dPlayback},
+          Case{"no crosstalk left", 0, 15000, 0}, Case{"no crosstalk right", 1, 500, 0},
+          Case{"microphone left", 0, 1250, dMicrophone},
+          Case{"microphone right", 1, 1250, dMicrophone}}) {
+        const double dMeasured = MedianWhilePlaying(mix, dPlayback, [&](std::size_t nFrame) {
+            return ChannelTone(mix, nFrame, nChannel, dFrequency);
+        });
+        EXPECT_NEAR(dMeasured, dLevel, 0.03 * dLevel + 30) << pszWhat;
+    }
+    // Against the port: the call's 500 Hz over its most playing window.
+    double dPort = 0;
+    for (std::size_t n = 0; n + 8192 < client.Samples(); n += 1600)
+        dPort = std::max(dPort, client.ToneAmplitude(n, 500));
+    const double dWide = MedianWhilePlaying(
+        mix, dPlayback, [&](std::size_t nFrame) { return ChannelTone(mix, nFrame, 0, 500); });
+    EXPECT_NEAR(20 * std::log10(dWide / dPort), 0, 0.5) << "the wide mix at the port's level";
+
+    for (const auto& [pszWhat, nChannel, dFrequency, dLevel] :
+         {Case{"left", 0, 500, 0.5 * 16383}, Case{"right", 1, 15000, 0.5 * 16383},
+          Case{"no microphone", 0, 1250, 0}}) {
+        const double dMeasured = MedianWhilePlaying(local, 0.5 * 16383, [&](std::size_t nFrame) {
+            return ChannelTone(local, nFrame, nChannel, dFrequency);
+        });
+        EXPECT_NEAR(dMeasured, dLevel, 0.03 * dLevel + 30) << "local output " << pszWhat;
+    }
+    EXPECT_LE(local.size(), 2 * 48000 * 51 / 10) << "the playback alone, nothing between files";
+    std::remove(strMix.c_str());
+    std::remove(strLocal.c_str());
+}
 
 // What a client run as another user gets from the port: 'D' data, 'C' closed,
 // 'N' no connection, 'T' nothing within the time. The child creates its
