@@ -1,4 +1,4 @@
-// bench_player: the player's three figures on media made at start-up.
+// bench_player: the player's figures on media made at start-up.
 //   player_open_ms  - open of a 3-minute MP3 until prerolled, median of 20
 //   first_audio_ms  - Run to the first non-silent sample at the client, median of 5
 //   feed_cpu_pct    - process CPU per second of audio while feeding a client,
@@ -6,6 +6,9 @@
 //   feed_floor_pct  - decoding the same MP3 with nothing else plus libsamplerate
 //                     alone on its audio, per second of audio (the mean of a
 //                     measure before and one after the player's run)
+//   call_break_ms_max    - the longest hole in a file on the port, and
+//   gap_between_files_ms - the microphone alone between two files played
+//                          back to back, both with a local sink that stalls
 // Where feed_cpu_pct goes, thread by thread, is printed on stderr.
 // The capture source is silence and the local sink a clocked fakesink unless
 // VOXREEL_CAPTURE_SOURCE / VOXREEL_AUDIO_SINK say otherwise.
@@ -28,6 +31,7 @@
 #include <thread>
 #include <vector>
 
+#include "call_pace.h"
 #include "dsplayer.h"
 #include "feed_floor.h"
 #include "thread_cpu.h"
@@ -41,6 +45,15 @@ namespace {
 
 constexpr int kPort = 17191;
 constexpr const char* kClientThread = "bench-client";
+
+bool MakeWav(const fs::path& path, int nFreq, double dVolume)
+{
+    return voxreel::test::RunLaunch("audiotestsrc samplesperbuffer=4410 num-buffers=30 freq=" +
+                                    std::to_string(nFreq) + " volume=" + std::to_string(dVolume) +
+                                    " ! audio/x-raw,rate=44100,channels=2 ! wavenc ! "
+                                    "filesink location=\"" +
+                                    path.string() + "\"");
+}
 
 bool MakeTone(const fs::path& path, int nSeconds)
 {
@@ -222,6 +235,16 @@ int main(int argc, char** argv)
     std::printf("feed_cpu_pct: %.2f %%\n", dFeedPct);
     std::printf("feed_floor_pct: %.2f %%\n", dFloorPct);
     std::printf("feed_over_floor: %.2f x\n", dFeedPct / dFloorPct);
+    std::fflush(stdout);
+    CallPace pace;
+    const fs::path loud = folder / "loud.wav", quiet = folder / "quiet.wav";
+    if (!MakeWav(loud, 500, 0.8) || !MakeWav(quiet, 1000, 0.3) ||
+        !MeasureCallPace(loud, quiet, kPort + 1, &pace)) {
+        std::fprintf(stderr, "bench_player: the two files did not play to their end\n");
+        return 1;
+    }
+    std::printf("call_break_ms_max: %.1f ms\n", pace.m_dBreakMsMax);
+    std::printf("gap_between_files_ms: %.1f ms\n", pace.m_dGapMs);
     fs::remove_all(folder);
     return 0;
 }

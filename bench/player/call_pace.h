@@ -1,0 +1,16 @@
+// How whole the call hears files while the local output stalls: two files
+// played back to back into a loopback client, with a local sink nobody
+// takes anything from.
+#pragma once
+
+#include <filesystem>
+
+struct CallPace {
+    double m_dBreakMsMax = 0; // the longest hole inside either file on the wire
+    double m_dGapMs = 0;      // the microphone alone between the two files
+};
+
+// loud and quiet: tones at 0.8 and 0.3 of full scale, told apart on the
+// wire by their level. False when a file does not play to its end.
+bool MeasureCallPace(const std::filesystem::path& loud, const std::filesystem::path& quiet,
+                     int nPort, CallPace* pPace);
