@@ -149,10 +149,8 @@ TEST_F(Transport, TimeDisplayAndTheLocalVolume)
     EXPECT_EQ(m_view.m_nPosition, 0u);
     EXPECT_EQ(m_view.m_nDuration, 185u);
     EXPECT_EQ(m_playlist.Find(id)->duration, 185);
-    CElementPtr pLocal(
-        gst_bin_get_by_name(GST_BIN(GST_ELEMENT_PARENT(m_player.Renderer())), "LocalVolume"));
     double dFactor = 0;
-    g_object_get(pLocal.get(), "volume", &dFactor, nullptr);
+    g_object_get(m_player.Renderer(), "local-volume", &dFactor, nullptr);
     EXPECT_NEAR(dFactor, 0.5164, 1e-3); // 176 -> -574 hundredths of a decibel
 }
 
