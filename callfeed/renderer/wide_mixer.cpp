@@ -66,7 +66,6 @@ bool CWideMixer::Covers(std::uint32_t nFrames) const
 
 std::uint32_t CWideMixer::MixQueued(const std::int16_t* pMic, std::uint32_t nFrames)
 {
-    const int b = m_levels.Balance(), v = m_levels.Volume();
     std::uint32_t nDone = 0;
     while (nDone < nFrames) {
         std::optional<TakenSample> taken = m_queue.TakeFront();
@@ -77,30 +76,39 @@ std::uint32_t CWideMixer::MixQueued(const std::int16_t* pMic, std::uint32_t nFra
             CPlaybackQueue::SamplesIn(entry.m_pSample.get()) - entry.m_nConsumed;
         const std::uint32_t nCount =
             std::min(nFrames - nDone, static_cast<std::uint32_t>(std::max(nRemaining, 0)) / 2);
-        CBufferMap map(entry.m_pSample.get());
-        if (!map.IsMapped() || nCount == 0) { // unreadable, or half a frame left
-            m_queue.Discard(std::move(*taken), nRemaining);
-            if (!map.IsMapped())
+        if (nCount == 0 || !MixEntry(entry, pMic + nDone, nCount)) { // half a frame, or unreadable
+            if (nCount > 0)
                 m_notify(NOTIFY_CAPTURE_ERROR, static_cast<std::uint32_t>(E_FAIL));
+            m_queue.Discard(std::move(*taken), nRemaining);
             continue;
         }
         const std::uint32_t nSamples = nCount * kChannels;
-        m_micStereo.resize(nSamples);
-        for (std::uint32_t i = 0; i < nCount; ++i)
-            m_micStereo[2 * i] = m_micStereo[2 * i + 1] = pMic[nDone + i];
-        const std::uint8_t* pPlayback =
-            map.Data() + 2 * static_cast<std::size_t>(entry.m_nConsumed);
-        const std::size_t nAt = m_mix.size();
-        m_mix.resize(nAt + nSamples);
-        MixSamples(m_mix.data() + nAt, pPlayback, m_micStereo.data(), nSamples, b, v);
-        const std::size_t nPlaybackAt = m_playback.size();
-        m_playback.resize(nPlaybackAt + nSamples);
-        std::memcpy(m_playback.data() + nPlaybackAt, pPlayback, 2 * std::size_t{nSamples});
         entry.m_nConsumed += static_cast<std::int32_t>(nSamples);
         nDone += nCount;
         m_queue.Return(std::move(*taken), static_cast<std::int32_t>(nSamples));
     }
     return nDone;
+}
+
+bool CWideMixer::MixEntry(const QueuedSample& entry, const std::int16_t* pMic, std::uint32_t nCount)
+{
+    CBufferMap map(entry.m_pSample.get());
+    if (!map.IsMapped())
+        return false;
+    const std::uint32_t nSamples = nCount * kChannels;
+    m_micStereo.resize(nSamples);
+    for (std::uint32_t i = 0; i < nCount; ++i)
+        m_micStereo[2 * i] = m_micStereo[2 * i + 1] = pMic[i];
+    const std::uint8_t* pPlayback = map.Data() + 2 * static_cast<std::size_t>(entry.m_nConsumed);
+    const std::size_t nAt = m_mix.size();
+    m_mix.resize(nAt + nSamples);
+    MixSamples(m_mix.data() + nAt, pPlayback, m_micStereo.data(), nSamples, m_levels.Balance(),
+               m_levels.Volume());
+    // The playback runs alongside, for the local output.
+    const std::size_t nPlaybackAt = m_playback.size();
+    m_playback.resize(nPlaybackAt + nSamples);
+    std::memcpy(m_playback.data() + nPlaybackAt, pPlayback, 2 * std::size_t{nSamples});
+    return true;
 }
 
 void CWideMixer::MicAlone(const std::int16_t* pMic, std::uint32_t nFrames)

@@ -48,6 +48,9 @@ private:
     bool Covers(std::uint32_t nFrames) const;
     // Mixes playback into up to nFrames; returns the frames mixed.
     std::uint32_t MixQueued(const std::int16_t* pMic, std::uint32_t nFrames);
+    // Mixes nCount frames of the entry from where it stands; false when the
+    // buffer cannot be read.
+    bool MixEntry(const QueuedSample& entry, const std::int16_t* pMic, std::uint32_t nCount);
     void MicAlone(const std::int16_t* pMic, std::uint32_t nFrames);
 
     CPlaybackQueue& m_queue;

@@ -499,6 +499,79 @@ TEST_F(Transmission, WideOutputsCarryTheFullBandMixAndThePlaybackAlone)
     std::remove(strLocal.c_str());
 }
 
+// Outputs that never take a buffer (appsinks nobody pulls) hold back
+// nothing: the port gets the whole file, every sample in order, and the
+// file's end comes once it is heard.
+TEST_F(Transmission, BlockedOutputsDoNotSlowThePort)
+{
+    constexpr int kSamples = 3 * 16000;
+    const CElementPtr pPipeline(gst_parse_launch(
+        "appsrc name=file format=time max-bytes=0 "
+        "caps=audio/x-raw,format=S16LE,rate=16000,channels=1,layout=interleaved ! "
+        "callfeedrenderer name=renderer ! fakesink sync=false async=false "
+        "appsrc name=wide format=time max-bytes=0 "
+        "caps=audio/x-raw,format=S16LE,rate=48000,channels=2,layout=interleaved ! renderer.wide",
+        nullptr));
+    m_pRenderer.reset(gst_bin_get_by_name(GST_BIN(pPipeline.get()), "renderer"));
+    m_pControl = std::make_unique<CCallfeedControl>(m_pRenderer.get());
+    m_pBus.reset(gst_element_get_bus(pPipeline.get()));
+    const char* pszBlocked = "appsink max-buffers=1 drop=false sync=false";
+    g_object_set(m_pRenderer.get(), "port", m_nPort, "capture-source",
+                 "audiotestsrc is-live=true wave=silence", "balance", kMaxBalance, "mix-output",
+                 pszBlocked, "local-output", pszBlocked, nullptr);
+    ASSERT_EQ(m_pControl->StartTransmission(), S_OK);
+    CTestClient client;
+    ASSERT_TRUE(client.Connect(m_nPort));
+    const CElementPtr pFile(gst_bin_get_by_name(GST_BIN(pPipeline.get()), "file"));
+    for (int i = 0; i < kSamples; i += 1600) {
+        std::vector<std::int16_t> samples(1600);
+        for (std::size_t k = 0; k < samples.size(); ++k)
+            samples[k] = FileSample(i + static_cast<int>(k));
+        CBufferPtr pBuffer = MakeBuffer(samples);
+        GST_BUFFER_PTS(pBuffer.get()) = gst_util_uint64_scale(i, GST_SECOND, 16000);
+        gst_app_src_push_buffer(GST_APP_SRC(pFile.get()), pBuffer.release());
+    }
+    gst_app_src_end_of_stream(GST_APP_SRC(pFile.get()));
+    const CElementPtr pWide(gst_bin_get_by_name(GST_BIN(pPipeline.get()), "wide"));
+    PushWideTones(GST_APP_SRC(pWide.get()));
+    gst_element_set_state(pPipeline.get(), GST_STATE_PLAYING);
+    ASSERT_TRUE(client.ReadUntil(
+        [&] {
+            const auto runs = FileRuns(client);
+            return !runs.empty() && runs[0].second >= kSamples;
+        },
+        30s));
+    EXPECT_EQ(FileRuns(client), (std::vector<std::pair<int, int>>{{0, kSamples}}));
+    const CMessagePtr pEnd(gst_bus_timed_pop_filtered(
+        m_pBus.get(), 30 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
+    EXPECT_TRUE(pEnd && GST_MESSAGE_TYPE(pEnd.get()) == GST_MESSAGE_EOS);
+    EXPECT_EQ(m_pControl->StopTransmission(), S_OK);
+    gst_element_set_state(pPipeline.get(), GST_STATE_NULL);
+}
+
+// An output that cannot start is posted once as code 0 with its failure,
+// and the transmission runs on without it.
+TEST_F(Transmission, AFailedOutputIsPostedOnceAndThePortRunsOn)
+{
+    for (const char* pszProperty : {"mix-output", "local-output"})
+        for (const char* pszSink : {"nosuchsink", "filesink location=/nonexistent/voxreel/out"}) {
+            g_object_set(m_pRenderer.get(), "mix-output", "", "local-output", "", nullptr);
+            g_object_set(m_pRenderer.get(), pszProperty, pszSink, nullptr);
+            ASSERT_EQ(m_pControl->StartTransmission(), S_OK) << pszSink;
+            EXPECT_EQ(NextCodes(2), (std::vector<int>{NOTIFY_ERROR, NOTIFY_CAPTURE_STARTED}))
+                << pszProperty << " " << pszSink;
+            EXPECT_TRUE(FAILED(static_cast<HRESULT>(m_values[m_values.size() - 2])));
+            CTestClient client;
+            ASSERT_TRUE(client.Connect(m_nPort));
+            EXPECT_EQ(NextCodes(1), std::vector<int>{NOTIFY_CLIENT_CONNECTED});
+            EXPECT_TRUE(client.Read(3 * kBlockBytes)) << "the port runs on";
+            EXPECT_EQ(m_pControl->StopTransmission(), S_OK);
+            EXPECT_EQ(NextCodes(2),
+                      (std::vector<int>{NOTIFY_CLIENT_DISCONNECTED, NOTIFY_CAPTURE_STOPPED}))
+                << "and no second failure";
+        }
+}
+
 // What a client run as another user gets from the port: 'D' data, 'C' closed,
 // 'N' no connection, 'T' nothing within the time. The child creates its
 // socket after dropping to the other user, so the socket is that user's.
