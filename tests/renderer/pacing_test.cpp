@@ -7,9 +7,11 @@
 #include <atomic>
 #include <random>
 
+#include "heard_wait.h"
 #include "mixer.h"
 #include "pacing_thread.h"
 #include "test_support.h"
+#include "wide_mixer.h"
 
 namespace {
 
@@ -45,6 +47,57 @@ TEST(PlaybackQueueStress, CountMatchesTheQueueThroughFlushesAndMixing)
 
         EXPECT_FALSE(bNegative.load());
         EXPECT_EQ(queue.Count(), queue.QueuedSamples());
+    }
+}
+
+// The end of stream among threads: the streaming thread queues a file of
+// both widths and waits; a pacing thread mixes both and wakes it. The wait
+// ends when every sample was mixed, or at once on an abort.
+TEST(HeardWait, EndsWhenTheMixersHaveTakenBothQueuesOrOnAbort)
+{
+    for (const bool bAbort : {false, true}) {
+        CPlaybackQueue queue, wideQueue(48000, 2);
+        CSendRing ring;
+        CMixLevels levels;
+        CHeardWait wait;
+        std::atomic<std::int64_t> nSent{0};
+        CMixer mixer(
+            queue, ring, levels,
+            [&](SendBlock& block) {
+                nSent += block.m_nFilled;
+                block.Release();
+            },
+            [](int, std::uint32_t) {});
+        CWideMixer wideMixer(wideQueue, levels, [](int, std::uint32_t) {});
+        std::atomic<bool> bPacing{true};
+        std::thread pacing([&] {
+            const std::vector<std::int16_t> mic(1600, 3), wideMic(4800, 3);
+            while (bPacing.load()) {
+                mixer.FeedBlocks(mic.data(), 3200);
+                wideMixer.BeginTick(CPlaybackQueue::kNoPosition);
+                wideMixer.Feed(wideMic.data(), 9600);
+                wait.Wake();
+            }
+        });
+        bool bHeard = false;
+        std::thread streaming([&] {
+            for (int i = 0; i < 40; ++i) {
+                queue.Push(MakeBuffer(std::vector<std::int16_t>(1000, 1)));
+                wideQueue.Push(MakeBuffer(std::vector<std::int16_t>(6000, 1)));
+            }
+            queue.SetEnded();
+            wideQueue.SetEnded();
+            bHeard = wait.Wait([&] { return queue.Count() == 0 && wideQueue.Count() == 0; });
+        });
+        if (bAbort)
+            wait.Abort();
+        streaming.join();
+        bPacing = false;
+        pacing.join();
+        if (!bAbort) {
+            EXPECT_TRUE(bHeard);
+            EXPECT_EQ(queue.QueuedSamples() + wideQueue.QueuedSamples(), 0);
+        }
     }
 }
 
