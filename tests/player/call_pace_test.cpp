@@ -24,6 +24,7 @@ constexpr std::size_t kBlockSamples = 2048; // one transmit block
 fs::path MakeTone(const fs::path& path, double dSeconds, int nFreq, double dVolume,
                   int nChannels = 2)
 {
+    InitGst();
     const long nBuffers = std::lround(dSeconds * 10);
     EXPECT_TRUE(RunLaunch("audiotestsrc freq=" + std::to_string(nFreq) +
                           " volume=" + std::to_string(dVolume) +
@@ -38,6 +39,7 @@ fs::path MakeTone(const fs::path& path, double dSeconds, int nFreq, double dVolu
 // A stereo file with the tone on the left only.
 fs::path MakeLeftTone(const fs::path& path, double dSeconds)
 {
+    InitGst();
     EXPECT_TRUE(RunLaunch("audiotestsrc freq=500 samplesperbuffer=4410 num-buffers=" +
                           std::to_string(std::lround(dSeconds * 10)) +
                           " ! audio/x-raw,rate=44100,channels=1 ! audioconvert "
@@ -105,6 +107,11 @@ struct LocalSinkCase {
     const char* pszSink;
     bool bFails;
 };
+
+void PrintTo(const LocalSinkCase& sink, std::ostream* pStream)
+{
+    *pStream << sink.pszName;
+}
 
 class LocalSinkTest : public ::testing::TestWithParam<LocalSinkCase> {};
 
