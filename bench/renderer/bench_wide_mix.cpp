@@ -38,8 +38,8 @@ int main()
     levels.SetBalance(17);
     levels.SetVolume(200);
     CWideMixer mixer(queue, levels, ignore);
-    CAudioOutput mixOutput(CCallfeedEngine::kWideCaps, 38400, ignore);
-    CAudioOutput localOutput(CCallfeedEngine::kWideCaps, 38400, ignore);
+    CAudioOutput mixOutput(CCallfeedEngine::kWideCaps, 96000, 57600, ignore);
+    CAudioOutput localOutput(CCallfeedEngine::kWideCaps, 96000, 57600, ignore);
     if (FAILED(mixOutput.Start("fakesink sync=false")) ||
         FAILED(localOutput.Start("fakesink sync=false"))) {
         std::fprintf(stderr, "the outputs did not start\n");

@@ -16,8 +16,10 @@ std::string OutputDescription(const std::string& strCaps, std::uint32_t cbMaxQue
 
 } // namespace
 
-CAudioOutput::CAudioOutput(std::string strCaps, std::uint32_t cbMaxQueued, NotifyFn notify)
-    : m_strCaps(std::move(strCaps)), m_cbMaxQueued(cbMaxQueued), m_notify(std::move(notify))
+CAudioOutput::CAudioOutput(std::string strCaps, std::uint32_t nSamplesPerSecond,
+                           std::uint32_t cbMaxQueued, NotifyFn notify)
+    : m_strCaps(std::move(strCaps)), m_nSamplesPerSecond(nSamplesPerSecond),
+      m_cbMaxQueued(cbMaxQueued), m_notify(std::move(notify))
 {
 }
 
@@ -27,6 +29,7 @@ HRESULT CAudioOutput::Start(const std::string& strSink)
     if (m_pPipeline)
         return S_FALSE;
     m_bFailed.store(false);
+    m_tPlayedOut = {};
     return Launch(strSink);
 }
 
@@ -93,11 +96,27 @@ void CAudioOutput::Stop()
 
 void CAudioOutput::Push(const std::int16_t* pSamples, std::size_t nSamples)
 {
+    using namespace std::chrono;
     std::unique_lock lock(m_mutex, std::try_to_lock);
     if (!lock.owns_lock() || m_pSource == nullptr || nSamples == 0)
         return;
+    const steady_clock::time_point now = steady_clock::now();
+    if (m_tPlayedOut <= now) { // the sink has run dry: the lead again first
+        const std::size_t nLead = m_nSamplesPerSecond * kLead.count() / 1000;
+        GstBuffer* pLead = gst_buffer_new_allocate(nullptr, nLead * 2, nullptr);
+        gst_buffer_memset(pLead, 0, 0, nLead * 2);
+        PushBuffer(pLead);
+        m_tPlayedOut = now + kLead;
+    }
+    m_tPlayedOut += duration_cast<steady_clock::duration>(
+        duration<double>(static_cast<double>(nSamples) / m_nSamplesPerSecond));
     GstBuffer* pBuffer = gst_buffer_new_allocate(nullptr, nSamples * 2, nullptr);
     gst_buffer_fill(pBuffer, 0, pSamples, nSamples * 2);
+    PushBuffer(pBuffer);
+}
+
+void CAudioOutput::PushBuffer(GstBuffer* pBuffer)
+{
     gst_app_src_push_buffer(m_pSource, pBuffer); // takes the buffer, never waits
 }
 

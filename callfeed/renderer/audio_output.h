@@ -8,11 +8,19 @@
 // that stalls, fails or starts late costs only its own audio. Its first
 // failure (at the start or while running) is posted once per start as
 // NOTIFY_ERROR with the HRESULT.
+//
+// Pushes come in 100 ms bursts, and a busy machine delays some of them; a
+// sink that plays as soon as it has data would run dry before each late
+// one. So the output keeps a lead: it starts with kLead of silence, and
+// again whenever the sink must have played out everything pushed (it ran
+// dry, or the pushes stopped). A tick late by less than the lead is not
+// heard; the lead is the delay it adds.
 #pragma once
 
 #include <gst/app/gstappsrc.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -23,8 +31,12 @@
 
 class CAudioOutput {
 public:
-    // strCaps: the raw audio caps the pushes carry.
-    CAudioOutput(std::string strCaps, std::uint32_t cbMaxQueued, NotifyFn notify);
+    static constexpr std::chrono::milliseconds kLead{80};
+
+    // strCaps: the raw audio caps the pushes carry, nSamplesPerSecond their
+    // 16-bit samples per second (all channels).
+    CAudioOutput(std::string strCaps, std::uint32_t nSamplesPerSecond, std::uint32_t cbMaxQueued,
+                 NotifyFn notify);
     ~CAudioOutput() { Stop(); }
     CAudioOutput(const CAudioOutput&) = delete;
     CAudioOutput& operator=(const CAudioOutput&) = delete;
@@ -42,8 +54,10 @@ private:
     static GstBusSyncReply OnBusMessage(GstBus* pBus, GstMessage* pMessage, gpointer pSelf);
     HRESULT Launch(const std::string& strSink);
     HRESULT Fail(HRESULT hr);
+    void PushBuffer(GstBuffer* pBuffer);
 
     const std::string m_strCaps;
+    const std::uint32_t m_nSamplesPerSecond;
     const std::uint32_t m_cbMaxQueued;
     NotifyFn m_notify;
     // Held by Start, Stop and SetVolume; Push only tries it.
@@ -52,6 +66,9 @@ private:
     GstAppSrc* m_pSource = nullptr;  // guarded by m_mutex; owned by m_pPipeline
     GstElement* m_pVolume = nullptr; // guarded by m_mutex; owned by m_pPipeline
     double m_dVolume = 1.0;          // guarded by m_mutex
+    // When the sink will have played all that was pushed, were it playing
+    // in real time from the first push; guarded by m_mutex.
+    std::chrono::steady_clock::time_point m_tPlayedOut{};
     // Set by the first failure after a start: from the control thread, or
     // the output's own streaming threads through its bus.
     std::atomic<bool> m_bFailed{false};

@@ -8,10 +8,12 @@
 namespace {
 
 constexpr std::chrono::milliseconds kPacingPeriod{100};
-// What each output's appsrc may hold: two ticks of 48 kHz stereo, so one
-// late tick does not cost audio and a stalled output no more than 200 ms of
-// delay once it resumes.
-constexpr std::uint32_t kOutputQueueBytes = 2 * 48000 * 2 * 2 / 10;
+// 16-bit samples per second of the outputs' 48 kHz stereo.
+constexpr std::uint32_t kOutputSamplesPerSecond = 48000 * 2;
+// What each output's appsrc may hold beyond its sink's buffer: three ticks,
+// so a late tick with the lead does not cost audio, and a stalled output no
+// more than 300 ms of delay once it resumes.
+constexpr std::uint32_t kOutputQueueBytes = 3 * kOutputSamplesPerSecond * 2 / 10;
 // 48 kHz frames per 16 kHz capture byte (two bytes a sample).
 constexpr std::uint32_t kWideFramesPerCallByte = 3;
 
@@ -34,9 +36,9 @@ CCallfeedEngine::CCallfeedEngine(PostFn post)
                    [this](const std::int16_t* pCapture, std::uint32_t cbLength) {
                        m_wideMixer.Feed(pCapture, cbLength);
                    }),
-      m_mixOutput(kWideCaps, kOutputQueueBytes,
+      m_mixOutput(kWideCaps, kOutputSamplesPerSecond, kOutputQueueBytes,
                   [this](int nCode, std::uint32_t nValue) { Notify(nCode, nValue); }),
-      m_localOutput(kWideCaps, kOutputQueueBytes,
+      m_localOutput(kWideCaps, kOutputSamplesPerSecond, kOutputQueueBytes,
                     [this](int nCode, std::uint32_t nValue) { Notify(nCode, nValue); }),
       m_strCaptureSource(kDefaultCaptureSource)
 {
