@@ -4,6 +4,7 @@
 
 #include "rules/settings_keys.h"
 #include "rules/status_text.h"
+#include "undo_journal.h"
 
 namespace {
 
@@ -83,6 +84,8 @@ std::string CAudioSetup::StartMicrophone(CDSPlayer& player)
         m_pMicrophone.reset();
         return "The Voxreel microphone is not available: " + strError;
     }
+    for (std::uint32_t nModule : m_pMicrophone->ModuleIndices())
+        UndoJournal().ModuleLoaded(nModule);
     player.SetMixOutput(CVirtualMicrophone::kMixOutput);
     return {};
 }
@@ -120,6 +123,10 @@ std::string CAudioSetup::Apply(CDSPlayer& player, const Choice& choice)
 
 void CAudioSetup::Shutdown()
 {
+    const std::vector<std::uint32_t> modules =
+        m_pMicrophone ? m_pMicrophone->ModuleIndices() : std::vector<std::uint32_t>{};
     m_pMicrophone.reset(); // removes the devices
+    for (std::uint32_t nModule : modules)
+        UndoJournal().ModuleUnloaded(nModule);
     m_listeners.clear();
 }

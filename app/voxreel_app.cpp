@@ -16,6 +16,7 @@
 #include "desktop/mpris_service.h"
 #include "desktop/unix_signals.h"
 #include "dsplayer.h"
+#include "guard/guard_link.h"
 #include "rules/settings_keys.h"
 #include "voxreel_dlg.h"
 
@@ -27,6 +28,12 @@ std::filesystem::path PluginFolder()
 {
     const std::filesystem::path exe = QCoreApplication::applicationDirPath().toStdString();
     return exe.parent_path() / "lib" / "voxreel" / "gstreamer-1.0";
+}
+
+std::filesystem::path GuardProgram()
+{
+    return std::filesystem::path(QCoreApplication::applicationDirPath().toStdString()) /
+           CGuardLink::kProgramName;
 }
 
 // VOXREEL_PORT: the renderer's port and the one the call is asked to use.
@@ -78,6 +85,11 @@ int CVoxreelApp::Run(int argc, char** argv)
 
     CQtSettingsStore settings;
     CDBusSkypeChannel channel;
+    CGuardLink guard; // before the window, which switches and makes what it undoes
+    if (const std::string strError = guard.Start(GuardProgram()); !strError.empty())
+        std::fprintf(stderr, "voxreel: %s; a crash would leave the call switched\n",
+                     strError.c_str());
+    SetUndoJournal(&guard);
     {
         // The output from the settings, unless the environment names one.
         const std::string strSink = CAudioSetup::SinkFromEnvironment()
@@ -102,6 +114,8 @@ int CVoxreelApp::Run(int argc, char** argv)
         channel.SetSink(nullptr);
         instance.SetOnOpen({});
     }
+    guard.CleanExit();
+    SetUndoJournal(nullptr);
     settings.Flush();
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "status_text.h"
+#include "undo_journal.h"
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix)
 {
@@ -105,6 +106,7 @@ void CSetNetInput::OnResponse(const std::string& response)
     if (StartsWithNoCase(response, GetCommand())) {
         m_owner.SetStatus("CSetNetInput::OnResponse => SUCCESS\n");
         m_owner.SetTransmitting(true);
+        UndoJournal().CallSwitched(m_nCallId);
         return;
     }
     m_owner.SetStatus(FormatStatus("Cannot establish connection with Skype: %S", {response}));

@@ -6,6 +6,7 @@
 
 #include "call_commands.h"
 #include "time_text.h"
+#include "undo_journal.h"
 
 namespace {
 
@@ -58,6 +59,7 @@ void CCallTracker::OnNotification(const std::string& line)
             if (!EqualsNoCase(word, end))
                 continue;
             m_owner.SetStatus("Call finished.\n");
+            UndoJournal().CallReleased(*selected);
             m_owner.StopForEndedCall();
             m_bInputSwitchPending = false;
             m_owner.SetTransmitting(false);
@@ -74,6 +76,8 @@ void CCallTracker::OnNotification(const std::string& line)
 
 void CCallTracker::SwitchBack()
 {
-    if (const auto selected = m_owner.Calls().SelectedCall())
+    if (const auto selected = m_owner.Calls().SelectedCall()) {
         m_owner.Issue(std::make_unique<CSetDefaultInput>(m_owner, *selected));
+        UndoJournal().CallReleased(*selected);
+    }
 }
