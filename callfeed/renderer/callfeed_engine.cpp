@@ -14,8 +14,8 @@ constexpr std::uint32_t kOutputSamplesPerSecond = 48000 * 2;
 // so a late tick with the lead does not cost audio, and a stalled output no
 // more than 300 ms of delay once it resumes.
 constexpr std::uint32_t kOutputQueueBytes = 3 * kOutputSamplesPerSecond * 2 / 10;
-// 48 kHz frames per 16 kHz capture byte (two bytes a sample).
-constexpr std::uint32_t kWideFramesPerCallByte = 3;
+// 48 kHz frames per 16 kHz sample.
+constexpr std::uint32_t kWideFramesPerCallSample = 3;
 
 } // namespace
 
@@ -160,7 +160,7 @@ void CCallfeedEngine::OnTick()
         m_mixOutput.Push(mix.data(), mix.size());
         m_localOutput.Push(playback.data(), playback.size());
     } else {
-        m_wideMixer.Skip(m_cbCallFed * kWideFramesPerCallByte / 2);
+        m_wideMixer.Skip(m_cbCallFed / 2 * kWideFramesPerCallSample);
     }
     m_heardWait.Wake();
 }

@@ -26,7 +26,8 @@
 //    what the 48 kHz capture ring got since the previous tick, mixes the
 //    wide queue into it by the same law, and the tick's mix goes to the mix
 //    output (the Voxreel microphone), the playback it used to the local
-//    output. Both drop what they cannot take at once. Without outputs no
+//    output. Both drop what they cannot take at once, and keep a short lead
+//    against late ticks (audio_output.h). Without outputs no
 //    48 kHz capture runs, and the wide queue is used up in step unheard.
 // 7. End (streaming thread): the end of the stream waits on the sink pad
 //    until the mixer has taken every queued sample (and the wide queue's,
