@@ -160,6 +160,16 @@ const SCase kCases[] = {
      {{500, 1500, {}, true}, {1600, 3000, {{2600, 40}}, false}},
      {100},
      {{2600, 40}}},
+    {"APlaylistStartingOverIsAnotherPlay",
+     16000,
+     1,
+     4000,
+     {{0, 4000}},
+     {{{500, 1500}, {2600, 3600}}, {{1500, 2500}}},
+     {1.0, 1.0},
+     {{500, 1500, {}, true}, {1500, 2500, {}, true}},
+     {0},
+     {}},
     {"AFileNeverHeard",
      16000,
      1,
@@ -220,7 +230,7 @@ TEST_P(FrameAnalysis, FindsSpansBreaksGapsAndDropouts)
 }
 
 INSTANTIATE_TEST_SUITE_P(Planted, FrameAnalysis, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.pszName); });
+                         [](const auto& test) { return std::string(test.param.pszName); });
 
 // A recorder that has not closed its file leaves the data size unwritten;
 // the samples still count to the file's end, their channels folded.

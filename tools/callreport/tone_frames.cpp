@@ -116,16 +116,19 @@ void DropLoneFrames(std::vector<bool>& present)
     }
 }
 
-// Fills in a tone's span and the runs of frames inside it where missing(f).
+// Fills in a tone's span, its first to its last frame in [nFrom, nLimit), and
+// the runs of frames inside it where missing(f).
 template <typename Missing>
-void Follow(STone& tone, const std::vector<bool>& present, Missing missing)
+void Follow(STone& tone, const std::vector<bool>& present, int nFrom, int nLimit, Missing missing)
 {
-    const auto first = std::find(present.begin(), present.end(), true);
-    if (first == present.end())
+    int nFirst = nFrom;
+    while (nFirst < nLimit && !present[static_cast<std::size_t>(nFirst)])
+        ++nFirst;
+    if (nFirst == nLimit)
         return;
-    const int nFirst = static_cast<int>(first - present.begin());
-    const int nLast =
-        static_cast<int>(present.rend() - std::find(present.rbegin(), present.rend(), true)) - 1;
+    int nLast = nLimit - 1;
+    while (!present[static_cast<std::size_t>(nLast)])
+        --nLast;
     tone.bHeard = true;
     tone.nFirstMs = nFirst * kFrameMs;
     tone.nEndMs = (nLast + 1) * kFrameMs;
@@ -140,6 +143,23 @@ void Follow(STone& tone, const std::vector<bool>& present, Missing missing)
         tone.breaks.push_back({f * kFrameMs, (nEnd - f) * kFrameMs});
         f = nEnd;
     }
+}
+
+// Where a file's play ends at the latest: the first frame from nFrom on that
+// carries another file's tone and not its own. What it plays after that (a
+// playlist that starts over) is another play of it.
+int PlayLimit(const SAnalysis& result, std::size_t nTone, int nFrom)
+{
+    for (int f = nFrom; f < result.nFrames; ++f) {
+        const auto frame = static_cast<std::size_t>(f);
+        if (result.present[nTone][frame])
+            continue;
+        for (std::size_t t = 1; t < result.present.size(); ++t) {
+            if (t != nTone && result.present[t][frame])
+                return f;
+        }
+    }
+    return result.nFrames;
 }
 
 } // namespace
@@ -182,16 +202,24 @@ SAnalysis Analyse(const CRecording& recording, int nMicFreq, const std::vector<S
         return false;
     };
     if (result.bMic) {
-        Follow(result.mic, result.present[0], [&](int f) {
+        Follow(result.mic, result.present[0], 0, result.nFrames, [&](int f) {
             return !result.present[0][static_cast<std::size_t>(f)] && !anyFile(f);
         });
         result.mic.dLevelDbfs = MedianOfPresent(result.levels[0], result.present[0]);
     }
+    // Files play in order: each one's play is looked for after the one before it.
+    int nFrom = 0;
     for (std::size_t t = 0; t < files.size(); ++t) {
         STone file;
         file.spec = files[t];
         const std::vector<bool>& present = result.present[t + 1];
-        Follow(file, present, [&](int f) { return !present[static_cast<std::size_t>(f)]; });
+        int nFirst = nFrom;
+        while (nFirst < result.nFrames && !present[static_cast<std::size_t>(nFirst)])
+            ++nFirst;
+        Follow(file, present, nFirst, PlayLimit(result, t + 1, nFirst),
+               [&](int f) { return !present[static_cast<std::size_t>(f)]; });
+        if (file.bHeard)
+            nFrom = file.nFirstMs / kFrameMs;
         file.dLevelDbfs = MedianOfPresent(result.levels[t + 1], present);
         result.files.push_back(std::move(file));
     }

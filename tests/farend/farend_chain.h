@@ -1,0 +1,182 @@
+// The far end of a call, as the tests and benchmarks meet it: the voxreel
+// program (offscreen) with a test microphone, callsim with a call under way
+// recording what the port carries, and a recorder of the Voxreel microphone at
+// 48 kHz stereo, on the session bus and sound server this process runs with.
+// Each recording is read back through callreport's analysis.
+#pragma once
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <signal.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "callsim_process.h"
+#include "recording.h"
+#include "tone_frames.h"
+
+namespace farend {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+inline constexpr int kMicFreq = 300;
+inline constexpr int kRecorderRate = 48000;
+inline constexpr int kRecorderChannels = 2;
+
+// pactl's output ("" when it failed or said nothing).
+inline std::string Pactl(const QStringList& arguments)
+{
+    QProcess pactl;
+    pactl.start("pactl", arguments);
+    pactl.waitForFinished(10000);
+    return pactl.exitCode() == 0 ? pactl.readAllStandardOutput().toStdString() : std::string();
+}
+
+inline bool SourceExists(const std::string& strName)
+{
+    return Pactl({"list", "short", "sources"}).find(strName + "\t") != std::string::npos;
+}
+
+// A WAV file of sine tones at 48 kHz stereo, each at the given volume (peak
+// over full scale), mixed.
+inline fs::path MakeTones(const fs::path& path, double dSeconds, const std::vector<int>& freqs,
+                          double dVolume)
+{
+    const std::string strBuffers = std::to_string(static_cast<long>(dSeconds * 100));
+    std::string strLaunch = "audiomixer name=mix ! audio/x-raw,rate=48000,channels=2 ! wavenc ! "
+                            "filesink location=\"" +
+                            path.string() + "\"";
+    for (int nFreq : freqs)
+        strLaunch += " audiotestsrc freq=" + std::to_string(nFreq) +
+                     " volume=" + std::to_string(dVolume) +
+                     " samplesperbuffer=480 num-buffers=" + strBuffers +
+                     " ! audio/x-raw,rate=48000,channels=2 ! mix.";
+    voxreel::test::RunLaunch(strLaunch);
+    return path;
+}
+
+// Waits, with Qt's events turning, until condition holds; the condition is
+// looked at every period only, since reading a recording back is not free.
+inline bool WaitEvery(const std::function<bool()>& condition, std::chrono::milliseconds period,
+                      std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (condition())
+            return true;
+        const auto next = std::chrono::steady_clock::now() + period;
+        if (next > deadline)
+            return false;
+        while (std::chrono::steady_clock::now() < next) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            std::this_thread::sleep_for(5ms);
+        }
+    }
+}
+
+class CFarEndChain {
+public:
+    // strLocalOutput: the program's local output (a gst-launch description).
+    CFarEndChain(const fs::path& folder, const std::string& strLocalOutput)
+        : m_folder(folder), m_callsim({"--call", "12:Far end", "--record",
+                                       QString::fromStdString((folder / "call.wav").string())})
+    {
+        m_env = QProcessEnvironment::systemEnvironment();
+        m_env.insert("XDG_CONFIG_HOME", QString::fromStdString((folder / "config").string()));
+        m_env.insert("XDG_DATA_HOME", QString::fromStdString((folder / "data").string()));
+        m_env.insert("QT_QPA_PLATFORM", "offscreen");
+        m_env.insert("VOXREEL_CAPTURE_SOURCE",
+                     "audiotestsrc is-live=true volume=0.25 freq=" + QString::number(kMicFreq));
+        m_env.insert("VOXREEL_AUDIO_SINK", QString::fromStdString(strLocalOutput));
+        m_env.insert("VOXREEL_VIRTUAL_MIC", "1");
+        m_env.insert("VOXREEL_PORT", QString::number(voxreel::test::FreePort()));
+        m_env.insert("GST_REGISTRY_FORK", "no");
+    }
+    ~CFarEndChain()
+    {
+        m_recorder.kill();
+        m_recorder.waitForFinished(5000);
+        if (m_program.state() != QProcess::NotRunning) {
+            ::kill(static_cast<pid_t>(m_program.processId()), SIGTERM);
+            if (!m_program.waitForFinished(20000))
+                m_program.kill();
+        }
+        m_callsim.Kill();
+    }
+
+    // The program running, the call's input on its port and the Voxreel
+    // microphone recorded; false when one of them never came.
+    bool Start()
+    {
+        Run(m_program, {});
+        if (!m_callsim.WaitFor("input connected 12"))
+            return false;
+        if (!apptest::WaitFor([] { return SourceExists("voxreel_mic"); }, 20s))
+            return false;
+        m_recorder.start("parec", {"-d", "voxreel_mic", "--rate=" + QString::number(kRecorderRate),
+                                   "--channels=" + QString::number(kRecorderChannels),
+                                   "--format=s16le", "--raw", "--latency-msec=20",
+                                   QString::fromStdString(MicPath().string())});
+        return m_recorder.waitForStarted(10000);
+    }
+    // Hands the files to the running program with --play, as a second start.
+    bool Play(const std::vector<fs::path>& files)
+    {
+        QStringList arguments{"--play"};
+        for (const fs::path& file : files)
+            arguments << QString::fromStdString(file.string());
+        QProcess second;
+        Run(second, arguments);
+        return apptest::WaitFor([&] { return second.state() == QProcess::NotRunning; }, 20s) &&
+               second.exitCode() == 0;
+    }
+
+    callreport::SAnalysis Port(const std::vector<callreport::SToneSpec>& files) const
+    {
+        callreport::CRecording recording;
+        callreport::ReadWav((m_folder / "call.wav").string(), recording);
+        return callreport::Analyse(recording, kMicFreq, files);
+    }
+    callreport::SAnalysis Mic(const std::vector<callreport::SToneSpec>& files) const
+    {
+        callreport::CRecording recording;
+        callreport::ReadRaw(MicPath().string(), kRecorderRate, kRecorderChannels, recording);
+        return callreport::Analyse(recording, kMicFreq, files);
+    }
+    // Until both recordings carry the last file and then half a second more.
+    bool WaitForAll(const std::vector<callreport::SToneSpec>& files,
+                    std::chrono::milliseconds timeout = 60s) const
+    {
+        const auto done = [](const callreport::SAnalysis& analysis) {
+            const callreport::STone& last = analysis.files.back();
+            return last.bHeard && analysis.nFrames * callreport::kFrameMs - last.nEndMs >= 500;
+        };
+        return WaitEvery([&] { return done(Port(files)) && done(Mic(files)); }, 300ms, timeout);
+    }
+
+    apptest::CCallsim& Callsim() { return m_callsim; }
+
+private:
+    fs::path MicPath() const { return m_folder / "voxreel-mic.raw"; }
+    void Run(QProcess& process, const QStringList& arguments)
+    {
+        process.setProcessEnvironment(m_env);
+        process.setProcessChannelMode(QProcess::ForwardedChannels);
+        process.start(QStringLiteral(VOXREEL_PROGRAM_PATH), arguments);
+    }
+
+    fs::path m_folder;
+    QProcessEnvironment m_env;
+    apptest::CCallsim m_callsim;
+    QProcess m_program;
+    QProcess m_recorder;
+};
+
+} // namespace farend

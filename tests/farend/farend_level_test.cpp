@@ -1,0 +1,160 @@
+// The Voxreel microphone at 48 kHz stereo carries the whole band of what
+// plays (a 15 kHz tone the port's 16 kHz cannot) at the mix law's levels, and
+// the microphone and the low tones at the port's levels; the balance, the
+// remote volume, Pause and Stop act on it as on the port.
+#include <QSlider>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "farend_chain.h"
+#include "port_client.h"
+#include "window_testkit.h"
+
+using namespace apptest;
+using farend::kRecorderChannels;
+using farend::kRecorderRate;
+
+namespace {
+
+constexpr int kMicFreq = 300, kLowFreq = 1000, kHighFreq = 15000;
+constexpr double kMicPeak = 0.25 * 32768, kFilePeak = 0.4 * 32768;
+constexpr double kAgreeDb = 0.5, kLawDb = 1.0;
+constexpr double kAbsent = 30; // an amplitude below this is not there
+
+// The law's output amplitude for sources of amplitude p and m.
+double Law(double p, double m, int nBalance, int nLevel)
+{
+    return (p * (nBalance + 127) + m * (128 - nBalance)) / 256 * nLevel / 256;
+}
+
+double Db(double dAmplitude)
+{
+    return 20 * std::log10(std::max(dAmplitude, 1e-3));
+}
+
+struct SLevels {
+    double dMic, dLow, dHigh;
+};
+
+class WideMicrophone : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        setenv("VOXREEL_VIRTUAL_MIC", "1", 1);
+        setenv("VOXREEL_CAPTURE_SOURCE",
+               ("audiotestsrc is-live=true volume=0.25 freq=" + std::to_string(kMicFreq)).c_str(),
+               1);
+        m_settings.WriteProfileInt("RemoteVolume", 0); // level 255
+        m_settings.WriteProfileInt("Balance", 0);
+    }
+    void TearDown() override
+    {
+        m_recorder.kill();
+        m_recorder.waitForFinished();
+        setenv("VOXREEL_VIRTUAL_MIC", "0", 1);
+        setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
+        WindowTest::TearDown();
+    }
+    void StartRecorder()
+    {
+        m_recorder.start("parec", {"-d", "voxreel_mic", "--rate=" + QString::number(kRecorderRate),
+                                   "--channels=" + QString::number(kRecorderChannels),
+                                   "--format=s16le", "--raw", "--latency-msec=20",
+                                   QString::fromStdString((m_folder / "mic.raw").string())});
+    }
+    callreport::CRecording Mic() const
+    {
+        callreport::CRecording recording;
+        callreport::ReadRaw((m_folder / "mic.raw").string(), kRecorderRate, kRecorderChannels,
+                            recording);
+        return recording;
+    }
+    // Lets a second and a half more of both arrive, then gives the levels in
+    // the last second of each: {port, Voxreel microphone}.
+    std::pair<SLevels, SLevels> LastSecond(CPortClient& port)
+    {
+        const std::size_t nPort = port.Poll().size(), nMic = Mic().m_samples.size();
+        EXPECT_TRUE(farend::WaitEvery(
+            [&] {
+                return port.Poll().size() > nPort + 3 * kPortRate / 2 &&
+                       Mic().m_samples.size() > nMic + 3 * kRecorderRate / 2;
+            },
+            100ms, 20s));
+        const auto levels = [](const std::vector<std::int16_t>& samples, int nRate) {
+            const std::int16_t* pLast = samples.data() + samples.size() - nRate;
+            const auto at = [&](int nFreq) {
+                return callreport::ToneAmplitude(pLast, static_cast<std::size_t>(nRate), nRate,
+                                                 nFreq);
+            };
+            return SLevels{at(kMicFreq), at(kLowFreq), nRate > 2 * kHighFreq ? at(kHighFreq) : 0};
+        };
+        return {levels(port.Poll(), kPortRate), levels(Mic().m_samples, kRecorderRate)};
+    }
+    void ExpectNearDb(double dActual, double dExpected, double dDb, const std::string& what)
+    {
+        if (dExpected < kAbsent)
+            EXPECT_LT(dActual, kAbsent) << what;
+        else
+            EXPECT_NEAR(Db(dActual), Db(dExpected), dDb) << what << ": " << dActual;
+    }
+
+    static constexpr int kPortRate = 16000;
+    QProcess m_recorder;
+};
+
+void Move(QSlider* pSlider, int nPosition)
+{
+    pSlider->setSliderPosition(nPosition);
+    pSlider->triggerAction(QAbstractSlider::SliderMove);
+}
+
+} // namespace
+
+TEST_F(WideMicrophone, CarriesTheWholeBandAtTheMixLawsLevels)
+{
+    const fs::path tones =
+        farend::MakeTones(m_folder / "tones.wav", 60.0, {kLowFreq, kHighFreq}, 0.4);
+    CVoxreelDlg& dlg = Open();
+    ASSERT_TRUE(WaitFor([] { return farend::SourceExists("voxreel_mic"); }, 20s));
+    StartRecorder();
+    CPortClient port(m_nPort);
+    ASSERT_TRUE(port.Connected());
+    dlg.AddPaths({tones}, true);
+    ASSERT_TRUE(WaitFor([&] { return dlg.Player().IsRunning(); }));
+
+    const struct {
+        int nBalance, nVolumePosition;
+    } steps[] = {{0, 0}, {-127, 0}, {128, 0}, {64, 128}};
+    for (const auto& step : steps) {
+        Move(Control<QSlider>(1024), step.nBalance);
+        Move(Control<QSlider>(1023), step.nVolumePosition);
+        LastSecond(port); // the change reaches both
+        const auto [atPort, atMic] = LastSecond(port);
+        const int nLevel = 255 - step.nVolumePosition;
+        const std::string what =
+            "balance " + std::to_string(step.nBalance) + ", level " + std::to_string(nLevel);
+        ExpectNearDb(atMic.dHigh, Law(kFilePeak, 0, step.nBalance, nLevel), kLawDb,
+                     what + ", 15 kHz at the Voxreel microphone");
+        ExpectNearDb(atMic.dLow, Law(kFilePeak, 0, step.nBalance, nLevel), kLawDb,
+                     what + ", 1 kHz at the Voxreel microphone");
+        ExpectNearDb(atMic.dMic, Law(0, kMicPeak, step.nBalance, nLevel), kLawDb,
+                     what + ", microphone at the Voxreel microphone");
+        ExpectNearDb(atMic.dMic, atPort.dMic, kAgreeDb, what + ", microphone: port vs ours");
+        ExpectNearDb(atMic.dLow, atPort.dLow, kAgreeDb, what + ", 1 kHz: port vs ours");
+    }
+
+    for (int nCommand : {104, 105}) { // pause, then stop: the file leaves both, the voice stays
+        TriggerCommand(nCommand);
+        LastSecond(port);
+        const auto [atPort, atMic] = LastSecond(port);
+        const std::string what = nCommand == 104 ? "paused" : "stopped";
+        EXPECT_LT(atMic.dHigh, kAbsent) << what;
+        EXPECT_LT(atMic.dLow, kAbsent) << what;
+        EXPECT_LT(atPort.dLow, kAbsent) << what;
+        EXPECT_GT(atPort.dMic, kAbsent) << what;
+        ExpectNearDb(atMic.dMic, atPort.dMic, kAgreeDb, what + ", microphone: port vs ours");
+    }
+}

@@ -1,0 +1,124 @@
+// What the far end hears while the local output misbehaves: an idle null sink
+// (suspended until a stream wakes it), one that starts a second late, and one
+// removed in the middle of a file. The call's port and the Voxreel microphone
+// must carry each file whole and the next one soon after, whatever the
+// speakers do.
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "farend_chain.h"
+#include "report_text.h"
+
+using namespace farend;
+using callreport::SAnalysis;
+using callreport::SToneSpec;
+
+namespace {
+
+constexpr double kFileSeconds = 2.0;
+constexpr int kMostSilenceBetweenFilesMs = 250;
+const std::vector<SToneSpec> kFiles{{523, kFileSeconds}, {784, kFileSeconds}};
+
+bool SinkSuspended(const std::string& strSink)
+{
+    const std::string sinks = Pactl({"list", "short", "sinks"});
+    const std::size_t nAt = sinks.find("\t" + strSink + "\t");
+    const std::size_t nEnd = sinks.find('\n', nAt);
+    return nAt != std::string::npos &&
+           sinks.substr(nAt, nEnd - nAt).find("SUSPENDED") != std::string::npos;
+}
+
+struct SSinkCase {
+    const char* pszName;
+    // Before the files are handed over.
+    std::function<void(const std::string& strModule)> prepare;
+    // Once they are: what happens to the speakers while the files play.
+    std::function<void(CFarEndChain& chain, const std::string& strModule)> meanwhile;
+};
+
+const SSinkCase kSinkCases[] = {
+    {"IdleNullSink",
+     [](const std::string&) {
+         // PipeWire suspends idle nodes by itself and has no such module.
+         if (Pactl({"load-module", "module-suspend-on-idle", "timeout=1"}).empty())
+             return;
+         EXPECT_TRUE(apptest::WaitFor([] { return SinkSuspended("speakers"); }, 20s));
+     },
+     nullptr},
+    {"SinkStartsASecondLate",
+     [](const std::string&) {
+         Pactl({"suspend-sink", "speakers", "1"});
+     },
+     [](CFarEndChain&, const std::string&) {
+         QTimer::singleShot(1000, [] { Pactl({"suspend-sink", "speakers", "0"}); });
+     }},
+    {"SinkRemovedMidFile", nullptr,
+     [](CFarEndChain& chain, const std::string& strModule) {
+         // Half a second into the first file at the far end.
+         EXPECT_TRUE(WaitEvery(
+             [&] {
+                 const SAnalysis port = chain.Port(kFiles);
+                 return port.files[0].bHeard &&
+                        port.nFrames * callreport::kFrameMs - port.files[0].nFirstMs > 500;
+             },
+             100ms, 30s));
+         Pactl({"unload-module", QString::fromStdString(strModule).trimmed()});
+     }},
+};
+
+class LocalOutput : public ::testing::TestWithParam<SSinkCase> {
+protected:
+    void SetUp() override
+    {
+        apptest::InitMedia();
+        m_folder = apptest::TempFolder("farend");
+    }
+    void TearDown() override { fs::remove_all(m_folder); }
+
+    fs::path m_folder;
+};
+
+void ExpectWhole(const SAnalysis& analysis, const char* pszWhere)
+{
+    for (std::size_t t = 0; t < analysis.files.size(); ++t) {
+        const callreport::STone& file = analysis.files[t];
+        EXPECT_TRUE(file.bHeard) << pszWhere << ": file " << t + 1;
+        EXPECT_NEAR(file.SpanMs(), kFileSeconds * 1000, callreport::kFrameMs)
+            << pszWhere << ": file " << t + 1;
+        EXPECT_EQ(file.LongestBreakMs(), 0)
+            << pszWhere << ": file " << t + 1 << ", " << file.breaks.size() << " breaks";
+    }
+    ASSERT_EQ(analysis.gapsMs.size(), 1u);
+    EXPECT_GE(analysis.gapsMs[0], 0) << pszWhere;
+    EXPECT_LE(analysis.gapsMs[0], kMostSilenceBetweenFilesMs) << pszWhere;
+    EXPECT_EQ(analysis.mic.LongestBreakMs(), 0) << pszWhere << ": the voice dropped out";
+    if (::testing::Test::HasFailure())
+        callreport::PrintReport(stdout, analysis, pszWhere);
+}
+
+} // namespace
+
+TEST_P(LocalOutput, TheFarEndGetsEveryFileWhole)
+{
+    const SSinkCase& c = GetParam();
+    const std::string strModule = Pactl({"load-module", "module-null-sink", "sink_name=speakers"});
+    ASSERT_FALSE(strModule.empty());
+    const fs::path first = MakeTones(m_folder / "first.wav", kFileSeconds, {523}, 0.5);
+    const fs::path second = MakeTones(m_folder / "second.wav", kFileSeconds, {784}, 0.5);
+    CFarEndChain chain(m_folder, "pulsesink device=speakers");
+    ASSERT_TRUE(chain.Start());
+    if (c.prepare)
+        c.prepare(strModule);
+    ASSERT_TRUE(chain.Play({first, second}));
+    if (c.meanwhile)
+        c.meanwhile(chain, strModule);
+    ASSERT_TRUE(chain.WaitForAll(kFiles));
+    ExpectWhole(chain.Port(kFiles), "the port");
+    ExpectWhole(chain.Mic(kFiles), "the Voxreel microphone");
+}
+
+INSTANTIATE_TEST_SUITE_P(Sinks, LocalOutput, ::testing::ValuesIn(kSinkCases),
+                         [](const auto& test) { return std::string(test.param.pszName); });
