@@ -101,8 +101,11 @@ struct WireTone {
         }
     }
 
-    // Where windows peaking within [nLow, nHigh] first and last are, and the
-    // longest stretch between them of windows that do not.
+    // Where a file's tone (windows peaking within [nLow, nHigh]) first and
+    // last is, and the longest stretch between of windows that are not. A
+    // window the tone only partly fills can peak anywhere below its level, so
+    // the tone is taken to start and end with runs of kRun such windows.
+    static constexpr std::size_t kRun = 3;
     struct Span {
         bool bFound = false;
         std::size_t nFirst = 0; // windows
@@ -114,21 +117,29 @@ struct WireTone {
     };
     Span Find(int nLow, int nHigh) const
     {
+        const auto in = [&](std::size_t n) { return m_peaks[n] >= nLow && m_peaks[n] <= nHigh; };
+        const auto runAt = [&](std::size_t n, int nStep) {
+            for (std::size_t i = 0; i < kRun; ++i, n += nStep)
+                if (n >= m_peaks.size() || !in(n))
+                    return false;
+            return true;
+        };
         Span span;
-        std::size_t nBreak = 0;
-        for (std::size_t n = 0; n < m_peaks.size(); ++n) {
-            const bool bIn = m_peaks[n] >= nLow && m_peaks[n] <= nHigh;
-            if (!bIn) {
-                ++nBreak;
-                continue;
-            }
-            if (span.bFound)
-                span.nLongestBreak = std::max(span.nLongestBreak, nBreak);
-            else
+        for (std::size_t n = 0; n < m_peaks.size(); ++n)
+            if (runAt(n, 1)) {
+                span.bFound = true;
                 span.nFirst = n;
-            span.bFound = true;
-            span.nLast = n;
-            nBreak = 0;
+                break;
+            }
+        for (std::size_t n = m_peaks.size(); span.bFound && n-- > span.nFirst;)
+            if (runAt(n, -1)) {
+                span.nLast = n;
+                break;
+            }
+        std::size_t nBreak = 0;
+        for (std::size_t n = span.nFirst; span.bFound && n <= span.nLast; ++n) {
+            nBreak = in(n) ? 0 : nBreak + 1;
+            span.nLongestBreak = std::max(span.nLongestBreak, nBreak);
         }
         return span;
     }
