@@ -22,12 +22,13 @@
 
 namespace {
 
-// The plugin sits in lib/voxreel/gstreamer-1.0 beside bin/, in the build
-// tree and in an installed tree alike.
+// The plugin sits in VOXREEL_PLUGIN_DIR (lib/voxreel/gstreamer-1.0 unless the
+// build names another) beside bin/, in the build tree and in an installed tree
+// alike.
 std::filesystem::path PluginFolder()
 {
     const std::filesystem::path exe = QCoreApplication::applicationDirPath().toStdString();
-    return exe.parent_path() / "lib" / "voxreel" / "gstreamer-1.0";
+    return exe.parent_path() / VOXREEL_PLUGIN_DIR;
 }
 
 std::filesystem::path GuardProgram()
