@@ -192,6 +192,12 @@ const SCase kCases[] = {
      {}},
 };
 
+// Names the case in gtest's messages.
+void PrintTo(const SCase& c, std::ostream* pOut)
+{
+    *pOut << c.pszName;
+}
+
 class FrameAnalysis : public ::testing::TestWithParam<SCase> {};
 
 } // namespace

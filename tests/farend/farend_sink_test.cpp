@@ -69,6 +69,12 @@ const SSinkCase kSinkCases[] = {
      }},
 };
 
+// Names the case in gtest's messages.
+void PrintTo(const SSinkCase& c, std::ostream* pOut)
+{
+    *pOut << c.pszName;
+}
+
 class LocalOutput : public ::testing::TestWithParam<SSinkCase> {
 protected:
     void SetUp() override
