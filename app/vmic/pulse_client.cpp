@@ -213,10 +213,11 @@ std::optional<std::string> CPulseClient::DefaultSourceName()
     return bOk ? std::optional(strName) : std::nullopt;
 }
 
-bool CPulseClient::SetDefaultSource(const std::string& strName)
+bool CPulseClient::MoveRecording(std::uint32_t nRecording, const std::string& strSource)
 {
     return Await([&](pa_context* pContext, const AnswerPtr& pAnswer) {
-        return pa_context_set_default_source(pContext, strName.c_str(), OnSuccess, Hold(pAnswer));
+        return pa_context_move_source_output_by_name(pContext, nRecording, strSource.c_str(),
+                                                     OnSuccess, Hold(pAnswer));
     });
 }
 

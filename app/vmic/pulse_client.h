@@ -44,7 +44,8 @@ public:
     bool UnloadModule(std::uint32_t nIndex);
     std::optional<std::vector<Source>> ListSources();
     std::optional<std::string> DefaultSourceName();
-    bool SetDefaultSource(const std::string& strName);
+    // Moves a recording to another source, by the source's name.
+    bool MoveRecording(std::uint32_t nRecording, const std::string& strSource);
     std::optional<std::vector<Recording>> ListRecordings();
     // Reports recordings as they start and end (nothing more once stopped).
     bool WatchRecordings(RecordingFn onRecording);

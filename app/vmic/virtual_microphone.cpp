@@ -21,6 +21,50 @@ bool UsesDefaultSource(const std::string& strCapture)
            (strCapture.rfind("pulsesrc", 0) == 0 && !Mentions(strCapture, "device="));
 }
 
+// Module arguments: the devices carry the renderer's full band, left and
+// right as played. A low session priority keeps PipeWire's session manager
+// from ever making them the default output or microphone while the user has
+// another, so the user's default never needs naming again (which would store
+// it as the user's own choice); PulseAudio keeps a chosen default anyway.
+std::string SinkArguments()
+{
+    return std::string("sink_name=") + CVirtualMicrophone::kSinkName +
+           " rate=48000 channels=2 channel_map=front-left,front-right format=s16le"
+           " sink_properties='device.description=\"Voxreel microphone feed\""
+           " priority.session=-1000'";
+}
+std::string SourceArguments()
+{
+    // Equal channel maps and no remixing: the source carries the sink's
+    // samples unchanged, without a remap gain.
+    return std::string("master=") + CVirtualMicrophone::kSinkName +
+           ".monitor source_name=" + CVirtualMicrophone::kSourceName +
+           " channels=2 channel_map=front-left,front-right"
+           " master_channel_map=front-left,front-right remix=no"
+           " source_properties='device.description=\"" +
+           CVirtualMicrophone::kSourceDescription + "\" priority.session=-1000'";
+}
+
+bool IsRealMicrophone(const CPulseClient::Source& source)
+{
+    return !source.bMonitor && !Mentions(source.strName, CVirtualMicrophone::kSourceName);
+}
+
+// The user's microphone: the default source when it is a real one, else the
+// first real one; empty when there is none.
+std::string RealMicrophone(CPulseClient& client)
+{
+    const std::string strDefault = client.DefaultSourceName().value_or("");
+    const auto sources = client.ListSources().value_or(std::vector<CPulseClient::Source>{});
+    for (const CPulseClient::Source& source : sources)
+        if (source.strName == strDefault && IsRealMicrophone(source))
+            return source.strName;
+    for (const CPulseClient::Source& source : sources)
+        if (IsRealMicrophone(source))
+            return source.strName;
+    return {};
+}
+
 std::string JoinNames(const std::vector<std::string>& names)
 {
     std::string text;
@@ -49,31 +93,16 @@ std::string CVirtualMicrophone::Create()
         return "no sound server answers";
     }
     RemoveLeftovers();
-    const std::string strDefault = m_pClient->DefaultSourceName().value_or("");
-    const auto sink = m_pClient->LoadModule(
-        "module-null-sink",
-        std::string("sink_name=") + kSinkName +
-            " rate=16000 channels=1 channel_map=mono format=s16le"
-            " sink_properties='device.description=\"Voxreel microphone feed\"'");
+    const auto sink = m_pClient->LoadModule("module-null-sink", SinkArguments());
     if (!sink)
         return "the sound server refused the microphone's sink";
     m_nSinkModule = *sink;
-    const auto source = m_pClient->LoadModule(
-        "module-remap-source", std::string("master=") + kSinkName +
-                                   ".monitor source_name=" + kSourceName +
-                                   " channels=1 channel_map=mono master_channel_map=mono "
-                                   "source_properties='device.description=\"" +
-                                   kSourceDescription + "\"'");
+    const auto source = m_pClient->LoadModule("module-remap-source", SourceArguments());
     if (!source) {
         Remove();
         return "the sound server refused the microphone's source";
     }
     m_nSourceModule = *source;
-    // A new source can become the system's default, at once or (PipeWire's
-    // session manager) a moment later; naming the user's default again keeps
-    // it the default for everything else.
-    if (!strDefault.empty() && strDefault != kSourceName)
-        m_pClient->SetDefaultSource(strDefault);
     m_pClient->WatchRecordings([this](std::uint32_t, bool) {
         QMetaObject::invokeMethod(
             m_pContext,
@@ -92,14 +121,44 @@ std::string CVirtualMicrophone::Create()
 void CVirtualMicrophone::Remove()
 {
     if (m_pClient) {
-        if (m_nSourceModule != 0)
+        if (m_nSourceModule != kNoModule) {
+            MoveRecordingsAway();
             m_pClient->UnloadModule(m_nSourceModule);
-        if (m_nSinkModule != 0)
+        }
+        if (m_nSinkModule != kNoModule)
             m_pClient->UnloadModule(m_nSinkModule);
     }
-    m_nSinkModule = m_nSourceModule = 0;
+    m_nSinkModule = m_nSourceModule = kNoModule;
     m_pClient.reset(); // no more recording events from here on
     m_listeners.clear();
+}
+
+std::vector<std::uint32_t> CVirtualMicrophone::ModuleIndices() const
+{
+    std::vector<std::uint32_t> indices;
+    for (std::uint32_t nIndex : {m_nSinkModule, m_nSourceModule})
+        if (nIndex != kNoModule)
+            indices.push_back(nIndex);
+    return indices;
+}
+
+// An application recording from the Voxreel microphone goes on hearing the
+// user's microphone rather than a device that is gone (which PulseAudio
+// would end the recording for, and PipeWire leave unlinked a while).
+void CVirtualMicrophone::MoveRecordingsAway()
+{
+    const auto sources = m_pClient->ListSources();
+    const auto recordings = m_pClient->ListRecordings();
+    if (!sources || !recordings)
+        return;
+    const auto ours = std::find_if(sources->begin(), sources->end(),
+                                   [](const auto& s) { return s.strName == kSourceName; });
+    const std::string strReal = RealMicrophone(*m_pClient);
+    if (ours == sources->end() || strReal.empty())
+        return;
+    for (const CPulseClient::Recording& recording : *recordings)
+        if (recording.nSource == ours->nIndex)
+            m_pClient->MoveRecording(recording.nIndex, strReal);
 }
 
 void CVirtualMicrophone::RemoveLeftovers()
@@ -128,12 +187,10 @@ std::string CVirtualMicrophone::RealMicrophoneFor(const std::string& strCapture)
         return {};
     if (!bNamesOurs && client.DefaultSourceName().value_or("") != kSourceName)
         return {};
-    const auto sources = client.ListSources().value_or(std::vector<CPulseClient::Source>{});
-    for (const CPulseClient::Source& source : sources) {
-        if (!source.bMonitor && !Mentions(source.strName, kSourceName))
-            return "pulsesrc device=" + source.strName;
-    }
-    return "audiotestsrc is-live=true wave=silence"; // no real microphone: the call hears silence
+    const std::string strReal = RealMicrophone(client);
+    // No real microphone: the call hears silence.
+    return strReal.empty() ? "audiotestsrc is-live=true wave=silence"
+                           : "pulsesrc device=" + strReal;
 }
 
 void CVirtualMicrophone::RefreshListeners()

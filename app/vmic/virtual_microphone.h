@@ -36,8 +36,12 @@ public:
     // Connects to the sound server and makes the devices; an error text, or
     // empty on success.
     std::string Create();
+    // Moves the recordings on the Voxreel microphone to the user's
+    // microphone, then takes the devices away.
     void Remove();
-    bool IsUp() const { return m_nSourceModule != 0 && m_nSinkModule != 0; }
+    bool IsUp() const { return m_nSourceModule != kNoModule && m_nSinkModule != kNoModule; }
+    // The module indices of the devices this instance made; empty when none.
+    std::vector<std::uint32_t> ModuleIndices() const;
 
     // The microphone to capture from instead of strCapture (a gst-launch
     // description, empty for the default) when that is the Voxreel
@@ -45,12 +49,15 @@ public:
     std::string RealMicrophoneFor(const std::string& strCapture);
 
 private:
+    static constexpr std::uint32_t kNoModule = PA_INVALID_INDEX;
+
     void RemoveLeftovers();
+    void MoveRecordingsAway();
     void RefreshListeners();
 
     QObject* m_pContext;
     ListenersFn m_onListeners;
     std::unique_ptr<CPulseClient> m_pClient;
-    std::uint32_t m_nSinkModule = 0, m_nSourceModule = 0;
+    std::uint32_t m_nSinkModule = kNoModule, m_nSourceModule = kNoModule;
     std::vector<std::string> m_listeners;
 };

@@ -1,8 +1,16 @@
-// The Voxreel microphone's devices on the test's PulseAudio daemon: made and
-// removed, leftovers of a killed run cleaned up, listeners reported, and
-// capture from our own microphone refused.
+// The Voxreel microphone's devices on the test's sound server (PulseAudio,
+// or PipeWire with VOXREEL_SOUND_SERVER=pipewire): made and removed,
+// leftovers of a killed run cleaned up, the full band carried unchanged,
+// listeners reported and moved to the real microphone when the devices go,
+// the user's stored defaults left alone, and capture from our own
+// microphone refused.
 #include <QCoreApplication>
 #include <QProcess>
+
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -29,6 +37,72 @@ std::string Pactl(const QStringList& arguments)
     return pactl.readAllStandardOutput().toStdString();
 }
 
+// The lines of a file, or none when it does not exist.
+std::vector<std::string> Lines(const fs::path& path)
+{
+    std::vector<std::string> lines;
+    std::istringstream text(ReadText(path));
+    for (std::string line; std::getline(text, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> Without(std::vector<std::string> lines, const std::string& what)
+{
+    std::erase_if(lines, [&](const std::string& line) { return line.find(what) != line.npos; });
+    return lines;
+}
+
+// A 48 kHz stereo 16-bit WAV file: a tone of nLeft Hz on the left and one of
+// nRight Hz on the right, both at nAmplitude.
+fs::path MakeStereoTone(const fs::path& path, double dSeconds, int nLeft, int nRight,
+                        int nAmplitude)
+{
+    constexpr std::uint32_t nRate = 48000, cbFrame = 4;
+    const auto nFrames = static_cast<std::uint32_t>(dSeconds * nRate);
+    std::ofstream file(path, std::ios::binary);
+    auto put = [&file](std::uint32_t nValue, int cb) {
+        for (int i = 0; i < cb; ++i)
+            file.put(static_cast<char>((nValue >> (8 * i)) & 0xff));
+    };
+    file << "RIFF";
+    put(36 + nFrames * cbFrame, 4);
+    file << "WAVEfmt ";
+    put(16, 4), put(1, 2), put(2, 2), put(nRate, 4), put(nRate * cbFrame, 4), put(cbFrame, 2);
+    put(16, 2);
+    file << "data";
+    put(nFrames * cbFrame, 4);
+    for (std::uint32_t n = 0; n < nFrames; ++n)
+        for (int nFreq : {nLeft, nRight})
+            put(static_cast<std::uint16_t>(static_cast<std::int16_t>(
+                    std::lround(nAmplitude * std::sin(2 * M_PI * nFreq * n / nRate)))),
+                2);
+    return path;
+}
+
+// One channel of interleaved stereo samples.
+std::vector<std::int16_t> Channel(const std::vector<std::int16_t>& stereo, int nChannel)
+{
+    std::vector<std::int16_t> samples;
+    for (std::size_t i = nChannel; i < stereo.size(); i += 2)
+        samples.push_back(stereo[i]);
+    return samples;
+}
+
+// The amplitude of one frequency in 48 kHz samples [nFrom, nTo) (Goertzel).
+double ToneAmplitude48k(const std::vector<std::int16_t>& samples, std::size_t nFrom,
+                        std::size_t nTo, int nFreq)
+{
+    const double dCoeff = 2.0 * std::cos(2.0 * M_PI * nFreq / 48000);
+    double s1 = 0, s2 = 0;
+    for (std::size_t i = nFrom; i < nTo; ++i) {
+        const double s0 = samples[i] + dCoeff * s1 - s2;
+        s2 = s1, s1 = s0;
+    }
+    const double dPower = s1 * s1 + s2 * s2 - dCoeff * s1 * s2;
+    return 2.0 * std::sqrt(std::max(dPower, 0.0)) / static_cast<double>(nTo - nFrom);
+}
+
 int Count(const std::string& text, const std::string& what)
 {
     int n = 0;
@@ -39,7 +113,55 @@ int Count(const std::string& text, const std::string& what)
 
 class VirtualMicrophone : public ::testing::Test {
 protected:
+    void SetUp() override
+    {
+        m_folder = TempFolder("vmic");
+        ASSERT_TRUE(m_client.Connect("Voxreel test"));
+    }
+    void TearDown() override
+    {
+        for (QProcess* pProcess : {&m_recorder, &m_player}) {
+            pProcess->kill();
+            pProcess->waitForFinished();
+        }
+        fs::remove_all(m_folder);
+    }
+
     int ModulesOfOurs() { return Count(Pactl({"list", "short", "modules"}), "voxreel_mic_sink"); }
+    // Records a source as raw 16-bit samples, named as an application.
+    void Record(const char* pszSource, int nRate, int nChannels, const char* pszApp = "Meeting app")
+    {
+        m_recorder.start("parec", {"-d", pszSource, "--client-name", pszApp, "--rate",
+                                   QString::number(nRate), "--channels", QString::number(nChannels),
+                                   "--format=s16le", "--raw", "--latency-msec=20",
+                                   QString::fromStdString(RecordingPath().string())});
+    }
+    fs::path RecordingPath() const { return m_folder / "recording.raw"; }
+    std::vector<std::int16_t> Recording() const { return Recorded(RecordingPath(), 0); }
+    // The name of the source an application records from; empty when none.
+    std::string SourceOf(const std::string& strApp)
+    {
+        const auto sources = m_client.ListSources().value_or(std::vector<CPulseClient::Source>{});
+        for (const auto& recording :
+             m_client.ListRecordings().value_or(std::vector<CPulseClient::Recording>{}))
+            for (const auto& source : sources)
+                if (recording.strApplication == strApp && recording.nSource == source.nIndex)
+                    return source.strName;
+        return {};
+    }
+    // Waits for nMin samples more than there are now, then gives where the
+    // new ones start.
+    std::optional<std::size_t> AwaitMore(std::size_t nMin)
+    {
+        const std::size_t nFrom = Recording().size();
+        if (!WaitFor([&] { return Recording().size() >= nFrom + nMin; }))
+            return std::nullopt;
+        return nFrom;
+    }
+
+    fs::path m_folder;
+    CPulseClient m_client;
+    QProcess m_recorder, m_player;
 
     QObject m_context;
     std::vector<std::string> m_listeners;
@@ -84,19 +206,136 @@ TEST_F(VirtualMicrophone, ReportsWhoListens)
     EXPECT_TRUE(m_listeners.empty());
 }
 
+// PipeWire's session manager stores the defaults a user names. With no
+// default named, the Voxreel microphone coming, being recorded from and
+// going must leave its stored state as it was: the defaults, and no stream
+// pinned to a device.
+TEST_F(VirtualMicrophone, LeavesTheStoredDefaultsAlone)
+{
+    const char* pszState = std::getenv("VOXREEL_SOUND_STATE");
+    if (pszState == nullptr)
+        GTEST_SKIP() << "the sound server stores no defaults of its own";
+    const fs::path defaults = fs::path(pszState) / "wireplumber" / "default-nodes";
+    const fs::path streams = fs::path(pszState) / "wireplumber" / "restore-stream";
+    const std::vector<std::string> defaultsBefore = Lines(defaults);
+    // Tests that name a default run later, or on a server of their own.
+    ASSERT_EQ(ReadText(defaults).find("voxreel_mic"), std::string::npos) << ReadText(defaults);
+    const std::vector<std::string> targetsBefore = Without(Lines(streams), ":volume");
+
+    ASSERT_EQ(m_mic.Create(), "");
+    Record("voxreel_mic", kRate, 1);
+    ASSERT_TRUE(WaitFor([&] { return SourceOf("Meeting app") == "voxreel_mic"; }));
+    EXPECT_EQ(Pactl({"get-default-source"}), "voxreel_tone\n");
+    EXPECT_EQ(Pactl({"get-default-sink"}), "voxreel_null\n");
+    m_mic.Remove();
+    ASSERT_TRUE(WaitFor([&] { return SourceOf("Meeting app") == "voxreel_tone"; }));
+
+    // Stored state is written a while after a change; a default named and a
+    // volume set now are written with (or after) anything Voxreel made it
+    // store.
+    Pactl({"set-default-sink", "voxreel_null"});
+    Pactl({"set-sink-volume", "voxreel_null", "50%"});
+    ASSERT_TRUE(WaitFor([&] {
+        const std::string text = ReadText(defaults), volumes = ReadText(streams);
+        return text.find("default.configured.audio.sink=voxreel_null") != text.npos &&
+               volumes.find("voxreel_null:channelVolumes=0.125;0.125;") != volumes.npos;
+    }));
+    // The file's heading comes with the marker when there was no file.
+    const auto withoutMarker = [](const std::vector<std::string>& lines) {
+        return Without(Without(lines, "default.configured.audio.sink"), "[default-nodes]");
+    };
+    EXPECT_EQ(withoutMarker(Lines(defaults)), withoutMarker(defaultsBefore));
+    for (const std::string& line : Lines(streams)) {
+        if (line.find(":target=") != line.npos) {
+            EXPECT_NE(std::find(targetsBefore.begin(), targetsBefore.end(), line),
+                      targetsBefore.end())
+                << line;
+        }
+    }
+}
+
 TEST_F(VirtualMicrophone, NeverCapturesFromItself)
 {
     ASSERT_EQ(m_mic.Create(), "");
-    Pactl({"load-module", "module-null-sink", "sink_name=real_mic_stand_in"});
-    Pactl({"load-module", "module-remap-source", "master=real_mic_stand_in.monitor",
-           "source_name=real_mic"});
-    const std::string strReal = "pulsesrc device=real_mic";
-    EXPECT_EQ(m_mic.RealMicrophoneFor("pulsesrc device=voxreel_mic"), strReal);
-    EXPECT_EQ(m_mic.RealMicrophoneFor("pulsesrc device=real_mic"), "");
+    Pactl({"load-module", "module-null-sink", "sink_name=other_mic_stand_in"});
+    Pactl({"load-module", "module-remap-source", "master=other_mic_stand_in.monitor",
+           "source_name=other_mic"});
+    // The services' test tone is the user's default microphone.
+    const std::string strDefault = "pulsesrc device=voxreel_tone";
+    EXPECT_EQ(m_mic.RealMicrophoneFor("pulsesrc device=voxreel_mic"), strDefault);
+    EXPECT_EQ(m_mic.RealMicrophoneFor("pulsesrc device=other_mic"), "");
     EXPECT_EQ(m_mic.RealMicrophoneFor("autoaudiosrc"), ""); // the default is not ours
     Pactl({"set-default-source", "voxreel_mic"});
-    EXPECT_EQ(m_mic.RealMicrophoneFor("autoaudiosrc"), strReal);
-    EXPECT_EQ(m_mic.RealMicrophoneFor(""), strReal);
+    ASSERT_TRUE(WaitFor([] { return Pactl({"get-default-source"}) == "voxreel_mic\n"; }));
+    EXPECT_EQ(m_mic.RealMicrophoneFor("autoaudiosrc"), strDefault); // the first real one
+    EXPECT_EQ(m_mic.RealMicrophoneFor(""), strDefault);
+}
+
+// A tone played into the sink comes out of the source at 48 kHz, each
+// channel on its own side at the level it was played at.
+TEST_F(VirtualMicrophone, CarriesTheFullBandInStereoUnchanged)
+{
+    constexpr int kHigh = 15000, kLow = 300, kLevel = 16384, kHalfSecond = 48000;
+    ASSERT_EQ(m_mic.Create(), "");
+    Record("voxreel_mic", 48000, 2);
+    const fs::path tone = MakeStereoTone(m_folder / "tone.wav", 20, kHigh, kLow, kLevel);
+    m_player.start("paplay", {"-d", "voxreel_mic_sink", QString::fromStdString(tone.string())});
+    // Once the tone is heard, a whole second of it; each channel is measured
+    // on its last half second.
+    ASSERT_TRUE(WaitFor([&] {
+        const std::vector<std::int16_t> left = Channel(Recording(), 0);
+        return left.size() > kHalfSecond / 2 &&
+               ToneAmplitude48k(left, left.size() - kHalfSecond / 2, left.size(), kHigh) >
+                   kLevel / 2;
+    }));
+    const auto nFrom = AwaitMore(4 * kHalfSecond);
+    ASSERT_TRUE(nFrom);
+    const std::vector<std::int16_t> recording = Recording();
+    const std::vector<std::int16_t> left = Channel(recording, 0), right = Channel(recording, 1);
+    const std::size_t nFrame = *nFrom / 2 + kHalfSecond;
+    const struct {
+        const std::vector<std::int16_t>& samples;
+        int nFreq, nOtherFreq;
+        const char* pszSide;
+    } sides[] = {{left, kHigh, kLow, "left"}, {right, kLow, kHigh, "right"}};
+    for (const auto& side : sides) {
+        EXPECT_NEAR(ToneAmplitude48k(side.samples, nFrame, nFrame + kHalfSecond, side.nFreq),
+                    kLevel, 0.03 * kLevel)
+            << side.pszSide;
+        EXPECT_LT(ToneAmplitude48k(side.samples, nFrame, nFrame + kHalfSecond, side.nOtherFreq),
+                  0.01 * kLevel)
+            << side.pszSide;
+    }
+}
+
+// An application recording from the Voxreel microphone goes on recording
+// from the user's microphone (the services' 440 Hz tone) when the devices
+// are removed or their owner goes.
+TEST_F(VirtualMicrophone, RecordingsMoveToTheRealMicrophoneWhenTheDevicesGo)
+{
+    for (const bool bDestroyed : {false, true}) {
+        std::optional<CVirtualMicrophone> mic(std::in_place, &m_context,
+                                              [](const auto&, const std::string&) {});
+        ASSERT_EQ(mic->Create(), "");
+        Record("voxreel_mic", kRate, 1);
+        ASSERT_TRUE(WaitFor([&] { return SourceOf("Meeting app") == "voxreel_mic"; }))
+            << bDestroyed;
+        if (bDestroyed)
+            mic.reset();
+        else
+            mic->Remove();
+        EXPECT_TRUE(WaitFor([&] { return SourceOf("Meeting app") == "voxreel_tone"; }))
+            << bDestroyed;
+        EXPECT_TRUE(WaitFor([&] {
+            const std::vector<std::int16_t> samples = Recording();
+            return samples.size() > kRate / 4 &&
+                   ToneAmplitude(samples, samples.size() - kRate / 4, samples.size(), 440) > 1000;
+        })) << bDestroyed;
+        EXPECT_EQ(m_recorder.state(), QProcess::Running) << bDestroyed;
+        m_recorder.kill();
+        m_recorder.waitForFinished();
+        fs::remove(RecordingPath());
+    }
 }
 
 namespace {
@@ -124,24 +363,29 @@ protected:
         setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
         WindowTest::TearDown();
     }
+    // Records as a call application would, at the microphone's own format:
+    // a channel carries the port's mono at its level (a mono recording of
+    // it would take the server's downmix law along, 3 dB up on PipeWire).
     void StartRecorder()
     {
-        m_recorder.start("parec", {"-d", "voxreel_mic", "--rate=16000", "--channels=1",
+        m_recorder.start("parec", {"-d", "voxreel_mic", "--rate=48000", "--channels=2",
                                    "--format=s16le", "--raw", "--latency-msec=20",
                                    QString::fromStdString((m_folder / "mic.raw").string())});
     }
-    std::vector<std::int16_t> Mic() const { return Recorded(m_folder / "mic.raw", 0); }
+    std::vector<std::int16_t> Mic() const { return Channel(Recorded(m_folder / "mic.raw", 0), 0); }
     // Waits for a second more of both, then gives the levels of the tone in
     // the last second of each: {port, Voxreel microphone}.
     std::pair<double, double> LastSecond(CPortClient& port, int nFreq)
     {
+        constexpr std::size_t nMicRate = 48000;
         const std::size_t nPort = port.Poll().size(), nMic = Mic().size();
         EXPECT_TRUE(WaitFor(
-            [&] { return port.Poll().size() > nPort + kRate && Mic().size() > nMic + kRate; }));
+            [&] { return port.Poll().size() > nPort + kRate && Mic().size() > nMic + nMicRate; }));
         const std::vector<std::int16_t>& portSamples = port.Poll();
         const std::vector<std::int16_t> micSamples = Mic();
-        return {ToneAmplitude(portSamples, portSamples.size() - kRate, portSamples.size(), nFreq),
-                ToneAmplitude(micSamples, micSamples.size() - kRate, micSamples.size(), nFreq)};
+        return {
+            ToneAmplitude(portSamples, portSamples.size() - kRate, portSamples.size(), nFreq),
+            ToneAmplitude48k(micSamples, micSamples.size() - nMicRate, micSamples.size(), nFreq)};
     }
 
     QProcess m_recorder;
