@@ -198,11 +198,11 @@ void PrintTo(const SCase& c, std::ostream* pOut)
     *pOut << c.pszName;
 }
 
-class FrameAnalysis : public ::testing::TestWithParam<SCase> {};
+class CallreportFrames : public ::testing::TestWithParam<SCase> {};
 
 } // namespace
 
-TEST_P(FrameAnalysis, FindsSpansBreaksGapsAndDropouts)
+TEST_P(CallreportFrames, FindsSpansBreaksGapsAndDropouts)
 {
     const SCase& c = GetParam();
     std::vector<SSound> sounds{{300, 6000, c.mic}};
@@ -235,12 +235,12 @@ TEST_P(FrameAnalysis, FindsSpansBreaksGapsAndDropouts)
     EXPECT_NEAR(analysis.mic.dLevelDbfs, 20 * std::log10(6000.0 / 32768), 1.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Planted, FrameAnalysis, ::testing::ValuesIn(kCases),
+INSTANTIATE_TEST_SUITE_P(Planted, CallreportFrames, ::testing::ValuesIn(kCases),
                          [](const auto& test) { return std::string(test.param.pszName); });
 
 // A recorder that has not closed its file leaves the data size unwritten;
 // the samples still count to the file's end, their channels folded.
-TEST(RecordingFiles, ReadsUnfinishedWavAndRawAlike)
+TEST(CallreportRecordings, ReadsUnfinishedWavAndRawAlike)
 {
     const std::vector<std::int16_t> stereo{100, 300, -200, -400, 7, 9};
     const std::string strBase = ::testing::TempDir() + "callreport" + std::to_string(getpid());
@@ -271,7 +271,7 @@ TEST(RecordingFiles, ReadsUnfinishedWavAndRawAlike)
     std::filesystem::remove(strBase + ".raw");
 }
 
-TEST(ToneSpecs, TakeAFrequencyAndALength)
+TEST(CallreportToneSpecs, TakeAFrequencyAndALength)
 {
     const struct {
         const char* pszText;

@@ -38,7 +38,7 @@ struct SLevels {
     double dMic, dLow, dHigh;
 };
 
-class WideMicrophone : public WindowTest {
+class FarEndWideMicrophone : public WindowTest {
 protected:
     void SetUp() override
     {
@@ -113,7 +113,7 @@ void Move(QSlider* pSlider, int nPosition)
 
 } // namespace
 
-TEST_F(WideMicrophone, CarriesTheWholeBandAtTheMixLawsLevels)
+TEST_F(FarEndWideMicrophone, CarriesTheWholeBandAtTheMixLawsLevels)
 {
     const fs::path tones =
         farend::MakeTones(m_folder / "tones.wav", 60.0, {kLowFreq, kHighFreq}, 0.4);

@@ -75,7 +75,7 @@ void PrintTo(const SSinkCase& c, std::ostream* pOut)
     *pOut << c.pszName;
 }
 
-class LocalOutput : public ::testing::TestWithParam<SSinkCase> {
+class FarEndLocalOutput : public ::testing::TestWithParam<SSinkCase> {
 protected:
     void SetUp() override
     {
@@ -107,7 +107,7 @@ void ExpectWhole(const SAnalysis& analysis, const char* pszWhere)
 
 } // namespace
 
-TEST_P(LocalOutput, TheFarEndGetsEveryFileWhole)
+TEST_P(FarEndLocalOutput, TheFarEndGetsEveryFileWhole)
 {
     const SSinkCase& c = GetParam();
     const std::string strModule = Pactl({"load-module", "module-null-sink", "sink_name=speakers"});
@@ -126,5 +126,5 @@ TEST_P(LocalOutput, TheFarEndGetsEveryFileWhole)
     ExpectWhole(chain.Mic(kFiles), "the Voxreel microphone");
 }
 
-INSTANTIATE_TEST_SUITE_P(Sinks, LocalOutput, ::testing::ValuesIn(kSinkCases),
+INSTANTIATE_TEST_SUITE_P(Sinks, FarEndLocalOutput, ::testing::ValuesIn(kSinkCases),
                          [](const auto& test) { return std::string(test.param.pszName); });
