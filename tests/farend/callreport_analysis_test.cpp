@@ -262,6 +262,7 @@ TEST(CallreportRecordings, ReadsUnfinishedWavAndRawAlike)
     ASSERT_EQ(ReadRaw(strBase + ".raw", 48000, 2, raw), "");
     EXPECT_NE(ReadWav(strBase + ".raw", notWav), "");
     EXPECT_NE(ReadWav(strBase + ".missing", notWav), "");
+    EXPECT_NE(ReadRaw(strBase + ".raw", 48000, 0, notWav), "");
     for (const CRecording* pRecording : {&wav, &raw}) {
         EXPECT_EQ(pRecording->m_nRate, 48000);
         EXPECT_EQ(pRecording->m_nChannels, 2);

@@ -31,6 +31,11 @@ bool ReadBytes(const std::string& strPath, std::vector<std::uint8_t>& bytes)
     return true;
 }
 
+bool Supported(int nRate, int nChannels)
+{
+    return nRate >= 8000 && nRate <= 192000 && nChannels >= 1 && nChannels <= 8;
+}
+
 } // namespace
 
 std::vector<std::int16_t> FoldChannels(const std::uint8_t* pBytes, std::size_t cb, int nChannels)
@@ -49,7 +54,7 @@ std::vector<std::int16_t> FoldChannels(const std::uint8_t* pBytes, std::size_t c
 
 std::string ReadRaw(const std::string& strPath, int nRate, int nChannels, CRecording& recording)
 {
-    if (nRate < 8000 || nRate > 192000 || nChannels < 1 || nChannels > 8)
+    if (!Supported(nRate, nChannels))
         return "unsupported rate or channel count";
     std::vector<std::uint8_t> bytes;
     if (!ReadBytes(strPath, bytes))
@@ -77,6 +82,8 @@ std::string ReadWav(const std::string& strPath, CRecording& recording)
                 return strPath + " is not 16-bit PCM";
             nChannels = Le16(pChunk + 10);
             nRate = static_cast<int>(Le32(pChunk + 12));
+            if (!Supported(nRate, nChannels))
+                return strPath + " has an unsupported rate or channel count";
         } else if (std::memcmp(pChunk, "data", 4) == 0) {
             if (nRate == 0)
                 return strPath + " has its data before its format";
