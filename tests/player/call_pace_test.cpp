@@ -150,9 +150,14 @@ TEST_P(LocalSinkTest, TheCallHearsEachFileWholeWhateverTheLocalOutputDoes)
         // The block holding the end may still be filling with the microphone.
         EXPECT_LE(span.EndSample(), nCompletion + 2 * kBlockSamples);
     }
-    // Between the files: what this test spent reopening, plus at most 250 ms.
+    // Between the files: what this test spent from the completion to the
+    // next Run, plus the rest of the tick the end was in, the next tick and
+    // the end of stream's way to the bus. Those take about 250 ms (the
+    // benchmark's gap_between_files_ms), but a loaded machine stretches them,
+    // hence the room; a completion that waits for the local output comes
+    // seconds late.
     const double dGapMs = (second.nFirst - first.nLast - 1.0) * WireTone::kWindowMs;
-    EXPECT_LE(dGapMs, 250.0 + dReopenMs);
+    EXPECT_LE(dGapMs, 600.0 + dReopenMs);
     if (GetParam().bFails) {
         EXPECT_TRUE(
             WaitUntil([&] { return paced.m_window.Count(WM_RENDERER_NOTIFY, NOTIFY_ERROR) > 0; }));
