@@ -82,7 +82,10 @@ int CVoxreelApp::Run(int argc, char** argv)
         return 1;
     }
     if (!ScanPluginFolder(PluginFolder()))
-        std::fprintf(stderr, "voxreel: no Callfeed plugin in %s\n", PluginFolder().c_str());
+        std::fprintf(stderr,
+                     "voxreel: GStreamer does not use the Callfeed plugin in %s (none there, "
+                     "or another found first: see gst-inspect-1.0 callfeed)\n",
+                     PluginFolder().c_str());
 
     CQtSettingsStore settings;
     CDBusSkypeChannel channel;

@@ -28,8 +28,16 @@ bool EndsWithNoCase(const std::filesystem::path& path, const char* pszEnd)
 
 bool ScanPluginFolder(const std::filesystem::path& folder)
 {
-    return gst_registry_scan_path(gst_registry_get(), folder.c_str()) != FALSE ||
-           gst_registry_find_plugin(gst_registry_get(), kCallfeedPluginName) != nullptr;
+    gst_registry_scan_path(gst_registry_get(), folder.c_str());
+    // GStreamer keeps the first plugin of a name it meets, so one in the
+    // system's folder (an installed package's) hides this folder's; it must
+    // not pass for it.
+    const CGstObjectPtr<GstPlugin> pPlugin(
+        gst_registry_find_plugin(gst_registry_get(), kCallfeedPluginName));
+    const gchar* pszFile = pPlugin ? gst_plugin_get_filename(pPlugin.get()) : nullptr;
+    std::error_code ec;
+    return pszFile != nullptr &&
+           std::filesystem::equivalent(std::filesystem::path(pszFile).parent_path(), folder, ec);
 }
 
 CDSPlayer::CDSPlayer(CDSPlayerCallback* pCallback, std::string strAudioSink)

@@ -35,6 +35,8 @@ constexpr CLSID CLSID_WMAsfReader{
     0x187463A0, 0x5BB7, 0x11D3, {0xAC, 0xBE, 0x00, 0x80, 0xC7, 0x5E, 0x24, 0x6E}};
 
 // Makes the Callfeed plugin in folder known to GStreamer (gst_init first).
+// False when GStreamer's Callfeed plugin is not that one: none there, or
+// another of the same name found first (in the system's plugin folder).
 bool ScanPluginFolder(const std::filesystem::path& folder);
 
 class CDSPlayer {

@@ -250,6 +250,21 @@ TEST(PlayerSetupTest, WithoutThePluginNothingIsCreated)
     player.Close();
 }
 
+// GStreamer keeps the first Callfeed plugin it meets (the build's here); a
+// folder only counts when its plugin is that one, not when it has none or a
+// copy of the same name, as a package installed beside a build would be.
+TEST(PlayerSetupTest, APluginFolderCountsOnlyWhenItsPluginIsTheOneInUse)
+{
+    InitGst();
+    const fs::path folder = TempFolder();
+    EXPECT_FALSE(ScanPluginFolder(folder)) << "no plugin there";
+    fs::copy_file(fs::path(VOXREEL_PLUGIN_OUTPUT_DIR) / "libgstcallfeed.so",
+                  folder / "libgstcallfeed.so");
+    EXPECT_FALSE(ScanPluginFolder(folder)) << "a copy, hidden by the build's";
+    EXPECT_TRUE(ScanPluginFolder(VOXREEL_PLUGIN_OUTPUT_DIR));
+    fs::remove_all(folder);
+}
+
 TEST(PlayerSetupTest, ACaptureThatCannotStartFailsInitialize)
 {
     setenv("VOXREEL_CAPTURE_SOURCE", "nosuchcapturesource", 1);
