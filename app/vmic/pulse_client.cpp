@@ -237,6 +237,40 @@ std::optional<std::vector<CPulseClient::Recording>> CPulseClient::ListRecordings
     return bOk ? std::optional(recordings) : std::nullopt;
 }
 
+std::optional<std::vector<CPulseClient::Playback>> CPulseClient::ListPlaybacks()
+{
+    std::vector<Playback> playbacks;
+    const bool bOk = Await([&](pa_context* pContext, const AnswerPtr& pAnswer) {
+        pAnswer->onItem = [&playbacks](const void* p) {
+            const auto* pInfo = static_cast<const pa_sink_input_info*>(p);
+            playbacks.push_back({pInfo->index, pInfo->sink});
+        };
+        return pa_context_get_sink_input_info_list(pContext, OnListItem<pa_sink_input_info>,
+                                                   Hold(pAnswer));
+    });
+    return bOk ? std::optional(playbacks) : std::nullopt;
+}
+
+std::optional<std::uint32_t> CPulseClient::SinkIndex(const std::string& strName)
+{
+    std::uint32_t nIndex = PA_INVALID_INDEX;
+    const bool bOk = Await([&](pa_context* pContext, const AnswerPtr& pAnswer) {
+        pAnswer->onItem = [&nIndex](const void* p) {
+            nIndex = static_cast<const pa_sink_info*>(p)->index;
+        };
+        return pa_context_get_sink_info_by_name(pContext, strName.c_str(), OnListItem<pa_sink_info>,
+                                                Hold(pAnswer));
+    });
+    return bOk && nIndex != PA_INVALID_INDEX ? std::optional(nIndex) : std::nullopt;
+}
+
+bool CPulseClient::EndPlayback(std::uint32_t nPlayback)
+{
+    return Await([&](pa_context* pContext, const AnswerPtr& pAnswer) {
+        return pa_context_kill_sink_input(pContext, nPlayback, OnSuccess, Hold(pAnswer));
+    });
+}
+
 bool CPulseClient::WatchRecordings(RecordingFn onRecording)
 {
     if (!IsConnected())

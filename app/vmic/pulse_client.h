@@ -27,6 +27,9 @@ public:
         std::uint32_t nIndex, nSource;
         std::string strApplication;
     };
+    struct Playback { // a sink input: an application playing into a sink
+        std::uint32_t nIndex, nSink;
+    };
     // A recording appeared (bNew), changed or ended; runs on libpulse's thread.
     using RecordingFn = std::function<void(std::uint32_t nIndex, bool bNew)>;
 
@@ -47,6 +50,9 @@ public:
     // Moves a recording to another source, by the source's name.
     bool MoveRecording(std::uint32_t nRecording, const std::string& strSource);
     std::optional<std::vector<Recording>> ListRecordings();
+    std::optional<std::vector<Playback>> ListPlaybacks();
+    std::optional<std::uint32_t> SinkIndex(const std::string& strName);
+    bool EndPlayback(std::uint32_t nPlayback);
     // Reports recordings as they start and end (nothing more once stopped).
     bool WatchRecordings(RecordingFn onRecording);
 

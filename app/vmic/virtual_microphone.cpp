@@ -125,8 +125,10 @@ void CVirtualMicrophone::Remove()
             MoveRecordingsAway();
             m_pClient->UnloadModule(m_nSourceModule);
         }
-        if (m_nSinkModule != kNoModule)
+        if (m_nSinkModule != kNoModule) {
+            EndPlaybacks();
             m_pClient->UnloadModule(m_nSinkModule);
+        }
     }
     m_nSinkModule = m_nSourceModule = kNoModule;
     m_pClient.reset(); // no more recording events from here on
@@ -159,6 +161,19 @@ void CVirtualMicrophone::MoveRecordingsAway()
     for (const CPulseClient::Recording& recording : *recordings)
         if (recording.nSource == ours->nIndex)
             m_pClient->MoveRecording(recording.nIndex, strReal);
+}
+
+// Both servers move what plays into a sink that goes to the default output:
+// the call's mix would come out of the user's speakers.
+void CVirtualMicrophone::EndPlaybacks()
+{
+    const auto nSink = m_pClient->SinkIndex(kSinkName);
+    const auto playbacks = m_pClient->ListPlaybacks();
+    if (!nSink || !playbacks)
+        return;
+    for (const CPulseClient::Playback& playback : *playbacks)
+        if (playback.nSink == *nSink)
+            m_pClient->EndPlayback(playback.nIndex);
 }
 
 void CVirtualMicrophone::RemoveLeftovers()

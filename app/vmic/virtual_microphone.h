@@ -37,7 +37,7 @@ public:
     // empty on success.
     std::string Create();
     // Moves the recordings on the Voxreel microphone to the user's
-    // microphone, then takes the devices away.
+    // microphone, ends what plays into its sink, then takes the devices away.
     void Remove();
     bool IsUp() const { return m_nSourceModule != kNoModule && m_nSinkModule != kNoModule; }
     // The module indices of the devices this instance made; empty when none.
@@ -53,6 +53,7 @@ private:
 
     void RemoveLeftovers();
     void MoveRecordingsAway();
+    void EndPlaybacks();
     void RefreshListeners();
 
     QObject* m_pContext;

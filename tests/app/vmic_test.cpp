@@ -149,6 +149,14 @@ protected:
                     return source.strName;
         return {};
     }
+    bool PlaysIntoOurSink()
+    {
+        const auto nSink = m_client.SinkIndex("voxreel_mic_sink");
+        const auto playbacks = m_client.ListPlaybacks();
+        return nSink && playbacks &&
+               std::any_of(playbacks->begin(), playbacks->end(),
+                           [&](const auto& playback) { return playback.nSink == *nSink; });
+    }
     // Waits for nMin samples more than there are now, then gives where the
     // new ones start.
     std::optional<std::size_t> AwaitMore(std::size_t nMin)
@@ -308,18 +316,22 @@ TEST_F(VirtualMicrophone, CarriesTheFullBandInStereoUnchanged)
     }
 }
 
-// An application recording from the Voxreel microphone goes on recording
-// from the user's microphone (the services' 440 Hz tone) when the devices
-// are removed or their owner goes.
-TEST_F(VirtualMicrophone, RecordingsMoveToTheRealMicrophoneWhenTheDevicesGo)
+// When the devices are removed or their owner goes, an application
+// recording from the Voxreel microphone goes on recording from the user's
+// microphone (the services' 440 Hz tone), and what played into the sink
+// ends rather than moving to the user's speakers.
+TEST_F(VirtualMicrophone, RecordersMoveToTheRealMicrophoneAndPlayersEndWhenTheDevicesGo)
 {
+    const fs::path tone = MakeStereoTone(m_folder / "tone.wav", 30, 1000, 1000, 8192);
     for (const bool bDestroyed : {false, true}) {
         std::optional<CVirtualMicrophone> mic(std::in_place, &m_context,
                                               [](const auto&, const std::string&) {});
         ASSERT_EQ(mic->Create(), "");
         Record("voxreel_mic", kRate, 1);
-        ASSERT_TRUE(WaitFor([&] { return SourceOf("Meeting app") == "voxreel_mic"; }))
-            << bDestroyed;
+        m_player.start("paplay", {"-d", "voxreel_mic_sink", QString::fromStdString(tone.string())});
+        ASSERT_TRUE(WaitFor([&] {
+            return SourceOf("Meeting app") == "voxreel_mic" && PlaysIntoOurSink();
+        })) << bDestroyed;
         if (bDestroyed)
             mic.reset();
         else
@@ -332,6 +344,11 @@ TEST_F(VirtualMicrophone, RecordingsMoveToTheRealMicrophoneWhenTheDevicesGo)
                    ToneAmplitude(samples, samples.size() - kRate / 4, samples.size(), 440) > 1000;
         })) << bDestroyed;
         EXPECT_EQ(m_recorder.state(), QProcess::Running) << bDestroyed;
+        EXPECT_TRUE(WaitFor([&] { return m_player.state() == QProcess::NotRunning; }))
+            << bDestroyed;
+        EXPECT_EQ(m_client.ListPlaybacks().value_or(std::vector<CPulseClient::Playback>{1}).size(),
+                  0u)
+            << bDestroyed;
         m_recorder.kill();
         m_recorder.waitForFinished();
         fs::remove(RecordingPath());
