@@ -8,7 +8,8 @@
 //                     measure before and one after the player's run)
 //   call_break_ms_max    - the longest hole in a file on the port, and
 //   gap_between_files_ms - the microphone alone between two files played
-//                          back to back, both with a local sink that stalls
+//                          back to back, both with a local sink that stalls;
+//                          the worst of five pairs (each pair on stderr)
 // Where feed_cpu_pct goes, thread by thread, is printed on stderr.
 // The capture source is silence and the local sink a clocked fakesink unless
 // VOXREEL_CAPTURE_SOURCE / VOXREEL_AUDIO_SINK say otherwise.
@@ -46,13 +47,14 @@ namespace {
 constexpr int kPort = 17191;
 constexpr const char* kClientThread = "bench-client";
 
-bool MakeWav(const fs::path& path, int nFreq, double dVolume)
+// A tone of nHundredths hundredths of a second, at 44.1 kHz stereo.
+bool MakeWav(const fs::path& path, int nHundredths, int nFreq, double dVolume)
 {
-    return voxreel::test::RunLaunch("audiotestsrc samplesperbuffer=4410 num-buffers=30 freq=" +
-                                    std::to_string(nFreq) + " volume=" + std::to_string(dVolume) +
-                                    " ! audio/x-raw,rate=44100,channels=2 ! wavenc ! "
-                                    "filesink location=\"" +
-                                    path.string() + "\"");
+    return voxreel::test::RunLaunch(
+        "audiotestsrc samplesperbuffer=441 num-buffers=" + std::to_string(nHundredths) +
+        " freq=" + std::to_string(nFreq) + " volume=" + std::to_string(dVolume) +
+        " ! audio/x-raw,rate=44100,channels=2 ! wavenc ! filesink location=\"" + path.string() +
+        "\"");
 }
 
 bool MakeTone(const fs::path& path, int nSeconds)
@@ -236,15 +238,26 @@ int main(int argc, char** argv)
     std::printf("feed_floor_pct: %.2f %%\n", dFloorPct);
     std::printf("feed_over_floor: %.2f x\n", dFeedPct / dFloorPct);
     std::fflush(stdout);
-    CallPace pace;
+    // The first file ends at another point of the renderer's 100 ms tick in
+    // each pair.
     const fs::path loud = folder / "loud.wav", quiet = folder / "quiet.wav";
-    if (!MakeWav(loud, 500, 0.8) || !MakeWav(quiet, 1000, 0.3) ||
-        !MeasureCallPace(loud, quiet, kPort + 1, &pace)) {
-        std::fprintf(stderr, "bench_player: the two files did not play to their end\n");
+    if (!MakeWav(quiet, 300, 1000, 0.3))
         return 1;
+    CallPace worst;
+    for (int i = 0; i < 5; ++i) {
+        CallPace pace;
+        if (!MakeWav(loud, 300 + 2 * i, 500, 0.8) ||
+            !MeasureCallPace(loud, quiet, kPort + 1 + i, &pace)) {
+            std::fprintf(stderr, "bench_player: the two files did not play to their end\n");
+            return 1;
+        }
+        std::fprintf(stderr, "  pair %d: break %.1f ms, gap %.1f ms\n", i + 1, pace.m_dBreakMsMax,
+                     pace.m_dGapMs);
+        worst.m_dBreakMsMax = std::max(worst.m_dBreakMsMax, pace.m_dBreakMsMax);
+        worst.m_dGapMs = std::max(worst.m_dGapMs, pace.m_dGapMs);
     }
-    std::printf("call_break_ms_max: %.1f ms\n", pace.m_dBreakMsMax);
-    std::printf("gap_between_files_ms: %.1f ms\n", pace.m_dGapMs);
+    std::printf("call_break_ms_max: %.1f ms\n", worst.m_dBreakMsMax);
+    std::printf("gap_between_files_ms: %.1f ms\n", worst.m_dGapMs);
     fs::remove_all(folder);
     return 0;
 }
