@@ -21,31 +21,24 @@ constexpr int kLoudLow = 9000, kLoudHigh = 20000;
 constexpr int kQuietLow = 2500, kQuietHigh = 7500;
 constexpr std::size_t kBlockSamples = 2048; // one transmit block
 
-fs::path MakeTone(const fs::path& path, double dSeconds, int nFreq, double dVolume,
-                  int nChannels = 2)
-{
-    InitGst();
-    const long nBuffers = std::lround(dSeconds * 10);
-    EXPECT_TRUE(RunLaunch("audiotestsrc freq=" + std::to_string(nFreq) +
-                          " volume=" + std::to_string(dVolume) +
-                          " samplesperbuffer=4410 num-buffers=" + std::to_string(nBuffers) +
-                          " ! audio/x-raw,rate=44100,channels=" + std::to_string(nChannels) +
-                          " ! audioconvert ! wavenc ! filesink "
-                          "location=\"" +
-                          path.string() + "\""));
-    return path;
-}
+// What a generated file's channels carry.
+enum class Channels { Stereo, Mono, LeftOnly };
 
-// A stereo file with the tone on the left only.
-fs::path MakeLeftTone(const fs::path& path, double dSeconds)
+fs::path MakeTone(const fs::path& path, double dSeconds, int nFreq, double dVolume,
+                  Channels channels = Channels::Stereo)
 {
     InitGst();
-    EXPECT_TRUE(RunLaunch("audiotestsrc freq=500 samplesperbuffer=4410 num-buffers=" +
-                          std::to_string(std::lround(dSeconds * 10)) +
-                          " ! audio/x-raw,rate=44100,channels=1 ! audioconvert "
-                          "mix-matrix=\"<<(float)1.0>,<(float)0.0>>\" ! audio/x-raw,channels=2 ! "
-                          "wavenc ! filesink location=\"" +
-                          path.string() + "\""));
+    const char* pszChannels =
+        channels == Channels::Stereo ? "channels=2 ! audioconvert"
+        : channels == Channels::Mono
+            ? "channels=1 ! audioconvert"
+            : "channels=1 ! audioconvert mix-matrix=\"<<(float)1.0>,<(float)0.0>>\" ! "
+              "audio/x-raw,channels=2";
+    EXPECT_TRUE(RunLaunch(
+        "audiotestsrc freq=" + std::to_string(nFreq) + " volume=" + std::to_string(dVolume) +
+        " samplesperbuffer=4410 num-buffers=" + std::to_string(std::lround(dSeconds * 10)) +
+        " ! audio/x-raw,rate=44100," + pszChannels + " ! wavenc ! filesink location=\"" +
+        path.string() + "\""));
     return path;
 }
 
@@ -88,7 +81,7 @@ struct CPacedPlayer {
             },
             30s);
     }
-    // Lets what the mixer took after the last completion reach the wire.
+    // Waits for nSamples more on the wire.
     bool ReadOn(std::size_t nSamples)
     {
         const std::size_t nWanted = m_recorder.Samples() + nSamples;
@@ -239,8 +232,8 @@ TEST(PlayerWideInputTest, MonoIsCentredAndStereoKept)
         fs::path file;
         bool bRightQuiet;
     } cases[] = {
-        {MakeTone(folder / "mono.wav", 2.0, 500, 0.8, 1), false},
-        {MakeLeftTone(folder / "left.wav", 2.0), true},
+        {MakeTone(folder / "mono.wav", 2.0, 500, 0.8, Channels::Mono), false},
+        {MakeTone(folder / "left.wav", 2.0, 500, 0.8, Channels::LeftOnly), true},
     };
     CPacedPlayer paced("fakesink sync=true");
     ASSERT_TRUE(paced.Start());
