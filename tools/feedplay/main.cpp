@@ -42,16 +42,13 @@ std::string LocalSink()
 // As the player builds it: the split feeds the wide input first, so that its
 // end of stream is in before the renderer holds the call input's end until
 // the call has heard the file.
-std::string PipelineDescription(int argc, char** argv)
+// The file's name is set on its source after parsing: gst-launch syntax has
+// no quoting that every file name survives.
+std::string PipelineDescription(bool bFile)
 {
-    std::string source;
-    if (argc > 1) {
-        gchar* quoted = g_shell_quote(argv[1]);
-        source = std::string("filesrc location=") + quoted + " ! decodebin";
-        g_free(quoted);
-    } else {
-        source = "audiotestsrc num-buffers=215 freq=440 ! audio/x-raw,rate=44100,channels=2";
-    }
+    const std::string source =
+        bFile ? "filesrc name=file ! decodebin"
+              : "audiotestsrc num-buffers=215 freq=440 ! audio/x-raw,rate=44100,channels=2";
     return "callfeedrenderer name=renderer ! fakesink sync=false " + source +
            " ! audioconvert ! audio/x-raw,format=S16LE,layout=interleaved ! tee name=split"
            " ! audioconvert ! audioresample"
@@ -88,11 +85,15 @@ int main(int argc, char** argv)
 {
     gst_init(&argc, &argv);
     GError* error = nullptr;
-    CElementPtr pipeline(gst_parse_launch(PipelineDescription(argc, argv).c_str(), &error));
+    CElementPtr pipeline(gst_parse_launch(PipelineDescription(argc > 1).c_str(), &error));
     if (error != nullptr) {
         std::fprintf(stderr, "feedplay: %s\n", error->message);
         g_error_free(error);
         return 1;
+    }
+    if (argc > 1) {
+        CElementPtr file(gst_bin_get_by_name(GST_BIN(pipeline.get()), "file"));
+        g_object_set(file.get(), "location", argv[1], nullptr);
     }
     CElementPtr renderer(gst_bin_get_by_name(GST_BIN(pipeline.get()), "renderer"));
     g_object_set(renderer.get(), "local-output", LocalSink().c_str(), nullptr);
