@@ -24,7 +24,11 @@ class CWideMixer {
 public:
     static constexpr int kRate = 48000;
     static constexpr int kChannels = 2;
-    static constexpr std::int64_t kTolerance = 40 * GST_MSECOND;
+    // Each capture ring takes whole capture buffers, so at a tick the two
+    // mixers may stand a buffer or two apart (about 43 ms with 1024-frame
+    // buffers) without any drift; correcting that would cut or hole the
+    // file. Only a real slip (a ring that lost audio) is this large.
+    static constexpr std::int64_t kTolerance = 150 * GST_MSECOND;
 
     CWideMixer(CPlaybackQueue& queue, const CMixLevels& levels, NotifyFn notify);
 

@@ -246,21 +246,22 @@ TEST_F(WideMixer, MixesEachChannelByTheLawAndKeepsThePlaybackBeside)
 // the tolerance nothing changes.
 TEST_F(WideMixer, FollowsTheCallsPositionBeyondTheTolerance)
 {
-    const auto mic = Ramp(4800, 1, 0);
+    const auto mic = Ramp(14400, 1, 0);
     const auto playback = Stereo(48000, 0);
     // The call's start against the wide mixer's 1.1 s; frames of microphone
-    // alone; the first playback frame used.
+    // alone; the first playback frame used. Two capture buffers of jitter
+    // (about 43 ms) lie well inside the tolerance.
     using Case = std::tuple<std::int64_t, std::size_t, std::size_t>;
     for (const auto& [nCallStart, nAlone, nFirst] :
-         {Case{1130 * GST_MSECOND, 0, 4800}, Case{1070 * GST_MSECOND, 0, 4800},
-          Case{1200 * GST_MSECOND, 0, 9600}, Case{1050 * GST_MSECOND, 2400, 4800}}) {
+         {Case{1230 * GST_MSECOND, 0, 4800}, Case{970 * GST_MSECOND, 0, 4800},
+          Case{1300 * GST_MSECOND, 0, 14400}, Case{900 * GST_MSECOND, 9600, 4800}}) {
         m_queue.Flush();
         m_queue.Push(Timed(playback, GST_SECOND));
         m_queue.Skip(2 * 4800);
         Tick(mic, nCallStart);
         const auto& mix = m_mixer.Mix();
         const auto& used = m_mixer.Playback();
-        ASSERT_EQ(used.size(), 2 * (4800 - nAlone)) << nCallStart;
+        ASSERT_EQ(used.size(), 2 * (14400 - nAlone)) << nCallStart;
         EXPECT_EQ(used[0], playback[2 * nFirst]) << nCallStart;
         EXPECT_TRUE(std::all_of(mix.begin(), mix.begin() + 2 * static_cast<long>(nAlone),
                                 [](std::int16_t n) { return n == 1; }));
