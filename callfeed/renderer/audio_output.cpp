@@ -30,6 +30,7 @@ HRESULT CAudioOutput::Start(const std::string& strSink)
         return S_FALSE;
     m_bFailed.store(false);
     m_tPlayedOut = {};
+    m_bDraining = false;
     return Launch(strSink);
 }
 
@@ -98,7 +99,7 @@ void CAudioOutput::Push(const std::int16_t* pSamples, std::size_t nSamples)
 {
     using namespace std::chrono;
     std::unique_lock lock(m_mutex, std::try_to_lock);
-    if (!lock.owns_lock() || m_pSource == nullptr || nSamples == 0)
+    if (!lock.owns_lock() || m_pSource == nullptr || nSamples == 0 || !BacklogAllows())
         return;
     const steady_clock::time_point now = steady_clock::now();
     if (m_tPlayedOut <= now) { // the sink has run dry: the lead again first
@@ -113,6 +114,16 @@ void CAudioOutput::Push(const std::int16_t* pSamples, std::size_t nSamples)
     GstBuffer* pBuffer = gst_buffer_new_allocate(nullptr, nSamples * 2, nullptr);
     gst_buffer_fill(pBuffer, 0, pSamples, nSamples * 2);
     PushBuffer(pBuffer);
+}
+
+bool CAudioOutput::BacklogAllows()
+{
+    const guint64 cbWaiting = gst_app_src_get_current_level_bytes(m_pSource);
+    if (cbWaiting > BytesFor(kHighWater))
+        m_bDraining = true;
+    else if (cbWaiting <= BytesFor(kLead))
+        m_bDraining = false;
+    return !m_bDraining;
 }
 
 void CAudioOutput::PushBuffer(GstBuffer* pBuffer)

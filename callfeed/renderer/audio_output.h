@@ -15,6 +15,14 @@
 // again whenever the sink must have played out everything pushed (it ran
 // dry, or the pushes stopped). A tick late by less than the lead is not
 // heard; the lead is the delay it adds.
+//
+// A live sink plays in real time and never catches up, so whatever piles
+// up before it while it starts (or while it stalls) would stay as delay
+// for good, and the appsrc, sitting at its limit, would then drop a whole
+// tick of audio at the next late tick. So once the backlog passes
+// kHighWater, pushes are dropped until the sink has drained it to the lead:
+// the stale audio goes at once, in one place, and the output runs with
+// room to spare afterwards.
 #pragma once
 
 #include <gst/app/gstappsrc.h>
@@ -32,6 +40,7 @@
 class CAudioOutput {
 public:
     static constexpr std::chrono::milliseconds kLead{80};
+    static constexpr std::chrono::milliseconds kHighWater{280};
 
     // strCaps: the raw audio caps the pushes carry, nSamplesPerSecond their
     // 16-bit samples per second (all channels).
@@ -55,6 +64,12 @@ private:
     HRESULT Launch(const std::string& strSink);
     HRESULT Fail(HRESULT hr);
     void PushBuffer(GstBuffer* pBuffer);
+    // Whether this push goes, by the backlog waiting in the appsrc.
+    bool BacklogAllows();
+    std::size_t BytesFor(std::chrono::milliseconds time) const
+    {
+        return std::size_t{m_nSamplesPerSecond} * 2 * static_cast<std::size_t>(time.count()) / 1000;
+    }
 
     const std::string m_strCaps;
     const std::uint32_t m_nSamplesPerSecond;
@@ -69,6 +84,7 @@ private:
     // When the sink will have played all that was pushed, were it playing
     // in real time from the first push; guarded by m_mutex.
     std::chrono::steady_clock::time_point m_tPlayedOut{};
+    bool m_bDraining = false; // guarded by m_mutex: dropping pushes until the lead is left
     // Set by the first failure after a start: from the control thread, or
     // the output's own streaming threads through its bus.
     std::atomic<bool> m_bFailed{false};
