@@ -180,6 +180,14 @@ std::optional<std::uint32_t> CPulseClient::LoadModule(const std::string& strName
     return bOk ? std::optional(nIndex) : std::nullopt;
 }
 
+bool CPulseClient::SuspendSink(const std::string& strName, bool bSuspend)
+{
+    return Await([&](pa_context* pContext, const AnswerPtr& pAnswer) {
+        return pa_context_suspend_sink_by_name(pContext, strName.c_str(), bSuspend ? 1 : 0,
+                                               OnSuccess, Hold(pAnswer));
+    });
+}
+
 bool CPulseClient::UnloadModule(std::uint32_t nIndex)
 {
     return Await([&](pa_context* pContext, const AnswerPtr& pAnswer) {

@@ -52,6 +52,7 @@ public:
     std::optional<std::vector<Recording>> ListRecordings();
     std::optional<std::vector<Playback>> ListPlaybacks();
     std::optional<std::uint32_t> SinkIndex(const std::string& strName);
+    bool SuspendSink(const std::string& strName, bool bSuspend);
     bool EndPlayback(std::uint32_t nPlayback);
     // Reports recordings as they start and end (nothing more once stopped).
     bool WatchRecordings(RecordingFn onRecording);

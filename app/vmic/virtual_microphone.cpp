@@ -8,6 +8,9 @@
 namespace {
 
 constexpr int kSettleMs[] = {300, 1000};
+// How often, and how many times, to look for the renderer's feed in a new sink.
+constexpr int kFeedLookMs = 100;
+constexpr int kFeedLooks = 30;
 
 bool Mentions(const std::string& strText, const char* pszName)
 {
@@ -115,7 +118,37 @@ std::string CVirtualMicrophone::Create()
             },
             Qt::QueuedConnection);
     });
+    WakeSinkOnceFed(kFeedLooks);
     return {};
+}
+
+// PulseAudio's null sink sleeps in two-second periods until a stream asks
+// for less; a stream that comes later is only heard from the sink's next
+// wake-up, so the first second or two of the mix would pile up and go stale.
+// Suspending and resuming the sink once the renderer's feed plays into it
+// restarts its timing at the feed's latency. Nothing records from the
+// devices yet, so the short pause is not heard.
+void CVirtualMicrophone::WakeSinkOnceFed(int nTriesLeft)
+{
+    if (!m_pClient || nTriesLeft <= 0)
+        return;
+    if (!IsFed()) {
+        QTimer::singleShot(kFeedLookMs, m_pContext,
+                           [this, nTriesLeft] { WakeSinkOnceFed(nTriesLeft - 1); });
+        return;
+    }
+    m_pClient->SuspendSink(kSinkName, true);
+    m_pClient->SuspendSink(kSinkName, false);
+}
+
+bool CVirtualMicrophone::IsFed()
+{
+    const auto nSink = m_pClient->SinkIndex(kSinkName);
+    const auto playbacks = m_pClient->ListPlaybacks();
+    if (!nSink || !playbacks)
+        return false;
+    return std::any_of(playbacks->begin(), playbacks->end(),
+                       [&](const CPulseClient::Playback& p) { return p.nSink == *nSink; });
 }
 
 void CVirtualMicrophone::Remove()

@@ -23,7 +23,8 @@ public:
     static constexpr const char* kSourceDescription = "Voxreel microphone";
     // What the renderer plays the mix into.
     static constexpr const char* kMixOutput =
-        "pulsesink device=voxreel_mic_sink sync=false buffer-time=160000 latency-time=80000";
+        "pulsesink device=voxreel_mic_sink sync=false buffer-time=160000 latency-time=80000 "
+        "client-name=\"Voxreel microphone feed\"";
 
     // onListeners(apps, text): the applications recording from the Voxreel
     // microphone now, and a status text saying who started or stopped.
@@ -55,6 +56,8 @@ private:
     void MoveRecordingsAway();
     void EndPlaybacks();
     void RefreshListeners();
+    bool IsFed();
+    void WakeSinkOnceFed(int nTriesLeft);
 
     QObject* m_pContext;
     ListenersFn m_onListeners;
