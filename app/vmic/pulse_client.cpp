@@ -211,14 +211,24 @@ std::optional<std::vector<CPulseClient::Source>> CPulseClient::ListSources()
 
 std::optional<std::string> CPulseClient::DefaultSourceName()
 {
-    std::string strName;
+    return ServerInfoText([](const pa_server_info& info) { return info.default_source_name; });
+}
+
+std::optional<std::string> CPulseClient::ServerName()
+{
+    return ServerInfoText([](const pa_server_info& info) { return info.server_name; });
+}
+
+std::optional<std::string> CPulseClient::ServerInfoText(const char* (*field)(const pa_server_info&))
+{
+    std::string strText;
     const bool bOk = Await([&](pa_context* pContext, const AnswerPtr& pAnswer) {
-        pAnswer->onItem = [&strName](const void* p) {
-            strName = Text(static_cast<const pa_server_info*>(p)->default_source_name);
+        pAnswer->onItem = [&strText, field](const void* p) {
+            strText = Text(field(*static_cast<const pa_server_info*>(p)));
         };
         return pa_context_get_server_info(pContext, OnServerInfo, Hold(pAnswer));
     });
-    return bOk ? std::optional(strName) : std::nullopt;
+    return bOk ? std::optional(strText) : std::nullopt;
 }
 
 bool CPulseClient::MoveRecording(std::uint32_t nRecording, const std::string& strSource)

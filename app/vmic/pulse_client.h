@@ -53,6 +53,8 @@ public:
     std::optional<std::vector<Playback>> ListPlaybacks();
     std::optional<std::uint32_t> SinkIndex(const std::string& strName);
     bool SuspendSink(const std::string& strName, bool bSuspend);
+    // "pulseaudio", or PipeWire's "PulseAudio (on PipeWire ...)".
+    std::optional<std::string> ServerName();
     bool EndPlayback(std::uint32_t nPlayback);
     // Reports recordings as they start and end (nothing more once stopped).
     bool WatchRecordings(RecordingFn onRecording);
@@ -61,6 +63,7 @@ public:
 
 private:
     template <typename Start> bool Await(Start start);
+    std::optional<std::string> ServerInfoText(const char* (*field)(const pa_server_info&));
 
     pa_threaded_mainloop* m_pLoop = nullptr;
     pa_context* m_pContext = nullptr;

@@ -127,28 +127,20 @@ std::string CVirtualMicrophone::Create()
 // wake-up, so the first second or two of the mix would pile up and go stale.
 // Suspending and resuming the sink once the renderer's feed plays into it
 // restarts its timing at the feed's latency. Nothing records from the
-// devices yet, so the short pause is not heard.
+// devices yet, so the short pause is not heard. PipeWire's null sink has no
+// such period, and a suspended node there may stay silent: left alone.
 void CVirtualMicrophone::WakeSinkOnceFed(int nTriesLeft)
 {
-    if (!m_pClient || nTriesLeft <= 0)
+    if (!m_pClient || nTriesLeft <= 0 ||
+        m_pClient->ServerName().value_or("").find("PipeWire") != std::string::npos)
         return;
-    if (!IsFed()) {
+    if (PlaybacksIntoOurs().empty()) {
         QTimer::singleShot(kFeedLookMs, m_pContext,
                            [this, nTriesLeft] { WakeSinkOnceFed(nTriesLeft - 1); });
         return;
     }
     m_pClient->SuspendSink(kSinkName, true);
     m_pClient->SuspendSink(kSinkName, false);
-}
-
-bool CVirtualMicrophone::IsFed()
-{
-    const auto nSink = m_pClient->SinkIndex(kSinkName);
-    const auto playbacks = m_pClient->ListPlaybacks();
-    if (!nSink || !playbacks)
-        return false;
-    return std::any_of(playbacks->begin(), playbacks->end(),
-                       [&](const CPulseClient::Playback& p) { return p.nSink == *nSink; });
 }
 
 void CVirtualMicrophone::Remove()
@@ -182,31 +174,45 @@ std::vector<std::uint32_t> CVirtualMicrophone::ModuleIndices() const
 // would end the recording for, and PipeWire leave unlinked a while).
 void CVirtualMicrophone::MoveRecordingsAway()
 {
-    const auto sources = m_pClient->ListSources();
-    const auto recordings = m_pClient->ListRecordings();
-    if (!sources || !recordings)
-        return;
-    const auto ours = std::find_if(sources->begin(), sources->end(),
-                                   [](const auto& s) { return s.strName == kSourceName; });
+    const auto recordings = RecordingsOnOurs();
     const std::string strReal = RealMicrophone(*m_pClient);
-    if (ours == sources->end() || strReal.empty())
+    if (!recordings || strReal.empty())
         return;
     for (const CPulseClient::Recording& recording : *recordings)
-        if (recording.nSource == ours->nIndex)
-            m_pClient->MoveRecording(recording.nIndex, strReal);
+        m_pClient->MoveRecording(recording.nIndex, strReal);
 }
 
 // Both servers move what plays into a sink that goes to the default output:
 // the call's mix would come out of the user's speakers.
 void CVirtualMicrophone::EndPlaybacks()
 {
+    for (const CPulseClient::Playback& playback : PlaybacksIntoOurs())
+        m_pClient->EndPlayback(playback.nIndex);
+}
+
+std::vector<CPulseClient::Playback> CVirtualMicrophone::PlaybacksIntoOurs()
+{
     const auto nSink = m_pClient->SinkIndex(kSinkName);
-    const auto playbacks = m_pClient->ListPlaybacks();
+    auto playbacks = m_pClient->ListPlaybacks();
     if (!nSink || !playbacks)
-        return;
-    for (const CPulseClient::Playback& playback : *playbacks)
-        if (playback.nSink == *nSink)
-            m_pClient->EndPlayback(playback.nIndex);
+        return {};
+    std::erase_if(*playbacks, [&](const CPulseClient::Playback& p) { return p.nSink != *nSink; });
+    return *playbacks;
+}
+
+// The recordings on the Voxreel microphone; nothing when the server does not say.
+std::optional<std::vector<CPulseClient::Recording>> CVirtualMicrophone::RecordingsOnOurs()
+{
+    const auto sources = m_pClient->ListSources();
+    auto recordings = m_pClient->ListRecordings();
+    if (!sources || !recordings)
+        return std::nullopt;
+    const auto ours = std::find_if(sources->begin(), sources->end(),
+                                   [](const auto& s) { return s.strName == kSourceName; });
+    std::erase_if(*recordings, [&](const CPulseClient::Recording& r) {
+        return ours == sources->end() || r.nSource != ours->nIndex;
+    });
+    return recordings;
 }
 
 void CVirtualMicrophone::RemoveLeftovers()
@@ -245,17 +251,12 @@ void CVirtualMicrophone::RefreshListeners()
 {
     if (!m_pClient)
         return;
-    const auto sources = m_pClient->ListSources();
-    const auto recordings = m_pClient->ListRecordings();
-    if (!sources || !recordings)
+    const auto recordings = RecordingsOnOurs();
+    if (!recordings)
         return;
-    const auto ours = std::find_if(sources->begin(), sources->end(),
-                                   [](const auto& s) { return s.strName == kSourceName; });
     std::vector<std::string> now;
-    for (const CPulseClient::Recording& recording : *recordings) {
-        if (ours != sources->end() && recording.nSource == ours->nIndex)
-            now.push_back(recording.strApplication);
-    }
+    for (const CPulseClient::Recording& recording : *recordings)
+        now.push_back(recording.strApplication);
     std::vector<std::string> started, stopped;
     for (const std::string& app : now)
         if (std::count(now.begin(), now.end(), app) >

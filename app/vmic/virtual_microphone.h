@@ -56,7 +56,8 @@ private:
     void MoveRecordingsAway();
     void EndPlaybacks();
     void RefreshListeners();
-    bool IsFed();
+    std::vector<CPulseClient::Playback> PlaybacksIntoOurs();
+    std::optional<std::vector<CPulseClient::Recording>> RecordingsOnOurs();
     void WakeSinkOnceFed(int nTriesLeft);
 
     QObject* m_pContext;
