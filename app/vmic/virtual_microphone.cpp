@@ -150,10 +150,11 @@ void CVirtualMicrophone::Remove()
             MoveRecordingsAway();
             m_pClient->UnloadModule(m_nSourceModule);
         }
-        if (m_nSinkModule != kNoModule) {
-            EndPlaybacks();
+        // Whatever still plays into the sink is moved to the default output
+        // by both servers: the renderer stops its feed first. Ending the feed
+        // from here instead leaves a starting pulsesink hung on PipeWire.
+        if (m_nSinkModule != kNoModule)
             m_pClient->UnloadModule(m_nSinkModule);
-        }
     }
     m_nSinkModule = m_nSourceModule = kNoModule;
     m_pClient.reset(); // no more recording events from here on
@@ -180,14 +181,6 @@ void CVirtualMicrophone::MoveRecordingsAway()
         return;
     for (const CPulseClient::Recording& recording : *recordings)
         m_pClient->MoveRecording(recording.nIndex, strReal);
-}
-
-// Both servers move what plays into a sink that goes to the default output:
-// the call's mix would come out of the user's speakers.
-void CVirtualMicrophone::EndPlaybacks()
-{
-    for (const CPulseClient::Playback& playback : PlaybacksIntoOurs())
-        m_pClient->EndPlayback(playback.nIndex);
 }
 
 std::vector<CPulseClient::Playback> CVirtualMicrophone::PlaybacksIntoOurs()

@@ -38,7 +38,7 @@ public:
     // empty on success.
     std::string Create();
     // Moves the recordings on the Voxreel microphone to the user's
-    // microphone, ends what plays into its sink, then takes the devices away.
+    // microphone, then takes the devices away.
     void Remove();
     bool IsUp() const { return m_nSourceModule != kNoModule && m_nSinkModule != kNoModule; }
     // The module indices of the devices this instance made; empty when none.
@@ -54,7 +54,6 @@ private:
 
     void RemoveLeftovers();
     void MoveRecordingsAway();
-    void EndPlaybacks();
     void RefreshListeners();
     std::vector<CPulseClient::Playback> PlaybacksIntoOurs();
     std::optional<std::vector<CPulseClient::Recording>> RecordingsOnOurs();
