@@ -22,7 +22,8 @@ using namespace apptest;
 
 namespace {
 
-constexpr int kTestMicFreq = 700;
+// The test services' default microphone, on both servers: a 440 Hz tone.
+constexpr int kTestMicFreq = 440;
 const std::string kSwitchBack = "SET_INPUT SOUNDCARD=\"default\"";
 
 std::string Pactl(const QStringList& arguments)
@@ -75,10 +76,6 @@ protected:
         m_env.insert("VOXREEL_AUDIO_SINK", "fakesink sync=true");
         m_env.insert("VOXREEL_VIRTUAL_MIC", "1");
         m_env.insert("GST_REGISTRY_FORK", "no");
-        // The real microphone the recorder is to hear once the program is gone.
-        Pactl({"load-module", "module-sine-source", "source_name=guard_test_mic",
-               "frequency=" + QString::number(kTestMicFreq)});
-        Pactl({"set-default-source", "guard_test_mic"});
     }
     void TearDown() override
     {

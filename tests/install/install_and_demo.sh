@@ -8,7 +8,7 @@ prefix=$(mktemp -d /tmp/voxreel-prefix.XXXXXX)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build_dir" --prefix "$prefix" >/dev/null
 
-for f in bin/voxreel bin/callsim bin/callreport lib/voxreel/gstreamer-1.0/libgstcallfeed.so \
+for f in bin/voxreel bin/voxreel-guard bin/callsim bin/callreport lib/voxreel/gstreamer-1.0/libgstcallfeed.so \
          share/applications/voxreel.desktop share/icons/hicolor/scalable/apps/voxreel.svg \
          share/metainfo/com.kelmora.Voxreel.metainfo.xml; do
   [ -e "$prefix/$f" ] || { echo "not installed: $f"; exit 1; }
@@ -20,7 +20,7 @@ appstreamcli validate --no-net "$prefix/share/metainfo/com.kelmora.Voxreel.metai
 # plugin beside itself, with nothing pointing GStreamer at the build tree.
 report=$(env -u VOXREEL_SERVICES_UP -u GST_PLUGIN_PATH VOXREEL_DEMO_DIR="$prefix/demo" \
   "$source_dir/scripts/demo" --prefix "$prefix" 2>&1) || { echo "$report"; exit 1; }
-echo "$report" | grep -q "Verdict: the call received every file" || { echo "$report"; exit 1; }
-echo "$report" | grep -q "Verdict: the Voxreel microphone received every file" || { echo "$report"; exit 1; }
+echo "$report" | grep -q "Verdict: the call (the port) received every file whole" || { echo "$report"; exit 1; }
+echo "$report" | grep -q "Verdict: the Voxreel microphone received every file whole" || { echo "$report"; exit 1; }
 echo "$report" | grep -q "call input switched back" || { echo "$report"; exit 1; }
 echo "installed tree ran the demo: $(echo "$report" | grep Verdict)"
