@@ -71,6 +71,7 @@ std::string CAudioSetup::ChooseCapture(std::string* pStatus)
 
 std::string CAudioSetup::StartMicrophone(CDSPlayer& player)
 {
+    m_pPlayer = &player;
     player.SetMixOutput({});
     if (!VirtualMicrophoneWanted())
         return {};
@@ -123,6 +124,11 @@ std::string CAudioSetup::Apply(CDSPlayer& player, const Choice& choice)
 
 void CAudioSetup::Shutdown()
 {
+    // The feed stops before its sink goes: the sound server would move it to
+    // the user's speakers, and PipeWire may hold a stream that is starting
+    // for libpulse's whole time-out.
+    if (m_pMicrophone && m_pPlayer != nullptr)
+        m_pPlayer->SetMixOutput({});
     const std::vector<std::uint32_t> modules =
         m_pMicrophone ? m_pMicrophone->ModuleIndices() : std::vector<std::uint32_t>{};
     m_pMicrophone.reset(); // removes the devices

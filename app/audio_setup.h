@@ -51,6 +51,7 @@ private:
     ISettingsStore& m_settings;
     QObject* m_pContext;
     ListenersFn m_onListeners;
+    CDSPlayer* m_pPlayer = nullptr; // the player feeding the devices; outlives this
     std::unique_ptr<CVirtualMicrophone> m_pMicrophone; // while the devices exist
     std::vector<std::string> m_listeners;
 };

@@ -286,6 +286,13 @@ void CDSPlayer::StopTransmission()
         CCallfeedControl(m_pRenderer.get()).StopTransmission();
 }
 
+void CDSPlayer::SetMixOutput(std::string strOutput)
+{
+    m_strMixOutput = std::move(strOutput);
+    if (m_pRenderer)
+        g_object_set(m_pRenderer.get(), "mix-output", m_strMixOutput.c_str(), nullptr);
+}
+
 HRESULT CDSPlayer::RestartTransmission(const std::string& strCaptureSource,
                                        const std::string& strMixOutput)
 {

@@ -59,7 +59,8 @@ public:
     // VOXREEL_CAPTURE_SOURCE still overrides) and a local output that also
     // plays the transmitted mix (empty: none). Before Initialize.
     void SetCaptureSource(std::string strSource) { m_strCaptureSource = std::move(strSource); }
-    void SetMixOutput(std::string strOutput) { m_strMixOutput = std::move(strOutput); }
+    // An empty mix output also stops the renderer's running one at once.
+    void SetMixOutput(std::string strOutput);
     // Stops the transmission and starts it again with another microphone
     // and mix output (and the local output again).
     HRESULT RestartTransmission(const std::string& strCaptureSource,

@@ -191,8 +191,17 @@ void CCallfeedEngine::SetStreaming(bool bStreaming)
 
 void CCallfeedEngine::SetMixOutput(std::string strOutput)
 {
-    std::lock_guard lock(m_sourceMutex);
-    m_strMixOutput = std::move(strOutput);
+    const bool bNone = strOutput.empty();
+    {
+        std::lock_guard lock(m_sourceMutex);
+        m_strMixOutput = std::move(strOutput);
+    }
+    // None stops a running one at once: its device may be about to go, and
+    // a stream into a vanishing sink is moved to the user's speakers.
+    if (bNone) {
+        std::lock_guard lock(m_controlMutex);
+        m_mixOutput.Stop();
+    }
 }
 
 std::string CCallfeedEngine::GetMixOutput() const
