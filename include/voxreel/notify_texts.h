@@ -12,7 +12,7 @@ inline constexpr std::array<const char*, 8> kRendererNotifyTexts = {
     "Skype has disconnected!",           // NOTIFY_CLIENT_DISCONNECTED
     "Cannot record audio: %08X",         // NOTIFY_CAPTURE_ERROR
     "A network error occurred: %08X",    // NOTIFY_NETWORK_ERROR
-    "DirectShow error occurred: %08X",   // NOTIFY_GRAPH_ERROR
+    "Playback error occurred: %08X",     // NOTIFY_GRAPH_ERROR
     "Recording on a microphone started", // NOTIFY_CAPTURE_STARTED
     "Recording on a microphone stopped", // NOTIFY_CAPTURE_STOPPED
 };

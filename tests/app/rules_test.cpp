@@ -117,7 +117,7 @@ TEST(RendererNotices, EveryCodeHasItsTextAndEffect)
         {2, "Skype has disconnected!", StatusIcon::NotConnected, true},
         {3, "Cannot record audio: 80004005", StatusIcon::Unchanged, false},
         {4, "A network error occurred: 80004005", StatusIcon::Unchanged, false},
-        {5, "DirectShow error occurred: 80004005", StatusIcon::Unchanged, false},
+        {5, "Playback error occurred: 80004005", StatusIcon::Unchanged, false},
         {6, "Recording on a microphone started", StatusIcon::Unchanged, false},
         {7, "Recording on a microphone stopped", StatusIcon::Unchanged, false},
         {8, nullptr, StatusIcon::Unchanged, false},
