@@ -59,6 +59,7 @@ enum NotifyCode : int {
     NOTIFY_GRAPH_ERROR = 5,
     NOTIFY_CAPTURE_STARTED = 6,
     NOTIFY_CAPTURE_STOPPED = 7,
+    NOTIFY_OUTPUT_NOT_STARTING = 8, // an output has not started playing within seconds
 };
 
 // The bus message that carries a renderer notification.

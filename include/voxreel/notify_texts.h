@@ -6,7 +6,7 @@
 
 #include "voxreel/ids.h"
 
-inline constexpr std::array<const char*, 8> kRendererNotifyTexts = {
+inline constexpr std::array<const char*, 9> kRendererNotifyTexts = {
     "An error occurred: %08X",           // NOTIFY_ERROR
     "Skype has connected!",              // NOTIFY_CLIENT_CONNECTED
     "Skype has disconnected!",           // NOTIFY_CLIENT_DISCONNECTED
@@ -15,6 +15,7 @@ inline constexpr std::array<const char*, 8> kRendererNotifyTexts = {
     "Playback error occurred: %08X",     // NOTIFY_GRAPH_ERROR
     "Recording on a microphone started", // NOTIFY_CAPTURE_STARTED
     "Recording on a microphone stopped", // NOTIFY_CAPTURE_STOPPED
+    "An audio output does not start",    // NOTIFY_OUTPUT_NOT_STARTING
 };
 
 // The format for a notification code, or nullptr for a code the renderer

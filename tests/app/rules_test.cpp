@@ -120,7 +120,8 @@ TEST(RendererNotices, EveryCodeHasItsTextAndEffect)
         {5, "Playback error occurred: 80004005", StatusIcon::Unchanged, false},
         {6, "Recording on a microphone started", StatusIcon::Unchanged, false},
         {7, "Recording on a microphone stopped", StatusIcon::Unchanged, false},
-        {8, nullptr, StatusIcon::Unchanged, false},
+        {8, "An audio output does not start", StatusIcon::Unchanged, false},
+        {9, nullptr, StatusIcon::Unchanged, false},
         {0xFFFFFFFFu, nullptr, StatusIcon::Unchanged, false},
     };
     for (const auto& c : cases) {

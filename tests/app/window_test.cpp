@@ -161,7 +161,7 @@ TEST_F(WindowTest, RendererNotificationsSetIconAndFlag)
     } steps[] = {{1, 141, "Skype has connected!"},
                  {4, 141, "A network error occurred: 80070005"},
                  {2, 140, "Skype has disconnected!"},
-                 {8, 140, "Skype has disconnected!"}, // unknown codes change nothing
+                 {9, 140, "Skype has disconnected!"}, // unknown codes change nothing
                  {1ull << 40, 140, "Skype has disconnected!"}};
     for (const auto& step : steps) {
         Post(WM_RENDERER_NOTIFY, step.nCode, 0x80070005);
