@@ -101,23 +101,67 @@ std::string ComposeTitle(std::string nameTitle, const id3::TagTexts& texts)
 
 } // namespace voxreel::media
 
-void DescribeFile(const std::filesystem::path& path, PlaylistItem& item)
+namespace {
+
+// The tags and playing time of an MP3 file; nothing for other files and for
+// files that cannot be opened or read.
+std::optional<voxreel::media::Mp3Info> ReadMp3File(const std::filesystem::path& path)
 {
-    const std::filesystem::path name = path.filename();
-    item.title = voxreel::text::SanitizeUtf8(path.stem().native());
-    item.duration = 0;
-    if (!voxreel::media::IsMp3Name(name)) {
-        return;
+    if (!voxreel::media::IsMp3Name(path.filename())) {
+        return std::nullopt;
     }
     voxreel::io::CRegularFile file;
     if (FAILED(file.Open(path))) {
-        return;
+        return std::nullopt;
     }
     try {
-        const voxreel::media::Mp3Info info = ReadMp3Info(voxreel::media::CFileSource(file));
-        item.title = voxreel::media::ComposeTitle(item.title, info.texts);
-        item.duration = info.duration;
+        return ReadMp3Info(voxreel::media::CFileSource(file));
     } catch (const std::bad_alloc&) {
         // A tag too large for the memory left: the file keeps its name.
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+std::string NameTitle(const std::filesystem::path& path)
+{
+    return voxreel::text::SanitizeUtf8(path.stem().native());
+}
+
+std::string ShownTitle(const PlaylistItem& item)
+{
+    return item.title.empty() ? NameTitle(item.path) : item.title;
+}
+
+void DescribeFile(const std::filesystem::path& path, PlaylistItem& item)
+{
+    item.title = NameTitle(path);
+    item.duration = 0;
+    if (const auto info = ReadMp3File(path)) {
+        item.title = voxreel::media::ComposeTitle(item.title, info->texts);
+        item.duration = info->duration;
+    }
+}
+
+bool NeedsDescribing(const PlaylistItem& item)
+{
+    return item.title.empty() || item.duration == 0;
+}
+
+void DescribeMissing(PlaylistItem& item)
+{
+    if (!NeedsDescribing(item)) {
+        return;
+    }
+    const auto info = ReadMp3File(item.path);
+    if (!info) {
+        return;
+    }
+    if (item.title.empty() && (info->texts.artist || info->texts.title)) {
+        item.title = voxreel::media::ComposeTitle(NameTitle(item.path), info->texts);
+    }
+    if (item.duration == 0) {
+        item.duration = info->duration;
     }
 }

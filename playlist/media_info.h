@@ -15,6 +15,23 @@ struct PlaylistItem;
 // files: whatever cannot be read gives the file-name title and duration 0.
 void DescribeFile(const std::filesystem::path& path, PlaylistItem& item);
 
+// True when an entry lacks a title or a length (0; -1 is a stream's, which
+// has none to find).
+bool NeedsDescribing(const PlaylistItem& item);
+
+// Fills what an entry read from a playlist lacks, from its file as
+// DescribeFile reads it: an empty title from the file's tags, a duration of 0
+// from its audio. A file without tags leaves the title empty, so that no
+// made-up title is saved; ShownTitle puts its name in its place.
+void DescribeMissing(PlaylistItem& item);
+
+// The file-name part of the path without its extension, as valid UTF-8.
+std::string NameTitle(const std::filesystem::path& path);
+
+// What the window, "Now playing" and the desktop show for an entry: its title,
+// or the name of its file when it has none.
+std::string ShownTitle(const PlaylistItem& item);
+
 namespace voxreel::media {
 
 // Random access to a file's bytes, so that the same reading runs on files and,

@@ -92,6 +92,24 @@ void CPlaylist::Remove(std::int32_t id)
     }
 }
 
+bool CPlaylist::FillIn(const PlaylistItem& described)
+{
+    PlaylistItem* pItem = Find(described.id);
+    if (pItem == nullptr) {
+        return false;
+    }
+    bool changed = false;
+    if (pItem->title.empty() && !described.title.empty()) {
+        pItem->title = described.title;
+        changed = true;
+    }
+    if (pItem->duration == 0 && described.duration != 0) {
+        pItem->duration = described.duration;
+        changed = true;
+    }
+    return changed;
+}
+
 PlaylistItem* CPlaylist::Find(std::int32_t id)
 {
     auto it = FindPosition(id);

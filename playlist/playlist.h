@@ -38,6 +38,10 @@ public:
     std::int32_t AddDescribed(PlaylistItem item);
     // Removes the item with that id, if any. The current id stays as it is.
     void Remove(std::int32_t id);
+    // Takes what a description of an entry learnt (described.id names it): its
+    // title when the entry has none, its duration when the entry's is 0.
+    // True when the entry changed; false also when it is gone.
+    bool FillIn(const PlaylistItem& described);
     PlaylistItem* Find(std::int32_t id);
     const PlaylistItem* Find(std::int32_t id) const;
 

@@ -239,4 +239,54 @@ TEST(DescribeSpecialFiles, NeverBlockOrReadThem)
     }
 }
 
+// An entry read from a playlist: what it lacks is filled in from the file,
+// what it has stays, and a file without tags leaves its title empty.
+TEST(DescribeMissing, FillsOnlyWhatTheEntryLacks)
+{
+    struct {
+        const char* name;
+        std::string fileName, bytes, title;
+        int duration;
+        std::string expectedTitle;
+        int expectedDuration;
+    } const cases[] = {
+        {"UntaggedKeepsNoTitle", "a.mp3", Audio(), "", 0, "", 3},
+        {"TagsGiveTheTitle", "Song.mp3", Tagged(3, "", Latin1Text("T")), "", 0, "Song : T", 3},
+        {"ListedTitleStays", "a.mp3", Tagged(3, Latin1Text("A"), ""), "Listed", 0, "Listed", 3},
+        {"ListedDurationStays", "a.mp3", Tagged(3, Latin1Text("A"), ""), "", 9, "A", 9},
+        {"StreamLengthStays", "a.mp3", Audio(), "", -1, "", -1},
+        {"OtherFormatsGiveNothing", "a.wav", Audio(), "", 0, "", 0},
+        {"MissingFileGivesNothing", "", "", "", 0, "", 0},
+    };
+    CTempFolder folder;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        PlaylistItem item{4, folder / (c.fileName.empty() ? "gone.mp3" : c.fileName), c.title,
+                          c.duration};
+        if (!c.fileName.empty()) {
+            WriteFile(item.path, c.bytes);
+        }
+        DescribeMissing(item);
+        EXPECT_EQ(item.title, c.expectedTitle);
+        EXPECT_EQ(item.duration, c.expectedDuration);
+        EXPECT_EQ(item.id, 4);
+    }
+}
+
+TEST(ShownTitle, IsTheTitleOrElseTheFileName)
+{
+    const struct {
+        const char* path;
+        const char* title;
+        const char* shown;
+    } cases[] = {{"/music/a.mp3", "Artist : Song", "Artist : Song"},
+                 {"/music/Some Song.wav", "", "Some Song"},
+                 {"rel/dir.v2/track", "", "track"},
+                 {"/music/y.z.wma", "", "y.z"},
+                 {"/music/L\xE9gende.ogg", "", "L\xEF\xBF\xBDgende"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(ShownTitle(PlaylistItem{1, c.path, c.title, 0}), c.shown) << c.path;
+    }
+}
+
 } // namespace

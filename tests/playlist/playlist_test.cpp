@@ -56,6 +56,33 @@ TEST(PlaylistModel, NextWrapsAndPreviousStopsAtTheFirst)
     }
 }
 
+// A description fills an entry's gaps; what the entry knows stays.
+TEST(PlaylistModel, FillInTakesOnlyWhatTheEntryLacks)
+{
+    struct {
+        const char* title;
+        int duration;
+        const char* describedTitle;
+        int describedDuration;
+        bool changed;
+        const char* expectedTitle;
+        int expectedDuration;
+    } const cases[] = {{"", 0, "A : T", 12, true, "A : T", 12},
+                       {"Listed", 0, "A : T", 12, true, "Listed", 12},
+                       {"", 7, "", 12, false, "", 7},
+                       {"", -1, "", 12, false, "", -1},
+                       {"Listed", 7, "", 0, false, "Listed", 7}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "\"" << c.title << "\" " << c.duration);
+        CPlaylist playlist;
+        const std::int32_t id = playlist.AddDescribed({-1, "a.mp3", c.title, c.duration});
+        EXPECT_EQ(playlist.FillIn({id, "a.mp3", c.describedTitle, c.describedDuration}), c.changed);
+        EXPECT_EQ(playlist.Find(id)->title, c.expectedTitle);
+        EXPECT_EQ(playlist.Find(id)->duration, c.expectedDuration);
+        EXPECT_FALSE(playlist.FillIn({id + 1, "a.mp3", "X", 3})); // no such entry
+    }
+}
+
 // Each test points the data folder at a private one. It is left set: no test
 // of this program may write to the real one.
 class DefaultPlaylist : public testing::Test {
