@@ -39,6 +39,31 @@ bool CVoxreelDlg::IsAddingFiles() const
     return m_pAdder->Busy();
 }
 
+// The rows of the playlist read at start; what its entries lack (titles
+// from tags, lengths) is read in the background and shown as it arrives.
+void CVoxreelDlg::ShowLoadedPlaylist()
+{
+    m_pRows->AppendRows(m_playlist.GetItems());
+    m_pAdder->Describe(m_playlist.GetItems());
+}
+
+void CVoxreelDlg::FillInDescribed(std::vector<PlaylistItem>&& described)
+{
+    for (const PlaylistItem& item : described) {
+        if (!m_playlist.FillIn(item))
+            continue; // removed meanwhile, or a length learnt by playing it came first
+        ShowEntryChanged(item.id);
+        m_transport.OnEntryDescribed(item.id);
+    }
+}
+
+void CVoxreelDlg::ShowEntryChanged(std::int32_t id)
+{
+    if (const PlaylistItem* pItem = m_playlist.Find(id))
+        m_pRows->UpdateRow(*pItem);
+    ScheduleSave();
+}
+
 void CVoxreelDlg::AppendDescribed(std::vector<CFileAdder::Added>&& batch)
 {
     std::vector<PlaylistItem> items;

@@ -9,10 +9,20 @@ namespace {
 // Files handed to the window per turn of its event loop: small enough that
 // inserting them never stalls the window noticeably.
 constexpr std::size_t kBatchSize = 100;
+
+// Moves up to n elements from the front of from.
+template <typename T> std::vector<T> TakeFront(std::vector<T>& from, std::size_t n)
+{
+    const auto end = from.begin() + static_cast<std::ptrdiff_t>(std::min(n, from.size()));
+    std::vector<T> taken(std::make_move_iterator(from.begin()), std::make_move_iterator(end));
+    from.erase(from.begin(), end);
+    return taken;
+}
 } // namespace
 
-CFileAdder::CFileAdder(BatchFn onBatch, ProgressFn onProgress)
-    : m_onBatch(std::move(onBatch)), m_onProgress(std::move(onProgress))
+CFileAdder::CFileAdder(BatchFn onBatch, ProgressFn onProgress, DescribedFn onDescribed)
+    : m_onBatch(std::move(onBatch)), m_onProgress(std::move(onProgress)),
+      m_onDescribed(std::move(onDescribed))
 {
 }
 
@@ -35,25 +45,52 @@ std::uint64_t CFileAdder::Add(std::vector<std::filesystem::path> paths)
         for (auto& path : paths)
             m_inbox.push_back({nRequest, std::move(path)});
     }
+    StartWorker();
+    return nRequest;
+}
+
+void CFileAdder::Describe(const std::vector<PlaylistItem>& entries)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        for (const PlaylistItem& entry : entries) {
+            if (NeedsDescribing(entry))
+                m_entriesToDescribe.push_back(entry);
+        }
+        if (m_entriesToDescribe.empty())
+            return;
+    }
+    StartWorker();
+}
+
+void CFileAdder::StartWorker()
+{
     if (!m_worker.joinable())
         m_worker = std::thread([this] { WorkerLoop(); });
     m_wake.notify_one();
-    return nRequest;
 }
 
 bool CFileAdder::Busy() const
 {
     std::lock_guard lock(m_mutex);
-    return !m_inbox.empty() || m_nInFlight > 0 || !m_outbox.empty();
+    return !m_inbox.empty() || m_nInFlight > 0 || !m_outbox.empty() ||
+           !m_entriesToDescribe.empty() || m_nDescribing > 0 || !m_describedOut.empty();
 }
 
+// Files being added go first: the user waits for them, while the entries
+// described here already have their rows.
 void CFileAdder::WorkerLoop()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_wake.wait(lock, [this] { return m_bStop || !m_inbox.empty(); });
+        m_wake.wait(lock,
+                    [this] { return m_bStop || !m_inbox.empty() || !m_entriesToDescribe.empty(); });
         if (m_bStop)
             return;
+        if (m_inbox.empty()) {
+            DescribeEntry(lock);
+            continue;
+        }
         const Request request = std::move(m_inbox.front());
         m_inbox.pop_front();
         ++m_nInFlight;
@@ -66,6 +103,23 @@ void CFileAdder::WorkerLoop()
     }
 }
 
+// Called with lock held on m_mutex; releases it while reading the file.
+void CFileAdder::DescribeEntry(std::unique_lock<std::mutex>& lock)
+{
+    PlaylistItem entry = std::move(m_entriesToDescribe.front());
+    m_entriesToDescribe.pop_front();
+    ++m_nDescribing;
+    lock.unlock();
+    const PlaylistItem before = entry;
+    DescribeMissing(entry);
+    lock.lock();
+    --m_nDescribing;
+    if (entry.title != before.title || entry.duration != before.duration) {
+        m_describedOut.push_back(std::move(entry));
+        PostDrain();
+    }
+}
+
 void CFileAdder::DescribeOne(const Request& request)
 {
     std::vector<PlaylistItem> items = ExpandAddedPath(request.path);
@@ -74,8 +128,11 @@ void CFileAdder::DescribeOne(const Request& request)
         m_nFound += items.size();
     }
     for (PlaylistItem& item : items) {
+        // A playlist's entry keeps the title it was listed with.
         if (item.title.empty())
             DescribeFile(item.path, item);
+        else
+            DescribeMissing(item);
         std::lock_guard lock(m_mutex);
         if (m_bStop)
             return;
@@ -97,22 +154,23 @@ void CFileAdder::PostDrain()
 void CFileAdder::Drain()
 {
     std::vector<Added> batch;
+    std::vector<PlaylistItem> described;
     std::size_t nFound = 0;
     bool bBurstOver = false;
     {
         std::lock_guard lock(m_mutex);
-        const std::size_t n = std::min(kBatchSize, m_outbox.size());
-        batch.assign(std::make_move_iterator(m_outbox.begin()),
-                     std::make_move_iterator(m_outbox.begin() + static_cast<std::ptrdiff_t>(n)));
-        m_outbox.erase(m_outbox.begin(), m_outbox.begin() + static_cast<std::ptrdiff_t>(n));
+        batch = TakeFront(m_outbox, kBatchSize);
+        described = TakeFront(m_describedOut, kBatchSize);
         m_bDrainPosted = false;
-        if (!m_outbox.empty())
+        if (!m_outbox.empty() || !m_describedOut.empty())
             PostDrain();
         nFound = m_nFound;
         bBurstOver = m_outbox.empty() && m_inbox.empty() && m_nInFlight == 0;
         if (bBurstOver)
             m_nFound = 0;
     }
+    if (!described.empty() && m_onDescribed)
+        m_onDescribed(std::move(described));
     m_nDone += batch.size();
     if (!batch.empty())
         m_onBatch(std::move(batch));

@@ -2,7 +2,20 @@
 
 #include <algorithm>
 
+#include "playlist/media_info.h"
 #include "rules/time_text.h"
+
+namespace {
+QString TitleText(const PlaylistItem& item)
+{
+    return QString::fromStdString(ShownTitle(item));
+}
+
+QString DurationText(const PlaylistItem& item)
+{
+    return QString::fromStdString(FormatMinutesSeconds(static_cast<std::uint32_t>(item.duration)));
+}
+} // namespace
 
 CPlaylistRows::CPlaylistRows(QIcon playingMark, QObject* pParent)
     : QAbstractTableModel(pParent), m_playingMark(std::move(playingMark))
@@ -47,11 +60,21 @@ void CPlaylistRows::AppendRows(const std::vector<PlaylistItem>& items)
     const int nFirst = rowCount();
     beginInsertRows({}, nFirst, nFirst + static_cast<int>(items.size()) - 1);
     for (const PlaylistItem& item : items) {
-        m_rows.push_back({item.id, QString::fromStdString(item.title),
-                          QString::fromStdString(
-                              FormatMinutesSeconds(static_cast<std::uint32_t>(item.duration)))});
+        m_rows.push_back({item.id, TitleText(item), DurationText(item)});
     }
     endInsertRows();
+}
+
+void CPlaylistRows::UpdateRow(const PlaylistItem& item)
+{
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        if (m_rows[i].id != item.id)
+            continue;
+        m_rows[i].strTitle = TitleText(item);
+        m_rows[i].strDuration = DurationText(item);
+        const int nRow = static_cast<int>(i);
+        emit dataChanged(index(nRow, 0), index(nRow, 1), {Qt::DisplayRole});
+    }
 }
 
 int CPlaylistRows::FindRow(std::int32_t id) const

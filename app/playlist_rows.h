@@ -1,6 +1,6 @@
-// The rows of the playlist view: title, duration text as known when the row
-// was added, the entry's id, and the playing mark. Rows match playlist
-// entries only through the id.
+// The rows of the playlist view: title (the file's name for an entry without
+// one), duration text, the entry's id, and the playing mark. Rows match
+// playlist entries only through the id.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -23,6 +23,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     void AppendRows(const std::vector<PlaylistItem>& items);
+    // Shows the entry's title and duration anew in its rows.
+    void UpdateRow(const PlaylistItem& item);
     // The first row showing entry id, or -1.
     int FindRow(std::int32_t id) const;
     std::int32_t IdAt(int nRow) const;

@@ -42,7 +42,8 @@ CVoxreelDlg::CVoxreelDlg(Services services)
         m_player.SetServerPort(services.nPort);
     m_pAdder = std::make_unique<CFileAdder>(
         [this](std::vector<CFileAdder::Added>&& batch) { AppendDescribed(std::move(batch)); },
-        [this](std::size_t nDone, std::size_t nFound) { ShowAddProgress(nDone, nFound); });
+        [this](std::size_t nDone, std::size_t nFound) { ShowAddProgress(nDone, nFound); },
+        [this](std::vector<PlaylistItem>&& described) { FillInDescribed(std::move(described)); });
     m_chooseFiles = [](QWidget* pOwner) { return ChooseAudioFiles(pOwner); };
     OnInitDialog();
 }
@@ -69,7 +70,7 @@ void CVoxreelDlg::OnInitDialog()
     m_ui.pFiles->header()->resizeSection(1, 100);
     m_ui.pFiles->installEventFilter(this);
     connect(m_ui.pFiles, &QTreeView::doubleClicked, this, &CVoxreelDlg::OnListDblClk);
-    m_pRows->AppendRows(m_playlist.GetItems());
+    ShowLoadedPlaylist();
     m_calls.SetOnChanged([this] { ShowActiveCalls(); });
     connect(m_ui.pCalls, &QComboBox::activated, this,
             [this](int nIndex) { m_calls.Select(nIndex); });

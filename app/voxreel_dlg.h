@@ -110,7 +110,9 @@ private:
     std::uint32_t Now() { return m_channel.GetTickCount(); }
 
     // The playlist view.
+    void ShowLoadedPlaylist();
     void AppendDescribed(std::vector<CFileAdder::Added>&& batch);
+    void FillInDescribed(std::vector<PlaylistItem>&& described);
     void ShowAddProgress(std::size_t nDone, std::size_t nFound);
     void OnListDblClk(const QModelIndex& index);
     void ScheduleSave();
@@ -125,6 +127,7 @@ private:
     void SetStatus(const std::string& strText) override;
     void ClearPlayingMarks() override;
     void MarkPlayingRow(std::int32_t id) override;
+    void ShowEntryChanged(std::int32_t id) override;
     void SetNowPlaying(const std::string& strTitle) override;
     void ResetPositionSlider(std::uint32_t nDuration) override;
     void ShowTime(std::uint32_t nPosition, std::uint32_t nDuration) override;

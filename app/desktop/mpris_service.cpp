@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "mpris_adaptors.h"
+#include "playlist/media_info.h"
 #include "rules/window_ids.h"
 #include "voxreel_dlg.h"
 
@@ -139,7 +140,7 @@ QVariantMap CMprisService::Metadata() const
     if (pItem == nullptr)
         return metadata;
     const QString path = QFile::decodeName(QByteArray::fromStdString(pItem->path.native()));
-    metadata.insert("xesam:title", QString::fromStdString(pItem->title));
+    metadata.insert("xesam:title", QString::fromStdString(ShownTitle(*pItem)));
     metadata.insert("xesam:url", QUrl::fromLocalFile(path).toString());
     metadata.insert("mpris:length", static_cast<qlonglong>(pItem->duration) * kUsPerSecond);
     return metadata;

@@ -1,5 +1,6 @@
 #include "playback_controller.h"
 
+#include "playlist/media_info.h"
 #include "slider_rules.h"
 #include "status_text.h"
 
@@ -22,14 +23,19 @@ void CPlaybackController::PlayEntry(std::int32_t id)
     if (!m_player.IsPaused())
         m_player.SetPosition(0);
     const std::uint32_t nDuration = m_player.GetDuration();
-    pItem->duration = static_cast<std::int32_t>(nDuration);
+    const auto nSeconds = static_cast<std::int32_t>(nDuration);
+    // 0 is a player that could not tell, which teaches nothing.
+    if (nSeconds > 0 && pItem->duration != nSeconds) {
+        pItem->duration = nSeconds;
+        m_view.ShowEntryChanged(id);
+    }
     m_view.ResetPositionSlider(nDuration);
     m_view.MarkPlayingRow(id);
     UpdateTimeDisplay();
     hr = m_player.Run();
     if (FAILED(hr))
         m_view.SetStatus(FormatStatus(kPlaybackErrorText, {hr}));
-    m_view.SetNowPlaying(pItem->title);
+    ShowNowPlaying(pItem);
     ApplyLocalVolume(m_view.LocalVolumePosition());
     ApplyBalance(m_view.BalancePosition());
     ApplyRemoteVolume(m_view.RemoteVolumePosition());
@@ -38,7 +44,7 @@ void CPlaybackController::PlayEntry(std::int32_t id)
 void CPlaybackController::OnPrevFile()
 {
     m_view.ClearPlayingMarks();
-    m_view.SetNowPlaying({});
+    ShowNowPlaying(nullptr);
     const std::int32_t id = m_playlist.Previous();
     if (id != -1)
         PlayEntry(id);
@@ -47,7 +53,7 @@ void CPlaybackController::OnPrevFile()
 void CPlaybackController::OnNextFile()
 {
     m_view.ClearPlayingMarks();
-    m_view.SetNowPlaying({});
+    ShowNowPlaying(nullptr);
     const std::int32_t id = m_playlist.Next();
     if (id != -1)
         PlayEntry(id);
@@ -77,7 +83,7 @@ void CPlaybackController::OnStop()
 {
     m_view.ClearPlayingMarks();
     m_player.Stop();
-    m_view.SetNowPlaying({});
+    ShowNowPlaying(nullptr);
 }
 
 void CPlaybackController::OnRowActivated(std::int32_t id)
@@ -88,6 +94,18 @@ void CPlaybackController::OnRowActivated(std::int32_t id)
     if (m_playlist.Find(id) != nullptr)
         m_playlist.SetCurrentId(id);
     PlayEntry(id);
+}
+
+void CPlaybackController::ShowNowPlaying(const PlaylistItem* pItem)
+{
+    m_nNowPlayingId = pItem ? pItem->id : -1;
+    m_view.SetNowPlaying(pItem ? ShownTitle(*pItem) : std::string());
+}
+
+void CPlaybackController::OnEntryDescribed(std::int32_t id)
+{
+    if (id != -1 && id == m_nNowPlayingId)
+        ShowNowPlaying(m_playlist.Find(id));
 }
 
 void CPlaybackController::OnPlaybackCompleted()

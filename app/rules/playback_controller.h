@@ -27,6 +27,9 @@ public:
     // A double click on the row of entry id (-1: on no row).
     void OnRowActivated(std::int32_t id);
 
+    // A description of entry id filled in its title or duration.
+    void OnEntryDescribed(std::int32_t id);
+
     void OnPlaybackCompleted();
     void OnPlaybackFailed(HRESULT hr);
 
@@ -37,7 +40,10 @@ public:
     void ApplyBalance(int nPosition);
 
 private:
+    void ShowNowPlaying(const PlaylistItem* pItem);
+
     CPlaylist& m_playlist;
     CDSPlayer& m_player;
     IPlaybackView& m_view;
+    std::int32_t m_nNowPlayingId = -1; // the entry "Now playing" names, if any
 };

@@ -71,6 +71,47 @@ TEST_F(FileAdder, StopsWhileBusyWithoutHandingOverMore)
     EXPECT_LT(nAdded, 20u * 300u);
 }
 
+// Entries already listed are described after the files being added, and
+// only those whose description found something come back, not counted as
+// added files.
+TEST_F(FileAdder, DescribesListedEntriesAndHandsBackWhatItFound)
+{
+    // Two MPEG-1 layer III frames, the first a Xing header counting 1000
+    // frames (26 s).
+    std::string frame = "\xFF\xFB\x90\x64" + std::string(32, '\0') + "Xing" +
+                        std::string("\0\0\0\x01\0\0\x03\xE8", 8);
+    frame.resize(417, '\0');
+    const fs::path song = m_folder / "song.mp3";
+    std::ofstream(song, std::ios::binary) << frame << frame;
+    std::vector<PlaylistItem> described;
+    CFileAdder adder(
+        [&](std::vector<CFileAdder::Added>&& batch) {
+            for (const auto& added : batch)
+                m_added.emplace_back(added.nRequest, added.item.title);
+        },
+        [&](std::size_t nDone, std::size_t nFound) { m_nLastDone = nDone, m_nLastFound = nFound; },
+        [&](std::vector<PlaylistItem>&& batch) {
+            described.insert(described.end(), batch.begin(), batch.end());
+        });
+    const std::vector<PlaylistItem> entries = {
+        {7, song, "", 0},                        // lacks both: its length is read
+        {8, m_folder / "album/1000.wav", "", 0}, // nothing to read in a WAV file
+        {9, song, "Known", 5},                   // lacks nothing: never read
+        {10, song, "Listed", 0}};                // keeps its title
+    adder.Describe(entries);
+    adder.Add({m_folder / "b.mp3"});
+    ASSERT_TRUE(WaitFor([&] { return !adder.Busy() && m_added.size() == 1; }));
+    ASSERT_EQ(described.size(), 2u);
+    EXPECT_EQ(described[0].id, 7);
+    EXPECT_EQ(described[0].title, "");
+    EXPECT_EQ(described[0].duration, 26);
+    EXPECT_EQ(described[1].id, 10);
+    EXPECT_EQ(described[1].title, "Listed");
+    EXPECT_EQ(described[1].duration, 26);
+    EXPECT_EQ(m_nLastDone, 1u);
+    EXPECT_EQ(m_nLastFound, 1u);
+}
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);

@@ -1,5 +1,6 @@
 // The media player interface against the real window (offscreen), through a
 // D-Bus client on the test's own bus, and once through playerctl.
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusInterface>
 #include <QDBusReply>
@@ -7,6 +8,8 @@
 #include <QSlider>
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 #include "desktop/mpris_service.h"
 #include "window_testkit.h"
@@ -36,11 +39,13 @@ protected:
     void SetUp() override
     {
         WindowTest::SetUp();
+        // A playlist of bare paths: the titles shown are the files' names.
+        std::ofstream list(m_folder / "default.m3u");
         for (const char* name : {"one.wav", "two.wav"})
-            MakeTone(m_folder / name, 8.0);
+            list << MakeTone(m_folder / name, 8.0).string() << "\n";
+        list.close();
         CVoxreelDlg& dlg = Open();
-        dlg.AddPaths({m_folder / "one.wav", m_folder / "two.wav"});
-        ASSERT_TRUE(WaitFor([&] { return Rows()->rowCount() == 2; }));
+        ASSERT_EQ(Rows()->rowCount(), 2);
         m_pService = std::make_unique<CMprisService>(dlg, [this] { ++m_nQuits; });
         ASSERT_TRUE(m_pService->Register());
         QDBusConnection::sessionBus().connect(
@@ -71,6 +76,11 @@ protected:
         QDBusPendingReply<QVariant> reply = properties.asyncCall("Get", pszInterface, pszName);
         WaitFor([&] { return reply.isFinished(); });
         return reply.value();
+    }
+
+    QVariantMap Metadata()
+    {
+        return qdbus_cast<QVariantMap>(Property("Metadata").value<QDBusArgument>());
     }
 
     std::unique_ptr<CMprisService> m_pService;
@@ -131,6 +141,21 @@ TEST_F(Mpris, PlayerctlSeesAndDrivesIt)
     playerctl.start("playerctl", {"--player=voxreel", "metadata", "xesam:title"});
     ASSERT_TRUE(WaitFor([&] { return playerctl.state() == QProcess::NotRunning; }));
     EXPECT_EQ(playerctl.readAllStandardOutput().trimmed().toStdString(), "one");
+}
+
+// An entry without a title is named by its file; its length, unknown until
+// it plays, is the player's from then on.
+TEST_F(Mpris, MetadataNamesAnUntitledFileAndLearnsItsLength)
+{
+    QVariantMap metadata = Metadata();
+    EXPECT_EQ(metadata.value("xesam:title").toString(), "one");
+    EXPECT_EQ(metadata.value("mpris:length").toLongLong(), 0);
+    Call("Play");
+    ASSERT_TRUE(m_pDlg->Player().IsRunning());
+    metadata = Metadata();
+    EXPECT_EQ(metadata.value("xesam:title").toString(), "one");
+    EXPECT_EQ(metadata.value("mpris:length").toLongLong(), 8000000);
+    EXPECT_EQ(m_pDlg->Playlist().GetItems()[0].title, "");
 }
 
 #include "mpris_test.moc"
