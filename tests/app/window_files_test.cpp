@@ -8,6 +8,7 @@
 
 #include <fstream>
 
+#include "rules/window_ids.h"
 #include "window_testkit.h"
 
 using namespace apptest;
@@ -27,6 +28,23 @@ void Drop(QWidget* pTarget, const QList<QUrl>& urls)
 QUrl FileUrl(const fs::path& path)
 {
     return QUrl::fromLocalFile(QString::fromStdString(path.string()));
+}
+
+// An untagged MP3 file of a tone, whose length the playlist reads itself.
+fs::path MakeMp3(const fs::path& path, int nSeconds)
+{
+    voxreel::test::RunLaunch(
+        "audiotestsrc samplesperbuffer=4410 num-buffers=" + std::to_string(nSeconds * 10) +
+        " ! audio/x-raw,rate=44100,channels=1 ! lamemp3enc ! filesink "
+        "location=\"" +
+        path.string() + "\"");
+    return path;
+}
+
+// The default playlist's text: "#EXTINF:<duration>,<title>" and the path of an entry.
+bool Saved(const fs::path& file, const std::string& strExtInf, const fs::path& entry)
+{
+    return ReadText(file).find(strExtInf + "\r\n" + entry.string() + "\r\n") != std::string::npos;
 }
 
 } // namespace
@@ -102,4 +120,51 @@ TEST_F(WindowTest, InsertOpensTheDialogOnceAndDeleteRemovesTheSelection)
     EXPECT_EQ(RowText(0), "2");
     ASSERT_EQ(dlg.Playlist().GetItems().size(), 1u);
     EXPECT_EQ(dlg.Playlist().GetItems()[0].path, m_folder / "2.mp3");
+}
+
+// A playlist written elsewhere, with bare paths: the rows show the files'
+// names at once, a length read from the file arrives later, and no made-up
+// title is saved.
+TEST_F(WindowTest, APlaylistWithoutTitlesShowsNamesThenLengths)
+{
+    const fs::path song = MakeMp3(m_folder / "Song One.mp3", 3);
+    const fs::path voice = MakeTone(m_folder / "voice.wav", 2.0);
+    std::ofstream(m_folder / "default.m3u") << song.string() << "\n" << voice.string() << "\n";
+    CVoxreelDlg& dlg = Open();
+    ASSERT_EQ(Rows()->rowCount(), 2);
+    EXPECT_EQ(RowText(0), "Song One");
+    EXPECT_EQ(RowText(1), "voice");
+    EXPECT_TRUE(WaitFor([&] { return RowText(0, 1) == "00:03"; })) << RowText(0, 1);
+    EXPECT_EQ(RowText(1, 1), "00:00"); // only playing it tells a WAV file's length
+    EXPECT_EQ(dlg.Playlist().GetItems()[0].title, "");
+    EXPECT_TRUE(WaitFor([&] { return Saved(m_folder / "default.m3u", "#EXTINF:3,", song); }))
+        << ReadText(m_folder / "default.m3u");
+}
+
+// However a file comes to play, the length the player finds shows in its row
+// and reaches the default playlist.
+TEST_F(WindowTest, ALengthLearntByPlayingShowsInTheRow)
+{
+    const struct {
+        const char* pszHow;
+        bool bLoaded; // in the default playlist, else handed over to play
+        const char* pszSaved;
+    } cases[] = {{"play on a loaded entry without a title", true, "#EXTINF:2,"},
+                 {"added to play (--play)", false, "#EXTINF:2,voice"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszHow);
+        const fs::path voice = MakeTone(m_folder / "voice.wav", 2.0);
+        std::ofstream(m_folder / "default.m3u") << (c.bLoaded ? voice.string() + "\n" : "");
+        CVoxreelDlg& dlg = Open();
+        if (c.bLoaded)
+            dlg.RunCommand(ID_PLAY); // the current entry: the first
+        else
+            dlg.AddPaths({voice}, true);
+        ASSERT_TRUE(WaitFor([&] { return Rows()->rowCount() == 1 && dlg.Player().IsRunning(); }));
+        EXPECT_EQ(RowText(0, 1), "00:02");
+        EXPECT_EQ(Text(1006), "voice");
+        EXPECT_TRUE(WaitFor([&] { return Saved(m_folder / "default.m3u", c.pszSaved, voice); }))
+            << ReadText(m_folder / "default.m3u");
+        m_pDlg.reset();
+    }
 }
