@@ -109,9 +109,9 @@ HRESULT CDSPlayer::OpenWithSource(const std::filesystem::path& path, const CLSID
     }
     if (!m_pGraph)
         return E_FAIL;
-    m_strLastError.clear();
+    ClearLastError();
     const std::uint64_t nSerial = m_pEvents->NextSerial();
-    m_pEvents->ResetPreroll();
+    m_pEvents->ResetForFile(path.filename().string());
     HRESULT hr = BuildFileChain(path, clsidSource);
     if (SUCCEEDED(hr)) {
         if (gst_element_set_state(m_pGraph.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
@@ -125,6 +125,7 @@ HRESULT CDSPlayer::OpenWithSource(const std::filesystem::path& path, const CLSID
         Close();
         // Late errors of the failed chain must not reach ProcessEvents.
         m_pEvents->TakeErrorsSince(nSerial);
+        m_hrLastError = hr;
         return hr;
     }
     m_bLoaded = true;
@@ -164,7 +165,9 @@ HRESULT CDSPlayer::SetState(GstState state)
     switch (gst_element_set_state(m_pGraph.get(), state)) {
     case GST_STATE_CHANGE_FAILURE: {
         std::optional<CGraphEvent> error = m_pEvents->TakeErrorsSince(nSerial);
-        return error ? error->m_hr : E_FAIL;
+        m_hrLastError = error ? error->m_hr : E_FAIL;
+        m_strLastError = error ? error->m_strText : std::string();
+        return m_hrLastError;
     }
     case GST_STATE_CHANGE_ASYNC:
         return S_FALSE;
@@ -317,9 +320,12 @@ void CDSPlayer::ProcessEvents()
     while (std::optional<CGraphEvent> event = m_pEvents->PopEvent()) {
         if (m_pCallback == nullptr)
             continue;
-        if (event->m_kind == CGraphEvent::Kind::Complete)
+        if (event->m_kind == CGraphEvent::Kind::Complete) {
             m_pCallback->OnPlaybackCompleted();
-        else
+        } else {
+            m_hrLastError = event->m_hr;
+            m_strLastError = event->m_strText;
             m_pCallback->OnPlaybackFailed(event->m_hr);
+        }
     }
 }

@@ -91,8 +91,11 @@ public:
 
     bool HasRenderer() const { return m_pRenderer != nullptr; }
     GstElement* Renderer() const { return m_pRenderer.get(); }
-    // The GStreamer text of the last failed open, for the status line.
+    // Why the last failure (an open, a state change or a playback error)
+    // happened, in the user's words (empty when GStreamer did not say), and
+    // its code (S_OK when nothing failed since the last successful open).
     const std::string& LastErrorText() const { return m_strLastError; }
+    HRESULT LastError() const { return m_hrLastError; }
 
 private:
     HRESULT BuildFileChain(const std::filesystem::path& path, const CLSID& clsidSource);
@@ -102,6 +105,7 @@ private:
     HRESULT SetState(GstState state);
     bool QueryState(GstState* pState);
     bool CanAct() const { return m_bLoaded && m_pGraph; }
+    void ClearLastError() { m_strLastError.clear(), m_hrLastError = S_OK; }
 
     CElementPtr m_pGraph;    // the pipeline
     CElementPtr m_pRenderer; // the Callfeed renderer, in m_pGraph
@@ -114,5 +118,6 @@ private:
     std::string m_strCaptureSource;
     std::string m_strMixOutput;
     std::string m_strLastError;
+    HRESULT m_hrLastError = S_OK;
     std::unique_ptr<CGraphEvents> m_pEvents; // lives while m_pGraph carries its handler
 };

@@ -38,6 +38,14 @@ void CGraphEvents::Handle(GstMessage* pMessage)
         return;
     }
     switch (GST_MESSAGE_TYPE(pMessage)) {
+    case GST_MESSAGE_ELEMENT: {
+        MissingDecoder missing;
+        if (ParseMissingDecoder(pMessage, &missing)) {
+            std::lock_guard lock(m_mutex);
+            m_missing = std::move(missing);
+        }
+        break;
+    }
     case GST_MESSAGE_EOS:
         Queue({CGraphEvent::Kind::Complete, S_OK, {}, 0});
         break;
@@ -45,7 +53,7 @@ void CGraphEvents::Handle(GstMessage* pMessage)
         GError* pError = nullptr;
         gst_message_parse_error(pMessage, &pError, nullptr);
         HRESULT hr = HResultFromGError(pError);
-        std::string strText = pError != nullptr ? pError->message : "";
+        std::string strText = ReasonFor(pError);
         g_clear_error(&pError);
         Queue({CGraphEvent::Kind::ErrorAbort, FAILED(hr) ? hr : E_FAIL, strText, 0});
         break;
@@ -106,10 +114,18 @@ std::optional<CGraphEvent> CGraphEvents::TakeErrorsSince(std::uint64_t nSerial)
     return first;
 }
 
-void CGraphEvents::ResetPreroll()
+void CGraphEvents::ResetForFile(std::string strFileName)
 {
     std::lock_guard lock(m_mutex);
     m_bPrerolled = false;
+    m_strFileName = std::move(strFileName);
+    m_missing.reset();
+}
+
+std::string CGraphEvents::ReasonFor(const GError* pError)
+{
+    std::lock_guard lock(m_mutex);
+    return FailureReason(pError, m_strFileName, m_missing ? &*m_missing : nullptr);
 }
 
 HRESULT CGraphEvents::WaitPreroll(std::uint64_t nSerial, std::chrono::milliseconds timeout,

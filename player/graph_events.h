@@ -2,7 +2,9 @@
 // GStreamer's threads forwards the renderer's notifications straight to the
 // notify window, queues completion and errors for ProcessEvents (posting one
 // WM_GRAPH_EVENT when the queue was empty) and records the end of a preroll
-// for Open. Everything else is dropped, so the bus never fills up.
+// for Open. An error's text is its reason in the user's words; a missing
+// decoder reported before it is named there. Everything else is dropped, so
+// the bus never fills up.
 #pragma once
 
 #include <gst/gst.h>
@@ -15,6 +17,7 @@
 #include <optional>
 #include <string>
 
+#include "failure_reason.h"
 #include "notify_window.h"
 #include "voxreel/hresult.h"
 
@@ -22,7 +25,7 @@ struct CGraphEvent {
     enum class Kind { Complete, ErrorAbort };
     Kind m_kind = Kind::Complete;
     HRESULT m_hr = S_OK;
-    std::string m_strText;   // the GStreamer error text, for errors
+    std::string m_strText;   // for errors, why the file failed (FailureReason)
     std::uint64_t m_nSerial; // order of arrival
 };
 
@@ -41,8 +44,10 @@ public:
     // Removes every event queued at or after nSerial (they belong to an
     // operation that failed) and returns the first error among them.
     std::optional<CGraphEvent> TakeErrorsSince(std::uint64_t nSerial);
-    // Forgets an earlier preroll so that WaitPreroll waits for a new one.
-    void ResetPreroll();
+    // Forgets an earlier preroll, so that WaitPreroll waits for a new one,
+    // and the decoders found missing so far; errors from now on name
+    // strFileName.
+    void ResetForFile(std::string strFileName);
     // Waits until the pipeline prerolled (S_OK), an error was queued at or
     // after nSerial (that error, taken out of the queue) or the time is up
     // (VFW_E_TIMEOUT).
@@ -53,6 +58,7 @@ private:
     static GstBusSyncReply OnSyncMessage(GstBus* pBus, GstMessage* pMessage, gpointer pSelf);
     void Handle(GstMessage* pMessage);
     void Queue(CGraphEvent event);
+    std::string ReasonFor(const GError* pError);
 
     INotifyWindow* const m_pNotifyWnd; // set at construction, may be null
 
@@ -61,4 +67,6 @@ private:
     std::deque<CGraphEvent> m_events;  // guarded by m_mutex
     std::uint64_t m_nNextSerial = 0;   // guarded by m_mutex
     bool m_bPrerolled = false;         // guarded by m_mutex
+    std::string m_strFileName;         // guarded by m_mutex
+    std::optional<MissingDecoder> m_missing; // guarded by m_mutex; the last one reported
 };

@@ -17,3 +17,8 @@ RendererNotice DescribeRendererNotify(std::uint64_t nCode, std::uint32_t nValue)
     }
     return notice;
 }
+
+std::string PlaybackErrorStatus(std::uint32_t nCode, std::string_view strReason)
+{
+    return WithReason(FormatStatus(RendererNotifyText(NOTIFY_GRAPH_ERROR), {nCode}), strReason);
+}

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 enum class StatusIcon { Unchanged, NotConnected, Connected };
 
@@ -15,3 +16,7 @@ struct RendererNotice {
 };
 
 RendererNotice DescribeRendererNotify(std::uint64_t nCode, std::uint32_t nValue);
+
+// The text of a failure of the player: the graph error's text with the code,
+// and the reason appended when the player knows one.
+std::string PlaybackErrorStatus(std::uint32_t nCode, std::string_view strReason);

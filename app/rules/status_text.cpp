@@ -112,6 +112,14 @@ std::string FormatStatus(std::string_view strFormat, std::initializer_list<CStat
     return out;
 }
 
+std::string WithReason(std::string_view strText, std::string_view strReason)
+{
+    std::string out(StatusLineText(strText));
+    if (!strReason.empty())
+        out.append(" - ").append(strReason);
+    return out;
+}
+
 std::string_view StatusLineText(std::string_view strText)
 {
     while (!strText.empty() && (strText.back() == '\n' || strText.back() == '\r'))

@@ -36,6 +36,10 @@ std::string FormatStatus(std::string_view strFormat, std::initializer_list<CStat
 // encoding: kept as it is when it is valid UTF-8, else read as Latin-1.
 std::string EightBitToUtf8(std::string_view bytes);
 
+// A status text with the reason for it appended ("<text> - <reason>"), in
+// one line; the text alone when there is no reason.
+std::string WithReason(std::string_view strText, std::string_view strReason);
+
 // What the one-line status field shows of a text: the line breaks that end
 // some texts are left off.
 std::string_view StatusLineText(std::string_view strText);

@@ -1,0 +1,135 @@
+// What the user reads when a file cannot be played: the real player on files
+// made to fail, and the text the window shows for the failure.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+
+#include "player_testkit.h"
+#include "renderer_notice.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class FailureText : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
+        InitGst();
+        m_folder = TempFolder();
+        m_player.SetServerPort(FreePort());
+        ASSERT_EQ(m_player.Initialize(), S_OK);
+    }
+    void TearDown() override { fs::remove_all(m_folder); }
+
+    // The failure's text as the status icon's tip shows it after the open.
+    std::string TextAfterOpening(const fs::path& path)
+    {
+        EXPECT_TRUE(FAILED(m_player.Open(path))) << path;
+        return PlaybackErrorStatus(static_cast<std::uint32_t>(m_player.LastError()),
+                                   m_player.LastErrorText());
+    }
+
+    fs::path Make(const char* pszName, const std::string& strBytes)
+    {
+        std::ofstream(m_folder / pszName, std::ios::binary) << strBytes;
+        return m_folder / pszName;
+    }
+    fs::path Encode(const char* pszName, const char* pszEncoder)
+    {
+        EXPECT_TRUE(RunLaunch("audiotestsrc num-buffers=20 ! audioconvert ! " +
+                              std::string(pszEncoder) + " ! filesink location=\"" +
+                              (m_folder / pszName).string() + "\""));
+        return m_folder / pszName;
+    }
+
+    fs::path m_folder;
+    CRecordingCallback m_callback;
+    CDSPlayer m_player{&m_callback, "fakesink sync=true"};
+};
+
+// Takes every audio decoder for the caps out of this process's registry, as
+// on a system without the package that has them.
+void HideDecodersFor(const char* pszCaps)
+{
+    GList* pDecoders = gst_element_factory_list_get_elements(
+        GST_ELEMENT_FACTORY_TYPE_DECODER | GST_ELEMENT_FACTORY_TYPE_MEDIA_AUDIO, GST_RANK_NONE);
+    const CCapsPtr pCaps(gst_caps_from_string(pszCaps));
+    GList* pTaking = gst_element_factory_list_filter(pDecoders, pCaps.get(), GST_PAD_SINK, FALSE);
+    ASSERT_NE(pTaking, nullptr) << "no decoder to hide for " << pszCaps;
+    for (GList* p = pTaking; p != nullptr; p = p->next)
+        gst_registry_remove_feature(gst_registry_get(), GST_PLUGIN_FEATURE(p->data));
+    gst_plugin_feature_list_free(pTaking);
+    gst_plugin_feature_list_free(pDecoders);
+}
+
+TEST_F(FailureText, EachBrokenFileSaysWhyInPlainWords)
+{
+    // A WAV file cut inside its header.
+    std::string strCutWav(30, '\0');
+    std::ifstream(Encode("whole.wav", "wavenc"), std::ios::binary)
+        .read(strCutWav.data(), static_cast<std::streamsize>(strCutWav.size()));
+    fs::create_directory(m_folder / "folder.mp3");
+    const bool bMidiDecoder = CGstObjectPtr<GstPluginFeature>(
+                                  gst_registry_lookup_feature(gst_registry_get(), "midiparse")) !=
+                              nullptr;
+    const struct {
+        fs::path path;
+        const char* pszText;
+    } cases[] = {
+        {m_folder / "missing.wav",
+         "Playback error occurred: 80070002 - The file \"missing.wav\" does not exist."},
+        {m_folder / "folder.mp3", "Playback error occurred: 80070005 - The file \"folder.mp3\" "
+                                  "cannot be opened for reading."},
+        {Make("notes.mp3", "These are not the sounds you are looking for.\n"),
+         "Playback error occurred: 80040240 - The file \"notes.mp3\" is not in a sound format "
+         "Voxreel knows."},
+        {Make("cut.wav", strCutWav),
+         "Playback error occurred: 80040265 - The file \"cut.wav\" is damaged or incomplete."},
+        {Make("song.mid", std::string("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\4\0\xff\x2f\0", 26)),
+         bMidiDecoder ? nullptr
+                      : "Playback error occurred: 80040265 - The audio/midi decoder is not "
+                        "installed (Debian package gstreamer1.0-plugins-bad)."},
+    };
+    for (const auto& c : cases) {
+        if (c.pszText != nullptr) {
+            EXPECT_EQ(TextAfterOpening(c.path), c.pszText);
+        }
+    }
+    // A file that opens clears the failure: the tip no longer tells of it.
+    ASSERT_EQ(m_player.Open(m_folder / "whole.wav"), S_OK);
+    EXPECT_EQ(m_player.LastError(), S_OK);
+    EXPECT_EQ(m_player.LastErrorText(), "");
+}
+
+TEST_F(FailureText, AMissingDecoderIsNamedWithTheDebianPackageThatHasIt)
+{
+    if (RunAloneInAChild()) // the registry is changed for good in this process
+        return;
+    const struct {
+        fs::path path;
+        const char* pszDecodes;
+        const char* pszText;
+    } cases[] = {
+        {Encode("tone.flac", "flacenc"), "audio/x-flac",
+         "Playback error occurred: 80040265 - The Free Lossless Audio Codec (FLAC) decoder is not "
+         "installed (Debian package gstreamer1.0-plugins-good)."},
+        {Encode("tone.mp3", "lamemp3enc"), "audio/mpeg,mpegversion=1,layer=3",
+         "Playback error occurred: 80040265 - The MPEG-1 Layer 3 (MP3) decoder is not installed "
+         "(Debian package gstreamer1.0-plugins-good)."},
+        {Encode("tone.m4a", "avenc_aac ! mp4mux"), "audio/mpeg,mpegversion=4",
+         "Playback error occurred: 80040265 - The MPEG-4 AAC decoder is not installed (Debian "
+         "package gstreamer1.0-libav)."},
+        {Encode("tone.wma", "avenc_wmav2 ! avmux_asf"), "audio/x-wma,wmaversion=2",
+         "Playback error occurred: 80040265 - The Windows Media Audio 8 decoder is not installed "
+         "(Debian package gstreamer1.0-libav)."},
+    };
+    for (const auto& c : cases)
+        HideDecodersFor(c.pszDecodes);
+    for (const auto& c : cases)
+        EXPECT_EQ(TextAfterOpening(c.path), c.pszText);
+}
+
+} // namespace
