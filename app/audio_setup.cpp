@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "log_categories.h"
 #include "rules/settings_keys.h"
 #include "rules/status_text.h"
 #include "undo_journal.h"
@@ -64,6 +65,8 @@ std::string CAudioSetup::ChooseCapture(std::string* pStatus)
     if (strReal.empty())
         return strWanted;
     *pStatus = "The Voxreel microphone cannot hear itself: recording from " + strReal + " instead";
+    qCInfo(lcAudio) << "capture" << strWanted.c_str() << "is the Voxreel microphone; using"
+                    << strReal.c_str();
     if (bFromEnvironment) // the renderer reads the variable before its own setting
         setenv("VOXREEL_CAPTURE_SOURCE", strReal.c_str(), 1);
     return strReal;
@@ -73,8 +76,10 @@ std::string CAudioSetup::StartMicrophone(CDSPlayer& player)
 {
     m_pPlayer = &player;
     player.SetMixOutput({});
-    if (!VirtualMicrophoneWanted())
+    if (!VirtualMicrophoneWanted()) {
+        qCDebug(lcAudio) << "Voxreel microphone not wanted";
         return {};
+    }
     m_pMicrophone = std::make_unique<CVirtualMicrophone>(
         m_pContext, [this](const std::vector<std::string>& listeners, const std::string& strText) {
             m_listeners = listeners;
@@ -82,19 +87,23 @@ std::string CAudioSetup::StartMicrophone(CDSPlayer& player)
         });
     const std::string strError = m_pMicrophone->Create();
     if (!strError.empty()) {
+        qCWarning(lcAudio) << "Voxreel microphone not available:" << strError.c_str();
         m_pMicrophone.reset();
         return "The Voxreel microphone is not available: " + strError;
     }
     for (std::uint32_t nModule : m_pMicrophone->ModuleIndices())
         UndoJournal().ModuleLoaded(nModule);
     player.SetMixOutput(CVirtualMicrophone::kMixOutput);
+    qCInfo(lcAudio) << "Voxreel microphone up, mix output:" << CVirtualMicrophone::kMixOutput;
     return {};
 }
 
 std::string CAudioSetup::PrepareStart(CDSPlayer& player)
 {
     std::string strStatus = StartMicrophone(player);
-    player.SetCaptureSource(ChooseCapture(&strStatus));
+    const std::string strCapture = ChooseCapture(&strStatus);
+    qCInfo(lcAudio) << "capture source:" << (strCapture.empty() ? "(default)" : strCapture.c_str());
+    player.SetCaptureSource(strCapture);
     return strStatus;
 }
 
@@ -114,6 +123,9 @@ std::string CAudioSetup::Apply(CDSPlayer& player, const Choice& choice)
         const std::string strCapture = ChooseCapture(&strStatus);
         const HRESULT hr = player.RestartTransmission(
             strCapture, m_pMicrophone ? CVirtualMicrophone::kMixOutput : "");
+        qCInfo(lcAudio) << "transmission restarted with capture"
+                        << (strCapture.empty() ? "(default)" : strCapture.c_str()) << "result"
+                        << Qt::hex << static_cast<std::uint32_t>(hr);
         if (FAILED(hr))
             strStatus = FormatStatus("Cannot record audio: %08X", {hr});
     }
@@ -131,6 +143,8 @@ void CAudioSetup::Shutdown()
         m_pPlayer->SetMixOutput({});
     const std::vector<std::uint32_t> modules =
         m_pMicrophone ? m_pMicrophone->ModuleIndices() : std::vector<std::uint32_t>{};
+    if (m_pMicrophone)
+        qCInfo(lcAudio) << "removing the Voxreel microphone";
     m_pMicrophone.reset(); // removes the devices
     for (std::uint32_t nModule : modules)
         UndoJournal().ModuleUnloaded(nModule);

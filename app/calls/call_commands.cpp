@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "log_categories.h"
 #include "status_text.h"
 #include "undo_journal.h"
 
@@ -50,8 +51,11 @@ std::vector<CallToken> ParseCallIds(const std::string& list)
 void CSearchActiveCalls::OnResponse(const std::string& response)
 {
     m_bComplete = true;
-    if (!StartsWithNoCase(response, "CALLS "))
+    if (!StartsWithNoCase(response, "CALLS ")) {
+        qCDebug(lcCalls) << "call search answered" << response.c_str();
         return;
+    }
+    qCDebug(lcCalls) << "active calls:" << response.c_str() + 6;
     std::vector<std::int32_t> live;
     for (const CallToken& token : ParseCallIds(response.substr(6))) {
         live.push_back(token.nCallId);
@@ -104,11 +108,14 @@ void CSetNetInput::OnResponse(const std::string& response)
     m_bComplete = true;
     // The client confirms by echoing the command.
     if (StartsWithNoCase(response, GetCommand())) {
+        qCInfo(lcCalls) << "call" << m_nCallId << "takes its input from port"
+                        << m_owner.InputPort();
         m_owner.SetStatus("CSetNetInput::OnResponse => SUCCESS\n");
         m_owner.SetTransmitting(true);
         UndoJournal().CallSwitched(m_nCallId);
         return;
     }
+    qCWarning(lcCalls) << "call" << m_nCallId << "refused our input:" << response.c_str();
     m_owner.SetStatus(FormatStatus("Cannot establish connection with Skype: %S", {response}));
     m_owner.SetTransmitting(false);
     m_owner.ShowNotTransmittingIcon();
@@ -116,6 +123,7 @@ void CSetNetInput::OnResponse(const std::string& response)
 
 void CSetNetInput::OnTimeout()
 {
+    qCWarning(lcCalls) << "call" << m_nCallId << "did not answer the switch to our input";
     m_owner.SetTransmitting(false);
     m_owner.ShowNotTransmittingIcon();
 }

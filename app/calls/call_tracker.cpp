@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "call_commands.h"
+#include "log_categories.h"
 #include "time_text.h"
 #include "undo_journal.h"
 
@@ -31,6 +32,7 @@ void CCallTracker::OnTick(std::uint32_t dwNow)
     }
     const auto selected = m_owner.Calls().SelectedCall();
     if (m_bInputSwitchPending && m_owner.HasRenderer() && selected) {
+        qCInfo(lcCalls) << "switching call" << *selected << "to our input";
         m_bInputSwitchPending = false;
         m_owner.Issue(std::make_unique<CSetNetInput>(m_owner, *selected));
     }
@@ -38,6 +40,7 @@ void CCallTracker::OnTick(std::uint32_t dwNow)
 
 void CCallTracker::OnDetached()
 {
+    qCWarning(lcCalls) << "the call client refused the link";
     m_owner.SetStatus("Skype refused connection.\n");
     m_owner.SetTransmitting(false);
     m_owner.ShowNotTransmittingIcon();
@@ -50,6 +53,7 @@ void CCallTracker::OnNotification(const std::string& line)
         return;
     const std::string call = "CALL " + std::to_string(*selected) + " ";
     if (EqualsNoCase(line, call + "VAA_INPUT_STATUS FALSE")) {
+        qCInfo(lcCalls) << "call" << *selected << "left our port";
         m_owner.SetStatus("Skype has disconnected from the network port\n");
         m_owner.SetTransmitting(false);
         m_owner.ShowNotTransmittingIcon();
@@ -58,6 +62,7 @@ void CCallTracker::OnNotification(const std::string& line)
         for (std::string_view end : kEndWords) {
             if (!EqualsNoCase(word, end))
                 continue;
+            qCInfo(lcCalls) << "call" << *selected << "ended:" << line.c_str() + call.size() + 7;
             m_owner.SetStatus("Call finished.\n");
             UndoJournal().CallReleased(*selected);
             m_owner.StopForEndedCall();
@@ -77,6 +82,7 @@ void CCallTracker::OnNotification(const std::string& line)
 void CCallTracker::SwitchBack()
 {
     if (const auto selected = m_owner.Calls().SelectedCall()) {
+        qCInfo(lcCalls) << "switching call" << *selected << "back to the sound card";
         m_owner.Issue(std::make_unique<CSetDefaultInput>(m_owner, *selected));
         UndoJournal().CallReleased(*selected);
     }

@@ -5,6 +5,8 @@
 #include <mutex>
 #include <thread>
 
+#include "log_categories.h"
+
 namespace {
 
 // One request's answer: filled on libpulse's thread, read by the caller. It
@@ -107,17 +109,24 @@ bool CPulseClient::Connect(const char* pszClientName)
     const bool bStarted =
         pa_context_connect(m_pContext, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0;
     pa_threaded_mainloop_unlock(m_pLoop);
-    if (!bStarted)
+    if (!bStarted) {
+        qCWarning(lcAudio) << "sound server: cannot connect:"
+                           << pa_strerror(pa_context_errno(m_pContext));
         return false;
+    }
     const auto deadline = std::chrono::steady_clock::now() + kAnswerTime;
     while (std::chrono::steady_clock::now() < deadline) {
         const pa_context_state_t state = pa_context_get_state(m_pContext);
         if (state == PA_CONTEXT_READY)
             return true;
-        if (!PA_CONTEXT_IS_GOOD(state))
+        if (!PA_CONTEXT_IS_GOOD(state)) {
+            qCWarning(lcAudio) << "sound server: connection refused:"
+                               << pa_strerror(pa_context_errno(m_pContext));
             return false;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+    qCWarning(lcAudio) << "sound server: no answer to the connection";
     return false;
 }
 
@@ -146,6 +155,7 @@ template <typename Start> bool CPulseClient::Await(Start start)
         bOk = pAnswer->bOk;
     }
     if (!bAnswered) {
+        qCWarning(lcAudio) << "sound server: a request had no answer in time";
         pa_threaded_mainloop_lock(m_pLoop);
         pAnswer->onItem = nullptr;
         pa_threaded_mainloop_unlock(m_pLoop);

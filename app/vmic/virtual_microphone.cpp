@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "log_categories.h"
+
 namespace {
 
 constexpr int kSettleMs[] = {300, 1000};
@@ -106,6 +108,8 @@ std::string CVirtualMicrophone::Create()
         return "the sound server refused the microphone's source";
     }
     m_nSourceModule = *source;
+    qCInfo(lcAudio) << "Voxreel microphone made on" << m_pClient->ServerName().value_or("?").c_str()
+                    << "sink module" << m_nSinkModule << "source module" << m_nSourceModule;
     m_pClient->WatchRecordings([this](std::uint32_t, bool) {
         QMetaObject::invokeMethod(
             m_pContext,
@@ -139,6 +143,7 @@ void CVirtualMicrophone::WakeSinkOnceFed(int nTriesLeft)
                            [this, nTriesLeft] { WakeSinkOnceFed(nTriesLeft - 1); });
         return;
     }
+    qCDebug(lcAudio) << "the mix plays into" << kSinkName << "- waking the null sink";
     m_pClient->SuspendSink(kSinkName, true);
     m_pClient->SuspendSink(kSinkName, false);
 }
@@ -146,6 +151,8 @@ void CVirtualMicrophone::WakeSinkOnceFed(int nTriesLeft)
 void CVirtualMicrophone::Remove()
 {
     if (m_pClient) {
+        qCInfo(lcAudio) << "removing the Voxreel microphone's modules" << m_nSourceModule
+                        << m_nSinkModule;
         if (m_nSourceModule != kNoModule) {
             MoveRecordingsAway();
             m_pClient->UnloadModule(m_nSourceModule);
@@ -179,8 +186,10 @@ void CVirtualMicrophone::MoveRecordingsAway()
     const std::string strReal = RealMicrophone(*m_pClient);
     if (!recordings || strReal.empty())
         return;
-    for (const CPulseClient::Recording& recording : *recordings)
+    for (const CPulseClient::Recording& recording : *recordings) {
+        qCInfo(lcAudio) << "moving" << recording.strApplication.c_str() << "to" << strReal.c_str();
         m_pClient->MoveRecording(recording.nIndex, strReal);
+    }
 }
 
 std::vector<CPulseClient::Playback> CVirtualMicrophone::PlaybacksIntoOurs()
@@ -218,8 +227,10 @@ void CVirtualMicrophone::RemoveLeftovers()
         for (const CPulseClient::Module& module : *modules) {
             const bool bOurs = Mentions(module.strArgument, "source_name=voxreel_mic ") ||
                                Mentions(module.strArgument, "sink_name=voxreel_mic_sink ");
-            if (module.strName == pszModule && bOurs)
+            if (module.strName == pszModule && bOurs) {
+                qCInfo(lcAudio) << "removing a left-over" << pszModule << module.nIndex;
                 m_pClient->UnloadModule(module.nIndex);
+            }
         }
     }
 }
@@ -259,6 +270,8 @@ void CVirtualMicrophone::RefreshListeners()
         if (std::count(m_listeners.begin(), m_listeners.end(), app) >
             std::count(now.begin(), now.end(), app))
             stopped.push_back(app);
+    if (!started.empty() || !stopped.empty())
+        qCInfo(lcAudio) << "recording from the Voxreel microphone:" << now.size() << "streams";
     m_listeners = now;
     std::string text;
     if (!started.empty())
