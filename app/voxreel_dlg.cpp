@@ -12,6 +12,7 @@
 #include "app_icons.h"
 #include "file_adder.h"
 #include "file_chooser.h"
+#include "log_categories.h"
 #include "playlist_rows.h"
 #include "rules/renderer_notice.h"
 #include "rules/settings_keys.h"
@@ -175,6 +176,13 @@ void CVoxreelDlg::OnGraphEvent()
 void CVoxreelDlg::OnPlaybackFailed(HRESULT hr)
 {
     m_transport.OnPlaybackFailed(hr);
+    // The graph error's text names the code and says why, where the
+    // controller's text has the bare code only.
+    const std::string strText =
+        PlaybackErrorStatus(static_cast<std::uint32_t>(hr), m_player.LastErrorText());
+    qCWarning(lcPlayer) << strText.c_str();
+    SetStatus(strText);
+    UpdateStatusIconTip();
 }
 
 void CVoxreelDlg::OnPlaybackCompleted()
@@ -257,7 +265,8 @@ void CVoxreelDlg::SetTransmitting(bool bTransmitting)
     UpdateStatusIconTip();
 }
 
-// Whether the call takes our input, and who listens to the Voxreel microphone.
+// Whether the call takes our input, who listens to the Voxreel microphone
+// and, since the last file that opened, why the player failed.
 void CVoxreelDlg::UpdateStatusIconTip()
 {
     QString tip = QString::fromUtf8(ToolTipFor(IDC_STATUS_ICON, m_bTransmitting));
@@ -266,6 +275,10 @@ void CVoxreelDlg::UpdateStatusIconTip()
         listeners << QString::fromStdString(app);
     if (!listeners.isEmpty())
         tip += QStringLiteral("\nListening to the Voxreel microphone: ") + listeners.join(", ");
+    if (FAILED(m_player.LastError()))
+        tip += QStringLiteral("\n") +
+               QString::fromStdString(PlaybackErrorStatus(
+                   static_cast<std::uint32_t>(m_player.LastError()), m_player.LastErrorText()));
     m_ui.pStatusIcon->setToolTip(tip);
 }
 
