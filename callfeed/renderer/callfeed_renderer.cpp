@@ -5,6 +5,7 @@
 
 #include "callfeed_engine.h"
 #include "callfeed_renderer_register.h"
+#include "renderer_debug.h"
 #include "voxreel/ids.h"
 #include "wide_pad.h"
 
@@ -59,6 +60,7 @@ void PostNotification(CCallfeed* pSelf, std::uint64_t nWindow, std::uint32_t nMe
         kCallfeedNotifyStructure, "window", G_TYPE_UINT64, static_cast<guint64>(nWindow), "message",
         G_TYPE_UINT, static_cast<guint>(nMessage), "code", G_TYPE_INT, nCode, "value", G_TYPE_UINT,
         static_cast<guint>(nValue), nullptr);
+    GST_DEBUG("notification code %d value 0x%08X", nCode, static_cast<unsigned>(nValue));
     GstObject* pSource = pSelf->m_bDisposing.load() ? nullptr : GST_OBJECT(pSelf);
     gst_element_post_message(GST_ELEMENT(pSelf), gst_message_new_element(pSource, pStructure));
 }
@@ -86,7 +88,9 @@ gboolean SinkEvent(GstBaseTransform* pTransform, GstEvent* pEvent)
     case GST_EVENT_EOS:
         // Passed on once the call has heard the file: what follows (the
         // player's next file, its flush) must not cut the last second.
+        GST_DEBUG_OBJECT(pTransform, "end of stream held until the call has heard the file");
         engine.WaitUntilHeard(gst_pad_is_linked(CALLFEED_RENDERER(pTransform)->m_pWidePad));
+        GST_DEBUG_OBJECT(pTransform, "end of stream released");
         break;
     default:
         break;
@@ -206,11 +210,17 @@ gint OnSetNotifyWindow(CCallfeed* pSelf, guint64 nWindow, guint nMessage)
 
 gint OnStartTransmission(CCallfeed* pSelf)
 {
-    return pSelf->m_pEngine->StartTransmission();
+    const HRESULT hr = pSelf->m_pEngine->StartTransmission();
+    if (FAILED(hr))
+        GST_WARNING_OBJECT(pSelf, "transmission did not start: 0x%08X", static_cast<unsigned>(hr));
+    else
+        GST_INFO_OBJECT(pSelf, "transmission started");
+    return hr;
 }
 
 gint OnStopTransmission(CCallfeed* pSelf)
 {
+    GST_INFO_OBJECT(pSelf, "transmission stopping");
     return pSelf->m_pEngine->StopTransmission();
 }
 
@@ -300,6 +310,7 @@ void InstallSignals(GObjectClass* pClass)
 
 static void ccallfeed_class_init(CCallfeedClass* pClass)
 {
+    (void)CallfeedRendererDebug(); // so that --gst-debug-help lists it once the plugin loads
     GObjectClass* pObjectClass = G_OBJECT_CLASS(pClass);
     pObjectClass->set_property = SetProperty;
     pObjectClass->get_property = GetProperty;

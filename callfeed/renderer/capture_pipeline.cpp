@@ -2,6 +2,7 @@
 
 #include <gst/app/gstappsink.h>
 
+#include "renderer_debug.h"
 #include "voxreel/gst_hresult.h"
 
 namespace {
@@ -60,7 +61,11 @@ HRESULT PendingError(GstElement* pPipeline)
     if (!pMessage)
         return S_OK;
     GError* pError = nullptr;
-    gst_message_parse_error(pMessage.get(), &pError, nullptr);
+    gchar* pszDetails = nullptr;
+    gst_message_parse_error(pMessage.get(), &pError, &pszDetails);
+    GST_WARNING("capture failed: %s (%s)", pError != nullptr ? pError->message : "?",
+                pszDetails != nullptr ? pszDetails : "");
+    g_free(pszDetails);
     const HRESULT hr = pError != nullptr ? HResultFromGError(pError) : E_FAIL;
     g_clear_error(&pError);
     return FAILED(hr) ? hr : E_FAIL;
@@ -78,6 +83,8 @@ HRESULT CCapturePipeline::Start(const std::string& strSource, CCaptureRing& ring
     CElementPtr pPipeline(gst_parse_launch_full(strDescription.c_str(), nullptr,
                                                 GST_PARSE_FLAG_FATAL_ERRORS, &pError));
     if (!pPipeline || pError != nullptr) {
+        GST_WARNING("capture source \"%s\" unusable: %s", strSource.c_str(),
+                    pError != nullptr ? pError->message : "no pipeline");
         const HRESULT hr = pError != nullptr ? HResultFromGError(pError) : E_FAIL;
         g_clear_error(&pError);
         return FAILED(hr) ? hr : E_FAIL;
@@ -89,9 +96,12 @@ HRESULT CCapturePipeline::Start(const std::string& strSource, CCaptureRing& ring
     m_pPipeline = std::move(pPipeline);
     const HRESULT hr = WaitUntilPlaying();
     if (FAILED(hr)) {
+        GST_WARNING("capture from \"%s\" did not start: 0x%08X", strSource.c_str(),
+                    static_cast<unsigned>(hr));
         Stop();
         return hr;
     }
+    GST_INFO("capture started: %s", strDescription.c_str());
     // Nobody reads this bus while the capture runs; do not let it fill up.
     CBusPtr pBus(gst_element_get_bus(m_pPipeline.get()));
     gst_bus_set_flushing(pBus.get(), TRUE);
@@ -123,4 +133,5 @@ void CCapturePipeline::Stop()
         return;
     gst_element_set_state(m_pPipeline.get(), GST_STATE_NULL);
     m_pPipeline.reset();
+    GST_INFO("capture stopped");
 }

@@ -9,6 +9,7 @@
 #include <asio.hpp>
 
 #include "peer_owner.h"
+#include "renderer_debug.h"
 #include "voxreel/ids.h"
 
 using asio::ip::tcp;
@@ -57,11 +58,13 @@ HRESULT CTcpServer::CSession::Listen(int nPort)
     if (!error)
         m_acceptor.listen(1, error);
     if (error) {
+        GST_WARNING("cannot listen on 127.0.0.1:%d: %s", nPort, error.message().c_str());
         asio::error_code ignored;
         m_acceptor.close(ignored);
         return E_FAIL;
     }
     m_server.m_nLocalPort.store(m_acceptor.local_endpoint(error).port(), std::memory_order_relaxed);
+    GST_INFO("listening on 127.0.0.1:%d", m_server.m_nLocalPort.load(std::memory_order_relaxed));
     return S_OK;
 }
 
@@ -82,6 +85,8 @@ void CTcpServer::CSession::OnAccepted()
     // One client at a time, and only one of our own user: the port serves
     // the microphone. Anyone else is closed at once, silently.
     if (m_client.is_open() || !IsOwnUsersConnection(m_incoming.native_handle())) {
+        GST_INFO("turned a connection away: %s", m_client.is_open() ? "a client is connected already"
+                                                                    : "another user's");
         m_incoming.close(error);
         return;
     }
@@ -89,10 +94,12 @@ void CTcpServer::CSession::OnAccepted()
     if (!error) // each write is a whole block meant to leave at once
         m_incoming.set_option(tcp::no_delay(true), error);
     if (error) {
+        GST_WARNING("cannot set up the client's socket: %s", error.message().c_str());
         m_incoming.close(error);
         return;
     }
     m_client = std::move(m_incoming);
+    GST_INFO("client connected");
     m_server.m_notify(NOTIFY_CLIENT_CONNECTED, 0);
     WatchClient();
 }
@@ -108,6 +115,7 @@ void CTcpServer::CSession::WatchClient()
                                      WatchClient();
                                      return;
                                  }
+                                 GST_INFO("client disconnected: %s", error.message().c_str());
                                  CloseClient();
                                  m_server.m_notify(NOTIFY_CLIENT_DISCONNECTED, 0);
                              });
@@ -219,7 +227,11 @@ void CTcpServer::Run(CSession& session)
     try {
         session.m_io.run();
         return; // ended on request: Shut has run on this thread
+    } catch (const std::exception& failure) {
+        GST_ERROR("the server thread failed: %s", failure.what());
+        m_notify(NOTIFY_ERROR, static_cast<std::uint32_t>(E_FAIL));
     } catch (...) {
+        GST_ERROR("the server thread failed");
         m_notify(NOTIFY_ERROR, static_cast<std::uint32_t>(E_FAIL));
     }
     // Ended on an error: close everything so that no client hangs on a

@@ -2,6 +2,7 @@
 
 #include "callfeed_resampler_register.h"
 #include "resample_engine.h"
+#include "resampler_debug.h"
 
 struct _CResampleFilter {
     GstElement m_parent;
@@ -47,6 +48,11 @@ gboolean SinkEvent(GstPad* pPad, GstObject* pParent, GstEvent* pEvent)
         GstCaps* pCaps = nullptr;
         gst_event_parse_caps(pEvent, &pCaps);
         const HRESULT hr = engine.SetInputCaps(pCaps);
+        if (hr == S_OK)
+            GST_INFO_OBJECT(pParent, "input %" GST_PTR_FORMAT, static_cast<void*>(pCaps));
+        else
+            GST_WARNING_OBJECT(pParent, "input refused (0x%08X): %" GST_PTR_FORMAT,
+                               static_cast<unsigned>(hr), static_cast<void*>(pCaps));
         gst_event_unref(pEvent);
         return hr == S_OK;
     }
@@ -63,6 +69,7 @@ gboolean SinkEvent(GstPad* pPad, GstObject* pParent, GstEvent* pEvent)
         engine.EndFlush();
         break;
     case GST_EVENT_EOS:
+        GST_DEBUG_OBJECT(pParent, "end of stream: the last block goes out");
         engine.EndOfStream();
         break;
     default:
@@ -96,6 +103,8 @@ GstStateChangeReturn ChangeState(GstElement* pElement, GstStateChange transition
 {
     CResampleEngine& engine = Engine(pElement);
     if (transition == GST_STATE_CHANGE_NULL_TO_READY && FAILED(engine.GetCreationResult())) {
+        GST_ERROR_OBJECT(pElement, "no sample rate converter: 0x%08X",
+                         static_cast<unsigned>(engine.GetCreationResult()));
         GST_ELEMENT_ERROR(pElement, LIBRARY, INIT, ("Failed to create the sample rate converter."),
                           (nullptr));
         return GST_STATE_CHANGE_FAILURE;
@@ -123,6 +132,7 @@ void Finalize(GObject* pObject)
 
 static void cresample_filter_class_init(CResampleFilterClass* pClass)
 {
+    (void)CallfeedResamplerDebug(); // so that --gst-debug-help lists it once the plugin loads
     G_OBJECT_CLASS(pClass)->finalize = Finalize;
 
     GstElementClass* pElementClass = GST_ELEMENT_CLASS(pClass);

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "resample_engine.h"
+#include "resampler_debug.h"
 
 namespace {
 
@@ -159,10 +160,15 @@ HRESULT CResampleEngine::NegotiateOutput()
     const bool bAnswered = gst_pad_peer_query(m_pSrcPad, pQuery.get());
     CBufferPoolPtr pPool(gst_buffer_pool_new());
     const HRESULT hr = ConfigurePool(pPool.get(), pCaps.get(), bAnswered ? pQuery.get() : nullptr);
-    if (FAILED(hr))
+    if (FAILED(hr)) {
+        GST_WARNING("output pool refused: 0x%08X", static_cast<unsigned>(hr));
         return hr;
-    if (!gst_buffer_pool_set_active(pPool.get(), TRUE))
+    }
+    if (!gst_buffer_pool_set_active(pPool.get(), TRUE)) {
+        GST_WARNING("output pool did not start");
         return E_OUTOFMEMORY;
+    }
+    GST_INFO("output blocks of %u bytes", static_cast<unsigned>(m_cbBlock));
     SetPool(std::move(pPool));
     return S_OK;
 }
