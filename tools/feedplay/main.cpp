@@ -3,15 +3,18 @@
 // band into its wide input, with the renderer transmitting: a client on
 // 127.0.0.1:17171 receives the microphone mixed with the file, at the pace the
 // renderer takes it, and the renderer plays what the call hears to the local
-// sound device. Prints the renderer's notifications. VOXREEL_AUDIO_SINK names
-// the local sink, VOXREEL_CAPTURE_SOURCE the microphone (both gst-launch
-// descriptions).
+// sound device. Prints the renderer's notifications, and why the file failed
+// as the window words it (GST_DEBUG has GStreamer's own details).
+// VOXREEL_AUDIO_SINK names the local sink, VOXREEL_CAPTURE_SOURCE the
+// microphone (both gst-launch descriptions).
 #include <gst/gst.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
+#include "failure_reason.h"
 #include "voxreel/callfeed_control.h"
 #include "voxreel/gst_handle.h"
 #include "voxreel/hresult.h"
@@ -57,13 +60,17 @@ std::string PipelineDescription(bool bFile)
 }
 
 // Prints bus messages until the end of the stream or an error; true at the end.
-bool RunToEnd(GstElement* pipeline)
+bool RunToEnd(GstElement* pipeline, const std::string& fileName)
 {
     CBusPtr bus(gst_element_get_bus(pipeline));
+    MissingDecoder missing;
+    bool decoderMissing = false;
     for (;;) {
         CMessagePtr message(gst_bus_timed_pop(bus.get(), GST_CLOCK_TIME_NONE));
         CallfeedNotification notification;
-        if (ParseCallfeedNotification(message.get(), &notification)) {
+        if (ParseMissingDecoder(message.get(), &missing)) {
+            decoderMissing = true;
+        } else if (ParseCallfeedNotification(message.get(), &notification)) {
             std::printf("%s (code %d)\n", NotificationText(notification).c_str(),
                         notification.m_nCode);
             std::fflush(stdout);
@@ -72,7 +79,9 @@ bool RunToEnd(GstElement* pipeline)
         } else if (GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_ERROR) {
             GError* error = nullptr;
             gst_message_parse_error(message.get(), &error, nullptr);
-            std::fprintf(stderr, "feedplay: %s\n", error->message);
+            const std::string reason =
+                FailureReason(error, fileName, decoderMissing ? &missing : nullptr);
+            std::fprintf(stderr, "feedplay: %s\n", reason.c_str());
             g_error_free(error);
             return false;
         }
@@ -107,7 +116,8 @@ int main(int argc, char** argv)
     }
     std::printf("Serving 127.0.0.1:%d\n", kDefaultCallfeedPort);
     gst_element_set_state(pipeline.get(), GST_STATE_PLAYING);
-    bool ok = RunToEnd(pipeline.get());
+    const std::string fileName = argc > 1 ? std::filesystem::path(argv[1]).filename().string() : "";
+    bool ok = RunToEnd(pipeline.get(), fileName);
     gst_element_set_state(pipeline.get(), GST_STATE_NULL);
     control.StopTransmission();
     return ok ? 0 : 1;
