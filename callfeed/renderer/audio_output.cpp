@@ -26,82 +26,57 @@ CAudioOutput::CAudioOutput(std::string strCaps, std::uint32_t nSamplesPerSecond,
 HRESULT CAudioOutput::Start(const std::string& strSink)
 {
     std::lock_guard lock(m_mutex);
-    if (m_pPipeline)
+    if (m_pRun)
         return S_FALSE;
-    m_bFailed.store(false);
     m_tPlayedOut = {};
     m_bDraining = false;
-    return Launch(strSink);
-}
-
-HRESULT CAudioOutput::Launch(const std::string& strSink)
-{
+    // Building the pipeline only makes its elements; nothing waits here.
     GError* pError = nullptr;
     CElementPtr pPipeline(
         gst_parse_launch_full(OutputDescription(m_strCaps, m_cbMaxQueued, strSink).c_str(), nullptr,
                               GST_PARSE_FLAG_FATAL_ERRORS, &pError));
     if (!pPipeline || pError != nullptr) {
-        const HRESULT hr = pError != nullptr ? HResultFromGError(pError) : E_FAIL;
+        HRESULT hr = pError != nullptr ? HResultFromGError(pError) : E_FAIL;
         g_clear_error(&pError);
-        return Fail(FAILED(hr) ? hr : E_FAIL);
-    }
-    // Nobody reads this bus: errors are posted from here, the rest dropped.
-    CBusPtr pBus(gst_element_get_bus(pPipeline.get()));
-    gst_bus_set_sync_handler(pBus.get(), OnBusMessage, this, nullptr);
-    CElementPtr pSource(gst_bin_get_by_name(GST_BIN(pPipeline.get()), "outputsource"));
-    CElementPtr pVolume(gst_bin_get_by_name(GST_BIN(pPipeline.get()), "outputvolume"));
-    if (!pSource || !pVolume)
-        return Fail(E_FAIL);
-    g_object_set(pVolume.get(), "volume", m_dVolume, nullptr);
-    // A sink that starts late answers ASYNC; nothing waits for it.
-    if (gst_element_set_state(pPipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
-        gst_element_set_state(pPipeline.get(), GST_STATE_NULL);
-        return Fail(E_FAIL);
-    }
-    m_pSource = GST_APP_SRC(pSource.get());
-    m_pVolume = pVolume.get();
-    m_pPipeline = std::move(pPipeline);
-    return S_OK;
-}
-
-HRESULT CAudioOutput::Fail(HRESULT hr)
-{
-    if (!m_bFailed.exchange(true))
+        hr = FAILED(hr) ? hr : E_FAIL;
         m_notify(NOTIFY_ERROR, static_cast<std::uint32_t>(hr));
-    return hr;
-}
-
-GstBusSyncReply CAudioOutput::OnBusMessage(GstBus* /*pBus*/, GstMessage* pMessage, gpointer pSelf)
-{
-    if (GST_MESSAGE_TYPE(pMessage) == GST_MESSAGE_ERROR) {
-        GError* pError = nullptr;
-        gst_message_parse_error(pMessage, &pError, nullptr);
-        const HRESULT hr = pError != nullptr ? HResultFromGError(pError) : E_FAIL;
-        g_clear_error(&pError);
-        static_cast<CAudioOutput*>(pSelf)->Fail(FAILED(hr) ? hr : E_FAIL);
+        return hr;
     }
-    gst_message_unref(pMessage);
-    return GST_BUS_DROP;
+    m_pRun = CAudioOutputRun::Launch(std::move(pPipeline), m_dVolume, m_notify);
+    return m_pRun ? S_OK : E_FAIL;
 }
 
-void CAudioOutput::Stop()
+void CAudioOutput::BeginStop()
 {
     std::lock_guard lock(m_mutex);
-    if (!m_pPipeline)
+    if (!m_pRun)
         return;
-    gst_element_set_state(m_pPipeline.get(), GST_STATE_NULL);
-    m_pSource = nullptr;
-    m_pVolume = nullptr;
-    m_pPipeline.reset();
+    m_pRun->RequestStop(kStopLimit);
+    m_stopping.push_back(std::move(m_pRun));
+}
+
+void CAudioOutput::EndStop()
+{
+    std::vector<std::shared_ptr<CAudioOutputRun>> stopping;
+    {
+        std::lock_guard lock(m_mutex);
+        stopping.swap(m_stopping);
+    }
+    for (const std::shared_ptr<CAudioOutputRun>& pRun : stopping)
+        if (!pRun->WaitStopped())
+            pRun->Abandon();
 }
 
 void CAudioOutput::Push(const std::int16_t* pSamples, std::size_t nSamples)
 {
     using namespace std::chrono;
     std::unique_lock lock(m_mutex, std::try_to_lock);
-    if (!lock.owns_lock() || m_pSource == nullptr || nSamples == 0 || !BacklogAllows())
+    if (!lock.owns_lock() || !m_pRun || nSamples == 0)
         return;
     const steady_clock::time_point now = steady_clock::now();
+    m_pRun->WatchStart(now, kStartLimit);
+    if (!m_pRun->TakesPushes() || !BacklogAllows())
+        return;
     if (m_tPlayedOut <= now) { // the sink has run dry: the lead again first
         const std::size_t nLead = m_nSamplesPerSecond * kLead.count() / 1000;
         GstBuffer* pLead = gst_buffer_new_allocate(nullptr, nLead * 2, nullptr);
@@ -118,7 +93,7 @@ void CAudioOutput::Push(const std::int16_t* pSamples, std::size_t nSamples)
 
 bool CAudioOutput::BacklogAllows()
 {
-    const guint64 cbWaiting = gst_app_src_get_current_level_bytes(m_pSource);
+    const guint64 cbWaiting = gst_app_src_get_current_level_bytes(m_pRun->Source());
     if (cbWaiting > BytesFor(kHighWater))
         m_bDraining = true;
     else if (cbWaiting <= BytesFor(kLead))
@@ -128,13 +103,13 @@ bool CAudioOutput::BacklogAllows()
 
 void CAudioOutput::PushBuffer(GstBuffer* pBuffer)
 {
-    gst_app_src_push_buffer(m_pSource, pBuffer); // takes the buffer, never waits
+    gst_app_src_push_buffer(m_pRun->Source(), pBuffer); // takes the buffer, never waits
 }
 
 void CAudioOutput::SetVolume(double dVolume)
 {
     std::lock_guard lock(m_mutex);
     m_dVolume = dVolume;
-    if (m_pVolume != nullptr)
-        g_object_set(m_pVolume, "volume", dVolume, nullptr);
+    if (m_pRun)
+        m_pRun->SetVolume(dVolume);
 }

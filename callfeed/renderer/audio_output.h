@@ -9,6 +9,12 @@
 // failure (at the start or while running) is posted once per start as
 // NOTIFY_ERROR with the HRESULT.
 //
+// Nor does it hold back the control thread: the pipeline's state changes
+// run on a thread of each start's own (audio_output_run.h). A start that
+// has had audio for kStartLimit without reaching PLAYING is posted once as
+// NOTIFY_OUTPUT_NOT_STARTING (the pacing thread's pushes watch for it), and
+// a stop waits at most kStopLimit before it leaves a stuck pipeline behind.
+//
 // Pushes come in 100 ms bursts, and a busy machine delays some of them; a
 // sink that plays as soon as it has data would run dry before each late
 // one. So the output keeps a lead: it starts with kLead of silence, and
@@ -25,22 +31,25 @@
 // room to spare afterwards.
 #pragma once
 
-#include <gst/app/gstappsrc.h>
+#include <gst/gst.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
+#include "audio_output_run.h"
 #include "renderer_callbacks.h"
-#include "voxreel/gst_handle.h"
 #include "voxreel/hresult.h"
 
 class CAudioOutput {
 public:
     static constexpr std::chrono::milliseconds kLead{80};
     static constexpr std::chrono::milliseconds kHighWater{280};
+    static constexpr std::chrono::seconds kStartLimit{3};
+    static constexpr std::chrono::milliseconds kStopLimit{750};
 
     // strCaps: the raw audio caps the pushes carry, nSamplesPerSecond their
     // 16-bit samples per second (all channels).
@@ -51,18 +60,27 @@ public:
     CAudioOutput& operator=(const CAudioOutput&) = delete;
 
     // strSink: a gst-launch description, e.g. "pulsesink device=voxreel_mic_sink".
-    // From the control thread; a failure is posted as well as returned.
+    // From the control thread; returns once the pipeline is built, without
+    // waiting for its sink. A failure is posted (and returned when the
+    // description does not build).
     HRESULT Start(const std::string& strSink);
-    void Stop();
+    // From the control thread: the pushes end at once and the pipeline goes
+    // down on its own thread.
+    void BeginStop();
+    // Waits for the stops begun, each at most kStopLimit from its beginning;
+    // a pipeline still stuck is abandoned to its thread, posting nothing.
+    void EndStop();
+    void Stop()
+    {
+        BeginStop();
+        EndStop();
+    }
     // From the pacing thread; samples as the caps say.
     void Push(const std::int16_t* pSamples, std::size_t nSamples);
     // A linear factor, applied at once and kept for the next start.
     void SetVolume(double dVolume);
 
 private:
-    static GstBusSyncReply OnBusMessage(GstBus* pBus, GstMessage* pMessage, gpointer pSelf);
-    HRESULT Launch(const std::string& strSink);
-    HRESULT Fail(HRESULT hr);
     void PushBuffer(GstBuffer* pBuffer);
     // Whether this push goes, by the backlog waiting in the appsrc.
     bool BacklogAllows();
@@ -75,17 +93,14 @@ private:
     const std::uint32_t m_nSamplesPerSecond;
     const std::uint32_t m_cbMaxQueued;
     NotifyFn m_notify;
-    // Held by Start, Stop and SetVolume; Push only tries it.
+    // Held by Start, Stop and SetVolume, never across a wait; Push only
+    // tries it.
     std::mutex m_mutex;
-    CElementPtr m_pPipeline;         // guarded by m_mutex
-    GstAppSrc* m_pSource = nullptr;  // guarded by m_mutex; owned by m_pPipeline
-    GstElement* m_pVolume = nullptr; // guarded by m_mutex; owned by m_pPipeline
-    double m_dVolume = 1.0;          // guarded by m_mutex
+    std::shared_ptr<CAudioOutputRun> m_pRun;                  // guarded by m_mutex
+    std::vector<std::shared_ptr<CAudioOutputRun>> m_stopping; // guarded by m_mutex
+    double m_dVolume = 1.0;                                   // guarded by m_mutex
     // When the sink will have played all that was pushed, were it playing
     // in real time from the first push; guarded by m_mutex.
     std::chrono::steady_clock::time_point m_tPlayedOut{};
     bool m_bDraining = false; // guarded by m_mutex: dropping pushes until the lead is left
-    // Set by the first failure after a start: from the control thread, or
-    // the output's own streaming threads through its bus.
-    std::atomic<bool> m_bFailed{false};
 };

@@ -125,8 +125,7 @@ HRESULT CCallfeedEngine::StartCapture()
         m_localOutput.Start(strLocalOutput);
     hr = m_pacing.Start(kPacingPeriod, [this] { OnTick(); });
     if (FAILED(hr)) {
-        m_mixOutput.Stop();
-        m_localOutput.Stop();
+        StopOutputs();
         m_capture.Stop();
         return hr;
     }
@@ -140,10 +139,18 @@ void CCallfeedEngine::StopCapture()
     m_pacing.Stop(); // no tick runs once this returns
     m_bTransmitting.store(false);
     m_heardWait.Wake(); // an end of stream no longer waits for the mixer
-    m_mixOutput.Stop();
-    m_localOutput.Stop();
+    StopOutputs();
     m_capture.Stop();
     m_bCapturing = false;
+}
+
+// Both stop at once, so two stuck outputs cost one bounded wait, not two.
+void CCallfeedEngine::StopOutputs()
+{
+    m_mixOutput.BeginStop();
+    m_localOutput.BeginStop();
+    m_mixOutput.EndStop();
+    m_localOutput.EndStop();
 }
 
 void CCallfeedEngine::OnTick()

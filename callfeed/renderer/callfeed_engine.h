@@ -113,6 +113,7 @@ public:
 private:
     HRESULT StartCapture();
     void StopCapture();
+    void StopOutputs();
     void OnTick();
     std::string EffectiveCaptureSource() const;
     void Notify(int nCode, std::uint32_t nValue) { m_notifier.Post(nCode, nValue); }
