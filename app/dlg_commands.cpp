@@ -51,6 +51,16 @@ unsigned ScrollCodeOf(int nAction)
     }
 }
 
+// The desktop's keys for quitting; Ctrl+Q where the platform names none
+// (its keyboard scheme may have no binding, as the offscreen platform's).
+QList<QKeySequence> QuitKeys()
+{
+    QList<QKeySequence> keys = QKeySequence::keyBindings(QKeySequence::Quit);
+    if (keys.isEmpty())
+        keys.append(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    return keys;
+}
+
 } // namespace
 
 void CVoxreelDlg::BuildToolBarAndMenu()
@@ -77,6 +87,13 @@ void CVoxreelDlg::BuildToolBarAndMenu()
     QAction* pAbout = m_pMenu->addAction(QString::fromUtf8(LoadWindowString(IDS_ABOUTBOX)));
     pAbout->setProperty("commandId", IDM_ABOUTBOX);
     connect(pAbout, &QAction::triggered, this, [this] { ShowAbout(); });
+    m_pMenu->addSeparator();
+    // On the window as well, so that its keys work while the menu is shut.
+    QAction* pQuit = m_pMenu->addAction(QStringLiteral("&Quit"));
+    pQuit->setShortcuts(QuitKeys());
+    pQuit->setShortcutContext(Qt::WindowShortcut);
+    addAction(pQuit);
+    connect(pQuit, &QAction::triggered, this, [this] { close(); });
 
     m_ui.pToolBar->addSeparator();
     auto* pMenuButton = new QToolButton;

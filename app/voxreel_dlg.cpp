@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -132,9 +133,9 @@ void CVoxreelDlg::OnTimer()
         SetStatus({});
 }
 
-// Every way of closing the window (its close button, Escape, accept) comes
-// here, so the call's input is switched back and the settings are written
-// whichever way the user leaves.
+// Every way of closing the window (its close button, the Quit command, the
+// desktop's requests) comes here, so the call's input is switched back and
+// the settings are written whichever way the user leaves.
 void CVoxreelDlg::done(int nResult)
 {
     if (!m_bClosing) {
@@ -142,6 +143,17 @@ void CVoxreelDlg::done(int nResult)
         OnClose();
     }
     QDialog::done(nResult);
+}
+
+// The window is the whole program: Escape, which a dialog takes for
+// "cancel", must not end it (and the call's feed with it) by accident.
+void CVoxreelDlg::keyPressEvent(QKeyEvent* pEvent)
+{
+    if (pEvent->matches(QKeySequence::Cancel)) {
+        pEvent->accept();
+        return;
+    }
+    QDialog::keyPressEvent(pEvent);
 }
 
 void CVoxreelDlg::OnClose()

@@ -91,6 +91,7 @@ public:
 protected:
     bool event(QEvent* pEvent) override;
     void done(int nResult) override;
+    void keyPressEvent(QKeyEvent* pEvent) override;
     void dragEnterEvent(QDragEnterEvent* pEvent) override;
     void dropEvent(QDropEvent* pEvent) override;
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;

@@ -71,7 +71,7 @@ TEST_F(WindowTest, ControlsMenuAndTabOrder)
     CVoxreelDlg& dlg = Open();
     EXPECT_EQ(ActionTexts(dlg.WindowMenu()->actions()),
               (std::vector<std::string>{"Always on top\tCtrl+Shift+A", "&Settings...",
-                                        "&About Voxreel..."}));
+                                        "&About Voxreel...", "|", "&Quit"}));
     std::vector<int> buttons;
     for (QAction* pAction : dlg.findChild<QToolBar*>()->actions())
         buttons.push_back(pAction->isSeparator() ? 0 : pAction->property("commandId").toInt());
@@ -235,7 +235,7 @@ TEST_F(WindowTest, ClosingWritesTheSettingsAndLeavesNothingRunning)
     Control<QSlider>(1024)->setValue(-56);
     dlg.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
-    QTest::keyClick(&dlg, Qt::Key_Escape); // closes as the close button does
+    QTest::keyClick(&dlg, Qt::Key_Q, Qt::ControlModifier); // closes as the close button does
     EXPECT_EQ(m_settings.GetProfileInt("LocalVolume", 0), 12);
     EXPECT_EQ(m_settings.GetProfileInt("RemoteVolume", 0), 34);
     EXPECT_EQ(m_settings.GetProfileInt("Balance", 0), -56);

@@ -1,0 +1,69 @@
+// The ways a user may close the window, and Escape, which must not: the
+// window is the whole program, and closing it ends the call's feed.
+#include <QAction>
+#include <QMenu>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "window_testkit.h"
+
+using namespace apptest;
+
+namespace {
+
+struct SCloseCase {
+    const char* pszName;
+    std::function<void(CVoxreelDlg& dlg)> act;
+    bool bCloses;
+};
+
+void PrintTo(const SCloseCase& c, std::ostream* pOut)
+{
+    *pOut << c.pszName;
+}
+
+QAction* QuitAction(CVoxreelDlg& dlg)
+{
+    for (QAction* pAction : dlg.WindowMenu()->actions()) {
+        if (pAction->text() == QStringLiteral("&Quit"))
+            return pAction;
+    }
+    return nullptr;
+}
+
+const SCloseCase kCloseCases[] = {
+    {"Escape", [](CVoxreelDlg& dlg) { QTest::keyClick(&dlg, Qt::Key_Escape); }, false},
+    {"CtrlQ", [](CVoxreelDlg& dlg) { QTest::keyClick(&dlg, Qt::Key_Q, Qt::ControlModifier); },
+     true},
+    {"QuitMenuItem",
+     [](CVoxreelDlg& dlg) {
+         QAction* pQuit = QuitAction(dlg);
+         ASSERT_NE(pQuit, nullptr);
+         pQuit->trigger();
+     },
+     true},
+    {"CloseButton", [](CVoxreelDlg& dlg) { dlg.close(); }, true},
+};
+
+class WindowClose : public WindowTest, public ::testing::WithParamInterface<SCloseCase> {};
+
+} // namespace
+
+TEST_P(WindowClose, OnlyTheWaysOfClosingRunTheClosingSteps)
+{
+    CVoxreelDlg& dlg = Open();
+    Control<QSlider>(1021)->setValue(12);
+    dlg.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+    GetParam().act(dlg);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dlg.isVisible(), !GetParam().bCloses);
+    // The closing steps write the settings.
+    EXPECT_EQ(m_settings.GetProfileInt("LocalVolume", -1), GetParam().bCloses ? 12 : -1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, WindowClose, ::testing::ValuesIn(kCloseCases),
+                         [](const auto& test) { return std::string(test.param.pszName); });
