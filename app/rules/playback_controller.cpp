@@ -15,7 +15,8 @@ void CPlaybackController::PlayEntry(std::int32_t id)
         return;
     HRESULT hr = m_player.Open(pItem->path);
     if (FAILED(hr)) {
-        m_view.SetStatus(FormatStatus(kPlaybackErrorText, {hr}));
+        m_view.SetStatus(
+            WithReason(FormatStatus(kPlaybackErrorText, {hr}), m_player.LastErrorText()));
         return;
     }
     // A new file is paused at 0 already; the same file opened again restarts,
@@ -34,7 +35,8 @@ void CPlaybackController::PlayEntry(std::int32_t id)
     UpdateTimeDisplay();
     hr = m_player.Run();
     if (FAILED(hr))
-        m_view.SetStatus(FormatStatus(kPlaybackErrorText, {hr}));
+        m_view.SetStatus(
+            WithReason(FormatStatus(kPlaybackErrorText, {hr}), m_player.LastErrorText()));
     ShowNowPlaying(pItem);
     ApplyLocalVolume(m_view.LocalVolumePosition());
     ApplyBalance(m_view.BalancePosition());

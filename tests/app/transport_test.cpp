@@ -160,7 +160,8 @@ TEST_F(Transport, AFailedOpenTouchesNothingElse)
     m_view.m_marked = {m_ids[0]};
     const std::int32_t id = m_playlist.AddFile(s_folder / "missing.wav");
     m_transport.OnRowActivated(id); // clears the marks, then fails
-    EXPECT_EQ(m_view.m_strStatus, "An error occurred during file playback: 80070002");
+    EXPECT_EQ(m_view.m_strStatus, "An error occurred during file playback: 80070002 - The file "
+                                  "\"missing.wav\" does not exist.");
     EXPECT_TRUE(m_view.m_marked.empty());
     EXPECT_EQ(m_view.m_strNowPlaying, "t0");
     m_transport.OnRowActivated(-1); // empty space plays nothing
