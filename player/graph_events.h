@@ -63,10 +63,10 @@ private:
     INotifyWindow* const m_pNotifyWnd; // set at construction, may be null
 
     std::mutex m_mutex;
-    std::condition_variable m_changed; // signalled on a queued event or preroll
-    std::deque<CGraphEvent> m_events;  // guarded by m_mutex
-    std::uint64_t m_nNextSerial = 0;   // guarded by m_mutex
-    bool m_bPrerolled = false;         // guarded by m_mutex
-    std::string m_strFileName;         // guarded by m_mutex
+    std::condition_variable m_changed;       // signalled on a queued event or preroll
+    std::deque<CGraphEvent> m_events;        // guarded by m_mutex
+    std::uint64_t m_nNextSerial = 0;         // guarded by m_mutex
+    bool m_bPrerolled = false;               // guarded by m_mutex
+    std::string m_strFileName;               // guarded by m_mutex
     std::optional<MissingDecoder> m_missing; // guarded by m_mutex; the last one reported
 };

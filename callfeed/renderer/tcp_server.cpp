@@ -85,8 +85,8 @@ void CTcpServer::CSession::OnAccepted()
     // One client at a time, and only one of our own user: the port serves
     // the microphone. Anyone else is closed at once, silently.
     if (m_client.is_open() || !IsOwnUsersConnection(m_incoming.native_handle())) {
-        GST_INFO("turned a connection away: %s", m_client.is_open() ? "a client is connected already"
-                                                                    : "another user's");
+        GST_INFO("turned a connection away: %s",
+                 m_client.is_open() ? "a client is connected already" : "another user's");
         m_incoming.close(error);
         return;
     }

@@ -72,9 +72,8 @@ TEST_F(FailureText, EachBrokenFileSaysWhyInPlainWords)
     std::ifstream(Encode("whole.wav", "wavenc"), std::ios::binary)
         .read(strCutWav.data(), static_cast<std::streamsize>(strCutWav.size()));
     fs::create_directory(m_folder / "folder.mp3");
-    const bool bMidiDecoder = CGstObjectPtr<GstPluginFeature>(
-                                  gst_registry_lookup_feature(gst_registry_get(), "midiparse")) !=
-                              nullptr;
+    const bool bMidiDecoder = CGstObjectPtr<GstPluginFeature>(gst_registry_lookup_feature(
+                                  gst_registry_get(), "midiparse")) != nullptr;
     const struct {
         fs::path path;
         const char* pszText;
