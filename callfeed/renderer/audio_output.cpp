@@ -1,5 +1,6 @@
 #include "audio_output.h"
 
+#include "renderer_debug.h"
 #include "voxreel/gst_hresult.h"
 #include "voxreel/ids.h"
 
@@ -36,6 +37,8 @@ HRESULT CAudioOutput::Start(const std::string& strSink)
         gst_parse_launch_full(OutputDescription(m_strCaps, m_cbMaxQueued, strSink).c_str(), nullptr,
                               GST_PARSE_FLAG_FATAL_ERRORS, &pError));
     if (!pPipeline || pError != nullptr) {
+        GST_WARNING("output \"%s\" unusable: %s", strSink.c_str(),
+                    pError != nullptr ? pError->message : "no pipeline");
         HRESULT hr = pError != nullptr ? HResultFromGError(pError) : E_FAIL;
         g_clear_error(&pError);
         hr = FAILED(hr) ? hr : E_FAIL;
@@ -63,8 +66,10 @@ void CAudioOutput::EndStop()
         stopping.swap(m_stopping);
     }
     for (const std::shared_ptr<CAudioOutputRun>& pRun : stopping)
-        if (!pRun->WaitStopped())
+        if (!pRun->WaitStopped()) {
+            GST_WARNING("an output did not stop in time: left to its own thread");
             pRun->Abandon();
+        }
 }
 
 void CAudioOutput::Push(const std::int16_t* pSamples, std::size_t nSamples)

@@ -5,6 +5,7 @@
 #include <system_error>
 #include <thread>
 
+#include "renderer_debug.h"
 #include "voxreel/gst_hresult.h"
 #include "voxreel/ids.h"
 
@@ -51,7 +52,9 @@ void CAudioOutputRun::Run()
 {
     pthread_setname_np(pthread_self(), "callfeed-output");
     // A sink that starts late answers ASYNC: pushes go in meanwhile.
+    GST_INFO_OBJECT(m_pPipeline.get(), "output starting");
     if (gst_element_set_state(m_pPipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        GST_WARNING_OBJECT(m_pPipeline.get(), "output did not start");
         Fail(E_FAIL);
         gst_element_set_state(m_pPipeline.get(), GST_STATE_NULL);
     } else {
@@ -77,6 +80,7 @@ void CAudioOutputRun::WatchStart(Clock::time_point now, Clock::duration tLimit)
     if (m_bLateReported || now - m_tFirstAudio < tLimit || m_bPlaying.load() || m_bFailed.load())
         return;
     m_bLateReported = true;
+    GST_WARNING_OBJECT(m_pPipeline.get(), "output has had audio for a while and does not play");
     Post(NOTIFY_OUTPUT_NOT_STARTING, 0);
 }
 
@@ -94,6 +98,7 @@ void CAudioOutputRun::RequestStop(Clock::duration tLimit)
         m_bStopWanted = true;
         m_tStopLimit = Clock::now() + tLimit;
     }
+    GST_DEBUG_OBJECT(m_pPipeline.get(), "output stopping");
     m_changed.notify_all();
 }
 
@@ -111,8 +116,10 @@ void CAudioOutputRun::Abandon()
 
 void CAudioOutputRun::Fail(HRESULT hr)
 {
-    if (!m_bFailed.exchange(true))
+    if (!m_bFailed.exchange(true)) {
+        GST_WARNING_OBJECT(m_pPipeline.get(), "output failed: 0x%08X", static_cast<unsigned>(hr));
         Post(NOTIFY_ERROR, static_cast<std::uint32_t>(FAILED(hr) ? hr : E_FAIL));
+    }
 }
 
 void CAudioOutputRun::Post(int nCode, std::uint32_t nValue)
@@ -128,7 +135,12 @@ GstBusSyncReply CAudioOutputRun::OnBusMessage(GstBus* /*pBus*/, GstMessage* pMes
     auto* pRun = static_cast<CAudioOutputRun*>(pSelf);
     if (GST_MESSAGE_TYPE(pMessage) == GST_MESSAGE_ERROR) {
         GError* pError = nullptr;
-        gst_message_parse_error(pMessage, &pError, nullptr);
+        gchar* pszDetails = nullptr;
+        gst_message_parse_error(pMessage, &pError, &pszDetails);
+        GST_WARNING_OBJECT(GST_MESSAGE_SRC(pMessage), "output error: %s (%s)",
+                           pError != nullptr ? pError->message : "?",
+                           pszDetails != nullptr ? pszDetails : "");
+        g_free(pszDetails);
         const HRESULT hr = pError != nullptr ? HResultFromGError(pError) : E_FAIL;
         g_clear_error(&pError);
         pRun->Fail(hr);
@@ -136,8 +148,8 @@ GstBusSyncReply CAudioOutputRun::OnBusMessage(GstBus* /*pBus*/, GstMessage* pMes
                GST_MESSAGE_SRC(pMessage) == GST_OBJECT(pRun->m_pPipeline.get())) {
         GstState newState = GST_STATE_VOID_PENDING;
         gst_message_parse_state_changed(pMessage, nullptr, &newState, nullptr);
-        if (newState == GST_STATE_PLAYING)
-            pRun->m_bPlaying.store(true);
+        if (newState == GST_STATE_PLAYING && !pRun->m_bPlaying.exchange(true))
+            GST_INFO_OBJECT(pRun->m_pPipeline.get(), "output playing");
     }
     gst_message_unref(pMessage);
     return GST_BUS_DROP;
