@@ -20,7 +20,6 @@ constexpr PackageRow kDecoderPackages[] = {
     {"audio/x-wavpack", "gstreamer1.0-plugins-good"},
     {"audio/x-speex", "gstreamer1.0-plugins-good"},
     {"audio/x-wav", "gstreamer1.0-plugins-good"},
-    {"audio/x-aiff", "gstreamer1.0-plugins-good"},
     {"application/x-id3", "gstreamer1.0-plugins-good"},
     {"application/x-apetag", "gstreamer1.0-plugins-good"},
     {"video/quicktime", "gstreamer1.0-plugins-good"},
@@ -39,6 +38,7 @@ constexpr PackageRow kDecoderPackages[] = {
     {"video/x-ms-asf", "gstreamer1.0-plugins-ugly"},
     {"audio/AMR", "gstreamer1.0-plugins-ugly"},
     {"audio/AMR-WB", "gstreamer1.0-plugins-ugly"},
+    {"audio/x-aiff", "gstreamer1.0-plugins-bad"},
     {"audio/midi", "gstreamer1.0-plugins-bad"},
 };
 
