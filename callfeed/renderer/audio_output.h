@@ -49,7 +49,7 @@ public:
     static constexpr std::chrono::milliseconds kLead{80};
     static constexpr std::chrono::milliseconds kHighWater{280};
     static constexpr std::chrono::seconds kStartLimit{3};
-    static constexpr std::chrono::milliseconds kStopLimit{750};
+    static constexpr std::chrono::milliseconds kStopLimit{500};
 
     // strCaps: the raw audio caps the pushes carry, nSamplesPerSecond their
     // 16-bit samples per second (all channels).
