@@ -1,6 +1,5 @@
 #include "callfeed_renderer.h"
 
-#include <new>
 #include <string>
 
 #include "callfeed_engine.h"
@@ -13,10 +12,6 @@ struct _CCallfeed {
     GstBaseTransform m_parent;
     CCallfeedEngine* m_pEngine;
     GstPad* m_pWidePad; // owned by the element, like its other pads
-    // Set by dispose before the engine stops, so that the last notifications
-    // do not take a reference to an element that is going away. Written
-    // before the worker threads are joined, read by them.
-    std::atomic<bool> m_bDisposing;
 };
 
 G_DEFINE_TYPE(CCallfeed, ccallfeed, GST_TYPE_BASE_TRANSFORM)
@@ -61,8 +56,11 @@ void PostNotification(CCallfeed* pSelf, std::uint64_t nWindow, std::uint32_t nMe
         G_TYPE_UINT, static_cast<guint>(nMessage), "code", G_TYPE_INT, nCode, "value", G_TYPE_UINT,
         static_cast<guint>(nValue), nullptr);
     GST_DEBUG("notification code %d value 0x%08X", nCode, static_cast<unsigned>(nValue));
-    GstObject* pSource = pSelf->m_bDisposing.load() ? nullptr : GST_OBJECT(pSelf);
-    gst_element_post_message(GST_ELEMENT(pSelf), gst_message_new_element(pSource, pStructure));
+    // The message names no source, so it holds no reference to the element:
+    // posted from one of the engine's threads, a message dropped there (by a
+    // flushing bus, or with no bus left) would otherwise drop the last
+    // reference on that thread, whose disposal joins that very thread.
+    gst_element_post_message(GST_ELEMENT(pSelf), gst_message_new_element(nullptr, pStructure));
 }
 
 GstFlowReturn TransformInPlace(GstBaseTransform* pTransform, GstBuffer* pBuffer)
@@ -227,7 +225,6 @@ gint OnStopTransmission(CCallfeed* pSelf)
 void Dispose(GObject* pObject)
 {
     CCallfeed* pSelf = CALLFEED_RENDERER(pObject);
-    pSelf->m_bDisposing.store(true);
     pSelf->m_pEngine->Shutdown();
     G_OBJECT_CLASS(ccallfeed_parent_class)->dispose(pObject);
 }
@@ -236,7 +233,6 @@ void Finalize(GObject* pObject)
 {
     CCallfeed* pSelf = CALLFEED_RENDERER(pObject);
     delete pSelf->m_pEngine;
-    pSelf->m_bDisposing.~atomic();
     G_OBJECT_CLASS(ccallfeed_parent_class)->finalize(pObject);
 }
 
@@ -338,7 +334,6 @@ static void ccallfeed_class_init(CCallfeedClass* pClass)
 
 static void ccallfeed_init(CCallfeed* pSelf)
 {
-    new (&pSelf->m_bDisposing) std::atomic<bool>(false);
     pSelf->m_pEngine = new CCallfeedEngine(
         [pSelf](std::uint64_t nWindow, std::uint32_t nMessage, int nCode, std::uint32_t nValue) {
             PostNotification(pSelf, nWindow, nMessage, nCode, nValue);
