@@ -97,7 +97,18 @@ HRESULT CDSPlayer::Open(const std::filesystem::path& path)
     const HRESULT hr = OpenWithSource(path, CLSID_AsyncReader);
     if (SUCCEEDED(hr))
         return hr;
-    return OpenWithSource(path, CLSID_WMAsfReader);
+    // The second route's failure stands, unless only the first one's names
+    // its cause: decodebin may keep an element's error to itself and post a
+    // general one instead, depending on when the element fails.
+    const std::string strFirstError = m_strLastError;
+    const bool bFirstGeneric = m_bLastErrorGeneric;
+    const HRESULT hrSecond = OpenWithSource(path, CLSID_WMAsfReader);
+    if (SUCCEEDED(hrSecond) || bFirstGeneric || !m_bLastErrorGeneric)
+        return hrSecond;
+    m_hrLastError = hr;
+    m_strLastError = strFirstError;
+    m_bLastErrorGeneric = false;
+    return hr;
 }
 
 HRESULT CDSPlayer::OpenWithSource(const std::filesystem::path& path, const CLSID& clsidSource)
@@ -113,18 +124,28 @@ HRESULT CDSPlayer::OpenWithSource(const std::filesystem::path& path, const CLSID
     const std::uint64_t nSerial = m_pEvents->NextSerial();
     m_pEvents->ResetForFile(path.filename().string());
     HRESULT hr = BuildFileChain(path, clsidSource);
+    std::optional<CGraphEvent> error;
     if (SUCCEEDED(hr)) {
         if (gst_element_set_state(m_pGraph.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
-            hr = m_pEvents->WaitPreroll(nSerial, std::chrono::milliseconds(0), &m_strLastError);
+            hr = m_pEvents->WaitPreroll(nSerial, std::chrono::milliseconds(0), &error);
         else
-            hr = m_pEvents->WaitPreroll(nSerial, kOpenTimeout, &m_strLastError);
-        if (hr == VFW_E_TIMEOUT && m_strLastError.empty())
-            m_strLastError = "The file did not start in time.";
+            hr = m_pEvents->WaitPreroll(nSerial, kOpenTimeout, &error);
     }
     if (FAILED(hr)) {
         Close();
-        // Late errors of the failed chain must not reach ProcessEvents.
-        m_pEvents->TakeErrorsSince(nSerial);
+        // Late errors of the failed chain must not reach ProcessEvents. They
+        // may name the cause that a bin's earlier general error did not:
+        // with the chain stopped, every element has said what it had to.
+        std::optional<CGraphEvent> late = m_pEvents->TakeErrorsSince(nSerial);
+        if (error && error->m_bGeneric && late && !late->m_bGeneric)
+            error = std::move(late);
+        m_bLastErrorGeneric = !error || error->m_bGeneric;
+        if (error) {
+            hr = error->m_hr;
+            m_strLastError = error->m_strText;
+        } else if (hr == VFW_E_TIMEOUT) {
+            m_strLastError = "The file did not start in time.";
+        }
         m_hrLastError = hr;
         return hr;
     }

@@ -105,7 +105,12 @@ private:
     HRESULT SetState(GstState state);
     bool QueryState(GstState* pState);
     bool CanAct() const { return m_bLoaded && m_pGraph; }
-    void ClearLastError() { m_strLastError.clear(), m_hrLastError = S_OK; }
+    void ClearLastError()
+    {
+        m_strLastError.clear();
+        m_hrLastError = S_OK;
+        m_bLastErrorGeneric = false;
+    }
 
     CElementPtr m_pGraph;    // the pipeline
     CElementPtr m_pRenderer; // the Callfeed renderer, in m_pGraph
@@ -119,5 +124,6 @@ private:
     std::string m_strMixOutput;
     std::string m_strLastError;
     HRESULT m_hrLastError = S_OK;
+    bool m_bLastErrorGeneric = false;        // the last failed open's error named no cause
     std::unique_ptr<CGraphEvents> m_pEvents; // lives while m_pGraph carries its handler
 };

@@ -132,6 +132,19 @@ const char* DebianPackageForDecoder(const MissingDecoder& missing)
     return nullptr;
 }
 
+bool IsGenericError(const GError* pError)
+{
+    if (pError == nullptr)
+        return true;
+    if (pError->domain == GST_CORE_ERROR)
+        return pError->code == GST_CORE_ERROR_FAILED || pError->code == GST_CORE_ERROR_STATE_CHANGE;
+    if (pError->domain == GST_STREAM_ERROR)
+        return pError->code == GST_STREAM_ERROR_FAILED;
+    if (pError->domain == GST_RESOURCE_ERROR)
+        return pError->code == GST_RESOURCE_ERROR_FAILED;
+    return pError->domain == GST_LIBRARY_ERROR && pError->code == GST_LIBRARY_ERROR_FAILED;
+}
+
 std::string FailureReason(const GError* pError, const std::string& strFileName,
                           const MissingDecoder* pMissing)
 {

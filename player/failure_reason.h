@@ -23,6 +23,11 @@ bool ParseMissingDecoder(GstMessage* pMessage, MissingDecoder* pMissing);
 // the table does not know it.
 const char* DebianPackageForDecoder(const MissingDecoder& missing);
 
+// True for an error that names no cause: a general stream error or a failed
+// state change, which bins post besides (and sometimes before) the error of
+// the element that knows what went wrong.
+bool IsGenericError(const GError* pError);
+
 // The reason for an error, naming strFileName (the file's name, without its
 // folder) and the missing decoder when there was one (pMissing may be null).
 std::string FailureReason(const GError* pError, const std::string& strFileName,

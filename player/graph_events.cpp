@@ -47,15 +47,16 @@ void CGraphEvents::Handle(GstMessage* pMessage)
         break;
     }
     case GST_MESSAGE_EOS:
-        Queue({CGraphEvent::Kind::Complete, S_OK, {}, 0});
+        Queue({CGraphEvent::Kind::Complete, S_OK, {}, 0, false});
         break;
     case GST_MESSAGE_ERROR: {
         GError* pError = nullptr;
         gst_message_parse_error(pMessage, &pError, nullptr);
         HRESULT hr = HResultFromGError(pError);
         std::string strText = ReasonFor(pError);
+        const bool bGeneric = IsGenericError(pError);
         g_clear_error(&pError);
-        Queue({CGraphEvent::Kind::ErrorAbort, FAILED(hr) ? hr : E_FAIL, strText, 0});
+        Queue({CGraphEvent::Kind::ErrorAbort, FAILED(hr) ? hr : E_FAIL, strText, 0, bGeneric});
         break;
     }
     case GST_MESSAGE_ASYNC_DONE: {
@@ -103,15 +104,18 @@ std::uint64_t CGraphEvents::NextSerial()
 std::optional<CGraphEvent> CGraphEvents::TakeErrorsSince(std::uint64_t nSerial)
 {
     std::lock_guard lock(m_mutex);
-    std::optional<CGraphEvent> first;
-    for (const CGraphEvent& event : m_events)
-        if (event.m_nSerial >= nSerial && event.m_kind == CGraphEvent::Kind::ErrorAbort) {
-            first = event;
+    std::optional<CGraphEvent> chosen;
+    for (const CGraphEvent& event : m_events) {
+        if (event.m_nSerial < nSerial || event.m_kind != CGraphEvent::Kind::ErrorAbort)
+            continue;
+        if (!chosen || (chosen->m_bGeneric && !event.m_bGeneric))
+            chosen = event;
+        if (!chosen->m_bGeneric)
             break;
-        }
+    }
     std::erase_if(m_events,
                   [nSerial](const CGraphEvent& event) { return event.m_nSerial >= nSerial; });
-    return first;
+    return chosen;
 }
 
 void CGraphEvents::ResetForFile(std::string strFileName)
@@ -129,7 +133,7 @@ std::string CGraphEvents::ReasonFor(const GError* pError)
 }
 
 HRESULT CGraphEvents::WaitPreroll(std::uint64_t nSerial, std::chrono::milliseconds timeout,
-                                  std::string* pstrError)
+                                  std::optional<CGraphEvent>* pError)
 {
     std::unique_lock lock(m_mutex);
     auto hasError = [&] {
@@ -143,7 +147,8 @@ HRESULT CGraphEvents::WaitPreroll(std::uint64_t nSerial, std::chrono::millisecon
         return S_OK;
     lock.unlock();
     std::optional<CGraphEvent> error = TakeErrorsSince(nSerial);
-    if (pstrError != nullptr && error)
-        *pstrError = error->m_strText;
-    return error ? error->m_hr : E_FAIL;
+    const HRESULT hr = error ? error->m_hr : E_FAIL;
+    if (pError != nullptr)
+        *pError = std::move(error);
+    return hr;
 }

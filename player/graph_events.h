@@ -27,6 +27,9 @@ struct CGraphEvent {
     HRESULT m_hr = S_OK;
     std::string m_strText;   // for errors, why the file failed (FailureReason)
     std::uint64_t m_nSerial; // order of arrival
+    // An error that names no cause ("general stream error", a failed state
+    // change): a bin's echo of an error its element reports, possibly later.
+    bool m_bGeneric = false;
 };
 
 class CGraphEvents {
@@ -42,17 +45,19 @@ public:
     // Serial that the next queued event will get.
     std::uint64_t NextSerial();
     // Removes every event queued at or after nSerial (they belong to an
-    // operation that failed) and returns the first error among them.
+    // operation that failed) and returns the first error among them that
+    // names a cause, else the first error.
     std::optional<CGraphEvent> TakeErrorsSince(std::uint64_t nSerial);
     // Forgets an earlier preroll, so that WaitPreroll waits for a new one,
     // and the decoders found missing so far; errors from now on name
     // strFileName.
     void ResetForFile(std::string strFileName);
     // Waits until the pipeline prerolled (S_OK), an error was queued at or
-    // after nSerial (that error, taken out of the queue) or the time is up
+    // after nSerial (its code; the errors are taken out of the queue and the
+    // one TakeErrorsSince picks is stored in *pError) or the time is up
     // (VFW_E_TIMEOUT).
     HRESULT WaitPreroll(std::uint64_t nSerial, std::chrono::milliseconds timeout,
-                        std::string* pstrError);
+                        std::optional<CGraphEvent>* pError);
 
 private:
     static GstBusSyncReply OnSyncMessage(GstBus* pBus, GstMessage* pMessage, gpointer pSelf);
