@@ -160,7 +160,10 @@ std::string FailureReason(const GError* pError, const std::string& strFileName,
         strReason = StreamReason(pError->code, strFileName);
     else if (pError->domain == GST_CORE_ERROR && pError->code == GST_CORE_ERROR_NEGOTIATION)
         strReason = TheFile(strFileName) + " has no sound Voxreel can play.";
-    // Anything else keeps GStreamer's message, which is meant for users too.
+    // An error that names no cause still says which file; anything else
+    // keeps GStreamer's message, which is meant for users too.
+    if (strReason.empty() && IsGenericError(pError))
+        strReason = TheFile(strFileName) + " could not be played.";
     if (strReason.empty() && pError->message != nullptr)
         strReason = pError->message;
     return strReason;
