@@ -14,6 +14,8 @@
 
 #include <condition_variable>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <future>
 #include <mutex>
 #include <string>
@@ -160,9 +162,12 @@ public:
             bind(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
             listen(m_fd, 16) == 0;
     }
-    ~CSilentServer()
+    ~CSilentServer() { Close(); }
+    // Whoever waits on it is turned away.
+    void Close()
     {
-        close(m_fd);
+        if (m_fd >= 0)
+            close(std::exchange(m_fd, -1));
         unlink(m_strPath.c_str());
     }
     CSilentServer(const CSilentServer&) = delete;
@@ -175,6 +180,19 @@ private:
     int m_fd = -1;
     bool m_bListening = false;
 };
+
+// The threads that start and stop outputs, alive in this process.
+int OutputThreads()
+{
+    int nThreads = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm");
+        std::string strName;
+        if (std::getline(comm, strName) && strName == "callfeed-output")
+            ++nThreads;
+    }
+    return nThreads;
+}
 
 // Runs work on a thread of its own and gives it 10 s: true when it returned
 // by then. When it did not, the stuck sinks are let go, and the thread is
@@ -237,9 +255,11 @@ protected:
     }
     void TearDown() override
     {
-        g_gate.Open(); // whatever is still stuck finishes
-        EXPECT_TRUE(WaitUntil([] { return g_gate.m_nLive.load() == 0; }))
-            << "a stuck sink was never released";
+        // Whatever is still stuck finishes: no thread outlives the test.
+        g_gate.Open();
+        m_server.Close();
+        EXPECT_TRUE(WaitUntil([] { return g_gate.m_nLive.load() == 0 && OutputThreads() == 0; }))
+            << "an output's thread never ended";
     }
 
     std::string WithServer(std::string strSink) const
