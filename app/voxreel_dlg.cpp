@@ -188,12 +188,8 @@ void CVoxreelDlg::OnGraphEvent()
 void CVoxreelDlg::OnPlaybackFailed(HRESULT hr)
 {
     m_transport.OnPlaybackFailed(hr);
-    // The graph error's text names the code and says why, where the
-    // controller's text has the bare code only.
-    const std::string strText =
-        PlaybackErrorStatus(static_cast<std::uint32_t>(hr), m_player.LastErrorText());
-    qCWarning(lcPlayer) << strText.c_str();
-    SetStatus(strText);
+    qCWarning(lcPlayer)
+        << PlaybackErrorStatus(static_cast<std::uint32_t>(hr), m_player.LastErrorText()).c_str();
     UpdateStatusIconTip();
 }
 

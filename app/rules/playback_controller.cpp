@@ -1,6 +1,7 @@
 #include "playback_controller.h"
 
 #include "playlist/media_info.h"
+#include "renderer_notice.h"
 #include "slider_rules.h"
 #include "status_text.h"
 
@@ -118,7 +119,7 @@ void CPlaybackController::OnPlaybackCompleted()
 
 void CPlaybackController::OnPlaybackFailed(HRESULT hr)
 {
-    m_view.SetStatus(FormatStatus("Playback failed: error code %08X", {hr}));
+    m_view.SetStatus(PlaybackErrorStatus(static_cast<std::uint32_t>(hr), m_player.LastErrorText()));
     m_view.ClearPlayingMarks();
 }
 

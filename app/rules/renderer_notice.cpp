@@ -20,5 +20,5 @@ RendererNotice DescribeRendererNotify(std::uint64_t nCode, std::uint32_t nValue)
 
 std::string PlaybackErrorStatus(std::uint32_t nCode, std::string_view strReason)
 {
-    return WithReason(FormatStatus(RendererNotifyText(NOTIFY_GRAPH_ERROR), {nCode}), strReason);
+    return WithReason(FormatStatus("Playback failed: error code %08X", {nCode}), strReason);
 }

@@ -17,6 +17,6 @@ struct RendererNotice {
 
 RendererNotice DescribeRendererNotify(std::uint64_t nCode, std::uint32_t nValue);
 
-// The text of a failure of the player: the graph error's text with the code,
-// and the reason appended when the player knows one.
+// The text of a playback that failed: the abort's text with the code, and
+// the reason appended when the player knows one.
 std::string PlaybackErrorStatus(std::uint32_t nCode, std::string_view strReason);

@@ -79,17 +79,17 @@ TEST_F(FailureText, EachBrokenFileSaysWhyInPlainWords)
         const char* pszText;
     } cases[] = {
         {m_folder / "missing.wav",
-         "Playback error occurred: 80070002 - The file \"missing.wav\" does not exist."},
-        {m_folder / "folder.mp3", "Playback error occurred: 80070005 - The file \"folder.mp3\" "
+         "Playback failed: error code 80070002 - The file \"missing.wav\" does not exist."},
+        {m_folder / "folder.mp3", "Playback failed: error code 80070005 - The file \"folder.mp3\" "
                                   "cannot be opened for reading."},
         {Make("notes.mp3", "These are not the sounds you are looking for.\n"),
-         "Playback error occurred: 80040240 - The file \"notes.mp3\" is not in a sound format "
+         "Playback failed: error code 80040240 - The file \"notes.mp3\" is not in a sound format "
          "Voxreel knows."},
         {Make("cut.wav", strCutWav),
-         "Playback error occurred: 80040265 - The file \"cut.wav\" is damaged or incomplete."},
+         "Playback failed: error code 80040265 - The file \"cut.wav\" is damaged or incomplete."},
         {Make("song.mid", std::string("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\4\0\xff\x2f\0", 26)),
          bMidiDecoder ? nullptr
-                      : "Playback error occurred: 80040265 - The audio/midi decoder is not "
+                      : "Playback failed: error code 80040265 - The audio/midi decoder is not "
                         "installed (Debian package gstreamer1.0-plugins-bad)."},
     };
     for (const auto& c : cases) {
@@ -113,16 +113,18 @@ TEST_F(FailureText, AMissingDecoderIsNamedWithTheDebianPackageThatHasIt)
         const char* pszText;
     } cases[] = {
         {Encode("tone.flac", "flacenc"), "audio/x-flac",
-         "Playback error occurred: 80040265 - The Free Lossless Audio Codec (FLAC) decoder is not "
+         "Playback failed: error code 80040265 - The Free Lossless Audio Codec (FLAC) decoder is "
+         "not "
          "installed (Debian package gstreamer1.0-plugins-good)."},
         {Encode("tone.mp3", "lamemp3enc"), "audio/mpeg,mpegversion=1,layer=3",
-         "Playback error occurred: 80040265 - The MPEG-1 Layer 3 (MP3) decoder is not installed "
+         "Playback failed: error code 80040265 - The MPEG-1 Layer 3 (MP3) decoder is not installed "
          "(Debian package gstreamer1.0-plugins-good)."},
         {Encode("tone.m4a", "avenc_aac ! mp4mux"), "audio/mpeg,mpegversion=4",
-         "Playback error occurred: 80040265 - The MPEG-4 AAC decoder is not installed (Debian "
+         "Playback failed: error code 80040265 - The MPEG-4 AAC decoder is not installed (Debian "
          "package gstreamer1.0-libav)."},
         {Encode("tone.wma", "avenc_wmav2 ! avmux_asf"), "audio/x-wma,wmaversion=2",
-         "Playback error occurred: 80040265 - The Windows Media Audio 8 decoder is not installed "
+         "Playback failed: error code 80040265 - The Windows Media Audio 8 decoder is not "
+         "installed "
          "(Debian package gstreamer1.0-libav)."},
     };
     for (const auto& c : cases)
