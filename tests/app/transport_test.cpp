@@ -164,7 +164,7 @@ TEST_F(Transport, AFailedOpenTouchesNothingElse)
                                   "\"missing.wav\" does not exist.");
     EXPECT_TRUE(m_view.m_marked.empty());
     EXPECT_EQ(m_view.m_strNowPlaying, "t0");
-    m_transport.OnRowActivated(-1); // empty space plays nothing
+    m_transport.OnRowActivated(-1);       // empty space plays nothing
     m_transport.OnPlaybackFailed(E_FAIL); // the player's last reason may follow
     EXPECT_EQ(m_view.m_strStatus.rfind("Playback failed: error code 80004005", 0), 0u);
 }
