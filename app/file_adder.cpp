@@ -1,6 +1,7 @@
 #include "file_adder.h"
 
-#include <QMetaObject>
+#include <QCoreApplication>
+#include <QEvent>
 
 #include "playlist/media_info.h"
 #include "rules/audio_files.h"
@@ -9,6 +10,8 @@ namespace {
 // Files handed to the window per turn of its event loop: small enough that
 // inserting them never stalls the window noticeably.
 constexpr std::size_t kBatchSize = 100;
+
+const QEvent::Type kDrainEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
 // Moves up to n elements from the front of from.
 template <typename T> std::vector<T> TakeFront(std::vector<T>& from, std::size_t n)
@@ -147,8 +150,16 @@ void CFileAdder::PostDrain()
     if (m_bDrainPosted)
         return;
     m_bDrainPosted = true;
-    QMetaObject::invokeMethod(
-        this, [this] { Drain(); }, Qt::QueuedConnection);
+    auto* pEvent = new QEvent(kDrainEvent);
+    m_nDrainsPosted.fetch_add(1, std::memory_order_release);
+    QCoreApplication::postEvent(this, pEvent);
+}
+
+void CFileAdder::customEvent(QEvent* pEvent)
+{
+    (void)m_nDrainsPosted.load(std::memory_order_acquire); // before touching the event
+    if (pEvent->type() == kDrainEvent)
+        Drain();
 }
 
 void CFileAdder::Drain()

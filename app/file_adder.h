@@ -7,6 +7,7 @@
 
 #include <QObject>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <cstddef>
@@ -56,6 +57,7 @@ private:
     };
     void DescribeOne(const Request& request);
     void PostDrain();
+    void customEvent(QEvent* pEvent) override;
     void Drain();
 
     BatchFn m_onBatch;
@@ -72,6 +74,10 @@ private:
     std::size_t m_nInFlight = 0;      // paths taken from m_inbox, not yet described; m_mutex
     std::size_t m_nFound = 0;         // files found in this burst; guarded by m_mutex
     bool m_bDrainPosted = false;      // guarded by m_mutex
+    // Counts drain events posted. Qt's event queue locks with futexes that
+    // ThreadSanitizer cannot see; storing here before posting and loading on
+    // arrival makes the hand-off of each event visible to it.
+    std::atomic<std::uint64_t> m_nDrainsPosted{0};
     bool m_bStop = false;             // guarded by m_mutex
     std::size_t m_nDone = 0;          // owner's thread only
     std::uint64_t m_nLastRequest = 0; // owner's thread only
