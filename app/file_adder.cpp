@@ -80,6 +80,22 @@ bool CFileAdder::Busy() const
            !m_entriesToDescribe.empty() || m_nDescribing > 0 || !m_describedOut.empty();
 }
 
+bool CFileAdder::FinishAdds(std::chrono::milliseconds limit)
+{
+    bool bDone = false;
+    {
+        std::unique_lock lock(m_mutex);
+        bDone = m_addsDone.wait_for(lock, limit,
+                                    [this] { return m_inbox.empty() && m_nInFlight == 0; });
+    }
+    for (;;) { // Drain hands over a batch at a time
+        Drain();
+        std::lock_guard lock(m_mutex);
+        if (m_outbox.empty())
+            return bDone;
+    }
+}
+
 // Files being added go first: the user waits for them, while the entries
 // described here already have their rows.
 void CFileAdder::WorkerLoop()
@@ -101,8 +117,10 @@ void CFileAdder::WorkerLoop()
         DescribeOne(request);
         lock.lock();
         --m_nInFlight;
-        if (m_inbox.empty())
+        if (m_inbox.empty()) {
             PostDrain(); // the owner sees the end of the burst
+            m_addsDone.notify_all();
+        }
     }
 }
 

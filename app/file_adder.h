@@ -8,6 +8,7 @@
 #include <QObject>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <cstddef>
@@ -46,6 +47,11 @@ public:
     void Describe(const std::vector<PlaylistItem>& entries);
     // True while anything queued has not been handed over.
     bool Busy() const;
+    // Waits up to limit for the files queued by Add to be described and
+    // hands them over now, on the caller's thread, so that a file added just
+    // before the program closes is in the playlist it saves. False when the
+    // time ran out first (what was described by then is handed over).
+    bool FinishAdds(std::chrono::milliseconds limit);
 
 private:
     void StartWorker();
@@ -66,6 +72,7 @@ private:
 
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
+    std::condition_variable m_addsDone; // signalled when m_inbox empties and none is in flight
     std::deque<Request> m_inbox;                  // guarded by m_mutex
     std::vector<Added> m_outbox;                  // guarded by m_mutex
     std::deque<PlaylistItem> m_entriesToDescribe; // guarded by m_mutex

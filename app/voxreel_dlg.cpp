@@ -25,6 +25,9 @@
 
 namespace {
 constexpr int kTickMs = 500;
+// How long closing waits for files still being added: every way of closing
+// must end the program within 2 s, even with a folder on a stalled mount.
+constexpr std::chrono::milliseconds kFinishAddsLimit{1000};
 } // namespace
 
 CVoxreelDlg::CVoxreelDlg(Services services)
@@ -164,6 +167,8 @@ void CVoxreelDlg::OnClose()
     }
     SaveSettings();
     m_audio.Shutdown();
+    if (!m_pAdder->FinishAdds(kFinishAddsLimit))
+        qCWarning(lcPlayer) << "closing before every added file was described";
     m_saveTimer.stop();
     (void)m_playlist.SaveDefault();
 }
