@@ -198,16 +198,24 @@ void CCallfeedEngine::SetStreaming(bool bStreaming)
 
 void CCallfeedEngine::SetMixOutput(std::string strOutput)
 {
-    const bool bNone = strOutput.empty();
+    bool bChanged = false;
     {
         std::lock_guard lock(m_sourceMutex);
-        m_strMixOutput = std::move(strOutput);
+        bChanged = strOutput != m_strMixOutput;
+        m_strMixOutput = strOutput;
     }
+    std::lock_guard lock(m_controlMutex);
     // None stops a running one at once: its device may be about to go, and
     // a stream into a vanishing sink is moved to the user's speakers.
-    if (bNone) {
-        std::lock_guard lock(m_controlMutex);
+    if (strOutput.empty()) {
         m_mixOutput.Stop();
+        return;
+    }
+    // Another one starts at once while the wide mix is made: its device may
+    // have come up after the transmission started.
+    if (bChanged && m_bCapturing && m_bWideCapture) {
+        m_mixOutput.Stop();
+        m_mixOutput.Start(strOutput);
     }
 }
 

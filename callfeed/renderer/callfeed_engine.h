@@ -80,7 +80,9 @@ public:
     std::string GetCaptureSource() const;
     // Local outputs (gst-launch descriptions of sinks; empty: none), used
     // from the next start: the mix output gets the wide mix (the Voxreel
-    // microphone), the local output the playback alone.
+    // microphone), the local output the playback alone. A new mix output
+    // also starts at once while transmitting with the wide mix; none stops
+    // the running one at once.
     void SetMixOutput(std::string strOutput);
     std::string GetMixOutput() const;
     void SetLocalOutput(std::string strOutput);
