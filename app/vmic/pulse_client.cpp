@@ -20,9 +20,11 @@ struct CAnswer {
     // Runs on libpulse's thread, under its lock; cleared under that lock when
     // the caller stops waiting, since it writes into the caller's variables.
     std::function<void(const void*)> onItem;
+    std::atomic<bool>* pStalled = nullptr; // the client's; it outlives libpulse's thread
 
     void Finish(bool bSuccess)
     {
+        pStalled->store(false);
         std::lock_guard lock(mutex);
         bDone = true;
         bOk = bSuccess;
@@ -114,7 +116,7 @@ bool CPulseClient::Connect(const char* pszClientName)
                            << pa_strerror(pa_context_errno(m_pContext));
         return false;
     }
-    const auto deadline = std::chrono::steady_clock::now() + kAnswerTime;
+    const auto deadline = std::chrono::steady_clock::now() + m_answerTime;
     while (std::chrono::steady_clock::now() < deadline) {
         const pa_context_state_t state = pa_context_get_state(m_pContext);
         if (state == PA_CONTEXT_READY)
@@ -136,12 +138,13 @@ bool CPulseClient::IsConnected() const
 }
 
 // Starts a request under libpulse's lock and waits for its answer, at most
-// kAnswerTime. start(context, answer) returns the operation or nullptr.
+// the answer time. start(context, answer) returns the operation or nullptr.
 template <typename Start> bool CPulseClient::Await(Start start)
 {
-    if (!IsConnected())
+    if (!IsConnected() || m_bStalled.load())
         return false;
     auto pAnswer = std::make_shared<CAnswer>();
+    pAnswer->pStalled = &m_bStalled;
     pa_threaded_mainloop_lock(m_pLoop);
     pa_operation* pOperation = start(m_pContext, pAnswer);
     pa_threaded_mainloop_unlock(m_pLoop);
@@ -151,13 +154,20 @@ template <typename Start> bool CPulseClient::Await(Start start)
     bool bAnswered = false, bOk = false;
     {
         std::unique_lock lock(pAnswer->mutex);
-        bAnswered = pAnswer->done.wait_for(lock, kAnswerTime, [&] { return pAnswer->bDone; });
+        bAnswered = pAnswer->done.wait_for(lock, m_answerTime, [&] { return pAnswer->bDone; });
         bOk = pAnswer->bOk;
     }
     if (!bAnswered) {
         qCWarning(lcAudio) << "sound server: a request had no answer in time";
+        // Under libpulse's lock no answer can come in between: one that came
+        // since the wait ended has already cleared the mark.
         pa_threaded_mainloop_lock(m_pLoop);
         pAnswer->onItem = nullptr;
+        {
+            std::lock_guard lock(pAnswer->mutex);
+            if (!pAnswer->bDone)
+                m_bStalled.store(true);
+        }
         pa_threaded_mainloop_unlock(m_pLoop);
     }
     return bAnswered && bOk;

@@ -1,10 +1,13 @@
 // A small client of the user's sound server (PulseAudio, or PipeWire through
 // its PulseAudio service) on libpulse's own thread. Every request waits a
-// bounded time for its answer, so a server that stalls never hangs the caller.
+// bounded time for its answer, so a server that stalls never hangs the
+// caller; once a request has gone unanswered, the requests that follow fail
+// at once until the server answers again. Used from one thread at a time.
 #pragma once
 
 #include <pulse/pulseaudio.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -59,7 +62,11 @@ public:
     // Reports recordings as they start and end (nothing more once stopped).
     bool WatchRecordings(RecordingFn onRecording);
 
-    static constexpr std::chrono::milliseconds kAnswerTime{3000};
+    // Long enough to ride out a server that pauses a few seconds; the
+    // caller is not a thread anybody waits on.
+    static constexpr std::chrono::milliseconds kAnswerTime{10000};
+    // For the following requests (and connection).
+    void SetAnswerTime(std::chrono::milliseconds time) { m_answerTime = time; }
 
 private:
     template <typename Start> bool Await(Start start);
@@ -68,4 +75,8 @@ private:
     pa_threaded_mainloop* m_pLoop = nullptr;
     pa_context* m_pContext = nullptr;
     RecordingFn m_onRecording; // read on libpulse's thread; set before subscribing
+    std::chrono::milliseconds m_answerTime = kAnswerTime;
+    // Set when a request had no answer in time; cleared on libpulse's thread
+    // by the next answer that comes, late or not.
+    std::atomic<bool> m_bStalled{false};
 };
