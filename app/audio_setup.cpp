@@ -1,5 +1,7 @@
 #include "audio_setup.h"
 
+#include <QMetaObject>
+
 #include <cstdlib>
 
 #include "log_categories.h"
@@ -24,6 +26,9 @@ CAudioSetup::CAudioSetup(ISettingsStore& settings, QObject* pContext, ListenersF
 
 CAudioSetup::~CAudioSetup()
 {
+    // The owner is going too: the answers that come while the devices go
+    // have nobody to tell.
+    m_onListeners = [](const std::string&, const std::vector<std::string>&) {};
     Shutdown();
 }
 
@@ -52,101 +57,152 @@ CAudioSetup::Choice CAudioSetup::Stored() const
             m_settings.GetProfileInt(kSettingVirtualMicrophone, 1) != 0};
 }
 
-// The microphone to capture from: the environment's or the stored one, unless
-// that is the Voxreel microphone (or leaves it to a default that is).
-std::string CAudioSetup::ChooseCapture(std::string* pStatus)
+std::string CAudioSetup::WantedCapture() const
 {
-    const bool bFromEnvironment = CaptureFromEnvironment();
-    const std::string strWanted =
-        bFromEnvironment ? std::getenv("VOXREEL_CAPTURE_SOURCE") : Stored().strCaptureSource;
-    if (!m_pMicrophone)
-        return strWanted;
-    const std::string strReal = m_pMicrophone->RealMicrophoneFor(strWanted);
-    if (strReal.empty())
-        return strWanted;
-    *pStatus = "The Voxreel microphone cannot hear itself: recording from " + strReal + " instead";
-    qCInfo(lcAudio) << "capture" << strWanted.c_str() << "is the Voxreel microphone; using"
-                    << strReal.c_str();
-    if (bFromEnvironment) // the renderer reads the variable before its own setting
-        setenv("VOXREEL_CAPTURE_SOURCE", strReal.c_str(), 1);
-    return strReal;
+    return CaptureFromEnvironment() ? std::getenv("VOXREEL_CAPTURE_SOURCE")
+                                    : Stored().strCaptureSource;
 }
 
-std::string CAudioSetup::StartMicrophone(CDSPlayer& player)
+CVirtualMicrophone& CAudioSetup::Microphone()
 {
-    m_pPlayer = &player;
-    player.SetMixOutput({});
-    if (!VirtualMicrophoneWanted()) {
-        qCDebug(lcAudio) << "Voxreel microphone not wanted";
-        return {};
+    if (!m_pMicrophone) {
+        m_pMicrophone = std::make_unique<CVirtualMicrophone>(
+            [this](const std::vector<std::string>& listeners, const std::string& strText) {
+                m_listeners = listeners;
+                m_onListeners(strText, m_listeners);
+            });
     }
-    m_pMicrophone = std::make_unique<CVirtualMicrophone>(
-        m_pContext, [this](const std::vector<std::string>& listeners, const std::string& strText) {
-            m_listeners = listeners;
-            m_onListeners(strText, m_listeners);
-        });
-    const std::string strError = m_pMicrophone->Create();
-    if (!strError.empty()) {
-        qCWarning(lcAudio) << "Voxreel microphone not available:" << strError.c_str();
-        m_pMicrophone.reset();
-        return "The Voxreel microphone is not available: " + strError;
+    return *m_pMicrophone;
+}
+
+// The capture (strCapture) is asked about with the making, since the
+// sound server's default microphone may be the one being made.
+void CAudioSetup::StartMicrophone(const std::string& strCapture, bool bRestart, std::string strNote)
+{
+    const std::uint64_t nGeneration = ++m_nGeneration;
+    m_bMicrophoneAsked = true;
+    Microphone().Create(strCapture, [=, this](const CVirtualMicrophone::Made& made) {
+        for (std::uint32_t nModule : made.modules)
+            UndoJournal().ModuleLoaded(nModule);
+        // Removed or started again since: the removal queued after this
+        // making takes its devices away.
+        if (nGeneration == m_nGeneration)
+            OnMade(made, strCapture, bRestart, strNote);
+    });
+}
+
+void CAudioSetup::OnMade(const CVirtualMicrophone::Made& made, const std::string& strWanted,
+                         bool bRestart, const std::string& strNote)
+{
+    std::string strStatus = strNote, strCapture = strWanted;
+    if (!made.strError.empty()) {
+        qCWarning(lcAudio) << "Voxreel microphone not available:" << made.strError.c_str();
+        strStatus = "The Voxreel microphone is not available: " + made.strError;
+    } else {
+        m_bMicrophoneUp = true;
+        qCInfo(lcAudio) << "Voxreel microphone up, mix output:" << CVirtualMicrophone::kMixOutput;
     }
-    for (std::uint32_t nModule : m_pMicrophone->ModuleIndices())
-        UndoJournal().ModuleLoaded(nModule);
-    player.SetMixOutput(CVirtualMicrophone::kMixOutput);
-    qCInfo(lcAudio) << "Voxreel microphone up, mix output:" << CVirtualMicrophone::kMixOutput;
-    return {};
-}
-
-std::string CAudioSetup::PrepareStart(CDSPlayer& player)
-{
-    std::string strStatus = StartMicrophone(player);
-    const std::string strCapture = ChooseCapture(&strStatus);
-    qCInfo(lcAudio) << "capture source:" << (strCapture.empty() ? "(default)" : strCapture.c_str());
-    player.SetCaptureSource(strCapture);
-    return strStatus;
-}
-
-std::string CAudioSetup::Apply(CDSPlayer& player, const Choice& choice)
-{
-    const Choice before = Stored();
-    m_settings.WriteProfileString(kSettingCaptureSource, choice.strCaptureSource);
-    m_settings.WriteProfileString(kSettingAudioSink, choice.strAudioSink);
-    m_settings.WriteProfileInt(kSettingVirtualMicrophone, choice.bVirtualMicrophone ? 1 : 0);
-    std::string strStatus;
-    const bool bMicrophoneChanged = before.bVirtualMicrophone != choice.bVirtualMicrophone;
-    const bool bCaptureChanged =
-        before.strCaptureSource != choice.strCaptureSource && !CaptureFromEnvironment();
-    if (bMicrophoneChanged || bCaptureChanged) {
-        Shutdown();
-        strStatus = StartMicrophone(player);
-        const std::string strCapture = ChooseCapture(&strStatus);
-        const HRESULT hr = player.RestartTransmission(
-            strCapture, m_pMicrophone ? CVirtualMicrophone::kMixOutput : "");
+    if (m_bMicrophoneUp && !made.strCaptureInstead.empty()) {
+        strCapture = made.strCaptureInstead;
+        strStatus = "The Voxreel microphone cannot hear itself: recording from " + strCapture +
+                    " instead";
+        qCInfo(lcAudio) << "capture" << strWanted.c_str() << "is the Voxreel microphone; using"
+                        << strCapture.c_str();
+        if (CaptureFromEnvironment()) // the renderer reads the variable before its own setting
+            setenv("VOXREEL_CAPTURE_SOURCE", strCapture.c_str(), 1);
+    }
+    const std::string strMix = m_bMicrophoneUp ? CVirtualMicrophone::kMixOutput : "";
+    if (!m_pPlayer->HasRenderer()) { // it takes both at its start
+        m_pPlayer->SetCaptureSource(strCapture);
+        m_pPlayer->SetMixOutput(strMix);
+    } else if (bRestart || strCapture != strWanted) {
+        const HRESULT hr = m_pPlayer->RestartTransmission(strCapture, strMix);
         qCInfo(lcAudio) << "transmission restarted with capture"
                         << (strCapture.empty() ? "(default)" : strCapture.c_str()) << "result"
                         << Qt::hex << static_cast<std::uint32_t>(hr);
         if (FAILED(hr))
             strStatus = FormatStatus("Cannot record audio: %08X", {hr});
+    } else {
+        m_pPlayer->SetMixOutput(strMix); // a running transmission starts feeding it at once
     }
-    if (before.strAudioSink != choice.strAudioSink && !SinkFromEnvironment() && strStatus.empty())
-        strStatus = "The new output is used from the next start of Voxreel";
-    return strStatus;
+    Say(strStatus);
+}
+
+void CAudioSetup::Say(const std::string& strText)
+{
+    if (strText.empty())
+        return;
+    QMetaObject::invokeMethod(
+        m_pContext, [this, strText] { m_onListeners(strText, m_listeners); },
+        Qt::QueuedConnection);
+}
+
+std::string CAudioSetup::PrepareStart(CDSPlayer& player)
+{
+    m_pPlayer = &player;
+    player.SetMixOutput({});
+    const std::string strCapture = WantedCapture();
+    qCInfo(lcAudio) << "capture source:" << (strCapture.empty() ? "(default)" : strCapture.c_str());
+    player.SetCaptureSource(strCapture);
+    if (VirtualMicrophoneWanted())
+        StartMicrophone(strCapture, false, {});
+    else
+        qCDebug(lcAudio) << "Voxreel microphone not wanted";
+    return {};
+}
+
+std::string CAudioSetup::Apply(CDSPlayer& player, const Choice& choice)
+{
+    m_pPlayer = &player;
+    const Choice before = Stored();
+    m_settings.WriteProfileString(kSettingCaptureSource, choice.strCaptureSource);
+    m_settings.WriteProfileString(kSettingAudioSink, choice.strAudioSink);
+    m_settings.WriteProfileInt(kSettingVirtualMicrophone, choice.bVirtualMicrophone ? 1 : 0);
+    const bool bMicrophoneChanged = before.bVirtualMicrophone != choice.bVirtualMicrophone;
+    const bool bCaptureChanged =
+        before.strCaptureSource != choice.strCaptureSource && !CaptureFromEnvironment();
+    const bool bSinkChanged = before.strAudioSink != choice.strAudioSink && !SinkFromEnvironment();
+    const std::string strSinkNote =
+        bSinkChanged ? "The new output is used from the next start of Voxreel" : "";
+    if (!bMicrophoneChanged && !bCaptureChanged)
+        return strSinkNote;
+    RemoveMicrophone(false);
+    const std::string strCapture = WantedCapture();
+    if (VirtualMicrophoneWanted()) {
+        StartMicrophone(strCapture, true, strSinkNote); // the restart waits for the devices
+        return {};
+    }
+    const HRESULT hr = player.RestartTransmission(strCapture, "");
+    qCInfo(lcAudio) << "transmission restarted with capture"
+                    << (strCapture.empty() ? "(default)" : strCapture.c_str()) << "result"
+                    << Qt::hex << static_cast<std::uint32_t>(hr);
+    return FAILED(hr) ? FormatStatus("Cannot record audio: %08X", {hr}) : strSinkNote;
 }
 
 void CAudioSetup::Shutdown()
 {
-    // The feed stops before its sink goes: the sound server would move it to
-    // the user's speakers, and PipeWire may hold a stream that is starting
-    // for libpulse's whole time-out.
-    if (m_pMicrophone && m_pPlayer != nullptr)
-        m_pPlayer->SetMixOutput({});
-    const std::vector<std::uint32_t> modules =
-        m_pMicrophone ? m_pMicrophone->ModuleIndices() : std::vector<std::uint32_t>{};
-    if (m_pMicrophone)
+    RemoveMicrophone(true);
+}
+
+// The feed stops before its sink goes: the sound server would move it to
+// the user's speakers, and PipeWire may hold a stream that is starting for
+// libpulse's whole time-out.
+void CAudioSetup::RemoveMicrophone(bool bClosing)
+{
+    ++m_nGeneration;
+    if (m_bMicrophoneAsked) {
+        if (m_pPlayer != nullptr)
+            m_pPlayer->SetMixOutput({});
         qCInfo(lcAudio) << "removing the Voxreel microphone";
-    m_pMicrophone.reset(); // removes the devices
-    for (std::uint32_t nModule : modules)
-        UndoJournal().ModuleUnloaded(nModule);
+    }
+    const auto onRemoved = [](const std::vector<std::uint32_t>& modules) {
+        for (std::uint32_t nModule : modules)
+            UndoJournal().ModuleUnloaded(nModule);
+    };
+    if (bClosing && m_pMicrophone)
+        m_pMicrophone->Close(onRemoved); // also settles what an earlier removal left
+    else if (m_bMicrophoneAsked)
+        m_pMicrophone->Remove(onRemoved);
+    m_bMicrophoneAsked = m_bMicrophoneUp = false;
     m_listeners.clear();
 }

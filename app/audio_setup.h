@@ -29,13 +29,18 @@ public:
     CAudioSetup(ISettingsStore& settings, QObject* pContext, ListenersFn onListeners);
     ~CAudioSetup();
 
-    // Before the player's Initialize: makes the Voxreel microphone, chooses
-    // the microphone. Returns a status text worth showing, or "".
+    // Before the player's Initialize: chooses the microphone and starts
+    // making the Voxreel microphone, without waiting for the sound server.
+    // Once it is made the player's mix output plays into it; a status text
+    // worth showing then comes through onListeners, after the renderer's own
+    // start-up texts. Returns a status text known at once, or "".
     std::string PrepareStart(CDSPlayer& player);
     // Takes a choice from the settings dialog: stores it, and applies what
-    // can be applied now. Returns the status text to show.
+    // can be applied now (a transmission that needs the Voxreel microphone
+    // restarts once that is made). Returns the status text to show now.
     std::string Apply(CDSPlayer& player, const Choice& choice);
-    // The devices go, at closing.
+    // The devices go, at closing: waits for the sound server, each request
+    // at most CVirtualMicrophone::kClosingAnswerTime.
     void Shutdown();
 
     Choice Stored() const;
@@ -45,13 +50,26 @@ public:
     const std::vector<std::string>& Listeners() const { return m_listeners; }
 
 private:
-    std::string StartMicrophone(CDSPlayer& player);
-    std::string ChooseCapture(std::string* pStatus);
+    // The capture the environment or the settings name (empty: the default).
+    std::string WantedCapture() const;
+    CVirtualMicrophone& Microphone();
+    // strNote: the status to show when the making has nothing to say.
+    void StartMicrophone(const std::string& strCapture, bool bRestart, std::string strNote);
+    void OnMade(const CVirtualMicrophone::Made& made, const std::string& strCapture, bool bRestart,
+                const std::string& strNote);
+    void RemoveMicrophone(bool bClosing);
+    // Shows a status text after what the window's queue already holds.
+    void Say(const std::string& strText);
 
     ISettingsStore& m_settings;
     QObject* m_pContext;
     ListenersFn m_onListeners;
     CDSPlayer* m_pPlayer = nullptr; // the player feeding the devices; outlives this
-    std::unique_ptr<CVirtualMicrophone> m_pMicrophone; // while the devices exist
+    // Made at the first start and kept: its thread serves every later one.
+    std::unique_ptr<CVirtualMicrophone> m_pMicrophone;
+    bool m_bMicrophoneAsked = false; // made, or asked for, since the last removal
+    bool m_bMicrophoneUp = false;    // made, and the mix plays into it
+    // Counts starts and removals: the answer to an older start comes too late.
+    std::uint64_t m_nGeneration = 0;
     std::vector<std::string> m_listeners;
 };

@@ -1,8 +1,5 @@
 #include "virtual_microphone.h"
 
-#include <QMetaObject>
-#include <QTimer>
-
 #include <algorithm>
 
 #include "log_categories.h"
@@ -11,7 +8,7 @@ namespace {
 
 constexpr int kSettleMs[] = {300, 1000};
 // How often, and how many times, to look for the renderer's feed in a new sink.
-constexpr int kFeedLookMs = 100;
+constexpr std::chrono::milliseconds kFeedLookTime{100};
 constexpr int kFeedLooks = 30;
 
 bool Mentions(const std::string& strText, const char* pszName)
@@ -80,19 +77,63 @@ std::string JoinNames(const std::vector<std::string>& names)
 
 } // namespace
 
-CVirtualMicrophone::CVirtualMicrophone(QObject* pContext, ListenersFn onListeners)
-    : m_pContext(pContext), m_onListeners(std::move(onListeners))
+CVirtualMicrophone::CVirtualMicrophone(ListenersFn onListeners)
+    : m_onListeners(std::move(onListeners))
 {
 }
 
 CVirtualMicrophone::~CVirtualMicrophone()
 {
-    Remove();
+    Close();
 }
 
-std::string CVirtualMicrophone::Create()
+void CVirtualMicrophone::Create(std::string strCapture, MadeFn onMade)
 {
+    m_thread.Post([this, strCapture = std::move(strCapture), onMade = std::move(onMade)] {
+        Made made;
+        made.strError = CreateNow();
+        if (made.strError.empty()) {
+            made.modules = {m_nSinkModule, m_nSourceModule};
+            made.strCaptureInstead = RealMicrophoneNow(strCapture);
+        }
+        m_thread.Reply([onMade, made] { onMade(made); });
+    });
+}
+
+void CVirtualMicrophone::Remove(RemovedFn onRemoved)
+{
+    m_thread.Post([this, onRemoved = std::move(onRemoved)] {
+        const std::vector<std::uint32_t> removed = RemoveNow();
+        if (onRemoved)
+            m_thread.Reply([onRemoved, removed] { onRemoved(removed); });
+    });
+}
+
+void CVirtualMicrophone::Close(RemovedFn onRemoved)
+{
+    m_thread.DropDelayed(); // looks for listeners and the feed are of no use now
+    m_thread.Post([this] {
+        m_answerTime = kClosingAnswerTime;
+        if (m_pClient)
+            m_pClient->SetAnswerTime(m_answerTime);
+    });
+    Remove(std::move(onRemoved));
+    m_thread.Settle();
+}
+
+void CVirtualMicrophone::FindRealMicrophoneFor(std::string strCapture, FoundFn onFound)
+{
+    m_thread.Post([this, strCapture = std::move(strCapture), onFound = std::move(onFound)] {
+        const std::string strInstead = RealMicrophoneNow(strCapture);
+        m_thread.Reply([onFound, strInstead] { onFound(strInstead); });
+    });
+}
+
+std::string CVirtualMicrophone::CreateNow()
+{
+    m_answerTime = CPulseClient::kAnswerTime;
     m_pClient = std::make_unique<CPulseClient>();
+    m_pClient->SetAnswerTime(m_answerTime);
     if (!m_pClient->Connect("Voxreel")) {
         m_pClient.reset();
         return "no sound server answers";
@@ -104,26 +145,26 @@ std::string CVirtualMicrophone::Create()
     m_nSinkModule = *sink;
     const auto source = m_pClient->LoadModule("module-remap-source", SourceArguments());
     if (!source) {
-        Remove();
+        RemoveNow();
         return "the sound server refused the microphone's source";
     }
     m_nSourceModule = *source;
     qCInfo(lcAudio) << "Voxreel microphone made on" << m_pClient->ServerName().value_or("?").c_str()
                     << "sink module" << m_nSinkModule << "source module" << m_nSourceModule;
-    m_pClient->WatchRecordings([this](std::uint32_t, bool) {
-        QMetaObject::invokeMethod(
-            m_pContext,
-            [this] {
-                RefreshListeners();
-                // PipeWire may link a new recording to its source only after
-                // its last event: look again a little later.
-                for (int nMs : kSettleMs)
-                    QTimer::singleShot(nMs, m_pContext, [this] { RefreshListeners(); });
-            },
-            Qt::QueuedConnection);
-    });
+    // Called on libpulse's thread.
+    m_pClient->WatchRecordings(
+        [this](std::uint32_t, bool) { m_thread.Post([this] { OnRecordingsChanged(); }); });
     WakeSinkOnceFed(kFeedLooks);
     return {};
+}
+
+void CVirtualMicrophone::OnRecordingsChanged()
+{
+    RefreshListeners();
+    // PipeWire may link a new recording to its source only after its last
+    // event: look again a little later.
+    for (int nMs : kSettleMs)
+        m_thread.PostAfter(std::chrono::milliseconds(nMs), [this] { RefreshListeners(); });
 }
 
 // PulseAudio's null sink sleeps in two-second periods until a stream asks
@@ -139,8 +180,7 @@ void CVirtualMicrophone::WakeSinkOnceFed(int nTriesLeft)
         m_pClient->ServerName().value_or("").find("PipeWire") != std::string::npos)
         return;
     if (PlaybacksIntoOurs().empty()) {
-        QTimer::singleShot(kFeedLookMs, m_pContext,
-                           [this, nTriesLeft] { WakeSinkOnceFed(nTriesLeft - 1); });
+        m_thread.PostAfter(kFeedLookTime, [this, nTriesLeft] { WakeSinkOnceFed(nTriesLeft - 1); });
         return;
     }
     qCDebug(lcAudio) << "the mix plays into" << kSinkName << "- waking the null sink";
@@ -148,33 +188,29 @@ void CVirtualMicrophone::WakeSinkOnceFed(int nTriesLeft)
     m_pClient->SuspendSink(kSinkName, false);
 }
 
-void CVirtualMicrophone::Remove()
+std::vector<std::uint32_t> CVirtualMicrophone::RemoveNow()
 {
+    std::vector<std::uint32_t> removed;
     if (m_pClient) {
         qCInfo(lcAudio) << "removing the Voxreel microphone's modules" << m_nSourceModule
                         << m_nSinkModule;
         if (m_nSourceModule != kNoModule) {
             MoveRecordingsAway();
             m_pClient->UnloadModule(m_nSourceModule);
+            removed.push_back(m_nSourceModule);
         }
         // Whatever still plays into the sink is moved to the default output
         // by both servers: the renderer stops its feed first. Ending the feed
         // from here instead leaves a starting pulsesink hung on PipeWire.
-        if (m_nSinkModule != kNoModule)
+        if (m_nSinkModule != kNoModule) {
             m_pClient->UnloadModule(m_nSinkModule);
+            removed.push_back(m_nSinkModule);
+        }
     }
     m_nSinkModule = m_nSourceModule = kNoModule;
     m_pClient.reset(); // no more recording events from here on
     m_listeners.clear();
-}
-
-std::vector<std::uint32_t> CVirtualMicrophone::ModuleIndices() const
-{
-    std::vector<std::uint32_t> indices;
-    for (std::uint32_t nIndex : {m_nSinkModule, m_nSourceModule})
-        if (nIndex != kNoModule)
-            indices.push_back(nIndex);
-    return indices;
+    return removed;
 }
 
 // An application recording from the Voxreel microphone goes on hearing the
@@ -235,12 +271,13 @@ void CVirtualMicrophone::RemoveLeftovers()
     }
 }
 
-std::string CVirtualMicrophone::RealMicrophoneFor(const std::string& strCapture)
+std::string CVirtualMicrophone::RealMicrophoneNow(const std::string& strCapture)
 {
     const bool bNamesOurs = Mentions(strCapture, kSourceName);
     if (!bNamesOurs && !UsesDefaultSource(strCapture))
         return {};
     CPulseClient client;
+    client.SetAnswerTime(m_answerTime);
     if (!client.Connect("Voxreel"))
         return {};
     if (!bNamesOurs && client.DefaultSourceName().value_or("") != kSourceName)
@@ -279,5 +316,5 @@ void CVirtualMicrophone::RefreshListeners()
     else if (!stopped.empty())
         text = JoinNames(stopped) + " stopped listening to the Voxreel microphone";
     if (!text.empty())
-        m_onListeners(m_listeners, text);
+        m_thread.Reply([this, listeners = m_listeners, text] { m_onListeners(listeners, text); });
 }

@@ -1,17 +1,26 @@
 // The Voxreel microphone's devices on the test's sound server (PulseAudio,
 // or PipeWire with VOXREEL_SOUND_SERVER=pipewire): made and removed,
-// leftovers of a killed run cleaned up, the full band carried unchanged,
-// listeners reported and moved to the real microphone when the devices go,
-// the user's stored defaults left alone, and capture from our own
-// microphone refused.
+// leftovers of a killed run cleaned up and nobody else's devices touched,
+// the full band carried unchanged, listeners reported and moved to the real
+// microphone when the devices go, the user's stored defaults left alone,
+// capture from our own microphone refused, and a sound server that stands
+// still never holding up the window.
 #include <QCoreApplication>
 #include <QProcess>
 
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
 #include <sstream>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -23,6 +32,7 @@
 
 #include "port_client.h"
 #include "signal_kit.h"
+#include "sound_server_thread.h"
 #include "virtual_microphone.h"
 #include "window_testkit.h"
 
@@ -126,6 +136,61 @@ int Count(const std::string& text, const std::string& what)
     return n;
 }
 
+// The process behind PULSE_SERVER: the peer of a connection to its socket.
+pid_t SoundServerPid()
+{
+    const std::string strServer = std::getenv("PULSE_SERVER") ? std::getenv("PULSE_SERVER") : "";
+    if (strServer.rfind("unix:", 0) != 0)
+        return 0;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    strServer.copy(address.sun_path, sizeof address.sun_path - 1, 5);
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ucred peer{};
+    socklen_t cbPeer = sizeof peer;
+    const bool bOk =
+        connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+        getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &cbPeer) == 0;
+    close(fd);
+    return bOk ? peer.pid : 0;
+}
+
+// The sound server stands still (SIGSTOP) while this lives.
+class CStoppedServer {
+public:
+    explicit CStoppedServer(pid_t pid) : m_pid(pid) { ::kill(m_pid, SIGSTOP); }
+    ~CStoppedServer() { ::kill(m_pid, SIGCONT); }
+    CStoppedServer(const CStoppedServer&) = delete;
+    CStoppedServer& operator=(const CStoppedServer&) = delete;
+
+private:
+    pid_t m_pid;
+};
+
+// The microphone's answers, run as they come until the one asked for has.
+CVirtualMicrophone::Made Create(CVirtualMicrophone& mic, const std::string& strCapture = {})
+{
+    std::optional<CVirtualMicrophone::Made> made;
+    mic.Create(strCapture, [&](const CVirtualMicrophone::Made& answer) { made = answer; });
+    if (!WaitFor([&] { return made.has_value(); }, 30s))
+        return {"no answer in the test's time", {}, {}};
+    return *made;
+}
+std::vector<std::uint32_t> Remove(CVirtualMicrophone& mic)
+{
+    std::optional<std::vector<std::uint32_t>> removed;
+    mic.Remove([&](const std::vector<std::uint32_t>& modules) { removed = modules; });
+    EXPECT_TRUE(WaitFor([&] { return removed.has_value(); }, 30s));
+    return removed.value_or(std::vector<std::uint32_t>{});
+}
+std::string RealMicrophoneFor(CVirtualMicrophone& mic, const std::string& strCapture)
+{
+    std::optional<std::string> instead;
+    mic.FindRealMicrophoneFor(strCapture, [&](const std::string& strAnswer) { instead = strAnswer; });
+    EXPECT_TRUE(WaitFor([&] { return instead.has_value(); }, 30s)) << strCapture;
+    return instead.value_or("no answer");
+}
+
 class VirtualMicrophone : public ::testing::Test {
 protected:
     void SetUp() override
@@ -178,37 +243,136 @@ protected:
     CPulseClient m_client;
     QProcess m_recorder, m_player;
 
-    QObject m_context;
     std::vector<std::string> m_listeners;
     std::vector<std::string> m_texts;
-    CVirtualMicrophone m_mic{&m_context, [this](const auto& listeners, const std::string& text) {
-                                 m_listeners = listeners;
-                                 m_texts.push_back(text);
-                             }};
+    CVirtualMicrophone m_mic{[this](const auto& listeners, const std::string& text) {
+        m_listeners = listeners;
+        m_texts.push_back(text);
+    }};
 };
 
 } // namespace
 
-TEST_F(VirtualMicrophone, CreatedOnceRemovedAndLeftoversCleaned)
+// Jobs run one at a time in the order posted, delayed ones in the order
+// they fall due; replies come on the owner's thread in the order made, and
+// Settle runs those of every job posted before it; delayed jobs still
+// waiting go with the thread, unrun.
+TEST(SoundServerThread, KeepsTheOrderOfJobsAndReplies)
 {
-    // What a killed run leaves behind, made as it makes them.
-    Pactl({"load-module", "module-null-sink", "sink_name=voxreel_mic_sink", "rate=16000"});
-    Pactl({"load-module", "module-remap-source", "master=voxreel_mic_sink.monitor",
-           "source_name=voxreel_mic", "channels=1"});
-    ASSERT_EQ(ModulesOfOurs(), 2);
-    for (int nCycle = 0; nCycle < 3; ++nCycle) {
-        ASSERT_EQ(m_mic.Create(), "");
-        EXPECT_EQ(ModulesOfOurs(), 2);
-        const std::string sources = Pactl({"list", "short", "sources"});
-        EXPECT_EQ(Count(sources, "voxreel_mic\t"), 1) << sources;
-        m_mic.Remove();
-        EXPECT_EQ(ModulesOfOurs(), 0);
+    const std::thread::id owner = std::this_thread::get_id();
+    std::vector<int> replies;
+    bool bElsewhere = false, bOverlapped = false, bDroppedRan = false;
+    {
+        CSoundServerThread thread;
+        std::atomic<int> nRunning{0};
+        const auto reply = [&](int n) {
+            thread.Reply([&, n] {
+                bElsewhere |= std::this_thread::get_id() != owner;
+                replies.push_back(n);
+            });
+        };
+        thread.PostAfter(200ms, [&] { reply(201); });
+        thread.PostAfter(100ms, [&] { reply(200); });
+        for (int n = 0; n < 50; ++n) {
+            thread.Post([&, n] {
+                bOverlapped |= nRunning.fetch_add(1) != 0;
+                std::this_thread::yield();
+                reply(n);
+                nRunning.fetch_sub(1);
+            });
+        }
+        thread.Settle();
+        ASSERT_EQ(replies.size(), 50U);
+        for (int n = 0; n < 50; ++n)
+            EXPECT_EQ(replies[n], n);
+        ASSERT_TRUE(WaitFor([&] { return replies.size() == 52; }));
+        EXPECT_EQ(replies[50], 200);
+        EXPECT_EQ(replies[51], 201);
+        thread.PostAfter(1h, [&] { bDroppedRan = true; });
     }
+    EXPECT_FALSE(bElsewhere);
+    EXPECT_FALSE(bOverlapped);
+    EXPECT_FALSE(bDroppedRan);
+}
+
+// What a start finds on the sound server: its devices are made once, and
+// the cleanup before that takes a killed run's devices away and leaves
+// everybody else's alone, even when named like ours.
+TEST_F(VirtualMicrophone, MadeOnceAndOnlyALeftoverRemoved)
+{
+    const struct {
+        const char* pszName;
+        std::vector<QStringList> loads; // pactl load-module arguments
+        bool bOurs;
+    } found[] = {
+        {"a killed run's devices",
+         {{"module-null-sink", "sink_name=voxreel_mic_sink", "rate=16000"},
+          {"module-remap-source", "master=voxreel_mic_sink.monitor", "source_name=voxreel_mic",
+           "channels=1"}},
+         true},
+        {"others' devices named alike",
+         {{"module-null-sink", "sink_name=voxreel_mic_sink_spare"},
+          {"module-remap-source", "master=voxreel_mic_sink_spare.monitor",
+           "source_name=voxreel_mic_spare"}},
+         false},
+    };
+    // Our modules, by the names in their arguments.
+    const auto oursLoaded = [] {
+        const std::string modules = Pactl({"list", "short", "modules"});
+        return Count(modules, "sink_name=voxreel_mic_sink ") +
+               Count(modules, "source_name=voxreel_mic ");
+    };
+    // By name and arguments: PipeWire gives a removed module's index to the
+    // next one loaded.
+    const auto isLoaded = [](const QStringList& load) {
+        const QString line = '\t' + load.first() + '\t' + load.mid(1).join(' ') + '\t';
+        return Pactl({"list", "short", "modules"}).find(line.toStdString()) != std::string::npos;
+    };
+    for (const auto& devices : found) {
+        SCOPED_TRACE(devices.pszName);
+        std::vector<std::string> loaded;
+        for (const QStringList& load : devices.loads) {
+            std::string strIndex = Pactl(QStringList{"load-module"} + load);
+            strIndex.erase(strIndex.find_last_not_of('\n') + 1);
+            ASSERT_TRUE(isLoaded(load)) << load.join(' ').toStdString();
+            loaded.push_back(strIndex);
+        }
+        for (int nCycle = 0; nCycle < 3; ++nCycle) {
+            const CVirtualMicrophone::Made made = Create(m_mic);
+            ASSERT_EQ(made.strError, "");
+            EXPECT_EQ(made.modules.size(), 2U);
+            EXPECT_EQ(oursLoaded(), 2);
+            const std::string sources = Pactl({"list", "short", "sources"});
+            EXPECT_EQ(Count(sources, "voxreel_mic\t"), 1) << sources;
+            for (const QStringList& load : devices.loads)
+                EXPECT_EQ(isLoaded(load), !devices.bOurs)
+                    << load.join(' ').toStdString() << " cycle " << nCycle;
+            EXPECT_EQ(Remove(m_mic).size(), 2U);
+            EXPECT_EQ(oursLoaded(), 0);
+        }
+        for (const std::string& strIndex : loaded)
+            Pactl({"unload-module", QString::fromStdString(strIndex)});
+    }
+}
+
+// A client whose request went unanswered while the server stood still is
+// of use again once the server answers.
+TEST_F(VirtualMicrophone, AClientOutlivesAStalledServer)
+{
+    const pid_t server = SoundServerPid();
+    ASSERT_GT(server, 0);
+    m_client.SetAnswerTime(std::chrono::milliseconds(300));
+    {
+        CStoppedServer stopped(server);
+        EXPECT_FALSE(m_client.ListModules());
+        EXPECT_FALSE(m_client.ListSources());
+    }
+    EXPECT_TRUE(WaitFor([&] { return m_client.ListSources().has_value(); }));
 }
 
 TEST_F(VirtualMicrophone, ReportsWhoListens)
 {
-    ASSERT_EQ(m_mic.Create(), "");
+    ASSERT_EQ(Create(m_mic).strError, "");
     QProcess recorder;
     recorder.start("parec", {"-d", "voxreel_mic", "--client-name=Meeting app", "/dev/null"});
     ASSERT_TRUE(WaitFor([&] { return !m_texts.empty(); }));
@@ -237,12 +401,12 @@ TEST_F(VirtualMicrophone, LeavesTheStoredDefaultsAlone)
     ASSERT_EQ(ReadText(defaults).find("voxreel_mic"), std::string::npos) << ReadText(defaults);
     const std::vector<std::string> targetsBefore = Without(Lines(streams), ":volume");
 
-    ASSERT_EQ(m_mic.Create(), "");
+    ASSERT_EQ(Create(m_mic).strError, "");
     Record("voxreel_mic", kRate, 1);
     ASSERT_TRUE(WaitFor([&] { return SourceOf("Meeting app") == "voxreel_mic"; }));
     EXPECT_EQ(Pactl({"get-default-source"}), "voxreel_tone\n");
     EXPECT_EQ(Pactl({"get-default-sink"}), "voxreel_null\n");
-    m_mic.Remove();
+    Remove(m_mic);
     ASSERT_TRUE(WaitFor([&] { return SourceOf("Meeting app") == "voxreel_tone"; }));
 
     // Stored state is written a while after a change; a default named and a
@@ -271,19 +435,21 @@ TEST_F(VirtualMicrophone, LeavesTheStoredDefaultsAlone)
 
 TEST_F(VirtualMicrophone, NeverCapturesFromItself)
 {
-    ASSERT_EQ(m_mic.Create(), "");
+    const CVirtualMicrophone::Made made = Create(m_mic, "pulsesrc device=voxreel_mic");
+    ASSERT_EQ(made.strError, "");
     Pactl({"load-module", "module-null-sink", "sink_name=other_mic_stand_in"});
     Pactl({"load-module", "module-remap-source", "master=other_mic_stand_in.monitor",
            "source_name=other_mic"});
     // The services' test tone is the user's default microphone.
     const std::string strDefault = "pulsesrc device=voxreel_tone";
-    EXPECT_EQ(m_mic.RealMicrophoneFor("pulsesrc device=voxreel_mic"), strDefault);
-    EXPECT_EQ(m_mic.RealMicrophoneFor("pulsesrc device=other_mic"), "");
-    EXPECT_EQ(m_mic.RealMicrophoneFor("autoaudiosrc"), ""); // the default is not ours
+    EXPECT_EQ(made.strCaptureInstead, strDefault); // asked with the making
+    EXPECT_EQ(RealMicrophoneFor(m_mic, "pulsesrc device=voxreel_mic"), strDefault);
+    EXPECT_EQ(RealMicrophoneFor(m_mic, "pulsesrc device=other_mic"), "");
+    EXPECT_EQ(RealMicrophoneFor(m_mic, "autoaudiosrc"), ""); // the default is not ours
     Pactl({"set-default-source", "voxreel_mic"});
     ASSERT_TRUE(WaitFor([] { return Pactl({"get-default-source"}) == "voxreel_mic\n"; }));
-    EXPECT_EQ(m_mic.RealMicrophoneFor("autoaudiosrc"), strDefault); // the first real one
-    EXPECT_EQ(m_mic.RealMicrophoneFor(""), strDefault);
+    EXPECT_EQ(RealMicrophoneFor(m_mic, "autoaudiosrc"), strDefault); // the first real one
+    EXPECT_EQ(RealMicrophoneFor(m_mic, ""), strDefault);
 }
 
 // A tone played into the sink comes out of the source at 48 kHz, each
@@ -291,7 +457,7 @@ TEST_F(VirtualMicrophone, NeverCapturesFromItself)
 TEST_F(VirtualMicrophone, CarriesTheFullBandInStereoUnchanged)
 {
     constexpr int kHigh = 15000, kLow = 300, kLevel = 16384, kHalfSecond = 48000;
-    ASSERT_EQ(m_mic.Create(), "");
+    ASSERT_EQ(Create(m_mic).strError, "");
     Record("voxreel_mic", 48000, 2);
     const fs::path tone = MakeStereoTone(m_folder / "tone.wav", 20, kHigh, kLow, kLevel);
     m_player.start("paplay", {"-d", "voxreel_mic_sink", QString::fromStdString(tone.string())});
@@ -330,16 +496,16 @@ TEST_F(VirtualMicrophone, CarriesTheFullBandInStereoUnchanged)
 TEST_F(VirtualMicrophone, RecordingsMoveToTheRealMicrophoneWhenTheDevicesGo)
 {
     for (const bool bDestroyed : {false, true}) {
-        std::optional<CVirtualMicrophone> mic(std::in_place, &m_context,
+        std::optional<CVirtualMicrophone> mic(std::in_place,
                                               [](const auto&, const std::string&) {});
-        ASSERT_EQ(mic->Create(), "");
+        ASSERT_EQ(Create(*mic).strError, "");
         Record("voxreel_mic", kRate, 1);
         ASSERT_TRUE(WaitFor([&] { return SourceOf("Meeting app") == "voxreel_mic"; }))
             << bDestroyed;
         if (bDestroyed)
             mic.reset();
         else
-            mic->Remove();
+            Remove(*mic);
         EXPECT_TRUE(WaitFor([&] { return SourceOf("Meeting app") == "voxreel_tone"; }))
             << bDestroyed;
         EXPECT_TRUE(WaitFor([&] {
@@ -382,6 +548,10 @@ protected:
     // Records as a call application would, at the microphone's own format:
     // a channel carries the port's mono at its level (a mono recording of
     // it would take the server's downmix law along, 3 dB up on PipeWire).
+    static bool MicrophoneMade()
+    {
+        return Pactl({"list", "short", "sources"}).find("voxreel_mic") != std::string::npos;
+    }
     void StartRecorder()
     {
         m_recorder.start("parec", {"-d", "voxreel_mic", "--rate=48000", "--channels=2",
@@ -413,7 +583,7 @@ TEST_F(MicrophoneChain, CarriesWhatThePortCarries)
 {
     const fs::path tone = MakeTone(m_folder / "tone.wav", 30.0, kFileFreq);
     CVoxreelDlg& dlg = Open();
-    ASSERT_NE(Pactl({"list", "short", "sources"}).find("voxreel_mic"), std::string::npos);
+    ASSERT_TRUE(WaitFor(MicrophoneMade)); // made while the transmission runs
     StartRecorder();
     CPortClient port(m_nPort);
     ASSERT_TRUE(port.Connected());
@@ -451,10 +621,46 @@ TEST_F(MicrophoneChain, CarriesWhatThePortCarries)
 TEST_F(MicrophoneChain, ClosingTakesTheDevicesAlong)
 {
     Open();
-    ASSERT_NE(Pactl({"list", "short", "sources"}).find("voxreel_mic"), std::string::npos);
+    ASSERT_TRUE(WaitFor(MicrophoneMade));
     m_pDlg->close();
     m_pDlg.reset();
     EXPECT_EQ(Pactl({"list", "short", "modules"}).find("voxreel_mic"), std::string::npos);
+}
+
+// The window opens while the sound server stands still: its timers keep
+// running all along, and once the server answers again the Voxreel
+// microphone is made, the mix plays into it, and no trouble is reported.
+TEST_F(MicrophoneChain, TheWindowAnswersWhileTheSoundServerStandsStill)
+{
+    constexpr auto kStill = 5s;
+    const pid_t server = SoundServerPid();
+    ASSERT_GT(server, 0);
+    using Clock = std::chrono::steady_clock;
+    std::vector<Clock::time_point> ticks{Clock::now()};
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ticks.push_back(Clock::now()); });
+    timer.start(100);
+    {
+        CStoppedServer stopped(server);
+        Open();
+        const Clock::time_point end = ticks.front() + kStill;
+        WaitFor([&] { return Clock::now() >= end; }, kStill + 5s);
+    }
+    ticks.push_back(Clock::now());
+    Clock::duration longestGap{};
+    for (std::size_t i = 1; i < ticks.size(); ++i)
+        longestGap = std::max(longestGap, ticks[i] - ticks[i - 1]);
+    EXPECT_LT(longestGap, kStill / 2) << "the window stood still with the sound server";
+
+    ASSERT_TRUE(WaitFor(MicrophoneMade, 30s));
+    StartRecorder();
+    ASSERT_TRUE(WaitFor([&] {
+        const std::vector<std::int16_t> mic = Mic();
+        return mic.size() > 12000 &&
+               ToneAmplitude48k(mic, mic.size() - 12000, mic.size(), kMicFreq) > 500;
+    }, 30s)) << "the mix does not play into the Voxreel microphone";
+    EXPECT_FALSE(ShowedPrefix("The Voxreel microphone is not available"));
+    EXPECT_FALSE(ShowedPrefix("Cannot record audio"));
 }
 
 // The settings dialog on this test's sound server: its devices, and a new
