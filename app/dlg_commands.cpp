@@ -7,6 +7,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <algorithm>
+
 #include "about_dlg.h"
 #include "desktop/settings_dlg.h"
 #include "app_icons.h"
@@ -147,15 +149,20 @@ void CVoxreelDlg::RunCommand(int nId)
 {
     switch (nId) {
     case ID_PREV_FILE:
-        return m_transport.OnPrevFile();
+        m_transport.OnPrevFile();
+        break;
     case ID_PLAY:
-        return m_transport.OnPlay();
+        m_transport.OnPlay();
+        break;
     case ID_PAUSE:
-        return m_transport.OnPause();
+        m_transport.OnPause();
+        break;
     case ID_STOP:
-        return m_transport.OnStop();
+        m_transport.OnStop();
+        break;
     case ID_NEXT_FILE:
-        return m_transport.OnNextFile();
+        m_transport.OnNextFile();
+        break;
     case ID_ADD_FILES:
         return OnAddFiles();
     case ID_REMOVE_FILES:
@@ -163,12 +170,13 @@ void CVoxreelDlg::RunCommand(int nId)
     default:
         return;
     }
+    AnnounceChanges();
 }
 
 void CVoxreelDlg::SeekTo(int nSeconds)
 {
     m_ui.pPosition->setValue(nSeconds);
-    m_transport.SeekTo(nSeconds);
+    ApplySlider(m_ui.pPosition, nSeconds);
 }
 
 int CVoxreelDlg::LocalVolume() const
@@ -215,14 +223,16 @@ void CVoxreelDlg::OnSliderReleased(QSlider* pSlider)
 
 void CVoxreelDlg::ApplySlider(QSlider* pSlider, int nPosition)
 {
-    if (pSlider == m_ui.pPosition)
+    if (pSlider == m_ui.pPosition) {
         m_transport.SeekTo(nPosition);
-    else if (pSlider == m_ui.pBalance)
+        emit positionJumped(static_cast<std::uint32_t>(std::max(nPosition, 0)));
+    } else if (pSlider == m_ui.pBalance) {
         m_transport.ApplyBalance(nPosition);
-    else if (pSlider == m_ui.pLocalVolume)
+    } else if (pSlider == m_ui.pLocalVolume) {
         m_transport.ApplyLocalVolume(nPosition);
-    else
+    } else {
         m_transport.ApplyRemoteVolume(nPosition);
+    }
 }
 
 // nDelta -1 moves towards the top, the loud end.

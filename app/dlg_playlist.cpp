@@ -9,7 +9,7 @@
 #include <QTreeView>
 #include <QUrl>
 
-#include "playlist_rows.h"
+#include "playlist_model.h"
 #include "rules/status_text.h"
 #include "voxreel_dlg.h"
 
@@ -39,47 +39,48 @@ bool CVoxreelDlg::IsAddingFiles() const
     return m_pAdder->Busy();
 }
 
-// The rows of the playlist read at start; what its entries lack (titles
-// from tags, lengths) is read in the background and shown as it arrives.
+// The playlist read at start is in the view already; what its entries lack
+// (titles from tags, lengths) is read in the background and shown as it
+// arrives. Every change of the entries reaches the default playlist file.
 void CVoxreelDlg::ShowLoadedPlaylist()
 {
-    m_pRows->AppendRows(m_playlist.GetItems());
+    connect(m_pModel, &CPlaylistModel::entriesChanged, this, [this] {
+        ScheduleSave();
+        emit playlistChanged();
+    });
     m_pAdder->Describe(m_playlist.GetItems());
 }
 
 void CVoxreelDlg::FillInDescribed(std::vector<PlaylistItem>&& described)
 {
     for (const PlaylistItem& item : described) {
-        if (!m_playlist.FillIn(item))
+        if (!m_pModel->FillIn(item))
             continue; // removed meanwhile, or a length learnt by playing it came first
-        ShowEntryChanged(item.id);
         m_transport.OnEntryDescribed(item.id);
     }
 }
 
 void CVoxreelDlg::ShowEntryChanged(std::int32_t id)
 {
-    if (const PlaylistItem* pItem = m_playlist.Find(id))
-        m_pRows->UpdateRow(*pItem);
-    ScheduleSave();
+    m_pModel->EntryChanged(id);
 }
 
 void CVoxreelDlg::AppendDescribed(std::vector<CFileAdder::Added>&& batch)
 {
     std::vector<PlaylistItem> items;
-    std::int32_t nPlayId = -1;
+    items.reserve(batch.size());
+    std::size_t nPlayAt = batch.size(); // the first file of the add that plays, if here
     for (CFileAdder::Added& added : batch) {
-        added.item.id = m_playlist.AddDescribed(added.item);
-        if (added.nRequest == m_nPlayRequest && nPlayId == -1) {
-            nPlayId = added.item.id;
+        if (added.nRequest == m_nPlayRequest && nPlayAt == batch.size()) {
+            nPlayAt = items.size();
             m_nPlayRequest = 0;
         }
         items.push_back(std::move(added.item));
     }
-    m_pRows->AppendRows(items);
-    ScheduleSave();
-    if (nPlayId != -1)
-        m_transport.OnRowActivated(nPlayId);
+    const std::vector<std::int32_t> ids = m_pModel->Append(std::move(items));
+    if (nPlayAt < ids.size())
+        m_transport.OnRowActivated(ids[nPlayAt]);
+    AnnounceChanges(); // the first file added becomes the current entry of an empty list
 }
 
 void CVoxreelDlg::ShowAddProgress(std::size_t nDone, std::size_t nFound)
@@ -100,14 +101,13 @@ void CVoxreelDlg::OnRemoveFiles()
     for (const QModelIndex& index : m_ui.pFiles->selectionModel()->selectedRows())
         rows.push_back(index.row());
     // The player is left alone: a file that plays goes on after its row is gone.
-    for (std::int32_t id : m_pRows->RemoveRows(std::move(rows)))
-        m_playlist.Remove(id);
-    ScheduleSave();
+    m_pModel->RemoveRows(std::move(rows));
 }
 
 void CVoxreelDlg::OnListDblClk(const QModelIndex& index)
 {
-    m_transport.OnRowActivated(index.isValid() ? m_pRows->IdAt(index.row()) : -1);
+    m_transport.OnRowActivated(index.isValid() ? m_pModel->IdAt(index.row()) : -1);
+    AnnounceChanges();
 }
 
 void CVoxreelDlg::ScheduleSave()

@@ -14,7 +14,7 @@
 #include "file_adder.h"
 #include "file_chooser.h"
 #include "log_categories.h"
-#include "playlist_rows.h"
+#include "playlist_model.h"
 #include "rules/renderer_notice.h"
 #include "rules/settings_keys.h"
 #include "rules/slider_rules.h"
@@ -69,8 +69,8 @@ void CVoxreelDlg::OnInitDialog()
     BuildToolBarAndMenu();
     BuildShortcuts();
 
-    m_pRows = new CPlaylistRows(PlayingMarkIcon(), this);
-    m_ui.pFiles->setModel(m_pRows);
+    m_pModel = new CPlaylistModel(m_playlist, PlayingMarkIcon(), this);
+    m_ui.pFiles->setModel(m_pModel);
     m_ui.pFiles->header()->resizeSection(0, 300);
     m_ui.pFiles->header()->resizeSection(1, 100);
     m_ui.pFiles->installEventFilter(this);
@@ -99,6 +99,7 @@ void CVoxreelDlg::OnInitDialog()
     m_saveTimer.setSingleShot(true);
     connect(&m_saveTimer, &QTimer::timeout, this, [this] { (void)m_playlist.SaveDefault(); });
     ConnectSliders();
+    ConnectWindowSignals();
     for (int nId : {IDC_COMBO_CALLS, IDC_POSITION, IDC_LOCAL_VOLUME, IDC_CALL_DURATION})
         FindControl(this, nId)->setToolTip(QString::fromUtf8(ToolTipFor(nId, false)));
     LoadSettings();
@@ -196,11 +197,13 @@ void CVoxreelDlg::OnPlaybackFailed(HRESULT hr)
     qCWarning(lcPlayer)
         << PlaybackErrorStatus(static_cast<std::uint32_t>(hr), m_player.LastErrorText()).c_str();
     UpdateStatusIconTip();
+    AnnounceChanges();
 }
 
 void CVoxreelDlg::OnPlaybackCompleted()
 {
     m_transport.OnPlaybackCompleted();
+    AnnounceChanges();
 }
 
 void CVoxreelDlg::OnRendererNotify(std::uint64_t nCode, std::uint32_t nValue)
@@ -259,6 +262,7 @@ void CVoxreelDlg::StopForEndedCall()
 {
     ClearPlayingMarks();
     m_player.Stop();
+    AnnounceChanges();
 }
 
 void CVoxreelDlg::ShowCallDuration(const std::string& strText)
@@ -303,16 +307,18 @@ void CVoxreelDlg::SetStatus(const std::string& strText)
 
 void CVoxreelDlg::ClearPlayingMarks()
 {
-    m_pRows->ClearPlayingMarks();
+    m_pModel->SetPlayingId(-1);
 }
 
+// The transport marks the entry whose file it has just started.
 void CVoxreelDlg::MarkPlayingRow(std::int32_t id)
 {
-    const int nRow = m_pRows->FindRow(id);
+    m_bEntryStarted = true;
+    const int nRow = m_pModel->RowOf(id);
     if (nRow == -1)
         return;
-    m_pRows->SetPlayingMark(nRow);
-    m_ui.pFiles->scrollTo(m_pRows->index(nRow, 0));
+    m_pModel->SetPlayingId(id);
+    m_ui.pFiles->scrollTo(m_pModel->index(nRow, 0));
 }
 
 void CVoxreelDlg::SetNowPlaying(const std::string& strTitle)

@@ -27,7 +27,7 @@
 #include "skype_connection.h"
 #include "voxreel/settings.h"
 
-class CPlaylistRows;
+class CPlaylistModel;
 class QAction;
 class QMenu;
 
@@ -36,7 +36,11 @@ class CVoxreelDlg final : public QDialog,
                           public ISkypeConnectionMonitor,
                           private IPlaybackView,
                           private ICallOwner {
+    Q_OBJECT
 public:
+    enum class PlaybackState { Stopped, Playing, Paused };
+    Q_ENUM(PlaybackState)
+
     // What the window runs on; all must outlive it.
     struct Services {
         ISettingsStore& settings;
@@ -60,7 +64,9 @@ public:
     bool IsTransmitting() const override { return m_bTransmitting; }
     int StatusIconId() const { return m_nStatusIcon; }
     bool IsTicking() const { return m_timer.isActive(); }
-    CPlaylist& Playlist() { return m_playlist; }
+    // Read only: the entries change through the window's playlist model.
+    const CPlaylist& Playlist() const { return m_playlist; }
+    PlaybackState State();
     CDSPlayer& Player() { return m_player; }
     QMenu* WindowMenu() const { return m_pMenu; }
 
@@ -87,6 +93,19 @@ public:
     void ToggleAlwaysOnTop();
     void ShowAbout();
     void OnSettings();
+
+signals:
+    // The player started, paused, resumed or stopped.
+    void playbackStateChanged(CVoxreelDlg::PlaybackState state);
+    // The playlist's current entry is another one (-1: none).
+    void currentEntryChanged(std::int32_t id);
+    // The position moved other than by playing: a seek, or the file started
+    // again; nSeconds is where it stands now.
+    void positionJumped(std::uint32_t nSeconds);
+    // The local volume slider moved (0 the loudest).
+    void localVolumeChanged(int nPosition);
+    // Entries were added or removed, or one shows a new title or length.
+    void playlistChanged();
 
 protected:
     bool event(QEvent* pEvent) override;
@@ -118,6 +137,13 @@ private:
     void OnListDblClk(const QModelIndex& index);
     void ScheduleSave();
 
+    // What the window tells others (its signals).
+    void ConnectWindowSignals();
+    // Emits what changed since the last call: the playback state, the
+    // current entry, a file started again. Called after each thing that can
+    // change them.
+    void AnnounceChanges();
+
     // Sliders and volume keys.
     void OnSliderAction(QSlider* pSlider, int nAction);
     void OnSliderReleased(QSlider* pSlider);
@@ -147,7 +173,7 @@ private:
     bool HasRenderer() const override { return m_player.HasRenderer(); }
 
     CDlgControls m_ui; // widgets, owned by the window
-    CPlaylistRows* m_pRows = nullptr;
+    CPlaylistModel* m_pModel = nullptr; // the view's, over m_playlist
     QMenu* m_pMenu = nullptr;
     QAction* m_pAlwaysOnTop = nullptr;
     ISettingsStore& m_settings;
@@ -175,4 +201,8 @@ private:
     std::unique_ptr<CFileAdder> m_pAdder;
     std::uint64_t m_nPlayRequest = 0; // the add whose first file plays when it arrives
     FileChooser m_chooseFiles;
+    // As last announced, for AnnounceChanges.
+    PlaybackState m_announcedState = PlaybackState::Stopped;
+    std::int32_t m_nAnnouncedEntry = -1;
+    bool m_bEntryStarted = false; // a file started since the last announcement
 };

@@ -78,10 +78,19 @@ std::int32_t CPlaylist::AddDescribed(PlaylistItem item)
     return id;
 }
 
+// The ids grow down the list (see GetItems), so a binary search finds one.
 std::vector<PlaylistItem>::iterator CPlaylist::FindPosition(std::int32_t id)
 {
-    return std::find_if(m_vecItems.begin(), m_vecItems.end(),
-                        [id](const PlaylistItem& item) { return item.id == id; });
+    auto it = std::lower_bound(
+        m_vecItems.begin(), m_vecItems.end(), id,
+        [](const PlaylistItem& item, std::int32_t wanted) { return item.id < wanted; });
+    return it != m_vecItems.end() && it->id == id ? it : m_vecItems.end();
+}
+
+std::ptrdiff_t CPlaylist::IndexOf(std::int32_t id) const
+{
+    const auto it = const_cast<CPlaylist*>(this)->FindPosition(id);
+    return it == m_vecItems.end() ? -1 : it - m_vecItems.begin();
 }
 
 void CPlaylist::Remove(std::int32_t id)
@@ -90,6 +99,14 @@ void CPlaylist::Remove(std::int32_t id)
     if (it != m_vecItems.end()) {
         m_vecItems.erase(it);
     }
+}
+
+void CPlaylist::RemoveRange(std::size_t nFirst, std::size_t nCount)
+{
+    nFirst = std::min(nFirst, m_vecItems.size());
+    nCount = std::min(nCount, m_vecItems.size() - nFirst);
+    const auto first = m_vecItems.begin() + static_cast<std::ptrdiff_t>(nFirst);
+    m_vecItems.erase(first, first + static_cast<std::ptrdiff_t>(nCount));
 }
 
 bool CPlaylist::FillIn(const PlaylistItem& described)

@@ -4,6 +4,7 @@
 
 #include "voxreel/hresult.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -38,12 +39,17 @@ public:
     std::int32_t AddDescribed(PlaylistItem item);
     // Removes the item with that id, if any. The current id stays as it is.
     void Remove(std::int32_t id);
+    // Removes nCount items from position nFirst on (as far as there are
+    // any). The current id stays as it is.
+    void RemoveRange(std::size_t nFirst, std::size_t nCount);
     // Takes what a description of an entry learnt (described.id names it): its
     // title when the entry has none, its duration when the entry's is 0.
     // True when the entry changed; false also when it is gone.
     bool FillIn(const PlaylistItem& described);
     PlaylistItem* Find(std::int32_t id);
     const PlaylistItem* Find(std::int32_t id) const;
+    // The position of the item with that id in GetItems(), or -1.
+    std::ptrdiff_t IndexOf(std::int32_t id) const;
 
     // Moves to the next item, wrapping from the last to the first.
     std::int32_t Next();
@@ -52,6 +58,8 @@ public:
 
     std::int32_t GetCurrentId() const { return m_nCurrentId; }
     void SetCurrentId(std::int32_t id) { m_nCurrentId = id; }
+    // In the order added. Items are only ever appended or removed, and each
+    // new one takes the next id, so the ids grow down the list.
     const std::vector<PlaylistItem>& GetItems() const { return m_vecItems; }
 
     // Appends the entries of an M3U file; false when the file cannot be read.

@@ -25,9 +25,11 @@ CMprisService::CMprisService(CVoxreelDlg& dlg, std::function<void()> quit)
 {
     new CMprisRootAdaptor(this);
     new CMprisPlayerAdaptor(this);
-    // Playback moves on by itself (the end of a file, the call's end): look
-    // for changes twice a second.
-    connect(&m_poll, &QTimer::timeout, this, &CMprisService::Notify);
+    connect(&m_dlg, &CVoxreelDlg::playbackStateChanged, this, &CMprisService::Notify);
+    connect(&m_dlg, &CVoxreelDlg::currentEntryChanged, this, &CMprisService::Notify);
+    connect(&m_dlg, &CVoxreelDlg::playlistChanged, this, &CMprisService::Notify);
+    connect(&m_dlg, &CVoxreelDlg::localVolumeChanged, this, &CMprisService::Notify);
+    connect(&m_dlg, &CVoxreelDlg::positionJumped, this, &CMprisService::SendSeeked);
 }
 
 CMprisService::~CMprisService()
@@ -47,7 +49,6 @@ bool CMprisService::Register()
     if (m_bRegistered) {
         m_lastPlayer.clear();
         Notify();
-        m_poll.start(500);
     }
     return m_bRegistered;
 }
@@ -67,26 +68,24 @@ void CMprisService::Quit()
 void CMprisService::Command(int nCommandId)
 {
     m_dlg.RunCommand(nCommandId);
-    Notify();
 }
 
 // Play resumes a paused file as the pause button does, and otherwise plays
 // as the play button does; PlayPause also pauses a playing one.
 void CMprisService::PlayOrResume(bool bToggle)
 {
-    CDSPlayer& player = m_dlg.Player();
-    if (player.IsPaused() || (bToggle && player.IsRunning()))
+    const CVoxreelDlg::PlaybackState state = m_dlg.State();
+    if (state == CVoxreelDlg::PlaybackState::Paused ||
+        (bToggle && state == CVoxreelDlg::PlaybackState::Playing))
         m_dlg.RunCommand(ID_PAUSE);
-    else if (!player.IsRunning())
+    else if (state != CVoxreelDlg::PlaybackState::Playing)
         m_dlg.RunCommand(ID_PLAY);
-    Notify();
 }
 
 void CMprisService::Pause()
 {
-    if (m_dlg.Player().IsRunning())
+    if (m_dlg.State() == CVoxreelDlg::PlaybackState::Playing)
         m_dlg.RunCommand(ID_PAUSE);
-    Notify();
 }
 
 void CMprisService::Seek(qlonglong nOffsetUs)
@@ -97,7 +96,6 @@ void CMprisService::Seek(qlonglong nOffsetUs)
         return;
     }
     m_dlg.SeekTo(static_cast<int>(nTarget / kUsPerSecond));
-    emit findChild<CMprisPlayerAdaptor*>()->Seeked(Position());
 }
 
 void CMprisService::SetPosition(const QString& strTrackId, qlonglong nPositionUs)
@@ -106,7 +104,6 @@ void CMprisService::SetPosition(const QString& strTrackId, qlonglong nPositionUs
         nPositionUs > static_cast<qlonglong>(m_dlg.Player().GetDuration()) * kUsPerSecond)
         return;
     m_dlg.SeekTo(static_cast<int>(nPositionUs / kUsPerSecond));
-    emit findChild<CMprisPlayerAdaptor*>()->Seeked(Position());
 }
 
 void CMprisService::OpenUri(const QString& strUri)
@@ -119,10 +116,14 @@ void CMprisService::OpenUri(const QString& strUri)
 
 QString CMprisService::PlaybackStatus() const
 {
-    CDSPlayer& player = m_dlg.Player();
-    if (player.IsRunning())
+    switch (m_dlg.State()) {
+    case CVoxreelDlg::PlaybackState::Playing:
         return QStringLiteral("Playing");
-    return player.IsPaused() ? QStringLiteral("Paused") : QStringLiteral("Stopped");
+    case CVoxreelDlg::PlaybackState::Paused:
+        return QStringLiteral("Paused");
+    default:
+        return QStringLiteral("Stopped");
+    }
 }
 
 QString CMprisService::TrackId() const
@@ -161,7 +162,6 @@ void CMprisService::SetVolume(double dVolume)
 {
     const double dClamped = std::isnan(dVolume) ? 1.0 : std::clamp(dVolume, 0.0, 1.0);
     m_dlg.SetLocalVolume(static_cast<int>(std::lround((1.0 - dClamped) * 255)));
-    Notify();
 }
 
 bool CMprisService::HasTracks() const
@@ -185,6 +185,15 @@ void CMprisService::Notify()
                           {"CanPause", HasTracks()},
                           {"CanSeek", CanSeek()}};
     Changed(QString::fromLatin1(kPlayerInterface), now, m_lastPlayer);
+}
+
+// A seek, or the file starting again: the position went elsewhere than
+// playing takes it. The player may not report the new position yet.
+void CMprisService::SendSeeked(std::uint32_t nSeconds)
+{
+    if (m_bRegistered)
+        emit findChild<CMprisPlayerAdaptor*>()->Seeked(static_cast<qlonglong>(nSeconds) *
+                                                       kUsPerSecond);
 }
 
 void CMprisService::Changed(const QString& strInterface, const QVariantMap& now, QVariantMap& last)

@@ -1,12 +1,13 @@
 // The desktop's media player interface (MPRIS 2) on the session bus: media
 // keys, applets and playerctl drive the window through it, and see what it
-// plays. Each method does what the window's matching command does.
+// plays. Each method does what the window's matching command does; what
+// changes is sent as the window's signals report it.
 #pragma once
 
 #include <QObject>
-#include <QTimer>
 #include <QVariantMap>
 
+#include <cstdint>
 #include <functional>
 
 class CVoxreelDlg;
@@ -39,16 +40,15 @@ public:
     bool HasTracks() const;
     bool CanSeek() const;
 
+private:
     // Sends PropertiesChanged for what changed since the last call.
     void Notify();
-
-private:
+    void SendSeeked(std::uint32_t nSeconds);
     QString TrackId() const;
     void Changed(const QString& strInterface, const QVariantMap& now, QVariantMap& last);
 
     CVoxreelDlg& m_dlg;
     std::function<void()> m_quit;
-    QTimer m_poll;
     QVariantMap m_lastPlayer;
     bool m_bRegistered = false;
 };

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <vector>
 
 #include "desktop/mpris_service.h"
 #include "window_testkit.h"
@@ -29,9 +30,12 @@ public slots:
                 m_changes.push_back(it.key() + "=" + it.value().toString());
     }
 
+    void OnSeeked(qlonglong nPositionUs) { m_seeks.push_back(nPositionUs); }
+
 public:
     bool Saw(const QString& strChange) const { return m_changes.contains(strChange); }
     QStringList m_changes;
+    std::vector<qlonglong> m_seeks;
 };
 
 class Mpris : public WindowTest {
@@ -52,6 +56,9 @@ protected:
             CMprisService::kServiceName, CMprisService::kObjectPath,
             "org.freedesktop.DBus.Properties", "PropertiesChanged", &m_log,
             SLOT(OnChanged(QString, QVariantMap, QStringList)));
+        QDBusConnection::sessionBus().connect(
+            CMprisService::kServiceName, CMprisService::kObjectPath,
+            "org.mpris.MediaPlayer2.Player", "Seeked", &m_log, SLOT(OnSeeked(qlonglong)));
     }
     void TearDown() override
     {
@@ -114,6 +121,13 @@ TEST_F(Mpris, MethodsDriveTheWindowAndChangesAreSignalled)
     Call("Seek", QVariant::fromValue(qlonglong{3000000}));
     // From the start it could not be 3 s in so soon.
     EXPECT_TRUE(WaitFor([&] { return m_pDlg->Player().GetPosition() >= 3; }, 1500ms));
+    // Told where it went, once; and so is a seek in the window itself.
+    EXPECT_TRUE(WaitFor([&] { return !m_log.m_seeks.empty(); }));
+    m_pDlg->SeekTo(5);
+    EXPECT_TRUE(WaitFor([&] { return m_log.m_seeks.size() >= 2; }));
+    ASSERT_EQ(m_log.m_seeks.size(), 2u);
+    EXPECT_GE(m_log.m_seeks[0], 3000000); // 3 s on from where it was
+    EXPECT_EQ(m_log.m_seeks[1], 5000000);
     QDBusInterface properties(CMprisService::kServiceName, CMprisService::kObjectPath,
                               "org.freedesktop.DBus.Properties");
     properties.asyncCall("Set", "org.mpris.MediaPlayer2.Player", "Volume",

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <sys/stat.h>
 
@@ -33,6 +34,36 @@ TEST(PlaylistModel, IdsGrowAndAreNeverReused)
     ASSERT_EQ(playlist.GetItems().size(), 3u);
     EXPECT_EQ(playlist.GetItems()[1].id, 2);
     EXPECT_EQ(playlist.Find(1), nullptr);
+}
+
+// Ranges are cut by position and clamped to the list; the ids left still
+// find their items, and the current id is left alone.
+TEST(PlaylistModel, RemoveRangeKeepsTheRestFindable)
+{
+    struct {
+        std::size_t first, count;
+        std::vector<std::int32_t> left;
+    } const cases[] = {{0, 2, {2, 3, 4, 5}},       {2, 3, {0, 1, 5}},
+                       {5, 1, {0, 1, 2, 3, 4}},    {4, 9, {0, 1, 2, 3}},
+                       {6, 1, {0, 1, 2, 3, 4, 5}}, {1, 0, {0, 1, 2, 3, 4, 5}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.count << " from " << c.first);
+        CPlaylist playlist;
+        AddFiles(playlist, 6);
+        playlist.SetCurrentId(3);
+        playlist.RemoveRange(c.first, c.count);
+        std::vector<std::int32_t> left;
+        for (const PlaylistItem& item : playlist.GetItems())
+            left.push_back(item.id);
+        EXPECT_EQ(left, c.left);
+        EXPECT_EQ(playlist.GetCurrentId(), 3);
+        for (std::int32_t id = -1; id <= 6; ++id) {
+            const auto at = std::find(left.begin(), left.end(), id);
+            const std::ptrdiff_t expected = at == left.end() ? -1 : at - left.begin();
+            EXPECT_EQ(playlist.IndexOf(id), expected) << id;
+            EXPECT_EQ(playlist.Find(id) != nullptr, expected != -1) << id;
+        }
+    }
 }
 
 // A current id that is gone (removed, or never there) moves to the first item.

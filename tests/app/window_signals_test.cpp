@@ -1,0 +1,98 @@
+// What the real window tells its followers, step by step through a session
+// on generated files: each command, seek, volume change, edit of the list,
+// the end of the only file and a file added to play.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+
+#include "rules/window_ids.h"
+#include "window_testkit.h"
+
+using namespace apptest;
+
+namespace {
+
+const char* StateName(CVoxreelDlg::PlaybackState state)
+{
+    switch (state) {
+    case CVoxreelDlg::PlaybackState::Playing:
+        return "Playing";
+    case CVoxreelDlg::PlaybackState::Paused:
+        return "Paused";
+    default:
+        return "Stopped";
+    }
+}
+
+// The window's signals as lines, in the order they came.
+void Record(CVoxreelDlg& dlg, std::vector<std::string>& log)
+{
+    QObject::connect(&dlg, &CVoxreelDlg::playbackStateChanged,
+                     [&](auto state) { log.push_back(std::string("state ") + StateName(state)); });
+    QObject::connect(&dlg, &CVoxreelDlg::currentEntryChanged,
+                     [&](std::int32_t id) { log.push_back("entry " + std::to_string(id)); });
+    QObject::connect(&dlg, &CVoxreelDlg::positionJumped,
+                     [&](std::uint32_t n) { log.push_back("jumped " + std::to_string(n)); });
+    QObject::connect(&dlg, &CVoxreelDlg::localVolumeChanged,
+                     [&](int n) { log.push_back("volume " + std::to_string(n)); });
+    QObject::connect(&dlg, &CVoxreelDlg::playlistChanged, [&] { log.push_back("playlist"); });
+}
+
+} // namespace
+
+TEST_F(WindowTest, SignalsFollowEveryChangeOfPlayback)
+{
+    // "one" is long enough never to end here; "two" ends within the test.
+    std::ofstream(m_folder / "default.m3u") << MakeTone(m_folder / "one.wav", 30.0).string() << "\n"
+                                            << MakeTone(m_folder / "two.wav", 1.5).string() << "\n";
+    const fs::path three = MakeTone(m_folder / "three.wav", 30.0);
+    CVoxreelDlg& dlg = Open();
+    ASSERT_TRUE(WaitFor([&] { return !dlg.IsAddingFiles(); }));
+    std::vector<std::string> log;
+    Record(dlg, log);
+
+    const struct {
+        const char* pszStep;
+        std::function<void()> act;
+        std::vector<std::string> expected;
+        bool bLater = false; // comes from the player, not from the step itself
+    } steps[] = {
+        // A WAV file's length is learnt as it opens: its row changes first.
+        {"play", [&] { dlg.RunCommand(ID_PLAY); }, {"playlist", "state Playing"}},
+        {"pause", [&] { dlg.RunCommand(ID_PAUSE); }, {"state Paused"}},
+        {"resume", [&] { dlg.RunCommand(ID_PAUSE); }, {"state Playing"}},
+        {"seek", [&] { dlg.SeekTo(3); }, {"jumped 3"}},
+        {"next", [&] { dlg.RunCommand(ID_NEXT_FILE); }, {"playlist", "entry 1"}},
+        {"stop", [&] { dlg.RunCommand(ID_STOP); }, {"state Stopped"}},
+        {"volume", [&] { dlg.SetLocalVolume(10); }, {"volume 10"}},
+        {"remove the first row",
+         [&] {
+             Control<QTreeView>(1000)->selectionModel()->select(
+                 Rows()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+             dlg.OnRemoveFiles();
+         },
+         {"playlist"}},
+        {"play the only entry", [&] { dlg.RunCommand(ID_PLAY); }, {"state Playing"}},
+        // The only file plays again from its start, to its end again.
+        {"its end", [] {}, {"jumped 0"}, true},
+        {"its end again", [] {}, {"jumped 0"}, true},
+        {"stop again", [&] { dlg.RunCommand(ID_STOP); }, {"state Stopped"}},
+        // Added, then its length learnt as it opens.
+        {"a file added to play",
+         [&] { dlg.AddPaths({three}, true); },
+         {"playlist", "playlist", "state Playing", "entry 2"},
+         true},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.pszStep);
+        log.clear();
+        step.act();
+        if (step.bLater) {
+            EXPECT_TRUE(WaitFor([&] { return log.size() >= step.expected.size(); }));
+        }
+        EXPECT_EQ(log, step.expected);
+    }
+    EXPECT_EQ(Text(1006), "three");
+    EXPECT_TRUE(dlg.Player().IsRunning());
+}
