@@ -1,6 +1,11 @@
 // The voxreel program as a person runs it (offscreen), against callsim on the
-// test's own bus: a second start hands its files over, and each signal closes
-// the program as its window's close does.
+// test's own bus: a second start hands its files over (and one to play, as
+// the desktop's media interface shows), and each signal closes the program
+// as its window's close does.
+#include <QDBusArgument>
+#include <QDBusInterface>
+#include <QDBusReply>
+
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -44,6 +49,24 @@ protected:
         return WaitFor([&] { return process.state() == QProcess::NotRunning; }, 20s);
     }
 
+    // A property of the running program's media player interface.
+    static QVariant PlayerProperty(const char* pszName)
+    {
+        QDBusInterface properties("org.mpris.MediaPlayer2.voxreel", "/org/mpris/MediaPlayer2",
+                                  "org.freedesktop.DBus.Properties");
+        const QDBusReply<QVariant> reply =
+            properties.call("Get", "org.mpris.MediaPlayer2.Player", pszName);
+        return reply.isValid() ? reply.value() : QVariant();
+    }
+    static QString PlayingTitle()
+    {
+        if (PlayerProperty("PlaybackStatus").toString() != "Playing")
+            return {};
+        const auto metadata =
+            qdbus_cast<QVariantMap>(PlayerProperty("Metadata").value<QDBusArgument>());
+        return metadata.value("xesam:title").toString();
+    }
+
     fs::path m_folder;
     QProcessEnvironment m_env;
 };
@@ -53,13 +76,16 @@ protected:
 TEST_P(ProgramSignal, SwitchesTheCallBackAndKeepsEverything)
 {
     CCallsim callsim({"--call", "12:Nora"});
+    gst_init(nullptr, nullptr);
+    MakeTone(m_folder / "second.wav", 30.0);
     QProcess first, second;
     Start(first, {"first.wav"});
     ASSERT_TRUE(callsim.WaitFor("input connected 12"));
 
-    Start(second, {"--play", "second.mp3"}); // relative: taken from this folder
+    Start(second, {"--play", "second.wav"}); // relative: taken from this folder
     ASSERT_TRUE(Finished(second));
     EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(WaitFor([] { return PlayingTitle() == "second"; }, 20s)) << "not played";
 
     ::kill(static_cast<pid_t>(first.processId()), GetParam());
     ASSERT_TRUE(Finished(first));
@@ -70,7 +96,7 @@ TEST_P(ProgramSignal, SwitchesTheCallBackAndKeepsEverything)
               std::string::npos);
     const std::string playlist = ReadText(m_folder / "data/Kelmora/Voxreel/playlist.m3u");
     EXPECT_NE(playlist.find((m_folder / "first.wav").string()), std::string::npos) << playlist;
-    EXPECT_NE(playlist.find((m_folder / "second.mp3").string()), std::string::npos) << playlist;
+    EXPECT_NE(playlist.find((m_folder / "second.wav").string()), std::string::npos) << playlist;
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, ProgramSignal, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
