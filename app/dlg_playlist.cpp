@@ -100,6 +100,9 @@ void CVoxreelDlg::OnRemoveFiles()
     std::vector<int> rows;
     for (const QModelIndex& index : m_ui.pFiles->selectionModel()->selectedRows())
         rows.push_back(index.row());
+    // The rows selected are the rows going: letting go of them first spares
+    // the selection from following every run of rows as it goes.
+    m_ui.pFiles->selectionModel()->clearSelection();
     // The player is left alone: a file that plays goes on after its row is gone.
     m_pModel->RemoveRows(std::move(rows));
 }
