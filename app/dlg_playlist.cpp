@@ -80,7 +80,10 @@ void CVoxreelDlg::AppendDescribed(std::vector<CFileAdder::Added>&& batch)
     const std::vector<std::int32_t> ids = m_pModel->Append(std::move(items));
     if (nPlayAt < ids.size())
         m_transport.OnRowActivated(ids[nPlayAt]);
-    AnnounceChanges(); // the first file added becomes the current entry of an empty list
+    // Asking the player costs a wait while it changes state: only when one
+    // started, or when the first file of an empty list became the current one.
+    if (nPlayAt < ids.size() || m_playlist.GetCurrentId() != m_nAnnouncedEntry)
+        AnnounceChanges();
 }
 
 void CVoxreelDlg::ShowAddProgress(std::size_t nDone, std::size_t nFound)
