@@ -154,7 +154,9 @@ std::string CVirtualMicrophone::CreateNow()
     // Called on libpulse's thread.
     m_pClient->WatchRecordings(
         [this](std::uint32_t, bool) { m_thread.Post([this] { OnRecordingsChanged(); }); });
-    WakeSinkOnceFed(kFeedLooks);
+    // After the answer to this making: the owner notes the modules, and
+    // sets the feed going, sooner.
+    m_thread.Post([this] { WakeSinkOnceFed(kFeedLooks); });
     return {};
 }
 
