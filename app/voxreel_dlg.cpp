@@ -59,6 +59,9 @@ CVoxreelDlg::~CVoxreelDlg()
     m_bridge.SetTarget(nullptr);
     m_timer.stop();
     m_pAdder.reset();
+    // The view, a child widget, goes after the playlist it shows and is laid
+    // out once more as the window hides: it must not read the playlist then.
+    delete m_pModel;
 }
 
 void CVoxreelDlg::OnInitDialog()
