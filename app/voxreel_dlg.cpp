@@ -1,5 +1,6 @@
 #include "voxreel_dlg.h"
 
+#include <QAbstractEventDispatcher>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -55,8 +56,8 @@ CVoxreelDlg::CVoxreelDlg(Services services)
 
 CVoxreelDlg::~CVoxreelDlg()
 {
-    // Whatever the player's threads post from now on is dropped.
-    m_bridge.SetTarget(nullptr);
+    // Nothing the player reports from now on reaches the window.
+    m_player.SetCallback(nullptr);
     m_timer.stop();
     m_pAdder.reset();
     // The view, a child widget, goes after the playlist it shows and is laid
@@ -83,8 +84,10 @@ void CVoxreelDlg::OnInitDialog()
     connect(m_ui.pCalls, &QComboBox::activated, this,
             [this](int nIndex) { m_calls.Select(nIndex); });
 
-    m_bridge.SetTarget(this);
-    m_player.m_hNotifyWnd = &m_bridge;
+    // The player reports from GLib's main loop, which Qt runs only with its
+    // GLib event dispatcher (QT_NO_GLIB turns that off).
+    if (!QAbstractEventDispatcher::instance()->inherits("QEventDispatcherGlib"))
+        qCWarning(lcPlayer) << "Qt does not run GLib's main loop: no file will advance";
     SetStatusIcon(IDI_NOT_TRANSMITTING);
     SetTransmitting(false);
 
@@ -177,28 +180,10 @@ void CVoxreelDlg::OnClose()
     (void)m_playlist.SaveDefault();
 }
 
-bool CVoxreelDlg::event(QEvent* pEvent)
-{
-    if (pEvent->type() != CPostedMessageEvent::kType)
-        return QDialog::event(pEvent);
-    const auto* pMessage = static_cast<const CPostedMessageEvent*>(pEvent);
-    if (pMessage->m_nMessage == WM_GRAPH_EVENT)
-        OnGraphEvent();
-    else if (pMessage->m_nMessage == WM_RENDERER_NOTIFY)
-        OnRendererNotify(pMessage->m_wParam, static_cast<std::uint32_t>(pMessage->m_lParam));
-    return true;
-}
-
-void CVoxreelDlg::OnGraphEvent()
-{
-    m_player.ProcessEvents();
-}
-
-void CVoxreelDlg::OnPlaybackFailed(HRESULT hr)
+void CVoxreelDlg::OnPlaybackFailed(HRESULT hr, const std::string& strReason)
 {
     m_transport.OnPlaybackFailed(hr);
-    qCWarning(lcPlayer)
-        << PlaybackErrorStatus(static_cast<std::uint32_t>(hr), m_player.LastErrorText()).c_str();
+    qCWarning(lcPlayer) << PlaybackErrorStatus(static_cast<std::uint32_t>(hr), strReason).c_str();
     UpdateStatusIconTip();
     AnnounceChanges();
 }
@@ -209,9 +194,12 @@ void CVoxreelDlg::OnPlaybackCompleted()
     AnnounceChanges();
 }
 
-void CVoxreelDlg::OnRendererNotify(std::uint64_t nCode, std::uint32_t nValue)
+void CVoxreelDlg::OnRendererNotice(int nCode, std::uint32_t nValue)
 {
-    const RendererNotice notice = DescribeRendererNotify(nCode, nValue);
+    // A negative code is no code the renderer sends: it changes nothing.
+    if (nCode < 0)
+        return;
+    const RendererNotice notice = DescribeRendererNotify(static_cast<std::uint64_t>(nCode), nValue);
     if (notice.strStatus)
         SetStatus(*notice.strStatus);
     if (notice.icon == StatusIcon::Connected)

@@ -1,7 +1,7 @@
 // CVoxreelDlg: the main window. It owns the playlist, the player and the link
 // to the call client, receives their reports, runs the 500 ms tick, and routes
 // each control to the part that owns its rule. Everything here runs on the UI
-// thread; the player's posted messages arrive as queued events.
+// thread; the player reports from the same thread's event loop.
 #pragma once
 
 #include <QDialog>
@@ -21,7 +21,6 @@
 #include "dlg_controls.h"
 #include "dsplayer.h"
 #include "file_adder.h"
-#include "posted_messages.h"
 #include "rules/playback_controller.h"
 #include "rules/playback_view.h"
 #include "skype_connection.h"
@@ -71,8 +70,9 @@ public:
     QMenu* WindowMenu() const { return m_pMenu; }
 
     // CDSPlayerCallback
-    void OnPlaybackFailed(HRESULT hr) override;
     void OnPlaybackCompleted() override;
+    void OnPlaybackFailed(HRESULT hr, const std::string& strReason) override;
+    void OnRendererNotice(int nCode, std::uint32_t nValue) override;
     // ISkypeConnectionMonitor
     void OnAttached() override;
     void OnDetached() override;
@@ -86,8 +86,6 @@ public:
     void SetLocalVolume(int nPosition);
 
     void OnTimer();
-    void OnGraphEvent();
-    void OnRendererNotify(std::uint64_t nCode, std::uint32_t nValue);
     void OnAddFiles();
     void OnRemoveFiles();
     void ToggleAlwaysOnTop();
@@ -108,7 +106,6 @@ signals:
     void playlistChanged();
 
 protected:
-    bool event(QEvent* pEvent) override;
     void done(int nResult) override;
     void keyPressEvent(QKeyEvent* pEvent) override;
     void dragEnterEvent(QDragEnterEvent* pEvent) override;
@@ -178,7 +175,6 @@ private:
     QAction* m_pAlwaysOnTop = nullptr;
     ISettingsStore& m_settings;
     ISkypeChannel& m_channel;
-    CPostedMessageBridge m_bridge; // outlives the player, which posts to it
     CPlaylist m_playlist;
     CDSPlayer m_player;
     CSkypeConnection m_skype;

@@ -43,14 +43,18 @@ bool ScanPluginFolder(const std::filesystem::path& folder)
 CDSPlayer::CDSPlayer(CDSPlayerCallback* pCallback, std::string strAudioSink)
     : m_pCallback(pCallback), m_strAudioSink(std::move(strAudioSink))
 {
+    m_pEvents->SetWake([pWakeup = &m_wakeup] { pWakeup->Wake(); });
 }
 
+// The renderer's threads may still post while the pipeline goes down: from
+// the wake's removal on, what they post stays queued and is never delivered.
 CDSPlayer::~CDSPlayer()
 {
     if (m_pGraph) {
         gst_element_set_state(m_pGraph.get(), GST_STATE_NULL);
-        m_pEvents->Detach(m_pGraph.get());
+        CGraphEvents::Detach(m_pGraph.get());
     }
+    m_pEvents->SetWake(nullptr);
     m_pRenderer.reset();
     m_pGraph.reset();
 }
@@ -65,27 +69,23 @@ HRESULT CDSPlayer::Initialize()
         return hr;
     if (!gst_bin_add(GST_BIN(pGraph.get()), pRenderer.get()))
         return E_FAIL;
-    auto pEvents = std::make_unique<CGraphEvents>(m_hNotifyWnd);
-    pEvents->Attach(pGraph.get());
+    m_pEvents->Attach(pGraph.get());
     if (m_nPort != 0)
         g_object_set(pRenderer.get(), "port", m_nPort, nullptr);
     if (!m_strCaptureSource.empty())
         g_object_set(pRenderer.get(), "capture-source", m_strCaptureSource.c_str(), nullptr);
     g_object_set(pRenderer.get(), "mix-output", m_strMixOutput.c_str(), "local-output",
                  LocalOutput().c_str(), nullptr);
-    CCallfeedControl control(pRenderer.get());
-    hr = control.SetNotifyWindow(m_hNotifyWnd != nullptr ? 1 : 0, WM_RENDERER_NOTIFY);
-    if (SUCCEEDED(hr))
-        hr = control.StartTransmission();
+    hr = CCallfeedControl(pRenderer.get()).StartTransmission();
     if (FAILED(hr)) {
-        // A failed start has already stopped whatever it had started.
+        // A failed start has already stopped whatever it had started; what
+        // it posted on the way (why it failed) is still delivered.
         gst_element_set_state(pGraph.get(), GST_STATE_NULL);
-        pEvents->Detach(pGraph.get());
+        CGraphEvents::Detach(pGraph.get());
         return hr;
     }
     m_pGraph = std::move(pGraph);
     m_pRenderer = std::move(pRenderer);
-    m_pEvents = std::move(pEvents);
     m_bLoaded = false;
     return S_OK;
 }
@@ -133,7 +133,7 @@ HRESULT CDSPlayer::OpenWithSource(const std::filesystem::path& path, const CLSID
     }
     if (FAILED(hr)) {
         Close();
-        // Late errors of the failed chain must not reach ProcessEvents. They
+        // Late errors of the failed chain must not reach the callback. They
         // may name the cause that a bin's earlier general error did not:
         // with the chain stopped, every element has said what it had to.
         std::optional<CGraphEvent> late = m_pEvents->TakeErrorsSince(nSerial);
@@ -334,19 +334,25 @@ HRESULT CDSPlayer::RestartTransmission(const std::string& strCaptureSource,
 
 // Drains every queued event; a callback may close, open and run the next
 // file before the loop goes on.
-void CDSPlayer::ProcessEvents()
+void CDSPlayer::DeliverEvents()
 {
-    if (!m_pGraph)
-        return;
     while (std::optional<CGraphEvent> event = m_pEvents->PopEvent()) {
-        if (m_pCallback == nullptr)
-            continue;
-        if (event->m_kind == CGraphEvent::Kind::Complete) {
-            m_pCallback->OnPlaybackCompleted();
-        } else {
+        if (event->m_kind == CGraphEvent::Kind::ErrorAbort) {
             m_hrLastError = event->m_hr;
             m_strLastError = event->m_strText;
-            m_pCallback->OnPlaybackFailed(event->m_hr);
+        }
+        if (m_pCallback == nullptr)
+            continue;
+        switch (event->m_kind) {
+        case CGraphEvent::Kind::Complete:
+            m_pCallback->OnPlaybackCompleted();
+            break;
+        case CGraphEvent::Kind::ErrorAbort:
+            m_pCallback->OnPlaybackFailed(event->m_hr, event->m_strText);
+            break;
+        case CGraphEvent::Kind::RendererNotice:
+            m_pCallback->OnRendererNotice(event->m_nCode, event->m_nValue);
+            break;
         }
     }
 }

@@ -6,9 +6,9 @@
 // renderer passes on ("CallPace", unsynchronised). The call paces the file:
 // the renderer plays what the call hears into the local output itself, so a
 // local output that stalls or fails never holds the file back.
-// Every operation runs on the caller's (UI) thread; the pipeline's events come
-// back as WM_GRAPH_EVENT posted to the notify window and are handled by
-// ProcessEvents.
+// Every operation runs on the caller's (UI) thread. The pipeline's and the
+// renderer's events reach the callback from that thread's GLib main loop
+// (Qt's, in the program), which the player wakes from GStreamer's threads.
 #pragma once
 
 #include <gst/gst.h>
@@ -20,7 +20,7 @@
 
 #include "dsplayer_callback.h"
 #include "graph_events.h"
-#include "notify_window.h"
+#include "main_context_wakeup.h"
 #include "voxreel/gst_handle.h"
 #include "voxreel/hresult.h"
 #include "voxreel/ids.h"
@@ -41,7 +41,8 @@ bool ScanPluginFolder(const std::filesystem::path& folder);
 
 class CDSPlayer {
 public:
-    // pCallback is not owned and must outlive the player. strAudioSink: a
+    // pCallback is not owned and must outlive the player; it is called from
+    // the main loop of this thread's default main context. strAudioSink: a
     // gst-launch description of the local output's sink; empty takes the
     // variable VOXREEL_AUDIO_SINK, else autoaudiosink. The renderer takes it
     // at each start of the transmission.
@@ -50,8 +51,9 @@ public:
     CDSPlayer(const CDSPlayer&) = delete;
     CDSPlayer& operator=(const CDSPlayer&) = delete;
 
-    // Set before Initialize; must stay valid for the player's life.
-    INotifyWindow* m_hNotifyWnd = nullptr;
+    // Where the reports go from now on; nullptr: nowhere (a callback that
+    // is going away).
+    void SetCallback(CDSPlayerCallback* pCallback) { m_pCallback = pCallback; }
 
     // The renderer's TCP port; 0 keeps the renderer's default. Before Initialize.
     void SetServerPort(int nPort) { m_nPort = nPort; }
@@ -87,7 +89,6 @@ public:
     bool SetRemoteVolume(std::int32_t nLevel);
     bool SetRemoteBalance(std::int32_t nBalance);
     void StopTransmission();
-    void ProcessEvents();
 
     bool HasRenderer() const { return m_pRenderer != nullptr; }
     GstElement* Renderer() const { return m_pRenderer.get(); }
@@ -105,6 +106,8 @@ private:
     HRESULT SetState(GstState state);
     bool QueryState(GstState* pState);
     bool CanAct() const { return m_bLoaded && m_pGraph; }
+    // Hands every queued event to the callback, from the main loop.
+    void DeliverEvents();
     void ClearLastError()
     {
         m_strLastError.clear();
@@ -124,6 +127,8 @@ private:
     std::string m_strMixOutput;
     std::string m_strLastError;
     HRESULT m_hrLastError = S_OK;
-    bool m_bLastErrorGeneric = false;        // the last failed open's error named no cause
-    std::unique_ptr<CGraphEvents> m_pEvents; // lives while m_pGraph carries its handler
+    bool m_bLastErrorGeneric = false; // the last failed open's error named no cause
+    // The bus's handler shares the queue; the wakeup calls DeliverEvents.
+    std::shared_ptr<CGraphEvents> m_pEvents = std::make_shared<CGraphEvents>();
+    CMainContextWakeup m_wakeup{[this] { DeliverEvents(); }};
 };

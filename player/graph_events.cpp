@@ -7,10 +7,22 @@
 #include "voxreel/gst_hresult.h"
 #include "voxreel/ids.h"
 
+namespace {
+
+void ReleaseEvents(gpointer pData)
+{
+    delete static_cast<std::shared_ptr<CGraphEvents>*>(pData);
+}
+
+} // namespace
+
+// The bus calls the release once the handler is replaced and no call of it
+// is running any more.
 void CGraphEvents::Attach(GstElement* pPipeline)
 {
     CBusPtr pBus(gst_element_get_bus(pPipeline));
-    gst_bus_set_sync_handler(pBus.get(), &CGraphEvents::OnSyncMessage, this, nullptr);
+    gst_bus_set_sync_handler(pBus.get(), &CGraphEvents::OnSyncMessage,
+                             new std::shared_ptr<CGraphEvents>(shared_from_this()), &ReleaseEvents);
 }
 
 void CGraphEvents::Detach(GstElement* pPipeline)
@@ -21,7 +33,7 @@ void CGraphEvents::Detach(GstElement* pPipeline)
 
 GstBusSyncReply CGraphEvents::OnSyncMessage(GstBus*, GstMessage* pMessage, gpointer pData)
 {
-    static_cast<CGraphEvents*>(pData)->Handle(pMessage);
+    (*static_cast<std::shared_ptr<CGraphEvents>*>(pData))->Handle(pMessage);
     // A dropped message is the handler's to release.
     gst_message_unref(pMessage);
     return GST_BUS_DROP;
@@ -31,10 +43,11 @@ void CGraphEvents::Handle(GstMessage* pMessage)
 {
     CallfeedNotification notification;
     if (ParseCallfeedNotification(pMessage, &notification)) {
-        if (m_pNotifyWnd != nullptr && notification.m_nWindow != 0)
-            m_pNotifyWnd->PostMessage(notification.m_nMessage,
-                                      static_cast<std::uint64_t>(notification.m_nCode),
-                                      notification.m_nValue);
+        CGraphEvent event;
+        event.m_kind = CGraphEvent::Kind::RendererNotice;
+        event.m_nCode = notification.m_nCode;
+        event.m_nValue = notification.m_nValue;
+        Queue(std::move(event));
         return;
     }
     switch (GST_MESSAGE_TYPE(pMessage)) {
@@ -46,9 +59,12 @@ void CGraphEvents::Handle(GstMessage* pMessage)
         }
         break;
     }
-    case GST_MESSAGE_EOS:
-        Queue({CGraphEvent::Kind::Complete, S_OK, {}, 0, false});
+    case GST_MESSAGE_EOS: {
+        CGraphEvent event;
+        event.m_kind = CGraphEvent::Kind::Complete;
+        Queue(std::move(event));
         break;
+    }
     case GST_MESSAGE_ERROR: {
         GError* pError = nullptr;
         gst_message_parse_error(pMessage, &pError, nullptr);
@@ -71,18 +87,25 @@ void CGraphEvents::Handle(GstMessage* pMessage)
     }
 }
 
+void CGraphEvents::SetWake(std::function<void()> wake)
+{
+    std::lock_guard lock(m_mutex);
+    m_wake = std::move(wake);
+}
+
+// The wake runs under the lock, so that once SetWake has cleared it nothing
+// can still be calling it.
 void CGraphEvents::Queue(CGraphEvent event)
 {
-    bool bWasEmpty = false;
     {
         std::lock_guard lock(m_mutex);
         event.m_nSerial = m_nNextSerial++;
-        bWasEmpty = m_events.empty();
+        const bool bWasEmpty = m_events.empty();
         m_events.push_back(std::move(event));
+        if (bWasEmpty && m_wake)
+            m_wake();
     }
     m_changed.notify_all();
-    if (bWasEmpty && m_pNotifyWnd != nullptr)
-        m_pNotifyWnd->PostMessage(WM_GRAPH_EVENT, 0, 0);
 }
 
 std::optional<CGraphEvent> CGraphEvents::PopEvent()
@@ -104,6 +127,9 @@ std::uint64_t CGraphEvents::NextSerial()
 std::optional<CGraphEvent> CGraphEvents::TakeErrorsSince(std::uint64_t nSerial)
 {
     std::lock_guard lock(m_mutex);
+    const auto isOperations = [nSerial](const CGraphEvent& event) {
+        return event.m_nSerial >= nSerial && event.m_kind != CGraphEvent::Kind::RendererNotice;
+    };
     std::optional<CGraphEvent> chosen;
     for (const CGraphEvent& event : m_events) {
         if (event.m_nSerial < nSerial || event.m_kind != CGraphEvent::Kind::ErrorAbort)
@@ -113,8 +139,7 @@ std::optional<CGraphEvent> CGraphEvents::TakeErrorsSince(std::uint64_t nSerial)
         if (!chosen->m_bGeneric)
             break;
     }
-    std::erase_if(m_events,
-                  [nSerial](const CGraphEvent& event) { return event.m_nSerial >= nSerial; });
+    std::erase_if(m_events, isOperations);
     return chosen;
 }
 

@@ -1,10 +1,10 @@
 // The pipeline bus as the player sees it: a sync handler that runs on
-// GStreamer's threads forwards the renderer's notifications straight to the
-// notify window, queues completion and errors for ProcessEvents (posting one
-// WM_GRAPH_EVENT when the queue was empty) and records the end of a preroll
-// for Open. An error's text is its reason in the user's words; a missing
-// decoder reported before it is named there. Everything else is dropped, so
-// the bus never fills up.
+// GStreamer's threads queues completion, errors and the renderer's
+// notifications in the order they were posted, wakes whoever delivers them
+// when the queue was empty, and records the end of a preroll for Open. An
+// error's text is its reason in the user's words; a missing decoder reported
+// before it is named there. Everything else is dropped, so the bus never
+// fills up.
 #pragma once
 
 #include <gst/gst.h>
@@ -13,40 +13,45 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 
 #include "failure_reason.h"
-#include "notify_window.h"
 #include "voxreel/hresult.h"
 
 struct CGraphEvent {
-    enum class Kind { Complete, ErrorAbort };
+    enum class Kind { Complete, ErrorAbort, RendererNotice };
     Kind m_kind = Kind::Complete;
     HRESULT m_hr = S_OK;
-    std::string m_strText;   // for errors, why the file failed (FailureReason)
-    std::uint64_t m_nSerial; // order of arrival
+    std::string m_strText;       // for errors, why the file failed (FailureReason)
+    std::uint64_t m_nSerial = 0; // order of arrival
     // An error that names no cause ("general stream error", a failed state
     // change): a bin's echo of an error its element reports, possibly later.
     bool m_bGeneric = false;
+    int m_nCode = 0; // for notices, the renderer's code and value
+    std::uint32_t m_nValue = 0;
 };
 
-class CGraphEvents {
+class CGraphEvents : public std::enable_shared_from_this<CGraphEvents> {
 public:
-    explicit CGraphEvents(INotifyWindow* pNotifyWnd) : m_pNotifyWnd(pNotifyWnd) {}
-
     // Installs the handler on the pipeline's bus; Detach removes it. The
-    // object must outlive the installation.
+    // handler keeps this object alive while it may still run.
     void Attach(GstElement* pPipeline);
-    void Detach(GstElement* pPipeline);
+    static void Detach(GstElement* pPipeline);
+    // Called, under the queue's lock, when an event arrives in an empty
+    // queue; may come from any thread. Empty: nobody is woken.
+    void SetWake(std::function<void()> wake);
 
     std::optional<CGraphEvent> PopEvent();
     // Serial that the next queued event will get.
     std::uint64_t NextSerial();
-    // Removes every event queued at or after nSerial (they belong to an
-    // operation that failed) and returns the first error among them that
-    // names a cause, else the first error.
+    // Removes every completion and error queued at or after nSerial (they
+    // belong to an operation that failed; the renderer's notices stay) and
+    // returns the first error among them that names a cause, else the first
+    // error.
     std::optional<CGraphEvent> TakeErrorsSince(std::uint64_t nSerial);
     // Forgets an earlier preroll, so that WaitPreroll waits for a new one,
     // and the decoders found missing so far; errors from now on name
@@ -60,12 +65,10 @@ public:
                         std::optional<CGraphEvent>* pError);
 
 private:
-    static GstBusSyncReply OnSyncMessage(GstBus* pBus, GstMessage* pMessage, gpointer pSelf);
+    static GstBusSyncReply OnSyncMessage(GstBus* pBus, GstMessage* pMessage, gpointer pData);
     void Handle(GstMessage* pMessage);
     void Queue(CGraphEvent event);
     std::string ReasonFor(const GError* pError);
-
-    INotifyWindow* const m_pNotifyWnd; // set at construction, may be null
 
     std::mutex m_mutex;
     std::condition_variable m_changed;       // signalled on a queued event or preroll
@@ -74,4 +77,5 @@ private:
     bool m_bPrerolled = false;               // guarded by m_mutex
     std::string m_strFileName;               // guarded by m_mutex
     std::optional<MissingDecoder> m_missing; // guarded by m_mutex; the last one reported
+    std::function<void()> m_wake;            // guarded by m_mutex
 };

@@ -15,7 +15,7 @@ constexpr const char* kStalledSink = "appsink max-buffers=1 drop=false";
 
 class CCompletionCount final : public CDSPlayerCallback {
 public:
-    void OnPlaybackFailed(HRESULT) override { m_bFailed = true; }
+    void OnPlaybackFailed(HRESULT, const std::string&) override { m_bFailed = true; }
     void OnPlaybackCompleted() override { ++m_nCompleted; }
     int m_nCompleted = 0;
     bool m_bFailed = false;
@@ -29,7 +29,8 @@ bool PlayToEnd(CDSPlayer& player, CCompletionCount& count, const std::filesystem
         return false;
     return voxreel::test::WaitUntil(
                [&] {
-                   player.ProcessEvents();
+                   while (g_main_context_iteration(nullptr, FALSE)) {
+                   } // the player reports from the main loop
                    return count.m_nCompleted > nBefore || count.m_bFailed;
                },
                60s, 1ms) &&

@@ -131,7 +131,7 @@ private:
 
 class CNoCallback final : public CDSPlayerCallback {
 public:
-    void OnPlaybackFailed(HRESULT) override {}
+    void OnPlaybackFailed(HRESULT, const std::string&) override {}
     void OnPlaybackCompleted() override {}
 };
 

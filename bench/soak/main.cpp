@@ -45,23 +45,10 @@ namespace {
 constexpr double kMaxGrowthKb = 1024;
 constexpr double kMaxGapMs = 250;
 
-// Posted messages, kept for the main loop as a window's queue would.
-class CSoakWindow final : public INotifyWindow, public CDSPlayerCallback {
+// The player's reports, as the main window gets them.
+class CSoakWindow final : public CDSPlayerCallback {
 public:
-    void PostMessage(std::uint32_t nMessage, std::uint64_t, std::int64_t) override
-    {
-        std::lock_guard lock(m_mutex);
-        m_bGraphEvent = m_bGraphEvent || nMessage == WM_GRAPH_EVENT;
-        m_posted.notify_all();
-    }
-    // Waits up to the time for a WM_GRAPH_EVENT; true when one came.
-    bool WaitGraphEvent(std::chrono::milliseconds timeout)
-    {
-        std::unique_lock lock(m_mutex);
-        m_posted.wait_for(lock, timeout, [this] { return m_bGraphEvent; });
-        return std::exchange(m_bGraphEvent, false);
-    }
-    void OnPlaybackFailed(HRESULT hr) override
+    void OnPlaybackFailed(HRESULT hr, const std::string&) override
     {
         std::fprintf(stderr, "soak: playback failed: %08X\n", static_cast<unsigned>(hr));
         ++m_nFailures;
@@ -70,12 +57,20 @@ public:
 
     bool m_bCompleted = false; // main thread only
     int m_nFailures = 0;       // main thread only
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_posted;
-    bool m_bGraphEvent = false; // guarded by m_mutex
 };
+
+// Runs the main loop, where the player reports, until it has handled
+// something or the time is up.
+void RunMainLoop(std::chrono::milliseconds timeout)
+{
+    GSource* pTimeout = g_timeout_source_new(static_cast<guint>(timeout.count()));
+    g_source_set_callback(
+        pTimeout, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr, nullptr);
+    g_source_attach(pTimeout, nullptr);
+    g_main_context_iteration(nullptr, TRUE);
+    g_source_destroy(pTimeout);
+    g_source_unref(pTimeout);
+}
 
 long ResidentKb()
 {
@@ -169,8 +164,7 @@ SoakRun PlayFor(CDSPlayer& player, CSoakWindow& window, const CSoakClient& clien
                          ResidentKb(), client.Read().m_dMaxGapMs);
             nextReport += 60s;
         }
-        if (window.WaitGraphEvent(100ms))
-            player.ProcessEvents();
+        RunMainLoop(100ms);
         if (nEntry == 0 && !bPausedOnce && player.GetPosition() >= 2) {
             player.Pause(); // the call hears the microphone alone meanwhile
             std::this_thread::sleep_for(500ms);
@@ -229,7 +223,6 @@ int main(int argc, char** argv)
     CLeakTracker leaks;
     CSoakWindow window;
     auto pPlayer = std::make_unique<CDSPlayer>(&window);
-    pPlayer->m_hNotifyWnd = &window;
     const int nPort = SoakPort();
     pPlayer->SetServerPort(nPort);
     if (FAILED(pPlayer->Initialize())) {

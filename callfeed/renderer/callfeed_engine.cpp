@@ -19,8 +19,8 @@ constexpr std::uint32_t kWideFramesPerCallSample = 3;
 
 } // namespace
 
-CCallfeedEngine::CCallfeedEngine(PostFn post)
-    : m_notifier(std::move(post)), m_nPort(kDefaultCallfeedPort),
+CCallfeedEngine::CCallfeedEngine(NotifyFn notify)
+    : m_notify(std::move(notify)), m_nPort(kDefaultCallfeedPort),
       m_server([this](int nCode, std::uint32_t nValue) { Notify(nCode, nValue); }),
       m_mixer(
           m_queue, m_sendRing, m_levels, [this](SendBlock& block) { m_server.Submit(block); },
@@ -55,11 +55,6 @@ HRESULT CCallfeedEngine::SetPort(int nPort)
     m_server.Stop();
     m_nPort.store(nPort, std::memory_order_relaxed);
     return m_server.Start(nPort);
-}
-
-void CCallfeedEngine::SetNotifyWindow(std::uint64_t nWindow, std::uint32_t nMessage)
-{
-    m_notifier.SetTarget(nWindow, nMessage);
 }
 
 HRESULT CCallfeedEngine::StartTransmission()

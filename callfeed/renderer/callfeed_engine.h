@@ -49,7 +49,6 @@
 #include "heard_wait.h"
 #include "mix_levels.h"
 #include "mixer.h"
-#include "notifier.h"
 #include "pacing_thread.h"
 #include "playback_queue.h"
 #include "send_ring.h"
@@ -63,7 +62,8 @@ public:
     static constexpr const char* kWideCaps =
         "audio/x-raw,format=S16LE,rate=48000,channels=2,layout=interleaved";
 
-    explicit CCallfeedEngine(PostFn post);
+    // notify posts each notification (the element turns it into a message).
+    explicit CCallfeedEngine(NotifyFn notify);
     ~CCallfeedEngine();
     CCallfeedEngine(const CCallfeedEngine&) = delete;
     CCallfeedEngine& operator=(const CCallfeedEngine&) = delete;
@@ -72,7 +72,6 @@ public:
     HRESULT SetPort(int nPort);
     void StorePort(int nPort) { m_nPort.store(nPort, std::memory_order_relaxed); }
     int GetPort() const { return m_nPort.load(std::memory_order_relaxed); }
-    void SetNotifyWindow(std::uint64_t nWindow, std::uint32_t nMessage);
     HRESULT StartTransmission();
     HRESULT StopTransmission();
     CMixLevels& Levels() { return m_levels; }
@@ -118,9 +117,9 @@ private:
     void StopOutputs();
     void OnTick();
     std::string EffectiveCaptureSource() const;
-    void Notify(int nCode, std::uint32_t nValue) { m_notifier.Post(nCode, nValue); }
+    void Notify(int nCode, std::uint32_t nValue) const { m_notify(nCode, nValue); }
 
-    CNotifier m_notifier;
+    const NotifyFn m_notify; // set at construction, called from any thread
     std::atomic<int> m_nPort;
     CMixLevels m_levels;
     CPlaybackQueue m_queue;

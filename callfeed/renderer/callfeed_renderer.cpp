@@ -5,6 +5,7 @@
 #include "callfeed_engine.h"
 #include "callfeed_renderer_register.h"
 #include "renderer_debug.h"
+#include "voxreel/callfeed_control.h"
 #include "voxreel/ids.h"
 #include "wide_pad.h"
 
@@ -48,19 +49,15 @@ CCallfeedEngine& Engine(gpointer pObject)
     return *CALLFEED_RENDERER(pObject)->m_pEngine;
 }
 
-void PostNotification(CCallfeed* pSelf, std::uint64_t nWindow, std::uint32_t nMessage, int nCode,
-                      std::uint32_t nValue)
+// Every notification goes on the bus: they are few, and an element without a
+// bus drops them. The message names no source, so it holds no reference to
+// the element: posted from one of the engine's threads, a message dropped
+// there (by a flushing bus, or with no bus left) would otherwise drop the
+// last reference on that thread, whose disposal joins that very thread.
+void PostNotification(CCallfeed* pSelf, int nCode, std::uint32_t nValue)
 {
-    GstStructure* pStructure = gst_structure_new(
-        kCallfeedNotifyStructure, "window", G_TYPE_UINT64, static_cast<guint64>(nWindow), "message",
-        G_TYPE_UINT, static_cast<guint>(nMessage), "code", G_TYPE_INT, nCode, "value", G_TYPE_UINT,
-        static_cast<guint>(nValue), nullptr);
     GST_DEBUG("notification code %d value 0x%08X", nCode, static_cast<unsigned>(nValue));
-    // The message names no source, so it holds no reference to the element:
-    // posted from one of the engine's threads, a message dropped there (by a
-    // flushing bus, or with no bus left) would otherwise drop the last
-    // reference on that thread, whose disposal joins that very thread.
-    gst_element_post_message(GST_ELEMENT(pSelf), gst_message_new_element(nullptr, pStructure));
+    gst_element_post_message(GST_ELEMENT(pSelf), NewCallfeedNotification(nCode, nValue));
 }
 
 GstFlowReturn TransformInPlace(GstBaseTransform* pTransform, GstBuffer* pBuffer)
@@ -200,12 +197,6 @@ gint OnSetPort(CCallfeed* pSelf, gint nPort)
     return pSelf->m_pEngine->SetPort(nPort);
 }
 
-gint OnSetNotifyWindow(CCallfeed* pSelf, guint64 nWindow, guint nMessage)
-{
-    pSelf->m_pEngine->SetNotifyWindow(nWindow, nMessage);
-    return S_OK;
-}
-
 gint OnStartTransmission(CCallfeed* pSelf)
 {
     const HRESULT hr = pSelf->m_pEngine->StartTransmission();
@@ -293,9 +284,6 @@ void InstallSignals(GObjectClass* pClass)
     const auto flags = static_cast<GSignalFlags>(G_SIGNAL_RUN_LAST | G_SIGNAL_ACTION);
     g_signal_new_class_handler("set-port", type, flags, G_CALLBACK(OnSetPort), nullptr, nullptr,
                                nullptr, G_TYPE_INT, 1, G_TYPE_INT);
-    g_signal_new_class_handler("set-notify-window", type, flags, G_CALLBACK(OnSetNotifyWindow),
-                               nullptr, nullptr, nullptr, G_TYPE_INT, 2, G_TYPE_UINT64,
-                               G_TYPE_UINT);
     g_signal_new_class_handler("start-transmission", type, flags, G_CALLBACK(OnStartTransmission),
                                nullptr, nullptr, nullptr, G_TYPE_INT, 0);
     g_signal_new_class_handler("stop-transmission", type, flags, G_CALLBACK(OnStopTransmission),
@@ -335,9 +323,7 @@ static void ccallfeed_class_init(CCallfeedClass* pClass)
 static void ccallfeed_init(CCallfeed* pSelf)
 {
     pSelf->m_pEngine = new CCallfeedEngine(
-        [pSelf](std::uint64_t nWindow, std::uint32_t nMessage, int nCode, std::uint32_t nValue) {
-            PostNotification(pSelf, nWindow, nMessage, nCode, nValue);
-        });
+        [pSelf](int nCode, std::uint32_t nValue) { PostNotification(pSelf, nCode, nValue); });
     pSelf->m_pEngine->Queue().SetHeld(true); // not PLAYING yet
     pSelf->m_pEngine->WideQueue().SetHeld(true);
     pSelf->m_pWidePad = AddWidePad(GST_ELEMENT(pSelf), pSelf->m_pEngine);

@@ -6,9 +6,9 @@
 //
 // Properties: port, volume, balance, capture-source, mix-output,
 // local-output, local-volume, position (read-only). Action signals
-// returning an HRESULT as int: set-port(int), set-notify-window(guint64,
-// guint), start-transmission(), stop-transmission(). Notifications are
-// element messages "callfeed-notify" with window, message, code and value.
+// returning an HRESULT as int: set-port(int), start-transmission(),
+// stop-transmission(). Notifications are element messages "callfeed-notify"
+// with a code and a value (voxreel/callfeed_control.h reads them).
 #pragma once
 
 #include <gst/base/gstbasetransform.h>

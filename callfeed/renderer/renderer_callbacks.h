@@ -7,12 +7,10 @@
 
 struct SendBlock;
 
-// Posts a notification code with its value (the table in voxreel/ids.h).
+// Posts a notification code with its value (the table in voxreel/ids.h);
+// called from any of the renderer's threads.
 using NotifyFn = std::function<void(int nCode, std::uint32_t nValue)>;
 // Hands a full block, already marked not free, to the network.
 using SubmitFn = std::function<void(SendBlock&)>;
 // Takes one contiguous region of captured samples.
 using FeedFn = std::function<void(const std::int16_t* pCapture, std::uint32_t cbLength)>;
-// Delivers a notification to a window: the element turns it into a message.
-using PostFn = std::function<void(std::uint64_t nWindow, std::uint32_t nMessage, int nCode,
-                                  std::uint32_t nValue)>;

@@ -21,8 +21,6 @@ public:
     // Stops the server, stores the port, starts the server again.
     virtual HRESULT SetPort(int nPort) = 0;
     virtual HRESULT GetPort(int* pnPort) = 0; // E_INVALIDARG on null
-    // Notifications go to this window with this message; window 0: none.
-    virtual HRESULT SetNotifyWindow(std::uint64_t nWindow, std::uint32_t nMessage) = 0;
     virtual HRESULT StartTransmission() = 0;
     virtual HRESULT StopTransmission() = 0;
     virtual HRESULT GetBalance(int* pnBalance) = 0; // E_POINTER on null
@@ -31,13 +29,24 @@ public:
     virtual HRESULT GetVolume(int* pnVolume) = 0;   // E_POINTER on null
 };
 
-// One notification as the renderer posts it on the bus.
+// One notification as the renderer posts it on its bus: an element message
+// named kCallfeedNotifyStructure with the fields "code" (NotifyCode) and
+// "value" (an HRESULT for the error codes, else 0).
 struct CallfeedNotification {
-    std::uint64_t m_nWindow = 0;
-    std::uint32_t m_nMessage = 0;
     int m_nCode = 0;
     std::uint32_t m_nValue = 0;
 };
+
+// A new notification message. It names no source element, so it holds no
+// reference to the renderer: a message dropped on one of the renderer's own
+// threads must not release the element there.
+inline GstMessage* NewCallfeedNotification(int nCode, std::uint32_t nValue)
+{
+    GstStructure* pStructure =
+        gst_structure_new(kCallfeedNotifyStructure, "code", G_TYPE_INT, nCode, "value", G_TYPE_UINT,
+                          static_cast<guint>(nValue), nullptr);
+    return gst_message_new_element(nullptr, pStructure);
+}
 
 // Reads a renderer notification out of a bus message; false for any other.
 inline bool ParseCallfeedNotification(GstMessage* pMessage, CallfeedNotification* pOut)
@@ -47,15 +56,12 @@ inline bool ParseCallfeedNotification(GstMessage* pMessage, CallfeedNotification
     const GstStructure* pStructure = gst_message_get_structure(pMessage);
     if (pStructure == nullptr || !gst_structure_has_name(pStructure, kCallfeedNotifyStructure))
         return false;
-    guint64 nWindow = 0;
-    guint nMessage = 0;
     gint nCode = 0;
     guint nValue = 0;
-    if (!gst_structure_get(pStructure, "window", G_TYPE_UINT64, &nWindow, "message", G_TYPE_UINT,
-                           &nMessage, "code", G_TYPE_INT, &nCode, "value", G_TYPE_UINT, &nValue,
+    if (!gst_structure_get(pStructure, "code", G_TYPE_INT, &nCode, "value", G_TYPE_UINT, &nValue,
                            nullptr))
         return false;
-    *pOut = CallfeedNotification{nWindow, nMessage, nCode, nValue};
+    *pOut = CallfeedNotification{nCode, nValue};
     return true;
 }
 
@@ -77,15 +83,6 @@ public:
 
     HRESULT SetPort(int nPort) override { return Emit("set-port", nPort); }
     HRESULT GetPort(int* pnPort) override { return GetInt("port", pnPort, E_INVALIDARG); }
-    HRESULT SetNotifyWindow(std::uint64_t nWindow, std::uint32_t nMessage) override
-    {
-        if (m_pRenderer == nullptr)
-            return E_POINTER;
-        gint hr = E_FAIL;
-        g_signal_emit_by_name(m_pRenderer, "set-notify-window", static_cast<guint64>(nWindow),
-                              static_cast<guint>(nMessage), &hr);
-        return hr;
-    }
     HRESULT StartTransmission() override { return Emit("start-transmission"); }
     HRESULT StopTransmission() override { return Emit("stop-transmission"); }
     HRESULT GetBalance(int* pnBalance) override { return GetInt("balance", pnBalance, E_POINTER); }

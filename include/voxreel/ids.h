@@ -1,6 +1,6 @@
 // Identifiers shared by the player and the Callfeed plugin: class ids and the
-// element factory names they stand for, posted message numbers and the
-// renderer's notification codes.
+// element factory names they stand for, and the renderer's notification
+// codes.
 #pragma once
 
 #include <array>
@@ -44,12 +44,8 @@ constexpr const char* FactoryNameFromClsid(const CLSID& clsid)
     return nullptr;
 }
 
-// Messages posted to the main window.
-constexpr std::uint32_t WM_USER = 0x0400;
-constexpr std::uint32_t WM_GRAPH_EVENT = WM_USER + 100;     // 0x464: the pipeline has events
-constexpr std::uint32_t WM_RENDERER_NOTIFY = WM_USER + 101; // 0x465: wParam code, lParam value
-
-// Renderer notification codes (wParam of WM_RENDERER_NOTIFY).
+// Renderer notification codes (the "code" of a notification message; its
+// "value" is an HRESULT for the error codes, else 0).
 enum NotifyCode : int {
     NOTIFY_ERROR = 0,
     NOTIFY_CLIENT_CONNECTED = 1,
@@ -62,7 +58,7 @@ enum NotifyCode : int {
     NOTIFY_OUTPUT_NOT_STARTING = 8, // an output has not started playing within seconds
 };
 
-// The bus message that carries a renderer notification.
+// The name of the element message that carries a renderer notification.
 inline constexpr const char* kCallfeedNotifyStructure = "callfeed-notify";
 
 // The port the renderer serves by default.

@@ -31,7 +31,7 @@ public:
 };
 
 class CNoCallback final : public CDSPlayerCallback {
-    void OnPlaybackFailed(HRESULT) override {}
+    void OnPlaybackFailed(HRESULT, const std::string&) override {}
     void OnPlaybackCompleted() override {}
 };
 

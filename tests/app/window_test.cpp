@@ -155,16 +155,16 @@ TEST_F(WindowTest, RendererNotificationsSetIconAndFlag)
     EXPECT_NE(Control<QLabel>(1018)->toolTip().toStdString().find("playback is local only"),
               std::string::npos);
     const struct {
-        std::uint64_t nCode;
+        int nCode;
         int nIcon;
         const char* pszText;
     } steps[] = {{1, 141, "Skype has connected!"},
                  {4, 141, "A network error occurred: 80070005"},
                  {2, 140, "Skype has disconnected!"},
                  {9, 140, "Skype has disconnected!"}, // unknown codes change nothing
-                 {1ull << 40, 140, "Skype has disconnected!"}};
+                 {-1, 140, "Skype has disconnected!"}};
     for (const auto& step : steps) {
-        Post(WM_RENDERER_NOTIFY, step.nCode, 0x80070005);
+        Notify(step.nCode, 0x80070005);
         EXPECT_EQ(dlg.StatusIconId(), step.nIcon) << step.nCode;
         EXPECT_EQ(Text(1019), step.pszText) << step.nCode;
     }
@@ -176,7 +176,7 @@ TEST_F(WindowTest, StatusClearsSevenSecondsAfterItWasWrittenAcrossTheWrap)
     CVoxreelDlg& dlg = Open();
     for (const std::uint32_t dwWritten : {1000u, 0xFFFFF000u}) {
         m_channel.SetTickCount(dwWritten);
-        Post(WM_RENDERER_NOTIFY, 1);
+        Notify(NOTIFY_CLIENT_CONNECTED);
         m_channel.SetTickCount(dwWritten + 7000);
         dlg.OnTimer();
         EXPECT_EQ(Text(1019), "Skype has connected!");

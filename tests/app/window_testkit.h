@@ -14,6 +14,7 @@
 
 #include "app_testkit.h"
 #include "in_process_channel.h"
+#include "voxreel/callfeed_control.h"
 #include "voxreel_dlg.h"
 
 namespace apptest {
@@ -83,10 +84,13 @@ protected:
                 pAction->trigger();
         }
     }
-    void Post(std::uint32_t nMessage, std::uint64_t wParam, std::int64_t lParam = 0)
+    // Posts a notification on the renderer's bus, as its threads do, and
+    // runs the event loop once: the bus hands it over on this very thread,
+    // so one pass delivers it.
+    void Notify(int nCode, std::uint32_t nValue = 0)
     {
-        QCoreApplication::postEvent(m_pDlg.get(),
-                                    new CPostedMessageEvent(nMessage, wParam, lParam));
+        GstElement* pRenderer = m_pDlg->Player().Renderer();
+        gst_element_post_message(pRenderer, NewCallfeedNotification(nCode, nValue));
         QCoreApplication::processEvents();
     }
 

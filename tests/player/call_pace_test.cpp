@@ -46,15 +46,17 @@ fs::path MakeTone(const fs::path& path, double dSeconds, int nFreq, double dVolu
 class CWireCallback final : public CDSPlayerCallback {
 public:
     explicit CWireCallback(const CWireRecorder& recorder) : m_recorder(recorder) {}
-    void OnPlaybackFailed(HRESULT hr) override { m_failures.push_back(hr); }
+    void OnPlaybackFailed(HRESULT hr, const std::string&) override { m_failures.push_back(hr); }
     void OnPlaybackCompleted() override
     {
         m_completions.push_back(m_recorder.Samples());
         m_completedAt = Clock::now();
     }
+    void OnRendererNotice(int nCode, std::uint32_t) override { m_notices.push_back(nCode); }
     const CWireRecorder& m_recorder;
     std::vector<std::size_t> m_completions; // samples on the wire at each
     std::vector<HRESULT> m_failures;
+    std::vector<int> m_notices; // codes
     Clock::time_point m_completedAt;
 };
 
@@ -64,19 +66,17 @@ struct CPacedPlayer {
     {
         setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
         InitGst();
-        m_player.m_hNotifyWnd = &m_window;
         m_player.SetServerPort(m_nPort);
     }
     bool Start() { return m_player.Initialize() == S_OK && m_recorder.Connect(m_nPort); }
-    // Plays the file to its completion (ProcessEvents as the window would).
+    // Plays the file to its completion.
     bool PlayToEnd(const fs::path& path)
     {
         const std::size_t nDone = m_callback.m_completions.size();
         if (m_player.Open(path) != S_OK || FAILED(m_player.Run()))
             return false;
-        return WaitUntil(
+        return WaitDelivering(
             [&] {
-                m_player.ProcessEvents();
                 return m_callback.m_completions.size() > nDone || !m_callback.m_failures.empty();
             },
             30s);
@@ -89,7 +89,6 @@ struct CPacedPlayer {
     }
 
     int m_nPort = FreePort();
-    CRecordingWindow m_window;
     CWireRecorder m_recorder;
     CWireCallback m_callback{m_recorder};
     CDSPlayer m_player;
@@ -123,12 +122,7 @@ TEST_P(LocalSinkTest, TheCallHearsEachFileWholeWhateverTheLocalOutputDoes)
     ASSERT_TRUE(SUCCEEDED(paced.m_player.Run()));
     const double dReopenMs =
         std::chrono::duration<double, std::milli>(Clock::now() - firstDone).count();
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            paced.m_player.ProcessEvents();
-            return paced.m_callback.m_completions.size() == 2;
-        },
-        30s));
+    ASSERT_TRUE(WaitDelivering([&] { return paced.m_callback.m_completions.size() == 2; }, 30s));
     ASSERT_TRUE(paced.ReadOn(2 * kBlockSamples));
     EXPECT_TRUE(paced.m_callback.m_failures.empty());
 
@@ -152,8 +146,10 @@ TEST_P(LocalSinkTest, TheCallHearsEachFileWholeWhateverTheLocalOutputDoes)
     const double dGapMs = (second.nFirst - first.nLast - 1.0) * WireTone::kWindowMs;
     EXPECT_LE(dGapMs, 600.0 + dReopenMs);
     if (GetParam().bFails) {
-        EXPECT_TRUE(
-            WaitUntil([&] { return paced.m_window.Count(WM_RENDERER_NOTIFY, NOTIFY_ERROR) > 0; }));
+        EXPECT_TRUE(WaitDelivering([&] {
+            const std::vector<int>& notices = paced.m_callback.m_notices;
+            return std::count(notices.begin(), notices.end(), NOTIFY_ERROR) > 0;
+        }));
     }
     fs::remove_all(folder);
 }

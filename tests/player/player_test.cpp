@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "player_testkit.h"
+#include "voxreel/callfeed_control.h"
 #include "voxreel/gst_hresult.h"
 
 namespace fs = std::filesystem;
@@ -19,7 +20,6 @@ protected:
         setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
         InitGst();
         m_folder = TempFolder();
-        m_player.m_hNotifyWnd = &m_window;
         m_player.SetServerPort(m_nPort);
         ASSERT_EQ(m_player.Initialize(), S_OK);
     }
@@ -44,7 +44,6 @@ protected:
 
     fs::path m_folder;
     int m_nPort = FreePort();
-    CRecordingWindow m_window;
     CRecordingCallback m_callback;
     CDSPlayer m_player{&m_callback, "fakesink sync=true"};
 };
@@ -118,7 +117,7 @@ TEST_F(PlayerTest, FailedOpensGiveDistinctCodesAndLeaveOnlyTheRenderer)
         EXPECT_EQ(Elements(), kOnlyRenderer);
         EXPECT_EQ(m_player.GetDuration(), 0u);
     }
-    m_player.ProcessEvents();
+    DeliverEvents();
     EXPECT_TRUE(m_callback.m_calls.empty()); // the open's own errors are not playback failures
     EXPECT_EQ(m_player.Open(tone), S_OK);    // and the next open starts clean
 }
@@ -208,31 +207,81 @@ TEST_F(PlayerTest, ToneReachesTheClientOnlyWhileRunning)
     EXPECT_EQ(client.Louder(nNext, 1000), 0u) << "nothing of the closed file";
 }
 
-// Through the audio server when there is one (scripts/with-services): the end
-// of the file, then an error in the same pass, reach the callback in order.
-TEST(PlayerSetupTest, CompletionAndErrorsReachTheCallbackInOrder)
+void PostError(GstElement* pRenderer)
+{
+    GError* pError = g_error_new_literal(GST_STREAM_ERROR, GST_STREAM_ERROR_DECODE, "broken");
+    gst_element_post_message(pRenderer, gst_message_new_error(GST_OBJECT(pRenderer), pError, ""));
+    g_error_free(pError);
+}
+
+// Through the audio server when there is one (scripts/with-services): the
+// capture's start, the end of the file, then an error and the renderer's
+// notices posted from another thread reach the callback in that order, all
+// on this thread's main loop and none from inside a player call.
+TEST(PlayerEventsTest, ReachTheCallbackInOrderOnTheMainLoop)
 {
     setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
     InitGst();
     const fs::path folder = TempFolder();
-    CRecordingWindow window;
     CRecordingCallback callback;
     CDSPlayer player(&callback,
                      std::getenv("PULSE_SERVER") != nullptr ? "pulsesink" : "fakesink sync=true");
-    player.m_hNotifyWnd = &window;
     player.SetServerPort(FreePort());
     ASSERT_EQ(player.Initialize(), S_OK);
     ASSERT_EQ(player.Open(MakeMedia(folder / "t.mp3", Format::Mp3, 0.5)), S_OK);
     ASSERT_TRUE(SUCCEEDED(player.Run()));
-    ASSERT_TRUE(WaitUntil([&] { return window.Count(WM_GRAPH_EVENT) > 0; }));
+    EXPECT_TRUE(callback.m_order.empty()) << "reported before the main loop ran";
+    ASSERT_TRUE(WaitDelivering([&] { return !callback.m_calls.empty(); }));
+
     GstElement* pRenderer = player.Renderer();
-    GError* pError = g_error_new_literal(GST_STREAM_ERROR, GST_STREAM_ERROR_DECODE, "broken");
-    gst_element_post_message(pRenderer, gst_message_new_error(GST_OBJECT(pRenderer), pError, ""));
-    g_error_free(pError);
-    player.ProcessEvents();
+    std::thread poster([pRenderer] {
+        PostError(pRenderer);
+        gst_element_post_message(pRenderer, NewCallfeedNotification(NOTIFY_CLIENT_CONNECTED, 0));
+        gst_element_post_message(
+            pRenderer,
+            NewCallfeedNotification(NOTIFY_NETWORK_ERROR, static_cast<std::uint32_t>(E_FAIL)));
+    });
+    poster.join();
+    const std::vector<std::string> expected{"notice 6", "completed", "failed", "notice 1",
+                                            "notice 4"};
+    EXPECT_TRUE(WaitDelivering([&] { return callback.m_order.size() >= expected.size(); }));
+    EXPECT_EQ(callback.m_order, expected);
     EXPECT_EQ(callback.m_calls, (std::vector<HRESULT>{S_OK, VFW_E_INVALID_FILE_FORMAT}));
-    EXPECT_GE(window.Count(WM_RENDERER_NOTIFY), 1u); // capture started
+    EXPECT_EQ(callback.m_notices.back(), std::pair(4, static_cast<std::uint32_t>(E_FAIL)));
+    ASSERT_EQ(callback.m_reasons.size(), 1u);
+    EXPECT_FALSE(callback.m_reasons[0].empty());
+    EXPECT_EQ(player.LastErrorText(), callback.m_reasons[0]);
+    EXPECT_EQ(player.LastError(), VFW_E_INVALID_FILE_FORMAT);
+    for (const std::thread::id& thread : callback.m_threads)
+        EXPECT_EQ(thread, std::this_thread::get_id());
     fs::remove_all(folder);
+}
+
+// What is still queued when the callback lets go, or the player goes, is
+// never delivered: not to the callback, not through a player that is gone.
+TEST(PlayerEventsTest, NothingReachesACallbackThatLeft)
+{
+    setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
+    InitGst();
+    enum class Leaving { CallbackRemoved, PlayerDestroyed };
+    for (const Leaving leaving : {Leaving::CallbackRemoved, Leaving::PlayerDestroyed}) {
+        SCOPED_TRACE(static_cast<int>(leaving));
+        CRecordingCallback callback;
+        auto pPlayer = std::make_unique<CDSPlayer>(&callback, "fakesink sync=true");
+        pPlayer->SetServerPort(FreePort());
+        ASSERT_EQ(pPlayer->Initialize(), S_OK);
+        DeliverEvents();
+        ASSERT_EQ(callback.m_order, std::vector<std::string>{"notice 6"});
+        PostError(pPlayer->Renderer());
+        gst_element_post_message(pPlayer->Renderer(),
+                                 NewCallfeedNotification(NOTIFY_CLIENT_CONNECTED, 0));
+        if (leaving == Leaving::CallbackRemoved)
+            pPlayer->SetCallback(nullptr);
+        else
+            pPlayer.reset();
+        DeliverEvents();
+        EXPECT_EQ(callback.m_order, std::vector<std::string>{"notice 6"});
+    }
 }
 
 TEST(PlayerSetupTest, WithoutThePluginNothingIsCreated)
@@ -269,14 +318,15 @@ TEST(PlayerSetupTest, ACaptureThatCannotStartFailsInitialize)
 {
     setenv("VOXREEL_CAPTURE_SOURCE", "nosuchcapturesource", 1);
     InitGst();
-    CRecordingWindow window;
-    CDSPlayer player(nullptr);
-    player.m_hNotifyWnd = &window;
+    CRecordingCallback callback;
+    CDSPlayer player(&callback);
     player.SetServerPort(FreePort());
     EXPECT_TRUE(FAILED(player.Initialize()));
     EXPECT_FALSE(player.HasRenderer());
     EXPECT_FALSE(player.SetRemoteBalance(0));
-    EXPECT_EQ(window.Count(WM_RENDERER_NOTIFY, NOTIFY_CAPTURE_ERROR), 1u);
+    EXPECT_TRUE(callback.m_notices.empty()) << "reported from inside Initialize";
+    DeliverEvents(); // why the start failed is still reported
+    EXPECT_EQ(callback.Notices(NOTIFY_CAPTURE_ERROR), 1u);
 }
 
 } // namespace

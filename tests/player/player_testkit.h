@@ -1,6 +1,6 @@
 // Shared pieces of the player's tests: media made at test time, a recording
-// notify window and callback, the renderer tests' loopback client and
-// bounded waits.
+// callback, the renderer tests' loopback client and bounded waits that run
+// the main loop the player reports from.
 #pragma once
 
 #include <gst/gst.h>
@@ -110,36 +110,57 @@ inline std::filesystem::path TempFolder()
     return mkdtemp(strTemplate.data());
 }
 
-class CRecordingWindow final : public INotifyWindow {
-public:
-    struct Message {
-        std::uint32_t nMessage;
-        std::uint64_t wParam;
-        std::int64_t lParam;
-    };
-    void PostMessage(std::uint32_t nMessage, std::uint64_t wParam, std::int64_t lParam) override
-    {
-        std::lock_guard lock(m_mutex);
-        m_messages.push_back({nMessage, wParam, lParam});
+// Runs what is due on this thread's main loop, where the player reports.
+inline void DeliverEvents()
+{
+    while (g_main_context_iteration(nullptr, FALSE)) {
     }
-    // Messages of that number (and, given one, that wParam).
-    std::size_t Count(std::uint32_t nMessage, std::int64_t wParam = -1)
-    {
-        std::lock_guard lock(m_mutex);
-        return std::count_if(m_messages.begin(), m_messages.end(), [&](const Message& m) {
-            return m.nMessage == nMessage &&
-                   (wParam < 0 || m.wParam == static_cast<std::uint64_t>(wParam));
-        });
-    }
+}
 
-private:
-    std::mutex m_mutex;
-    std::vector<Message> m_messages; // guarded by m_mutex
-};
+// WaitUntil, with the player's reports delivered before each look.
+inline bool WaitDelivering(const std::function<bool()>& condition,
+                           std::chrono::milliseconds timeout = 10s)
+{
+    return WaitUntil(
+        [&] {
+            DeliverEvents();
+            return condition();
+        },
+        timeout);
+}
 
+// Keeps what the player reports, and on which thread.
 class CRecordingCallback final : public CDSPlayerCallback {
 public:
-    void OnPlaybackFailed(HRESULT hr) override { m_calls.push_back(hr); }
-    void OnPlaybackCompleted() override { m_calls.push_back(S_OK); }
+    void OnPlaybackCompleted() override { Record(S_OK); }
+    void OnPlaybackFailed(HRESULT hr, const std::string& strReason) override
+    {
+        Record(hr);
+        m_reasons.push_back(strReason);
+    }
+    void OnRendererNotice(int nCode, std::uint32_t nValue) override
+    {
+        m_notices.emplace_back(nCode, nValue);
+        m_order.push_back("notice " + std::to_string(nCode));
+        m_threads.push_back(std::this_thread::get_id());
+    }
+    std::size_t Notices(int nCode) const
+    {
+        return std::count_if(m_notices.begin(), m_notices.end(),
+                             [nCode](const auto& notice) { return notice.first == nCode; });
+    }
+
     std::vector<HRESULT> m_calls; // S_OK stands for a completion
+    std::vector<std::string> m_reasons;
+    std::vector<std::pair<int, std::uint32_t>> m_notices;
+    std::vector<std::string> m_order; // every report, in the order it came
+    std::vector<std::thread::id> m_threads;
+
+private:
+    void Record(HRESULT hr)
+    {
+        m_calls.push_back(hr);
+        m_order.push_back(hr == S_OK ? "completed" : "failed");
+        m_threads.push_back(std::this_thread::get_id());
+    }
 };

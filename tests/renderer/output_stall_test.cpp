@@ -212,7 +212,6 @@ bool ReturnsSoon(std::function<void()> work)
     return bReturned;
 }
 
-constexpr std::uint64_t kWindow = 0x5EED;
 constexpr const char* kNullSink = "fakesink sync=true";
 
 struct SOutputCase {
@@ -247,7 +246,6 @@ protected:
         g_gate.Close();
         m_pRenderer.reset(gst_bin_get_by_name(GST_BIN(m_pPipeline.get()), "renderer"));
         m_pControl = std::make_unique<CCallfeedControl>(m_pRenderer.get());
-        m_pControl->SetNotifyWindow(kWindow, WM_RENDERER_NOTIFY);
         g_object_set(m_pRenderer.get(), "port", m_nPort, "capture-source",
                      "audiotestsrc is-live=true wave=silence", "mix-output",
                      WithServer(GetParam().strMixOutput).c_str(), "local-output",

@@ -107,7 +107,6 @@ int main(int argc, char** argv)
     CElementPtr renderer(gst_bin_get_by_name(GST_BIN(pipeline.get()), "renderer"));
     g_object_set(renderer.get(), "local-output", LocalSink().c_str(), nullptr);
     CCallfeedControl control(renderer.get());
-    control.SetNotifyWindow(1, WM_RENDERER_NOTIFY);
     HRESULT hr = control.StartTransmission();
     if (FAILED(hr)) {
         std::fprintf(stderr, "feedplay: transmission did not start: %08X\n",
