@@ -93,8 +93,8 @@ HRESULT CDSPlayer::Initialize()
 HRESULT CDSPlayer::Open(const std::filesystem::path& path)
 {
     if (EndsWithNoCase(path, ".wma") || EndsWithNoCase(path, ".asf"))
-        return OpenWithSource(path, CLSID_WMAsfReader);
-    const HRESULT hr = OpenWithSource(path, CLSID_AsyncReader);
+        return OpenWithSource(path, FileSource::SelfDecoding);
+    const HRESULT hr = OpenWithSource(path, FileSource::Plain);
     if (SUCCEEDED(hr))
         return hr;
     // The second route's failure stands, unless only the first one's names
@@ -102,7 +102,7 @@ HRESULT CDSPlayer::Open(const std::filesystem::path& path)
     // general one instead, depending on when the element fails.
     const std::string strFirstError = m_strLastError;
     const bool bFirstGeneric = m_bLastErrorGeneric;
-    const HRESULT hrSecond = OpenWithSource(path, CLSID_WMAsfReader);
+    const HRESULT hrSecond = OpenWithSource(path, FileSource::SelfDecoding);
     if (SUCCEEDED(hrSecond) || bFirstGeneric || !m_bLastErrorGeneric)
         return hrSecond;
     m_hrLastError = hr;
@@ -111,7 +111,7 @@ HRESULT CDSPlayer::Open(const std::filesystem::path& path)
     return hr;
 }
 
-HRESULT CDSPlayer::OpenWithSource(const std::filesystem::path& path, const CLSID& clsidSource)
+HRESULT CDSPlayer::OpenWithSource(const std::filesystem::path& path, FileSource source)
 {
     if (m_bLoaded) {
         if (m_strFile.native() == path.native())
@@ -123,7 +123,7 @@ HRESULT CDSPlayer::OpenWithSource(const std::filesystem::path& path, const CLSID
     ClearLastError();
     const std::uint64_t nSerial = m_pEvents->NextSerial();
     m_pEvents->ResetForFile(path.filename().string());
-    HRESULT hr = BuildFileChain(path, clsidSource);
+    HRESULT hr = BuildFileChain(path, source);
     std::optional<CGraphEvent> error;
     if (SUCCEEDED(hr)) {
         if (gst_element_set_state(m_pGraph.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)

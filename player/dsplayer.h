@@ -26,13 +26,10 @@
 #include "voxreel/ids.h"
 
 // The two ways of reading a file: a plain file source whose type is found
-// and decoded automatically, and a self-decoding source (the ASF route).
-// {E436EBB5-524F-11CE-9F53-0020AF0BA770}
-constexpr CLSID CLSID_AsyncReader{
-    0xE436EBB5, 0x524F, 0x11CE, {0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
-// {187463A0-5BB7-11D3-ACBE-0080C75E246E}
-constexpr CLSID CLSID_WMAsfReader{
-    0x187463A0, 0x5BB7, 0x11D3, {0xAC, 0xBE, 0x00, 0x80, 0xC7, 0x5E, 0x24, 0x6E}};
+// and decoded automatically (filesrc ! decodebin), and a self-decoding
+// source (uridecodebin), which Windows Media files take, and any other file
+// the plain route could not open.
+enum class FileSource { Plain, SelfDecoding };
 
 // Makes the Callfeed plugin in folder known to GStreamer (gst_init first).
 // False when GStreamer's Callfeed plugin is not that one: none there, or
@@ -70,7 +67,7 @@ public:
 
     HRESULT Initialize();
     HRESULT Open(const std::filesystem::path& path);
-    HRESULT OpenWithSource(const std::filesystem::path& path, const CLSID& clsidSource);
+    HRESULT OpenWithSource(const std::filesystem::path& path, FileSource source);
     void Close();
     HRESULT Run();
     HRESULT Pause();
@@ -99,7 +96,7 @@ public:
     HRESULT LastError() const { return m_hrLastError; }
 
 private:
-    HRESULT BuildFileChain(const std::filesystem::path& path, const CLSID& clsidSource);
+    HRESULT BuildFileChain(const std::filesystem::path& path, FileSource source);
     HRESULT AddBranches(GstElement* pPcm);
     // The local output's sink description as the renderer takes it.
     std::string LocalOutput() const;

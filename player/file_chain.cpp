@@ -58,7 +58,7 @@ std::string FileUri(const std::filesystem::path& path)
 
 } // namespace
 
-HRESULT CDSPlayer::BuildFileChain(const std::filesystem::path& path, const CLSID& clsidSource)
+HRESULT CDSPlayer::BuildFileChain(const std::filesystem::path& path, FileSource source)
 {
     GstElement* pGraph = m_pGraph.get();
     CElementPtr pConvert = MakeElement("audioconvert", "PcmConvert");
@@ -67,7 +67,7 @@ HRESULT CDSPlayer::BuildFileChain(const std::filesystem::path& path, const CLSID
         return E_FAIL;
     SetCaps(pCaps.get(), kPcmCaps);
 
-    if (clsidSource == CLSID_WMAsfReader) {
+    if (source == FileSource::SelfDecoding) {
         CElementPtr pSource = MakeElement("uridecodebin", "Source");
         if (!AddToBin(pGraph, pSource))
             return REGDB_E_CLASSNOTREG;
@@ -76,7 +76,7 @@ HRESULT CDSPlayer::BuildFileChain(const std::filesystem::path& path, const CLSID
             return HResultFromWin32(ERROR_FILE_NOT_FOUND);
         g_object_set(pSource.get(), "uri", strUri.c_str(), nullptr);
         WatchDecoder(pSource.get(), pConvert.get());
-    } else if (clsidSource == CLSID_AsyncReader) {
+    } else {
         CElementPtr pSource = MakeElement("filesrc", "Source");
         CElementPtr pDecoder = MakeElement("decodebin", "Decoder");
         if (!AddToBin(pGraph, pSource) || !AddToBin(pGraph, pDecoder))
@@ -85,8 +85,6 @@ HRESULT CDSPlayer::BuildFileChain(const std::filesystem::path& path, const CLSID
         if (!gst_element_link(pSource.get(), pDecoder.get()))
             return VFW_E_CANNOT_CONNECT;
         WatchDecoder(pDecoder.get(), pConvert.get());
-    } else {
-        return REGDB_E_CLASSNOTREG;
     }
 
     if (!gst_element_link(pConvert.get(), pCaps.get()))
