@@ -101,7 +101,6 @@ int CVoxreelApp::Run(int argc, char** argv)
                                         : settings.GetProfileString(kSettingAudioSink, "");
         CVoxreelDlg dlg(
             {settings, channel, channel.GetOwnWindow(), strSink, PortFromEnvironment()});
-        channel.SetSink(&dlg.SkypeSink());
         instance.SetOnOpen([&dlg](CCommandLine&& more) {
             dlg.AddPaths(std::move(more.paths), more.bPlay);
             dlg.raise();
@@ -115,7 +114,6 @@ int CVoxreelApp::Run(int argc, char** argv)
                          [&dlg](QSessionManager&) { CloseEverything(dlg); });
         dlg.AddPaths(line.paths, line.bPlay);
         dlg.exec();
-        channel.SetSink(nullptr);
         instance.SetOnOpen({});
     }
     guard.CleanExit();

@@ -34,9 +34,11 @@ constexpr std::chrono::milliseconds kFinishAddsLimit{1000};
 CVoxreelDlg::CVoxreelDlg(Services services)
     : m_ui(BuildDlgControls(this)), m_settings(services.settings), m_channel(services.channel),
       m_playlist(services.settings), m_player(this, std::move(services.strAudioSink)),
-      m_skype(services.channel, this), m_nPort(services.nPort)
+      m_skype(services.channel),
+      m_tracker(m_skype, *this, services.nPort != 0 ? services.nPort : kDefaultCallfeedPort),
+      m_nPort(services.nPort)
 {
-    if (!m_skype.HasMessageIds()) {
+    if (!m_skype.IsUsable()) {
         auto* pBox =
             new QMessageBox(QMessageBox::Warning, QStringLiteral("Initialization Error"),
                             QStringLiteral("Failed to register window messages"), QMessageBox::Ok);
@@ -80,16 +82,15 @@ void CVoxreelDlg::OnInitDialog()
     m_ui.pFiles->installEventFilter(this);
     connect(m_ui.pFiles, &QTreeView::doubleClicked, this, &CVoxreelDlg::OnListDblClk);
     ShowLoadedPlaylist();
-    m_calls.SetOnChanged([this] { ShowActiveCalls(); });
     connect(m_ui.pCalls, &QComboBox::activated, this,
-            [this](int nIndex) { m_calls.Select(nIndex); });
+            [this](int nIndex) { m_tracker.Calls().Select(nIndex); });
 
     // The player reports from GLib's main loop, which Qt runs only with its
     // GLib event dispatcher (QT_NO_GLIB turns that off).
     if (!QAbstractEventDispatcher::instance()->inherits("QEventDispatcherGlib"))
         qCWarning(lcPlayer) << "Qt does not run GLib's main loop: no file will advance";
     SetStatusIcon(IDI_NOT_TRANSMITTING);
-    SetTransmitting(false);
+    UpdateStatusIconTip();
 
     connect(&m_timer, &QTimer::timeout, this, &CVoxreelDlg::OnTimer);
     const std::string strAudioNote = m_audio.PrepareStart(m_player);
@@ -137,7 +138,7 @@ void CVoxreelDlg::SaveSettings()
 void CVoxreelDlg::OnTimer()
 {
     m_skype.Tick();
-    m_tracker.OnTick(Now());
+    m_tracker.OnTick(Now(), m_player.HasRenderer());
     m_transport.UpdateTimeDisplay();
     if (IsStatusExpired(Now(), m_dwStatusTime))
         SetStatus({});
@@ -170,7 +171,7 @@ void CVoxreelDlg::OnClose()
 {
     if (m_tracker.IsInputSwitchedToUs()) {
         m_player.StopTransmission();
-        m_tracker.SwitchBack(); // its reply is not awaited
+        m_tracker.SwitchBack(); // waits for its delivery, not for its reply
     }
     SaveSettings();
     m_audio.Shutdown();
@@ -207,56 +208,27 @@ void CVoxreelDlg::OnRendererNotice(int nCode, std::uint32_t nValue)
     else if (notice.icon == StatusIcon::NotConnected)
         SetStatusIcon(IDI_NOT_TRANSMITTING);
     if (notice.bTransmissionLost)
-        SetTransmitting(false);
-}
-
-void CVoxreelDlg::OnAttached()
-{
-    m_tracker.OnAttached();
-}
-
-void CVoxreelDlg::OnDetached()
-{
-    m_tracker.OnDetached();
-}
-
-void CVoxreelDlg::OnNotification(const std::string& line)
-{
-    m_tracker.OnNotification(line);
+        m_tracker.OnTransmissionLost();
 }
 
 void CVoxreelDlg::ShowActiveCalls()
 {
     const QSignalBlocker block(m_ui.pCalls);
     m_ui.pCalls->clear();
-    for (const CActiveCallList::Item& item : m_calls.Items())
+    const CActiveCallList& calls = m_tracker.Calls();
+    for (const CActiveCallList::Item& item : calls.Items())
         m_ui.pCalls->addItem(QString::fromStdString(item.strText), item.nCallId);
-    m_ui.pCalls->setCurrentIndex(m_calls.Selection());
+    m_ui.pCalls->setCurrentIndex(calls.Selection());
 }
 
-void CVoxreelDlg::ShowNotTransmittingIcon()
-{
-    SetStatusIcon(IDI_NOT_TRANSMITTING);
-}
-
-void CVoxreelDlg::Issue(std::unique_ptr<CSkypeCommandHandler> pHandler)
-{
-    m_skype.SendCommand(m_skype.AddHandler(std::move(pHandler)));
-}
-
-int CVoxreelDlg::InputPort() const
-{
-    return m_nPort != 0 ? m_nPort : kDefaultCallfeedPort;
-}
-
-void CVoxreelDlg::StopForEndedCall()
+void CVoxreelDlg::OnCallEnded()
 {
     ClearPlayingMarks();
     m_player.Stop();
     AnnounceChanges();
 }
 
-void CVoxreelDlg::ShowCallDuration(const std::string& strText)
+void CVoxreelDlg::OnCallDuration(const std::string& strText)
 {
     m_ui.pCallDuration->setText(QString::fromStdString(strText));
 }
@@ -267,9 +239,10 @@ void CVoxreelDlg::SetStatusIcon(int nIconId)
     m_ui.pStatusIcon->setPixmap(StatusIconPixmap(nIconId));
 }
 
-void CVoxreelDlg::SetTransmitting(bool bTransmitting)
+void CVoxreelDlg::OnTransmittingChanged(bool bTransmitting)
 {
-    m_bTransmitting = bTransmitting;
+    if (!bTransmitting)
+        SetStatusIcon(IDI_NOT_TRANSMITTING);
     UpdateStatusIconTip();
 }
 
@@ -277,7 +250,7 @@ void CVoxreelDlg::SetTransmitting(bool bTransmitting)
 // and, since the last file that opened, why the player failed.
 void CVoxreelDlg::UpdateStatusIconTip()
 {
-    QString tip = QString::fromUtf8(ToolTipFor(IDC_STATUS_ICON, m_bTransmitting));
+    QString tip = QString::fromUtf8(ToolTipFor(IDC_STATUS_ICON, m_tracker.IsTransmitting()));
     QStringList listeners;
     for (const std::string& app : m_audio.Listeners())
         listeners << QString::fromStdString(app);

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "calls/active_call_list.h"
-#include "calls/call_owner.h"
+#include "calls/call_listener.h"
 #include "calls/call_tracker.h"
 #include "audio_setup.h"
 #include "dlg_controls.h"
@@ -32,9 +32,8 @@ class QMenu;
 
 class CVoxreelDlg final : public QDialog,
                           public CDSPlayerCallback,
-                          public ISkypeConnectionMonitor,
                           private IPlaybackView,
-                          private ICallOwner {
+                          private ICallListener {
     Q_OBJECT
 public:
     enum class PlaybackState { Stopped, Playing, Paused };
@@ -54,13 +53,12 @@ public:
     explicit CVoxreelDlg(Services services);
     ~CVoxreelDlg() override;
 
-    ISkypeWindowSink& SkypeSink() { return m_skypeSink; }
     void SetFileChooser(FileChooser chooser) { m_chooseFiles = std::move(chooser); }
     // Queues files, folders and playlists to be added, in order; with
     // bPlayFirst the first of them plays once it is in the list.
     void AddPaths(std::vector<std::filesystem::path> paths, bool bPlayFirst = false);
     bool IsAddingFiles() const;
-    bool IsTransmitting() const override { return m_bTransmitting; }
+    bool IsTransmitting() const { return m_tracker.IsTransmitting(); }
     int StatusIconId() const { return m_nStatusIcon; }
     bool IsTicking() const { return m_timer.isActive(); }
     // Read only: the entries change through the window's playlist model.
@@ -73,10 +71,6 @@ public:
     void OnPlaybackCompleted() override;
     void OnPlaybackFailed(HRESULT hr, const std::string& strReason) override;
     void OnRendererNotice(int nCode, std::uint32_t nValue) override;
-    // ISkypeConnectionMonitor
-    void OnAttached() override;
-    void OnDetached() override;
-    void OnNotification(const std::string& line) override;
 
     // What a tool bar button or its key does (102..106, 1010, 1011).
     void RunCommand(int nId);
@@ -159,15 +153,12 @@ private:
     int RemoteVolumePosition() const override;
     int BalancePosition() const override;
 
-    // ICallOwner
-    CActiveCallList& Calls() override { return m_calls; }
-    void ShowNotTransmittingIcon() override;
-    void SetTransmitting(bool bTransmitting) override;
-    void Issue(std::unique_ptr<CSkypeCommandHandler> pHandler) override;
-    int InputPort() const override;
-    void StopForEndedCall() override;
-    void ShowCallDuration(const std::string& strText) override;
-    bool HasRenderer() const override { return m_player.HasRenderer(); }
+    // ICallListener
+    void OnCallsChanged() override { ShowActiveCalls(); }
+    void OnCallStatus(const std::string& strText) override { SetStatus(strText); }
+    void OnTransmittingChanged(bool bTransmitting) override;
+    void OnCallEnded() override;
+    void OnCallDuration(const std::string& strText) override;
 
     CDlgControls m_ui; // widgets, owned by the window
     CPlaylistModel* m_pModel = nullptr; // the view's, over m_playlist
@@ -178,17 +169,14 @@ private:
     CPlaylist m_playlist;
     CDSPlayer m_player;
     CSkypeConnection m_skype;
-    CSkypeConnectionSink m_skypeSink{m_skype};
     CPlaybackController m_transport{m_playlist, m_player, *this};
-    CActiveCallList m_calls;
-    CCallTracker m_tracker{m_skype, *this};
+    CCallTracker m_tracker;
     CAudioSetup m_audio{m_settings, this,
                         [this](const std::string& strText, const std::vector<std::string>&) {
                             SetStatus(strText);
                             UpdateStatusIconTip();
                         }};
     int m_nPort;
-    bool m_bTransmitting = false;
     std::uint32_t m_dwStatusTime = 0;
     int m_nStatusIcon = 0;
     bool m_bClosing = false;

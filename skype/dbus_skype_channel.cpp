@@ -1,14 +1,5 @@
 #include "dbus_skype_channel.h"
 
-#include <cstring>
-
-namespace {
-// The two names the API knows. Their ids need only be stable inside the
-// process: on the bus the message is named by its member, not its id.
-constexpr std::uint32_t kAttachMessageId = 0xC001;
-constexpr std::uint32_t kDiscoverMessageId = 0xC002;
-} // namespace
-
 CDBusSkypeChannel::CDBusSkypeChannel(QDBusConnection connection, int deliveryTimeoutMs)
     : m_pEndpoint(std::make_unique<CDBusSkypeEndpoint>(std::move(connection),
                                                        static_cast<IDBusSkypeReceiver&>(*this))),
@@ -23,34 +14,44 @@ SkypeWindow CDBusSkypeChannel::GetOwnWindow() const
     return m_pEndpoint->GetOwnWindow();
 }
 
-std::uint32_t CDBusSkypeChannel::RegisterMessage(const std::string& name)
+bool CDBusSkypeChannel::IsUsable() const
 {
-    if (!m_pEndpoint->IsRegistered())
-        return 0;
-    if (name == kSkypeAttachMessageName)
-        return kAttachMessageId;
-    if (name == kSkypeDiscoverMessageName)
-        return kDiscoverMessageId;
-    return 0;
+    return m_pEndpoint->IsRegistered();
 }
 
-void CDBusSkypeChannel::Broadcast(std::uint32_t message, const SkypeWindow& /*wParam*/,
-                                  std::uint32_t /*lParam*/)
+void CDBusSkypeChannel::BroadcastDiscover(const SkypeWindow& /*own*/)
 {
     // The sender of the signal is the own window; the bus says so itself.
-    if (message == kDiscoverMessageId && m_pEndpoint->IsRegistered())
+    if (IsUsable())
         m_pEndpoint->EmitDiscover();
 }
 
-std::uint32_t CDBusSkypeChannel::SendCopyData(const SkypeWindow& target,
-                                              const SkypeWindow& /*wParam*/,
-                                              const CopyDataBlock& data)
+void CDBusSkypeChannel::SendText(const SkypeWindow& target, const std::string& text,
+                                 DeliveryCallback onDelivered)
 {
-    QByteArray bytes;
-    if (data.lpData != nullptr)
-        bytes =
-            QByteArray(static_cast<const char*>(data.lpData), static_cast<qsizetype>(data.cbData));
-    return m_pEndpoint->CallCopyData(target, bytes, m_deliveryTimeoutMs, &m_lastDeliveryError);
+    if (target.empty()) {
+        m_lastDeliveryError = "no window";
+        if (onDelivered)
+            onDelivered(false);
+        return;
+    }
+    // The client reads the line up to its NUL.
+    const QByteArray bytes(text.c_str(), static_cast<qsizetype>(text.size() + 1));
+    // The endpoint, and with it every pending answer, goes with this object.
+    m_pEndpoint->PostCopyData(
+        target, bytes,
+        [this, onDelivered = std::move(onDelivered)](std::uint32_t answer,
+                                                     const std::string& error) {
+            m_lastDeliveryError = answer != 0 ? std::string() : error;
+            if (onDelivered)
+                onDelivered(answer != 0);
+        },
+        m_deliveryTimeoutMs);
+}
+
+void CDBusSkypeChannel::FlushDeliveries()
+{
+    m_pEndpoint->WaitForAnswers();
 }
 
 std::uint32_t CDBusSkypeChannel::GetTickCount()
@@ -62,14 +63,13 @@ std::uint32_t CDBusSkypeChannel::GetTickCount()
 
 std::uint32_t CDBusSkypeChannel::OnAttachCall(const SkypeWindow& caller, std::uint32_t status)
 {
-    return m_pSink != nullptr ? m_pSink->OnWindowMessage(kAttachMessageId, caller, status) : 0;
+    return m_inbox.onAttach ? m_inbox.onAttach(caller, status) : 0;
 }
 
 std::optional<std::uint32_t> CDBusSkypeChannel::OnCopyDataCall(const SkypeWindow& sender,
                                                                const QByteArray& data)
 {
-    if (m_pSink == nullptr)
-        return 0u;
-    const CopyDataBlock block{0, static_cast<std::uint32_t>(data.size()), data.constData()};
-    return m_pSink->OnCopyData(sender, block);
+    const std::string text =
+        TextBeforeNul(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
+    return m_inbox.onText && m_inbox.onText(sender, text) ? 1u : 0u;
 }

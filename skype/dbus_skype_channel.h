@@ -1,6 +1,7 @@
 // The link's channel over the session bus: the player's side. Discover is a
-// broadcast signal, commands are blocking CopyData calls with a short
-// time-out, and the client's attach and copy-data calls go to the sink.
+// broadcast signal; lines go out as asynchronous CopyData calls with a short
+// time-out, whose answers come back through the event loop; the client's
+// attach and CopyData calls go to the inbox.
 #pragma once
 
 #include "dbus_skype_endpoint.h"
@@ -18,21 +19,21 @@ public:
     static constexpr int kDefaultDeliveryTimeoutMs = 1000;
 
     // Exports the API object on the connection. When the bus cannot be
-    // reached or the object cannot be exported, RegisterMessage returns 0.
+    // reached or the object cannot be exported, IsUsable() is false.
     explicit CDBusSkypeChannel(QDBusConnection connection = QDBusConnection::sessionBus(),
                                int deliveryTimeoutMs = kDefaultDeliveryTimeoutMs);
     ~CDBusSkypeChannel() override;
 
-    // The own window's message handling; not owned, may be null.
-    void SetSink(ISkypeWindowSink* pSink) { m_pSink = pSink; }
     SkypeWindow GetOwnWindow() const;
     // The bus error of the last failed delivery ("" after a delivered one).
     const std::string& GetLastDeliveryError() const { return m_lastDeliveryError; }
 
-    std::uint32_t RegisterMessage(const std::string& name) override;
-    void Broadcast(std::uint32_t message, const SkypeWindow& wParam, std::uint32_t lParam) override;
-    std::uint32_t SendCopyData(const SkypeWindow& target, const SkypeWindow& wParam,
-                               const CopyDataBlock& data) override;
+    bool IsUsable() const override;
+    void SetInbox(SkypeChannelInbox inbox) override { m_inbox = std::move(inbox); }
+    void BroadcastDiscover(const SkypeWindow& own) override;
+    void SendText(const SkypeWindow& target, const std::string& text,
+                  DeliveryCallback onDelivered) override;
+    void FlushDeliveries() override;
     std::uint32_t GetTickCount() override;
 
 private:
@@ -42,7 +43,7 @@ private:
 
     std::unique_ptr<CDBusSkypeEndpoint> m_pEndpoint;
     int m_deliveryTimeoutMs;
-    ISkypeWindowSink* m_pSink = nullptr;
+    SkypeChannelInbox m_inbox;
     std::string m_lastDeliveryError;
     const std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
 };

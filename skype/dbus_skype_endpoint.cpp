@@ -50,39 +50,14 @@ void CDBusSkypeEndpoint::EmitDiscover()
     emit SkypeControlAPIDiscover();
 }
 
-std::uint32_t CDBusSkypeEndpoint::CallCopyData(const SkypeWindow& target, const QByteArray& data,
-                                               int timeoutMs, std::string* pError)
-{
-    if (target.empty()) {
-        if (pError != nullptr)
-            *pError = "no window";
-        return 0;
-    }
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        ToQString(target), QString::fromLatin1(kSkypeApiObjectPath),
-        QString::fromLatin1(kSkypeApiInterface), QStringLiteral("CopyData"));
-    call << data;
-    // Block, not BlockWithGui: nothing of ours runs again until the answer,
-    // so the caller's state cannot change under it.
-    const QDBusMessage reply = m_connection.call(call, QDBus::Block, timeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-        if (pError != nullptr)
-            *pError = reply.errorName().toStdString();
-        return 0;
-    }
-    if (pError != nullptr)
-        pError->clear();
-    return reply.arguments().constFirst().toUInt();
-}
-
 void CDBusSkypeEndpoint::PostCopyData(const SkypeWindow& target, const QByteArray& data,
-                                      DeliveryCallback onAnswer)
+                                      DeliveryCallback onAnswer, int timeoutMs)
 {
     QDBusMessage call = QDBusMessage::createMethodCall(
         ToQString(target), QString::fromLatin1(kSkypeApiObjectPath),
         QString::fromLatin1(kSkypeApiInterface), QStringLiteral("CopyData"));
     call << data;
-    PostCall(call, std::move(onAnswer));
+    PostCall(call, std::move(onAnswer), timeoutMs);
 }
 
 void CDBusSkypeEndpoint::PostAttach(const SkypeWindow& target, std::uint32_t status,
@@ -92,22 +67,35 @@ void CDBusSkypeEndpoint::PostAttach(const SkypeWindow& target, std::uint32_t sta
         ToQString(target), QString::fromLatin1(kSkypeApiObjectPath),
         QString::fromLatin1(kSkypeApiInterface), QStringLiteral("SkypeControlAPIAttach"));
     call << static_cast<uint>(status);
-    PostCall(call, std::move(onAnswer));
+    PostCall(call, std::move(onAnswer), -1);
 }
 
-void CDBusSkypeEndpoint::PostCall(const QDBusMessage& call, DeliveryCallback onAnswer)
+void CDBusSkypeEndpoint::PostCall(const QDBusMessage& call, DeliveryCallback onAnswer,
+                                  int timeoutMs)
 {
     if (!onAnswer) {
         m_connection.send(call);
         return;
     }
-    auto* pWatcher = new QDBusPendingCallWatcher(m_connection.asyncCall(call), this);
+    auto* pWatcher = new QDBusPendingCallWatcher(m_connection.asyncCall(call, timeoutMs), this);
     connect(pWatcher, &QDBusPendingCallWatcher::finished, this,
             [onAnswer = std::move(onAnswer)](QDBusPendingCallWatcher* pFinished) {
                 const QDBusPendingReply<uint> reply = *pFinished;
-                onAnswer(reply.isError() ? 0u : reply.value());
                 pFinished->deleteLater();
+                if (reply.isError())
+                    onAnswer(0u, reply.error().name().toStdString());
+                else
+                    onAnswer(reply.value(), {});
             });
+}
+
+void CDBusSkypeEndpoint::WaitForAnswers()
+{
+    // Each call has its own time-out, so together they wait no longer than
+    // the longest of them.
+    for (QDBusPendingCallWatcher* pWatcher :
+         findChildren<QDBusPendingCallWatcher*>(Qt::FindDirectChildrenOnly))
+        pWatcher->waitForFinished();
 }
 
 uint CDBusSkypeEndpoint::SkypeControlAPIAttach(uint status)

@@ -50,17 +50,18 @@ public:
     bool ListenForDiscover();
     void EmitDiscover();
 
-    // Blocks until the peer answers or the time-out passes; 0 when not
-    // delivered, with the bus error name in *pError.
-    std::uint32_t CallCopyData(const SkypeWindow& target, const QByteArray& data, int timeoutMs,
-                               std::string* pError = nullptr);
-
-    // Never blocks; the optional callback hears whether the peer took it.
-    using DeliveryCallback = std::function<void(std::uint32_t answer)>;
+    // Never blocks; the optional callback hears the peer's answer, or 0 and
+    // the bus error's name when the call failed or the time-out (-1: the
+    // bus's default) passed first. It runs from the event loop, never from
+    // inside the Post call.
+    using DeliveryCallback = std::function<void(std::uint32_t answer, const std::string& error)>;
     void PostCopyData(const SkypeWindow& target, const QByteArray& data,
-                      DeliveryCallback onAnswer = {});
+                      DeliveryCallback onAnswer = {}, int timeoutMs = -1);
     void PostAttach(const SkypeWindow& target, std::uint32_t status,
                     DeliveryCallback onAnswer = {});
+    // Blocks until every call posted with a callback has its answer or its
+    // time-out; for closing only.
+    void WaitForAnswers();
 
 signals:
     // Relayed to the bus as a broadcast signal of the API object.
@@ -74,7 +75,7 @@ private slots:
     void OnDiscover(const QDBusMessage& message);
 
 private:
-    void PostCall(const QDBusMessage& call, DeliveryCallback onAnswer);
+    void PostCall(const QDBusMessage& call, DeliveryCallback onAnswer, int timeoutMs);
 
     QDBusConnection m_connection;
     IDBusSkypeReceiver& m_receiver;

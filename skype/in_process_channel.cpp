@@ -1,42 +1,44 @@
 #include "in_process_channel.h"
 
-namespace {
-// Registered message ids start where the platform's registered range did.
-constexpr std::uint32_t kFirstMessageId = 0xC000;
-} // namespace
-
-std::uint32_t CInProcessSkypeChannel::RegisterMessage(const std::string& name)
+void CInProcessSkypeChannel::SendText(const SkypeWindow& target, const std::string& text,
+                                      DeliveryCallback onDelivered)
 {
-    if (name.empty() || name == m_failingName)
-        return 0;
-    const auto it =
-        m_messageIds
-            .try_emplace(name, kFirstMessageId + static_cast<std::uint32_t>(m_messageIds.size()))
-            .first;
-    return it->second;
+    HeldAnswer held{{target, text}, std::move(onDelivered)};
+    m_deliveries.push_back(held.record);
+    if (m_bHold)
+        m_held.push_back(std::move(held));
+    else
+        Answer(held);
 }
 
-void CInProcessSkypeChannel::Broadcast(std::uint32_t message, const SkypeWindow& wParam,
-                                       std::uint32_t lParam)
+void CInProcessSkypeChannel::Answer(const HeldAnswer& held) const
 {
-    m_broadcasts.push_back({message, wParam, lParam});
+    const bool bDelivered = m_answer ? m_answer(held.record) : !held.record.target.empty();
+    if (held.onDelivered)
+        held.onDelivered(bDelivered);
 }
 
-std::uint32_t CInProcessSkypeChannel::SendCopyData(const SkypeWindow& target,
-                                                   const SkypeWindow& wParam,
-                                                   const CopyDataBlock& data)
+void CInProcessSkypeChannel::ReleaseAnswers()
 {
-    DeliveryRecord record{target, wParam, data.dwData, {}};
-    if (data.lpData != nullptr)
-        record.bytes.assign(static_cast<const char*>(data.lpData), data.cbData);
-    m_deliveries.push_back(record);
-    if (m_answer)
-        return m_answer(record);
-    return target.empty() ? 0 : 1;
+    // An answer may send more lines; those wait for the next release.
+    std::deque<HeldAnswer> answers;
+    answers.swap(m_held);
+    for (const HeldAnswer& held : answers)
+        Answer(held);
+}
+
+std::uint32_t CInProcessSkypeChannel::ReceiveAttach(const SkypeWindow& client, std::uint32_t status)
+{
+    return m_inbox.onAttach ? m_inbox.onAttach(client, status) : 0;
+}
+
+bool CInProcessSkypeChannel::ReceiveText(const SkypeWindow& sender, const std::string& text)
+{
+    return m_inbox.onText && m_inbox.onText(sender, text);
 }
 
 void CInProcessSkypeChannel::ClearRecords()
 {
-    m_broadcasts.clear();
+    m_discovers.clear();
     m_deliveries.clear();
 }

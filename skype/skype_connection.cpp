@@ -3,41 +3,27 @@
 #include "skype_command_id.h"
 
 #include <algorithm>
-#include <cstring>
 
-namespace {
-
-// The text of a copy-data block: its bytes up to the first NUL, if any.
-std::string TextOfBlock(const CopyDataBlock* pData)
+CSkypeConnection::CSkypeConnection(ISkypeChannel& channel) : m_channel(channel)
 {
-    if (pData == nullptr || pData->lpData == nullptr || pData->cbData == 0)
-        return {};
-    const auto* pBytes = static_cast<const char*>(pData->lpData);
-    const void* pNul = std::memchr(pBytes, '\0', pData->cbData);
-    const std::size_t length =
-        pNul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(pNul) - pBytes)
-                        : pData->cbData;
-    return std::string(pBytes, length);
-}
-
-} // namespace
-
-CSkypeConnection::CSkypeConnection(ISkypeChannel& channel, ISkypeConnectionMonitor* pMonitor)
-    : m_channel(channel), m_pMonitor(pMonitor)
-{
-    m_uAttachMessage = m_channel.RegisterMessage(kSkypeAttachMessageName);
-    m_uDiscoverMessage = m_channel.RegisterMessage(kSkypeDiscoverMessageName);
+    m_channel.SetInbox({
+        [this](const SkypeWindow& hClient, std::uint32_t status) {
+            return HandleAttach(hClient, status);
+        },
+        [this](const SkypeWindow& hSender, const std::string& text) {
+            return HandleText(hSender, text);
+        },
+    });
 }
 
 CSkypeConnection::~CSkypeConnection()
 {
+    m_channel.SetInbox({});
     // Front first, as they were added; the table stays consistent meanwhile.
     while (!m_handlers.empty()) {
         auto pHandler = std::move(m_handlers.front());
         m_handlers.erase(m_handlers.begin());
     }
-    if (m_nAttachState == kAttachSuccess && m_pMonitor != nullptr)
-        m_pMonitor->OnDetached();
 }
 
 std::uint32_t CSkypeConnection::HandleAttach(const SkypeWindow& hClient, std::uint32_t status)
@@ -47,16 +33,16 @@ std::uint32_t CSkypeConnection::HandleAttach(const SkypeWindow& hClient, std::ui
         BroadcastDiscover();
     } else if (m_nAttachState == kAttachSuccess) {
         m_hSkypeWindow = hClient;
-        if (m_pMonitor != nullptr)
-            m_pMonitor->OnAttached();
+        if (m_events.onAttached)
+            m_events.onAttached();
     }
     return 1;
 }
 
 void CSkypeConnection::BroadcastDiscover()
 {
-    if (HasMessageIds())
-        m_channel.Broadcast(m_uDiscoverMessage, m_hOwnWindow, 0);
+    if (IsUsable())
+        m_channel.BroadcastDiscover(m_hOwnWindow);
 }
 
 void CSkypeConnection::Tick()
@@ -93,42 +79,61 @@ std::int32_t CSkypeConnection::AddHandler(std::unique_ptr<CSkypeCommandHandler> 
     return id;
 }
 
-void CSkypeConnection::SendCommand(std::int32_t id)
+std::int32_t CSkypeConnection::Issue(std::unique_ptr<CSkypeCommandHandler> pHandler)
 {
-    auto it = FindById(id);
-    if (it == m_handlers.end() || (*it)->m_bSent)
-        return;
-    const std::string text = FormatCommandIdPrefix(id) + (*it)->GetCommand();
-    const CopyDataBlock block{0, static_cast<std::uint32_t>(text.size() + 1), text.c_str()};
-    const std::uint32_t result = m_channel.SendCopyData(m_hSkypeWindow, m_hOwnWindow, block);
-
-    // Found again: the table is not to be trusted across a call that leaves
-    // this object.
-    it = FindById(id);
-    if (result != 0) {
-        if (it != m_handlers.end()) {
-            (*it)->m_bSent = true;
-            (*it)->m_dwSentTime = m_channel.GetTickCount();
-        }
-        return;
-    }
-    m_hSkypeWindow.clear();
-    m_nAttachState = kAttachNotAvailable;
-    if (m_pMonitor != nullptr)
-        m_pMonitor->OnDetached();
+    const std::int32_t id = AddHandler(std::move(pHandler));
+    SendCommand(id);
+    return id;
 }
 
-std::uint32_t CSkypeConnection::HandleCopyData(const SkypeWindow& hSender,
-                                               const CopyDataBlock* pData)
+void CSkypeConnection::SendCommand(std::int32_t id)
+{
+    const auto it = FindById(id);
+    if (it == m_handlers.end() || (*it)->m_bSent)
+        return;
+    // Counted as sent while the line travels, so a tick neither sends it
+    // twice nor lets it outlive its time-out.
+    (*it)->m_bSent = true;
+    (*it)->m_dwSentTime = m_channel.GetTickCount();
+    const std::string text = FormatCommandIdPrefix(id) + (*it)->GetCommand();
+    const SkypeWindow target = m_hSkypeWindow;
+    // The answer may come at once, from inside SendText, or after this link
+    // is gone; the table is looked up again either way.
+    m_channel.SendText(target, text, [pSelf = std::weak_ptr(m_pSelf), id, target](bool bDelivered) {
+        if (const auto pLink = pSelf.lock())
+            (*pLink)->OnDelivery(id, target, bDelivered);
+    });
+}
+
+void CSkypeConnection::OnDelivery(std::int32_t id, const SkypeWindow& target, bool bDelivered)
+{
+    if (bDelivered)
+        return;
+    // Not taken: it goes out again after the next attach.
+    if (const auto it = FindById(id); it != m_handlers.end())
+        (*it)->m_bSent = false;
+    // A late answer about a client the link has left since changes nothing.
+    if (target == m_hSkypeWindow)
+        Detach();
+}
+
+void CSkypeConnection::Detach()
+{
+    m_hSkypeWindow.clear();
+    m_nAttachState = kAttachNotAvailable;
+    if (m_events.onDetached)
+        m_events.onDetached();
+}
+
+bool CSkypeConnection::HandleText(const SkypeWindow& hSender, const std::string& text)
 {
     if (m_hSkypeWindow.empty() || hSender != m_hSkypeWindow)
-        return 0;
-    const std::string text = TextOfBlock(pData);
+        return false;
     if (!text.empty() && text[0] == '#')
         HandleReply(text);
     else
         HandleNotification(text);
-    return 1;
+    return true;
 }
 
 void CSkypeConnection::HandleReply(const std::string& text)
@@ -154,8 +159,8 @@ void CSkypeConnection::HandleNotification(const std::string& text)
             break;
         }
     }
-    if (m_pMonitor != nullptr)
-        m_pMonitor->OnNotification(text);
+    if (m_events.onNotification)
+        m_events.onNotification(text);
 }
 
 void CSkypeConnection::RemoveIfComplete(const CSkypeCommandHandler* pHandler)
@@ -178,17 +183,4 @@ CSkypeConnection::FindByPointer(const CSkypeCommandHandler* pHandler)
 {
     return std::find_if(m_handlers.begin(), m_handlers.end(),
                         [pHandler](const auto& pEntry) { return pEntry.get() == pHandler; });
-}
-
-std::uint32_t CSkypeConnectionSink::OnWindowMessage(std::uint32_t message,
-                                                    const SkypeWindow& wParam, std::uint32_t lParam)
-{
-    if (message == 0 || message != m_connection.GetAttachMessage())
-        return 0;
-    return m_connection.HandleAttach(wParam, lParam);
-}
-
-std::uint32_t CSkypeConnectionSink::OnCopyData(const SkypeWindow& sender, const CopyDataBlock& data)
-{
-    return m_connection.HandleCopyData(sender, &data);
 }

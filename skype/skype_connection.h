@@ -1,17 +1,27 @@
 // The link to the call client: discovery and attach state, commands framed
 // with their ids, the table of outstanding commands, the matching of replies,
-// time-outs, and the routing of notifications to the monitor. Runs on one
-// thread (the UI thread); the channel carries the messages.
+// time-outs, and the client's notification lines for whoever follows the
+// calls. Runs on one thread (the UI thread); the channel carries the lines
+// and never makes the link wait for a client.
 #pragma once
 
 #include "skype_channel.h"
 #include "skype_command_handler.h"
-#include "skype_connection_monitor.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+
+// What the link tells the one part that follows the calls. Any may be empty.
+struct SkypeLinkEvents {
+    std::function<void()> onAttached;
+    // The client refused the link or a line to it did not arrive.
+    std::function<void()> onDetached;
+    // A line from the client that is not a reply, after the handlers saw it.
+    std::function<void(const std::string& line)> onNotification;
+};
 
 class CSkypeConnection {
 public:
@@ -22,19 +32,18 @@ public:
     static constexpr std::int32_t kAttachApiAvailable = 0x8001;
     static constexpr std::uint32_t kCommandTimeoutMs = 5000;
 
-    // Registers both message names with the channel; when either fails the
-    // link stays inert and HasMessageIds() tells the owner so.
-    CSkypeConnection(ISkypeChannel& channel, ISkypeConnectionMonitor* pMonitor);
-    // Deletes every outstanding handler without OnTimeout, then reports the
-    // detach when attached.
+    // Takes what the channel receives until destroyed. A channel that is
+    // not usable leaves the link inert, and IsUsable() tells the owner so.
+    explicit CSkypeConnection(ISkypeChannel& channel);
+    // Deletes every outstanding handler without OnTimeout and reports nothing.
     ~CSkypeConnection();
 
     CSkypeConnection(const CSkypeConnection&) = delete;
     CSkypeConnection& operator=(const CSkypeConnection&) = delete;
 
-    bool HasMessageIds() const { return m_uAttachMessage != 0 && m_uDiscoverMessage != 0; }
-    std::uint32_t GetAttachMessage() const { return m_uAttachMessage; }
-    std::uint32_t GetDiscoverMessage() const { return m_uDiscoverMessage; }
+    void SetEvents(SkypeLinkEvents events) { m_events = std::move(events); }
+
+    bool IsUsable() const { return m_channel.IsUsable(); }
     std::int32_t GetAttachState() const { return m_nAttachState; }
     const SkypeWindow& GetSkypeWindow() const { return m_hSkypeWindow; }
     std::size_t GetHandlerCount() const { return m_handlers.size(); }
@@ -42,10 +51,10 @@ public:
     void SetOwnWindow(const SkypeWindow& hWnd) { m_hOwnWindow = hWnd; }
     const SkypeWindow& GetOwnWindow() const { return m_hOwnWindow; }
 
-    // The attach message: the client's window and its status. Returns 1.
+    // A client's attach status. Returns 1.
     std::uint32_t HandleAttach(const SkypeWindow& hClient, std::uint32_t status);
-    // A copy-data message; returns 1 when it came from the client's window.
-    std::uint32_t HandleCopyData(const SkypeWindow& hSender, const CopyDataBlock* pData);
+    // A line from a window; true when it came from the client's window.
+    bool HandleText(const SkypeWindow& hSender, const std::string& text);
     // The 500 ms tick: discover while not attached, else send and expire.
     void Tick();
 
@@ -53,6 +62,11 @@ public:
     std::int32_t AddHandler(std::unique_ptr<CSkypeCommandHandler> pHandler);
     // Sends the handler with this id if it is in the table and not yet sent.
     void SendCommand(std::int32_t id);
+    // AddHandler, then SendCommand.
+    std::int32_t Issue(std::unique_ptr<CSkypeCommandHandler> pHandler);
+    // Waits, at most the channel's delivery time-out, until the lines sent
+    // so far have arrived or failed. Only for closing.
+    void FlushDeliveries() { m_channel.FlushDeliveries(); }
 
 private:
     using HandlerTable = std::vector<std::unique_ptr<CSkypeCommandHandler>>;
@@ -60,30 +74,18 @@ private:
     HandlerTable::iterator FindById(std::int32_t id);
     HandlerTable::iterator FindByPointer(const CSkypeCommandHandler* pHandler);
     void BroadcastDiscover();
+    void OnDelivery(std::int32_t id, const SkypeWindow& target, bool bDelivered);
+    void Detach();
     void HandleReply(const std::string& text);
     void HandleNotification(const std::string& text);
     void RemoveIfComplete(const CSkypeCommandHandler* pHandler);
 
     ISkypeChannel& m_channel;
+    SkypeLinkEvents m_events;
     std::int32_t m_nAttachState = kAttachNotAvailable;
-    std::uint32_t m_uAttachMessage = 0;
-    std::uint32_t m_uDiscoverMessage = 0;
     SkypeWindow m_hSkypeWindow;
     HandlerTable m_handlers;
     SkypeWindow m_hOwnWindow;
-    ISkypeConnectionMonitor* m_pMonitor; // not owned; may be null
-};
-
-// Feeds a connection from its own window's messages: the attach message to
-// HandleAttach, copy-data blocks to HandleCopyData.
-class CSkypeConnectionSink : public ISkypeWindowSink {
-public:
-    explicit CSkypeConnectionSink(CSkypeConnection& connection) : m_connection(connection) {}
-
-    std::uint32_t OnWindowMessage(std::uint32_t message, const SkypeWindow& wParam,
-                                  std::uint32_t lParam) override;
-    std::uint32_t OnCopyData(const SkypeWindow& sender, const CopyDataBlock& data) override;
-
-private:
-    CSkypeConnection& m_connection;
+    // Delivery answers can come after the link is gone; they hold only this.
+    const std::shared_ptr<CSkypeConnection*> m_pSelf = std::make_shared<CSkypeConnection*>(this);
 };

@@ -60,9 +60,9 @@ void CSearchActiveCalls::OnResponse(const std::string& response)
     for (const CallToken& token : ParseCallIds(response.substr(6))) {
         live.push_back(token.nCallId);
         if (token.bHasDigits)
-            m_owner.Issue(std::make_unique<CGetCallProperty>(token.nCallId, m_owner));
+            m_tracker.Issue(std::make_unique<CGetCallProperty>(token.nCallId, m_tracker));
     }
-    CActiveCallList& calls = m_owner.Calls();
+    CActiveCallList& calls = m_tracker.Calls();
     const auto selected = calls.SelectedCall();
     for (int i = 0; i < calls.Count();) {
         if (std::find(live.begin(), live.end(), calls.ItemData(i)) == live.end())
@@ -83,7 +83,7 @@ void CGetCallProperty::OnResponse(const std::string& response)
 {
     m_bComplete = true;
     const std::string prefix = "CALL " + std::to_string(m_nCallId) + " " + m_strProperty + " ";
-    CActiveCallList& calls = m_owner.Calls();
+    CActiveCallList& calls = m_tracker.Calls();
     if (!StartsWithNoCase(response, prefix) || calls.Find(m_nCallId) != -1)
         return;
     const auto selected = calls.SelectedCall();
@@ -100,7 +100,7 @@ void CGetCallProperty::OnResponse(const std::string& response)
 std::string CSetNetInput::GetCommand() const
 {
     return "ALTER CALL " + std::to_string(m_nCallId) + " SET_INPUT PORT=\"" +
-           std::to_string(m_owner.InputPort()) + "\"";
+           std::to_string(m_tracker.InputPort()) + "\"";
 }
 
 void CSetNetInput::OnResponse(const std::string& response)
@@ -109,23 +109,21 @@ void CSetNetInput::OnResponse(const std::string& response)
     // The client confirms by echoing the command.
     if (StartsWithNoCase(response, GetCommand())) {
         qCInfo(lcCalls) << "call" << m_nCallId << "takes its input from port"
-                        << m_owner.InputPort();
-        m_owner.SetStatus("CSetNetInput::OnResponse => SUCCESS\n");
-        m_owner.SetTransmitting(true);
+                        << m_tracker.InputPort();
+        m_tracker.ShowStatus("CSetNetInput::OnResponse => SUCCESS\n");
+        m_tracker.SetTransmitting(true);
         UndoJournal().CallSwitched(m_nCallId);
         return;
     }
     qCWarning(lcCalls) << "call" << m_nCallId << "refused our input:" << response.c_str();
-    m_owner.SetStatus(FormatStatus("Cannot establish connection with Skype: %S", {response}));
-    m_owner.SetTransmitting(false);
-    m_owner.ShowNotTransmittingIcon();
+    m_tracker.ShowStatus(FormatStatus("Cannot establish connection with Skype: %S", {response}));
+    m_tracker.SetTransmitting(false);
 }
 
 void CSetNetInput::OnTimeout()
 {
     qCWarning(lcCalls) << "call" << m_nCallId << "did not answer the switch to our input";
-    m_owner.SetTransmitting(false);
-    m_owner.ShowNotTransmittingIcon();
+    m_tracker.SetTransmitting(false);
 }
 
 std::string CSetDefaultInput::GetCommand() const

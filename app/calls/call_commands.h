@@ -6,48 +6,52 @@
 #include <cstdint>
 #include <string>
 
-#include "call_owner.h"
+#include "call_tracker.h"
 #include "skype_command_handler.h"
 
 class CSearchActiveCalls final : public CSkypeCommandHandler {
 public:
-    explicit CSearchActiveCalls(ICallOwner& owner) : m_owner(owner) {}
+    explicit CSearchActiveCalls(CCallTracker& tracker) : m_tracker(tracker) {}
     std::string GetCommand() const override { return "SEARCH ACTIVECALLS"; }
     void OnResponse(const std::string& response) override;
 
 private:
-    ICallOwner& m_owner;
+    CCallTracker& m_tracker;
 };
 
 class CGetCallProperty final : public CSkypeCommandHandler {
 public:
-    CGetCallProperty(std::int32_t nCallId, ICallOwner& owner) : m_owner(owner), m_nCallId(nCallId)
+    CGetCallProperty(std::int32_t nCallId, CCallTracker& tracker)
+        : m_tracker(tracker), m_nCallId(nCallId)
     {
     }
     std::string GetCommand() const override;
     void OnResponse(const std::string& response) override;
 
 private:
-    ICallOwner& m_owner;
+    CCallTracker& m_tracker;
     const std::int32_t m_nCallId;
     const std::string m_strProperty = "PARTNER_DISPNAME";
 };
 
 class CSetNetInput final : public CSkypeCommandHandler {
 public:
-    CSetNetInput(ICallOwner& owner, std::int32_t nCallId) : m_owner(owner), m_nCallId(nCallId) {}
+    CSetNetInput(CCallTracker& tracker, std::int32_t nCallId)
+        : m_tracker(tracker), m_nCallId(nCallId)
+    {
+    }
     std::string GetCommand() const override;
     void OnResponse(const std::string& response) override;
     void OnTimeout() override;
 
 private:
-    ICallOwner& m_owner;
+    CCallTracker& m_tracker;
     const std::int32_t m_nCallId;
 };
 
 class CSetDefaultInput final : public CSkypeCommandHandler {
 public:
-    CSetDefaultInput(ICallOwner& /*owner*/, std::int32_t nCallId) : m_nCallId(nCallId) {}
+    explicit CSetDefaultInput(std::int32_t nCallId) : m_nCallId(nCallId) {}
     std::string GetCommand() const override;
     void OnResponse(const std::string& /*response*/) override { m_bComplete = true; }
 

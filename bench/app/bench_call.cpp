@@ -54,7 +54,6 @@ double CallConnectMs(CMemorySettings& settings, int nPort)
     for (int i = 0; i < 5; ++i) {
         CDBusSkypeChannel bus;
         CVoxreelDlg dlg({settings, bus, bus.GetOwnWindow(), "fakesink sync=true", nPort + i});
-        bus.SetSink(&dlg.SkypeSink());
         dlg.show();
         Pump([] { return false; }, 1000);
         QProcess callsim;
@@ -71,7 +70,6 @@ double CallConnectMs(CMemorySettings& settings, int nPort)
             times.push_back(static_cast<double>(clock.elapsed()));
         callsim.kill();
         callsim.waitForFinished();
-        bus.SetSink(nullptr);
     }
     return Median(times);
 }

@@ -15,13 +15,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class CSilentMonitor : public ISkypeConnectionMonitor {
-public:
-    void OnAttached() override {}
-    void OnDetached() override {}
-    void OnNotification(const std::string&) override {}
-};
-
 class CSearchHandler : public CSkypeCommandHandler {
 public:
     explicit CSearchHandler(bool& bAnswered) : m_bAnswered(bAnswered) {}
@@ -57,10 +50,7 @@ int main(int argc, char* argv[])
     callsim.start(QStringLiteral(VOXREEL_CALLSIM_PATH), {"--call", "12:Alice"});
 
     CDBusSkypeChannel channel;
-    CSilentMonitor monitor;
-    CSkypeConnection connection(channel, &monitor);
-    CSkypeConnectionSink sink(connection);
-    channel.SetSink(&sink);
+    CSkypeConnection connection(channel);
     connection.SetOwnWindow(channel.GetOwnWindow());
 
     const auto attachDeadline = Clock::now() + std::chrono::seconds(15);

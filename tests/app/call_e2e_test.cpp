@@ -36,11 +36,12 @@ protected:
         setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
         WindowTest::TearDown();
     }
-    CVoxreelDlg& OpenOnBus()
+    CVoxreelDlg& OpenOnBus(int nDeliveryTimeoutMs = CDBusSkypeChannel::kDefaultDeliveryTimeoutMs)
     {
-        m_pDlg = std::make_unique<CVoxreelDlg>(
-            CVoxreelDlg::Services{m_settings, m_bus, m_bus.GetOwnWindow(), kQuietSink, m_nPort});
-        m_bus.SetSink(&m_pDlg->SkypeSink());
+        m_pBus =
+            std::make_unique<CDBusSkypeChannel>(QDBusConnection::sessionBus(), nDeliveryTimeoutMs);
+        m_pDlg = std::make_unique<CVoxreelDlg>(CVoxreelDlg::Services{
+            m_settings, *m_pBus, m_pBus->GetOwnWindow(), kQuietSink, m_nPort});
         m_pDlg->show();
         WatchStatus();
         return *m_pDlg;
@@ -55,7 +56,7 @@ protected:
         return "ALTER CALL 12 SET_INPUT PORT=\"" + std::to_string(m_nPort) + "\"";
     }
 
-    CDBusSkypeChannel m_bus;
+    std::unique_ptr<CDBusSkypeChannel> m_pBus; // outlives the window, which TearDown ends
 };
 
 } // namespace
@@ -138,3 +139,4 @@ TEST_F(CallChain, TheCallsEndStopsPlaybackAndClearsTheFlags)
     QCoreApplication::processEvents();
     EXPECT_EQ(callsim.Find("SOUNDCARD", nLines), -1);
 }
+

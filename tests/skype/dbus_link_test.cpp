@@ -9,14 +9,14 @@
 namespace {
 
 // Replies are matched by id, also to commands issued from inside a reply
-// handler, and the client's notifications reach the monitor.
+// handler, and the client's notifications reach the link's events.
 TEST(DBusLinkTest, AttachesAndMatchesRepliesIncludingNestedCommands)
 {
     CCallsimProcess callsim(
         {"--call", "12:Alice", "--call", "34:Bob Smith", "--duration-interval", "100"});
     CTestPlayer player;
     ASSERT_TRUE(player.TickUntilState());
-    EXPECT_EQ(player.m_monitor.m_nAttached, 1);
+    EXPECT_EQ(player.m_events.m_nAttached, 1);
     EXPECT_EQ(player.m_connection.GetSkypeWindow(), callsim.GetWindow());
     std::vector<std::shared_ptr<CommandLog>> properties;
     auto pSearch = player.Issue("SEARCH ACTIVECALLS", [&] {
@@ -43,8 +43,8 @@ TEST(DBusLinkTest, ClientCrashDetachesAtOnceAndTheLinkRediscovers)
     pCallsim->Kill();
 
     auto pLog = player.Issue("SEARCH ACTIVECALLS");
-    EXPECT_EQ(player.m_connection.GetAttachState(), 3);
-    EXPECT_EQ(player.m_monitor.m_nDetached, 1);
+    ASSERT_TRUE(WaitFor([&] { return player.m_connection.GetAttachState() == 3; }));
+    EXPECT_EQ(player.m_events.m_nDetached, 1);
     EXPECT_NE(player.m_channel.GetLastDeliveryError(), "org.freedesktop.DBus.Error.NoReply");
     EXPECT_FALSE(player.m_channel.GetLastDeliveryError().empty());
 
@@ -79,7 +79,40 @@ TEST(DBusLinkTest, CopyDataFromAnotherConnectionIsRefused)
         EXPECT_EQ(reply.value(), 0u);
     }
     EXPECT_TRUE(pLog->responses.empty());
-    EXPECT_TRUE(player.m_monitor.m_notifications.empty());
+    EXPECT_TRUE(player.m_events.m_notifications.empty());
+}
+
+// A client that answers nothing: the command goes out and the link carries
+// on at once; the missing answer detaches it after the delivery time-out,
+// and at closing a flush waits for that answer, and no longer.
+TEST(DBusLinkTest, AClientThatAnswersNothingNeverHoldsTheLinkUp)
+{
+    CCallsimProcess callsim({"--call", "12:Alice"});
+    CTestPlayer player(1500);
+    ASSERT_TRUE(player.TickUntilState());
+    callsim.Control("hang");
+    int nHung = callsim.WaitForLine("control hang");
+    ASSERT_GE(nHung, 0);
+    for (const bool bFlush : {false, true}) {
+        auto pLog = player.Issue("SEARCH ACTIVECALLS");
+        EXPECT_EQ(player.m_connection.GetAttachState(), 0); // not waiting for the answer
+        EXPECT_EQ(player.m_connection.GetHandlerCount(), 1u);
+        if (bFlush)
+            player.m_connection.FlushDeliveries(); // the answer is in when it returns
+        else
+            ASSERT_TRUE(WaitFor([&] { return player.m_connection.GetAttachState() == 3; }));
+        EXPECT_EQ(player.m_connection.GetAttachState(), 3) << bFlush;
+        EXPECT_EQ(player.m_channel.GetLastDeliveryError(), "org.freedesktop.DBus.Error.NoReply");
+        EXPECT_TRUE(pLog->responses.empty());
+        // Found again once it answers; the command waits for that.
+        callsim.Control("answer");
+        ASSERT_TRUE(player.TickUntilState());
+        player.m_connection.Tick();
+        ASSERT_TRUE(WaitFor([&] { return !pLog->responses.empty(); }));
+        callsim.Control("hang");
+        nHung = callsim.WaitForLine("control hang", nHung + 1);
+        ASSERT_GE(nHung, 0);
+    }
 }
 
 TEST(DBusChannelRegistrationTest, FailsWithoutABusOrWhenTheObjectIsTaken)
@@ -89,9 +122,9 @@ TEST(DBusChannelRegistrationTest, FailsWithoutABusOrWhenTheObjectIsTaken)
     CDBusSkypeChannel second(shared); // the API object is already exported
     CDBusSkypeChannel unreachable(QDBusConnection::connectToBus(
         QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("unreachable")));
-    EXPECT_NE(first.RegisterMessage(kSkypeAttachMessageName), 0u);
+    EXPECT_TRUE(CSkypeConnection(first).IsUsable());
     for (CDBusSkypeChannel* pChannel : {&second, &unreachable})
-        EXPECT_FALSE(CSkypeConnection(*pChannel, nullptr).HasMessageIds());
+        EXPECT_FALSE(CSkypeConnection(*pChannel).IsUsable());
 }
 
 } // namespace

@@ -1,4 +1,6 @@
-// The link's logic over the in-process channel with a set clock.
+// The link's logic over the in-process channel with a set clock: the
+// channel hands it what a client sends and answers its lines at once or when
+// a test releases them.
 #include "in_process_channel.h"
 #include "skype_connection.h"
 #include "testkit/link_recorders.h"
@@ -16,7 +18,7 @@ const SkypeWindow kClient = "client";
 
 std::string Framed(std::int32_t id, const std::string& command)
 {
-    return "#" + std::to_string(id) + " " + command + std::string(1, '\0');
+    return "#" + std::to_string(id) + " " + command;
 }
 
 class SkypeConnectionTest : public ::testing::Test {
@@ -30,29 +32,22 @@ protected:
         return pLog;
     }
 
-    std::uint32_t Receive(const std::string& bytes, const SkypeWindow& sender = kClient)
+    bool Receive(const std::string& text, const SkypeWindow& sender = kClient)
     {
-        const CopyDataBlock block{0, static_cast<std::uint32_t>(bytes.size()), bytes.data()};
-        return m_connection.HandleCopyData(sender, &block);
+        return m_channel.ReceiveText(sender, text);
     }
 
-    void Attach()
+    void Attach(const SkypeWindow& client = kClient)
     {
-        m_connection.HandleAttach(kClient, 0);
+        EXPECT_EQ(m_channel.ReceiveAttach(client, 0), 1u);
         m_channel.ClearRecords();
     }
 
-    std::size_t DiscoverCount() const
-    {
-        return std::ranges::count_if(m_channel.GetBroadcasts(), [&](const auto& record) {
-            return record.message == m_connection.GetDiscoverMessage() && record.wParam == kOwn &&
-                   record.lParam == 0;
-        });
-    }
+    std::size_t DiscoverCount() const { return std::ranges::count(m_channel.GetDiscovers(), kOwn); }
 
     CInProcessSkypeChannel m_channel;
-    CRecordingMonitor m_monitor;
-    CSkypeConnection m_connection{m_channel, &m_monitor};
+    CSkypeConnection m_connection{m_channel};
+    CLinkEventLog m_events{m_connection};
 };
 
 class NotAttachedStatusTest : public SkypeConnectionTest,
@@ -61,7 +56,7 @@ class NotAttachedStatusTest : public SkypeConnectionTest,
 TEST_P(NotAttachedStatusTest, DiscoversOnEveryTickAndSendsNothing)
 {
     Add("SEARCH ACTIVECALLS");
-    m_connection.HandleAttach(kClient, GetParam());
+    m_channel.ReceiveAttach(kClient, GetParam());
     EXPECT_EQ(m_connection.GetAttachState(), static_cast<std::int32_t>(GetParam()));
     // Only the "API available" announcement discovers at once.
     EXPECT_EQ(DiscoverCount(), GetParam() == 0x8001 ? 1u : 0u);
@@ -71,7 +66,7 @@ TEST_P(NotAttachedStatusTest, DiscoversOnEveryTickAndSendsNothing)
     EXPECT_EQ(DiscoverCount() - atOnce, 3u);
     EXPECT_TRUE(m_channel.GetDeliveries().empty());
     EXPECT_TRUE(m_connection.GetSkypeWindow().empty());
-    EXPECT_EQ(m_monitor.m_nAttached, 0);
+    EXPECT_EQ(m_events.m_nAttached, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Statuses, NotAttachedStatusTest,
@@ -83,16 +78,16 @@ TEST_F(SkypeConnectionTest, HandlersWaitingBeforeAttachGoOutInOrderOnFirstTick)
     auto pSecond = Add("GET CALL 12 PARTNER_DISPNAME");
     EXPECT_EQ(pSecond->id, pFirst->id + 1); // one process-wide counter
     m_connection.Tick();
-    EXPECT_EQ(m_connection.HandleAttach(kClient, 0), 1u);
-    EXPECT_EQ(m_monitor.m_nAttached, 1);
+    EXPECT_EQ(m_channel.ReceiveAttach(kClient, 0), 1u);
+    EXPECT_EQ(m_events.m_nAttached, 1);
     EXPECT_TRUE(m_channel.GetDeliveries().empty());
 
     m_connection.Tick();
     m_connection.Tick(); // sent ones are not sent again
     const auto& deliveries = m_channel.GetDeliveries();
     ASSERT_EQ(deliveries.size(), 2u);
-    EXPECT_EQ(deliveries[0].bytes, Framed(pFirst->id, "SEARCH ACTIVECALLS"));
-    EXPECT_EQ(deliveries[1].bytes, Framed(pSecond->id, "GET CALL 12 PARTNER_DISPNAME"));
+    EXPECT_EQ(deliveries[0].text, Framed(pFirst->id, "SEARCH ACTIVECALLS"));
+    EXPECT_EQ(deliveries[1].text, Framed(pSecond->id, "GET CALL 12 PARTNER_DISPNAME"));
     EXPECT_EQ(deliveries[1].target, kClient);
 }
 
@@ -110,7 +105,7 @@ TEST_P(ReplyParsingTest, MatchesOnlyHashDigitsBlank)
     std::string text = GetParam().first;
     if (const auto at = text.find("{id}"); at != std::string::npos)
         text.replace(at, 4, std::to_string(pLog->id));
-    EXPECT_EQ(Receive(text), 1u);
+    EXPECT_TRUE(Receive(text));
     if (GetParam().second) {
         EXPECT_EQ(pLog->responses, std::vector<std::string>{*GetParam().second});
         EXPECT_TRUE(pLog->bDeleted);
@@ -118,7 +113,7 @@ TEST_P(ReplyParsingTest, MatchesOnlyHashDigitsBlank)
         EXPECT_TRUE(pLog->responses.empty());
         EXPECT_EQ(m_connection.GetHandlerCount(), 1u);
     }
-    EXPECT_TRUE(m_monitor.m_notifications.empty()); // "#..." never reaches the monitor
+    EXPECT_TRUE(m_events.m_notifications.empty()); // "#..." is never a notification
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, ReplyParsingTest,
@@ -130,25 +125,24 @@ INSTANTIATE_TEST_SUITE_P(Texts, ReplyParsingTest,
                                            ReplyCase("#+{id} OK", {}), ReplyCase("#99999 X", {}),
                                            ReplyCase("#4294967296{id} OK", {})));
 
-TEST_F(SkypeConnectionTest, NotificationsFromTheClientGoToHandlersThenTheMonitor)
+TEST_F(SkypeConnectionTest, NotificationsFromTheClientGoToHandlersThenTheEvents)
 {
     auto pFirst = Add("A");
     auto pClaiming = Add("B", true);
     auto pLast = Add("C");
-    EXPECT_EQ(Receive("CALL 1 STATUS FINISHED"), 0u); // no client window yet
+    EXPECT_FALSE(Receive("CALL 1 STATUS FINISHED")); // no client window yet
     Attach();
-    EXPECT_EQ(Receive("CALL 1 STATUS FINISHED", "intruder"), 0u);
-    EXPECT_EQ(Receive(Framed(pFirst->id, "CALLS 9"), "intruder"), 0u);
+    EXPECT_FALSE(Receive("CALL 1 STATUS FINISHED", "intruder"));
+    EXPECT_FALSE(Receive(Framed(pFirst->id, "CALLS 9"), "intruder"));
     EXPECT_TRUE(pFirst->responses.empty() && pFirst->notifications.empty());
 
-    Receive(std::string("CALL 3 DURATION 12\0tail", 23));
+    Receive("CALL 3 DURATION 12");
     EXPECT_EQ(pFirst->notifications, std::vector<std::string>{"CALL 3 DURATION 12"});
     EXPECT_EQ(pClaiming->notifications.size(), 1u);
     EXPECT_TRUE(pClaiming->bDeleted); // claimed and complete
     EXPECT_TRUE(pLast->notifications.empty());
-    Receive(std::string()); // an empty block is an empty notification line
-    EXPECT_EQ(m_connection.HandleCopyData(kClient, nullptr), 1u);
-    EXPECT_EQ(m_monitor.m_notifications, (std::vector<std::string>{"CALL 3 DURATION 12", "", ""}));
+    EXPECT_TRUE(Receive(std::string())); // an empty line is a notification too
+    EXPECT_EQ(m_events.m_notifications, (std::vector<std::string>{"CALL 3 DURATION 12", ""}));
 }
 
 // Sent at, ticked at, expired.
@@ -167,7 +161,7 @@ TEST_P(TimeoutTest, ExpiresStrictlyAfterFiveSecondsUnsigned)
     m_connection.Tick();
     EXPECT_EQ(pLog->timeouts, bExpired ? 1 : 0);
     EXPECT_EQ(pLog->bDeleted, bExpired);
-    EXPECT_EQ(Receive("#" + std::to_string(pLog->id) + " LATE"), 1u); // dropped when expired
+    EXPECT_TRUE(Receive("#" + std::to_string(pLog->id) + " LATE")); // dropped when expired
     EXPECT_EQ(pLog->responses.size(), bExpired ? 0u : 1u);
 }
 
@@ -183,20 +177,99 @@ TEST_F(SkypeConnectionTest, FailedDeliveryDetachesAndTheCommandWaitsForTheNextAt
     Attach();
     auto pFirst = Add("A");
     Add("B");
-    m_channel.SetDeliveryAnswer([](const auto&) { return 0u; });
+    m_channel.SetDeliveryAnswer([](const auto&) { return false; });
     m_connection.Tick();
     EXPECT_EQ(m_connection.GetAttachState(), 3);
     EXPECT_TRUE(m_connection.GetSkypeWindow().empty());
-    EXPECT_EQ(m_monitor.m_nDetached, 2); // each failed send of the walk reports it
+    EXPECT_EQ(m_events.m_nDetached, 2); // each failed send of the walk reports it
     m_connection.Tick();
     EXPECT_EQ(DiscoverCount(), 1u);
 
     m_channel.SetDeliveryAnswer({});
     m_channel.ClearRecords();
-    m_connection.HandleAttach(kClient, 0);
+    m_channel.ReceiveAttach(kClient, 0);
     m_connection.Tick();
     ASSERT_EQ(m_channel.GetDeliveries().size(), 2u);
-    EXPECT_EQ(m_channel.GetDeliveries()[0].bytes, Framed(pFirst->id, "A"));
+    EXPECT_EQ(m_channel.GetDeliveries()[0].text, Framed(pFirst->id, "A"));
+}
+
+// Lines are answered after the link has moved on: a reply may come first,
+// the link may be attached to another client by then, or be gone.
+TEST_F(SkypeConnectionTest, LateDeliveryAnswersDetachOnlyFromTheClientTheyWentTo)
+{
+    const struct {
+        const char* pszCase;
+        bool bReplyFirst;
+        const char* pszReattachedTo; // nullptr: still attached to the client
+        bool bDelivered;
+        int nDetached;
+        std::vector<SkypeWindow> resentTo; // on the next tick, attached again
+    } cases[] = {
+        {"reply, then delivered", true, nullptr, true, 0, {}},
+        {"reply, then lost", true, nullptr, false, 1, {}},
+        {"delivered", false, nullptr, true, 0, {}},
+        {"lost", false, nullptr, false, 1, {kClient}},
+        {"lost after a new attach", false, "other", false, 0, {"other"}},
+        {"delivered after a new attach", false, "other", true, 0, {}},
+    };
+    for (const auto& c : cases) {
+        Attach();
+        m_events.m_nDetached = 0;
+        m_channel.SetDeliveryAnswer({});
+        m_channel.HoldAnswers(true);
+        auto pLog = Add("SEARCH ACTIVECALLS");
+        m_connection.Tick();
+        if (c.bReplyFirst)
+            Receive(Framed(pLog->id, "CALLS 12"));
+        if (c.pszReattachedTo != nullptr)
+            m_channel.ReceiveAttach(c.pszReattachedTo, 0);
+        m_channel.SetDeliveryAnswer([&c](const auto&) { return c.bDelivered; });
+        m_channel.ReleaseAnswers();
+        EXPECT_EQ(m_events.m_nDetached, c.nDetached) << c.pszCase;
+        EXPECT_EQ(pLog->responses.size(), c.bReplyFirst ? 1u : 0u) << c.pszCase;
+
+        m_channel.HoldAnswers(false);
+        m_channel.SetDeliveryAnswer({});
+        if (m_connection.GetAttachState() != CSkypeConnection::kAttachSuccess)
+            m_channel.ReceiveAttach(kClient, 0);
+        m_channel.ClearRecords();
+        m_connection.Tick();
+        std::vector<SkypeWindow> resentTo;
+        for (const auto& delivery : m_channel.GetDeliveries())
+            resentTo.push_back(delivery.target);
+        EXPECT_EQ(resentTo, c.resentTo) << c.pszCase;
+        m_channel.SetTickCount(m_channel.GetTickCount() + 10000); // expires what is left
+        m_connection.Tick();
+    }
+}
+
+TEST(SkypeConnectionLifetimeTest, AnswersAfterTheLinkIsGoneAreDropped)
+{
+    CInProcessSkypeChannel channel;
+    channel.HoldAnswers(true);
+    channel.SetDeliveryAnswer([](const auto&) { return false; });
+    {
+        CSkypeConnection link(channel);
+        channel.ReceiveAttach(kClient, 0);
+        link.Issue(std::make_unique<CLoggingHandler>("SEARCH ACTIVECALLS",
+                                                     std::make_shared<CommandLog>()));
+    }
+    channel.ReleaseAnswers();                         // would detach a link that no longer exists
+    EXPECT_EQ(channel.ReceiveAttach(kClient, 0), 0u); // nothing takes what clients send
+    EXPECT_FALSE(channel.ReceiveText(kClient, "CALL 1 STATUS FINISHED"));
+}
+
+TEST(ReceivedTextTest, EndsAtTheFirstNul)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {std::string("CALL 3 DURATION 12\0tail", 23), "CALL 3 DURATION 12"},
+        {std::string("#7 OK\0", 6), "#7 OK"},
+        {"no nul", "no nul"},
+        {std::string(1, '\0'), ""},
+        {"", ""},
+    };
+    for (const auto& [bytes, text] : cases)
+        EXPECT_EQ(TextBeforeNul(bytes), text) << text;
 }
 
 } // namespace

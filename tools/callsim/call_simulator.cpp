@@ -182,10 +182,11 @@ void CCallSimulator::SendLine(const SkypeWindow& target, const std::string& text
         return;
     PrintEvent("send " + target + " " + text);
     QByteArray bytes(text.c_str(), static_cast<qsizetype>(text.size() + 1)); // with its NUL
-    m_pEndpoint->PostCopyData(target, bytes, [this, target](std::uint32_t answer) {
-        if (answer == 0 && m_attached.erase(target) != 0)
-            PrintEvent("undelivered " + target);
-    });
+    m_pEndpoint->PostCopyData(target, bytes,
+                              [this, target](std::uint32_t answer, const std::string&) {
+                                  if (answer == 0 && m_attached.erase(target) != 0)
+                                      PrintEvent("undelivered " + target);
+                              });
 }
 
 void CCallSimulator::Notify(const std::string& line)

@@ -41,21 +41,16 @@ CCallRestorer::CCallRestorer(std::vector<std::int32_t> calls)
     : m_pending(std::move(calls)), m_channel(QDBusConnection::sessionBus(), kDeliveryTimeoutMs)
 {
     m_link.SetOwnWindow(m_channel.GetOwnWindow());
-    m_channel.SetSink(&m_sink);
+    m_link.SetEvents({[this] { OnAttached(); }, {}, {}});
     QObject::connect(&m_discover, &QTimer::timeout, [this] {
         if (m_link.GetAttachState() != CSkypeConnection::kAttachSuccess)
             m_link.Tick(); // discovers again
     });
 }
 
-CCallRestorer::~CCallRestorer()
-{
-    m_channel.SetSink(nullptr);
-}
-
 std::vector<std::string> CCallRestorer::Run(Clock::time_point deadline)
 {
-    if (!m_link.HasMessageIds())
+    if (!m_link.IsUsable())
         return {"the session bus cannot be used"};
     const auto remaining =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
@@ -78,7 +73,7 @@ std::vector<std::string> CCallRestorer::Run(Clock::time_point deadline)
 
 void CCallRestorer::OnAttached()
 {
-    // Not from inside the client's attach call: sending blocks on the client.
+    // Not from inside the client's attach call: its answer goes first.
     QTimer::singleShot(0, &m_loop, [this] { SendAll(); });
 }
 

@@ -15,29 +15,25 @@
 #include "dbus_skype_channel.h"
 #include "skype_connection.h"
 
-class CCallRestorer final : private ISkypeConnectionMonitor {
+class CCallRestorer final {
 public:
     using Clock = std::chrono::steady_clock;
 
     explicit CCallRestorer(std::vector<std::int32_t> calls);
-    ~CCallRestorer() override;
 
     // Returns what went wrong, one line per problem; empty when every call
     // got its answer.
     std::vector<std::string> Run(Clock::time_point deadline);
 
 private:
-    void OnAttached() override;
-    void OnDetached() override {}
-    void OnNotification(const std::string& /*line*/) override {}
+    void OnAttached();
     void SendAll();
     void OnAnswer(std::int32_t nCallId, const std::string& answer);
 
     std::vector<std::int32_t> m_pending; // calls without an answer yet
     std::vector<std::string> m_problems;
     CDBusSkypeChannel m_channel;
-    CSkypeConnection m_link{m_channel, this};
-    CSkypeConnectionSink m_sink{m_link};
+    CSkypeConnection m_link{m_channel};
     QEventLoop m_loop;
     QTimer m_discover;
     bool m_bSent = false;

@@ -1,4 +1,4 @@
-// Feeds the link arbitrary copy-data blocks, interleaved with ticks, attach
+// Feeds the link arbitrary received blocks, interleaved with ticks, attach
 // messages and new commands, so that replies, notifications and time-outs
 // meet every table state. Input: records separated by 0xFF; the first byte of
 // a record picks the operation, the rest is its payload.
@@ -58,27 +58,38 @@ void RunRecord(CInProcessSkypeChannel& channel, CSkypeConnection& connection,
 {
     const std::uint8_t op = static_cast<std::uint8_t>(record[0]);
     const std::string_view payload = record.substr(1);
-    const CopyDataBlock block{0, static_cast<std::uint32_t>(payload.size()), payload.data()};
-    switch (op % 6) {
+    const std::string text = TextBeforeNul(payload);
+    switch (op % 7) {
     case 0:
     case 1:
-        connection.HandleCopyData(kClient, &block);
+        channel.ReceiveText(kClient, text);
         break;
     case 2:
-        connection.HandleCopyData("stranger", &block);
+        channel.ReceiveText("stranger", text);
         break;
     case 3:
         channel.SetTickCount(channel.GetTickCount() + ReadU32(payload));
         connection.Tick();
         break;
     case 4:
-        connection.HandleAttach(kClient, ReadU32(payload));
+        channel.ReceiveAttach(kClient, ReadU32(payload));
         break;
     case 5:
         if (connection.GetHandlerCount() < 64)
             connection.SendCommand(connection.AddHandler(std::make_unique<CFuzzHandler>(
                 connection, payload.empty() ? 0 : static_cast<std::uint8_t>(payload[0]))));
         break;
+    case 6: {
+        // Answers held back, then given in a burst, some of them failures.
+        const std::uint32_t bits = ReadU32(payload);
+        channel.SetDeliveryAnswer([bits](const auto& delivery) {
+            return !delivery.target.empty() && (bits & (1u << (delivery.text.size() % 32))) == 0;
+        });
+        channel.HoldAnswers((bits & 1) != 0);
+        if ((bits & 1) == 0)
+            channel.ReleaseAnswers();
+        break;
+    }
     }
 }
 
@@ -87,7 +98,7 @@ void RunRecord(CInProcessSkypeChannel& channel, CSkypeConnection& connection,
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t size)
 {
     CInProcessSkypeChannel channel;
-    CSkypeConnection connection(channel, nullptr);
+    CSkypeConnection connection(channel);
     connection.SetOwnWindow("own");
     connection.HandleAttach(kClient, 0);
     for (int i = 0; i < 4; ++i)

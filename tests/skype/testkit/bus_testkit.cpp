@@ -40,9 +40,9 @@ void CCallsimProcess::Kill()
     m_process.waitForFinished(5000);
 }
 
-int CCallsimProcess::WaitForLine(const std::string& text)
+int CCallsimProcess::WaitForLine(const std::string& text, int nFrom)
 {
-    for (std::size_t i = 0; WaitFor([&] {
+    for (auto i = static_cast<std::size_t>(nFrom); WaitFor([&] {
              while (m_process.canReadLine())
                  m_lines.push_back(m_process.readLine().trimmed().toStdString());
              return i < m_lines.size();
@@ -55,7 +55,6 @@ int CCallsimProcess::WaitForLine(const std::string& text)
 
 CTestPlayer::CTestPlayer(int deliveryTimeoutMs) : m_channel(ConnectToBus(), deliveryTimeoutMs)
 {
-    m_channel.SetSink(&m_sink);
     m_connection.SetOwnWindow(m_channel.GetOwnWindow());
 }
 
@@ -72,8 +71,7 @@ std::shared_ptr<CommandLog> CTestPlayer::Issue(const std::string& command,
                                                std::function<void()> onResponse)
 {
     auto pLog = std::make_shared<CommandLog>();
-    m_connection.SendCommand(m_connection.AddHandler(
-        std::make_unique<CLoggingHandler>(command, pLog, std::move(onResponse))));
+    m_connection.Issue(std::make_unique<CLoggingHandler>(command, pLog, std::move(onResponse)));
     return pLog;
 }
 
@@ -86,7 +84,7 @@ std::string CTestPlayer::Ask(const std::string& command)
 bool CTestPlayer::WaitForNotification(const std::string& prefix)
 {
     return WaitFor([&] {
-        return std::ranges::any_of(m_monitor.m_notifications,
+        return std::ranges::any_of(m_events.m_notifications,
                                    [&](const auto& line) { return line.starts_with(prefix); });
     });
 }

@@ -26,8 +26,9 @@ public:
 
     void Kill();
     void Control(const std::string& line) { m_process.write((line + "\n").c_str()); }
-    // Index of the first event line containing the text, or -1 when none came in time.
-    int WaitForLine(const std::string& text);
+    // Index of the first event line from nFrom on containing the text, or -1
+    // when none came in time.
+    int WaitForLine(const std::string& text, int nFrom = 0);
     const std::string& GetWindow() const { return m_window; }
 
 private:
@@ -50,7 +51,6 @@ struct CTestPlayer {
     bool WaitForNotification(const std::string& prefix);
 
     CDBusSkypeChannel m_channel;
-    CRecordingMonitor m_monitor;
-    CSkypeConnection m_connection{m_channel, &m_monitor};
-    CSkypeConnectionSink m_sink{m_connection};
+    CSkypeConnection m_connection{m_channel};
+    CLinkEventLog m_events{m_connection};
 };

@@ -1,8 +1,8 @@
-// A command handler and a monitor that record what the link tells them.
+// A command handler and an event log that record what the link tells them.
 #pragma once
 
 #include "skype_command_handler.h"
-#include "skype_connection_monitor.h"
+#include "skype_connection.h"
 
 #include <functional>
 #include <memory>
@@ -53,10 +53,18 @@ private:
     bool m_bClaim;
 };
 
-struct CRecordingMonitor : ISkypeConnectionMonitor {
-    void OnAttached() override { ++m_nAttached; }
-    void OnDetached() override { ++m_nDetached; }
-    void OnNotification(const std::string& line) override { m_notifications.push_back(line); }
+// Takes the link's events for as long as it lives.
+struct CLinkEventLog {
+    explicit CLinkEventLog(CSkypeConnection& link) : m_link(link)
+    {
+        m_link.SetEvents({[this] { ++m_nAttached; }, [this] { ++m_nDetached; },
+                          [this](const std::string& line) { m_notifications.push_back(line); }});
+    }
+    ~CLinkEventLog() { m_link.SetEvents({}); }
+    CLinkEventLog(const CLinkEventLog&) = delete;
+    CLinkEventLog& operator=(const CLinkEventLog&) = delete;
+
+    CSkypeConnection& m_link;
 
     int m_nAttached = 0;
     int m_nDetached = 0;
