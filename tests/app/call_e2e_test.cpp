@@ -3,6 +3,8 @@
 // call receives is read back from callsim's recording.
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -140,3 +142,40 @@ TEST_F(CallChain, TheCallsEndStopsPlaybackAndClearsTheFlags)
     EXPECT_EQ(callsim.Find("SOUNDCARD", nLines), -1);
 }
 
+// The client answers nothing for longer than a line's delivery time-out: the
+// window's event loop serves every timer all along, the status line says the
+// link is gone, and the window finds the client again once it answers.
+TEST_F(CallChain, StaysResponsiveWhileTheClientAnswersNothing)
+{
+    CVoxreelDlg& dlg = OpenOnBus(3000); // a window that waited would miss 3 s of ticks
+    CCallsim callsim(CallsimArguments());
+    ASSERT_TRUE(callsim.WaitFor("input connected 12"));
+    ASSERT_TRUE(WaitFor([&] { return dlg.IsTransmitting(); }));
+
+    const int nBeforeHang = callsim.Count();
+    callsim.Control("hang");
+    ASSERT_TRUE(callsim.WaitFor("control hang", nBeforeHang));
+    QElapsedTimer clock;
+    std::vector<qint64> ticks{0};
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] { ticks.push_back(clock.elapsed()); });
+    clock.start();
+    probe.start(100);
+    const bool bGone = WaitFor(
+        [&] { return clock.elapsed() >= 5000 && Showed("Skype refused connection."); }, 20s);
+    probe.stop();
+    const int nAnswering = callsim.Count();
+    callsim.Control("answer");
+    ASSERT_TRUE(bGone) << Text(1019);
+    EXPECT_GE(callsim.Find("unanswered", nBeforeHang), 0); // the window did ask meanwhile
+
+    qint64 nLongestGap = 0;
+    for (std::size_t i = 1; i < ticks.size(); ++i)
+        nLongestGap = std::max(nLongestGap, ticks[i] - ticks[i - 1]);
+    EXPECT_LT(nLongestGap, 1000) << ticks.size() << " ticks";
+    EXPECT_FALSE(dlg.IsTransmitting());
+    EXPECT_EQ(dlg.StatusIconId(), 140);
+
+    ASSERT_TRUE(callsim.WaitFor("input connected 12", nAnswering));
+    EXPECT_TRUE(WaitFor([&] { return dlg.IsTransmitting(); }));
+}
