@@ -25,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QSlider>
@@ -625,6 +626,32 @@ TEST_F(MicrophoneChain, ClosingTakesTheDevicesAlong)
     m_pDlg->close();
     m_pDlg.reset();
     EXPECT_EQ(Pactl({"list", "short", "modules"}).find("voxreel_mic"), std::string::npos);
+}
+
+// Turned off in the settings, the Voxreel microphone goes; turned on again,
+// it is made again and the restarted transmission's mix plays into it.
+TEST_F(MicrophoneChain, SettingsTurnItOffAndOnAgain)
+{
+    CVoxreelDlg& dlg = Open();
+    ASSERT_TRUE(WaitFor(MicrophoneMade));
+    for (const bool bOn : {false, true}) {
+        m_statusTexts.clear();
+        QTimer::singleShot(0, [bOn] {
+            auto* pSettings = static_cast<QDialog*>(QApplication::activeModalWidget());
+            pSettings->findChild<QCheckBox*>("virtualMicrophone")->setChecked(bOn);
+            pSettings->accept();
+        });
+        dlg.OnSettings();
+        ASSERT_TRUE(WaitFor([bOn] { return MicrophoneMade() == bOn; })) << bOn;
+        ASSERT_TRUE(WaitFor([&] { return Showed("Recording on a microphone started"); })) << bOn;
+    }
+    StartRecorder();
+    EXPECT_TRUE(WaitFor([&] {
+        const std::vector<std::int16_t> mic = Mic();
+        return mic.size() > 12000 &&
+               ToneAmplitude48k(mic, mic.size() - 12000, mic.size(), kMicFreq) > 500;
+    }, 30s)) << "the mix does not play into the Voxreel microphone made again";
+    EXPECT_FALSE(ShowedPrefix("The Voxreel microphone is not available"));
 }
 
 // The window opens while the sound server stands still: its timers keep
