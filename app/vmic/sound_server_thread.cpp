@@ -54,8 +54,9 @@ void CSoundServerThread::Reply(Job reply)
         std::lock_guard lock(m_mutex);
         m_replies.push_back(std::move(reply));
     }
+    auto* pEvent = new QEvent(kReplyEvent); // made before the store that publishes it
     m_nRepliesPosted.fetch_add(1, std::memory_order_release);
-    QCoreApplication::postEvent(this, new QEvent(kReplyEvent));
+    QCoreApplication::postEvent(this, pEvent);
 }
 
 void CSoundServerThread::Settle()
