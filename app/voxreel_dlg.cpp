@@ -96,12 +96,13 @@ void CVoxreelDlg::OnInitDialog()
     const std::string strAudioNote = m_audio.PrepareStart(m_player);
     const HRESULT hr = m_player.Initialize();
     if (FAILED(hr))
-        SetStatus(FormatStatus("Failed to initialize network port: %08X", {hr}));
+        ShowPlayerFailure(FormatStatus("Failed to initialize network port: %08X", {hr}));
     else
         m_timer.start(kTickMs);
     if (!strAudioNote.empty()) // after the renderer's own start-up texts
         QMetaObject::invokeMethod(
-            this, [this, strAudioNote] { SetStatus(strAudioNote); }, Qt::QueuedConnection);
+            this, [this, strAudioNote] { ShowSoundServerNote(strAudioNote); },
+            Qt::QueuedConnection);
 
     m_saveTimer.setSingleShot(true);
     connect(&m_saveTimer, &QTimer::timeout, this, [this] { (void)m_playlist.SaveDefault(); });
@@ -201,7 +202,11 @@ void CVoxreelDlg::OnRendererNotice(int nCode, std::uint32_t nValue)
     if (nCode < 0)
         return;
     const RendererNotice notice = DescribeRendererNotify(static_cast<std::uint64_t>(nCode), nValue);
-    if (notice.strStatus)
+    const bool bFailure = nCode == NOTIFY_ERROR || nCode == NOTIFY_CAPTURE_ERROR ||
+                          nCode == NOTIFY_NETWORK_ERROR || nCode == NOTIFY_GRAPH_ERROR;
+    if (notice.strStatus && bFailure)
+        ShowPlayerFailure(*notice.strStatus);
+    else if (notice.strStatus)
         SetStatus(*notice.strStatus);
     if (notice.icon == StatusIcon::Connected)
         SetStatusIcon(IDI_CLIENT_CONNECTED);
@@ -260,7 +265,28 @@ void CVoxreelDlg::UpdateStatusIconTip()
         tip += QStringLiteral("\n") +
                QString::fromStdString(PlaybackErrorStatus(
                    static_cast<std::uint32_t>(m_player.LastError()), m_player.LastErrorText()));
+    if (!m_strHeldNote.empty())
+        tip += QStringLiteral("\n") + QString::fromStdString(m_strHeldNote);
     m_ui.pStatusIcon->setToolTip(tip);
+}
+
+void CVoxreelDlg::ShowPlayerFailure(const std::string& strText)
+{
+    SetStatus(strText);
+    m_strPlayerFailure = strText;
+}
+
+// Without a sound server the player fails too, and its failure says why
+// nothing reaches the call: the microphone's note goes to the tip then.
+void CVoxreelDlg::ShowSoundServerNote(const std::string& strText)
+{
+    const bool bFailureShown =
+        !m_strPlayerFailure.empty() &&
+        m_ui.pStatus->text().toStdString() == StatusLineText(m_strPlayerFailure);
+    m_strHeldNote = bFailureShown ? strText : std::string();
+    if (!bFailureShown)
+        SetStatus(strText);
+    UpdateStatusIconTip();
 }
 
 void CVoxreelDlg::SetStatus(const std::string& strText)

@@ -117,6 +117,10 @@ private:
     void OnClose();
     void SetStatusIcon(int nIconId);
     void UpdateStatusIconTip();
+    // Shows a failure of the player's own, which a sound server note must not
+    // hide; and such a note, in the status line or else in the icon's tip.
+    void ShowPlayerFailure(const std::string& strText);
+    void ShowSoundServerNote(const std::string& strText);
     void ShowActiveCalls();
     std::uint32_t Now() { return m_channel.GetTickCount(); }
 
@@ -173,11 +177,12 @@ private:
     CCallTracker m_tracker;
     CAudioSetup m_audio{m_settings, this,
                         [this](const std::string& strText, const std::vector<std::string>&) {
-                            SetStatus(strText);
-                            UpdateStatusIconTip();
+                            ShowSoundServerNote(strText);
                         }};
     int m_nPort;
     std::uint32_t m_dwStatusTime = 0;
+    std::string m_strPlayerFailure; // the last failure of the player's own the status showed
+    std::string m_strHeldNote;      // a sound server note that failure kept out of the status
     int m_nStatusIcon = 0;
     bool m_bClosing = false;
     QTimer m_timer;
