@@ -16,9 +16,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -28,6 +26,8 @@
 #include <functional>
 #include <string>
 #include <thread>
+
+#include "voxreel_test_support.h"
 
 namespace {
 
@@ -75,26 +75,6 @@ void StopFor(pid_t pid)
     ::kill(pid, SIGSTOP);
     std::this_thread::sleep_for(kStall);
     ::kill(pid, SIGCONT);
-}
-
-// The process behind PULSE_SERVER: the peer of a connection to its socket.
-pid_t SoundServerPid()
-{
-    const char* pszServer = std::getenv("PULSE_SERVER");
-    const std::string strServer = pszServer ? pszServer : "";
-    if (strServer.rfind("unix:", 0) != 0)
-        return 0;
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    strServer.copy(address.sun_path, sizeof address.sun_path - 1, 5);
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    ucred peer{};
-    socklen_t cbPeer = sizeof peer;
-    const bool bOk =
-        connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
-        getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &cbPeer) == 0;
-    close(fd);
-    return bOk ? peer.pid : 0;
 }
 
 bool Pump(const std::function<bool()>& done, int nMs)
@@ -166,7 +146,7 @@ int main(int argc, char** argv)
     }
     const double dFile = FileStall(env, folder.path());
     const double dCalls = LongestAnswerDuring([&] { StopFor(static_cast<pid_t>(callsim.processId())); });
-    const pid_t server = SoundServerPid();
+    const pid_t server = voxreel::test::SoundServerPid();
     const double dSound = server > 0 ? LongestAnswerDuring([&] { StopFor(server); }) : -1;
     program.terminate();
     program.waitForFinished(10000);

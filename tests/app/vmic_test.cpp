@@ -9,8 +9,6 @@
 #include <QProcess>
 
 #include <signal.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -38,6 +36,7 @@
 #include "window_testkit.h"
 
 using namespace apptest;
+using voxreel::test::SoundServerPid;
 
 namespace {
 
@@ -135,25 +134,6 @@ int Count(const std::string& text, const std::string& what)
     for (std::size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size())
         ++n;
     return n;
-}
-
-// The process behind PULSE_SERVER: the peer of a connection to its socket.
-pid_t SoundServerPid()
-{
-    const std::string strServer = std::getenv("PULSE_SERVER") ? std::getenv("PULSE_SERVER") : "";
-    if (strServer.rfind("unix:", 0) != 0)
-        return 0;
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    strServer.copy(address.sun_path, sizeof address.sun_path - 1, 5);
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    ucred peer{};
-    socklen_t cbPeer = sizeof peer;
-    const bool bOk =
-        connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
-        getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &cbPeer) == 0;
-    close(fd);
-    return bOk ? peer.pid : 0;
 }
 
 // The sound server stands still (SIGSTOP) while this lives.

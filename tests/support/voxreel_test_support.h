@@ -1,14 +1,17 @@
 // Pieces every test and benchmark of Voxreel needs: bounded waits, running a
-// gst-launch description to its end, and the process's CPU time.
+// gst-launch description to its end, the process's CPU time, and the sound
+// server's process.
 #pragma once
 
 #include <gst/gst.h>
 #include <netinet/in.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <thread>
@@ -69,6 +72,27 @@ inline double ProcessCpuSeconds()
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// The process behind PULSE_SERVER (PulseAudio, or PipeWire's pulse service):
+// the peer of a connection to its socket; 0 when there is none.
+inline pid_t SoundServerPid()
+{
+    const char* pszServer = std::getenv("PULSE_SERVER");
+    const std::string strServer = pszServer != nullptr ? pszServer : "";
+    if (strServer.rfind("unix:", 0) != 0)
+        return 0;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    strServer.copy(address.sun_path, sizeof address.sun_path - 1, 5);
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ucred peer{};
+    socklen_t cbPeer = sizeof peer;
+    const bool bOk =
+        connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+        getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &cbPeer) == 0;
+    close(fd);
+    return bOk ? peer.pid : 0;
 }
 
 } // namespace voxreel::test
