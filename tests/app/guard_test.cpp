@@ -76,6 +76,8 @@ protected:
         m_env.insert("VOXREEL_AUDIO_SINK", "fakesink sync=true");
         m_env.insert("VOXREEL_VIRTUAL_MIC", "1");
         m_env.insert("GST_REGISTRY_FORK", "no");
+        // What the program asked of the sound server, in a failure's output.
+        m_env.insert("QT_LOGGING_RULES", "voxreel.audio.info=true");
     }
     void TearDown() override
     {
