@@ -104,8 +104,8 @@ void CAudioSetup::OnMade(const CVirtualMicrophone::Made& made, const std::string
     }
     if (m_bMicrophoneUp && !made.strCaptureInstead.empty()) {
         strCapture = made.strCaptureInstead;
-        strStatus = "The Voxreel microphone cannot hear itself: recording from " + strCapture +
-                    " instead";
+        strStatus =
+            "The Voxreel microphone cannot hear itself: recording from " + strCapture + " instead";
         qCInfo(lcAudio) << "capture" << strWanted.c_str() << "is the Voxreel microphone; using"
                         << strCapture.c_str();
         if (CaptureFromEnvironment()) // the renderer reads the variable before its own setting
@@ -133,8 +133,7 @@ void CAudioSetup::Say(const std::string& strText)
     if (strText.empty())
         return;
     QMetaObject::invokeMethod(
-        m_pContext, [this, strText] { m_onListeners(strText, m_listeners); },
-        Qt::QueuedConnection);
+        m_pContext, [this, strText] { m_onListeners(strText, m_listeners); }, Qt::QueuedConnection);
 }
 
 std::string CAudioSetup::PrepareStart(CDSPlayer& player)

@@ -37,9 +37,9 @@ constexpr auto kStall = std::chrono::seconds(5);
 // it does not answer within 20 s.
 double ProbeOnce()
 {
-    QDBusMessage get = QDBusMessage::createMethodCall(
-        "org.mpris.MediaPlayer2.voxreel", "/org/mpris/MediaPlayer2",
-        "org.freedesktop.DBus.Properties", "Get");
+    QDBusMessage get =
+        QDBusMessage::createMethodCall("org.mpris.MediaPlayer2.voxreel", "/org/mpris/MediaPlayer2",
+                                       "org.freedesktop.DBus.Properties", "Get");
     get << QStringLiteral("org.mpris.MediaPlayer2.Player") << QStringLiteral("PlaybackStatus");
     QElapsedTimer clock;
     clock.start();
@@ -145,7 +145,8 @@ int main(int argc, char** argv)
         return 1;
     }
     const double dFile = FileStall(env, folder.path());
-    const double dCalls = LongestAnswerDuring([&] { StopFor(static_cast<pid_t>(callsim.processId())); });
+    const double dCalls =
+        LongestAnswerDuring([&] { StopFor(static_cast<pid_t>(callsim.processId())); });
     const pid_t server = voxreel::test::SoundServerPid();
     const double dSound = server > 0 ? LongestAnswerDuring([&] { StopFor(server); }) : -1;
     program.terminate();

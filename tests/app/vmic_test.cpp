@@ -167,7 +167,8 @@ std::vector<std::uint32_t> Remove(CVirtualMicrophone& mic)
 std::string RealMicrophoneFor(CVirtualMicrophone& mic, const std::string& strCapture)
 {
     std::optional<std::string> instead;
-    mic.FindRealMicrophoneFor(strCapture, [&](const std::string& strAnswer) { instead = strAnswer; });
+    mic.FindRealMicrophoneFor(strCapture,
+                              [&](const std::string& strAnswer) { instead = strAnswer; });
     EXPECT_TRUE(WaitFor([&] { return instead.has_value(); }, 30s)) << strCapture;
     return instead.value_or("no answer");
 }
@@ -626,11 +627,14 @@ TEST_F(MicrophoneChain, SettingsTurnItOffAndOnAgain)
         ASSERT_TRUE(WaitFor([&] { return Showed("Recording on a microphone started"); })) << bOn;
     }
     StartRecorder();
-    EXPECT_TRUE(WaitFor([&] {
-        const std::vector<std::int16_t> mic = Mic();
-        return mic.size() > 12000 &&
-               ToneAmplitude48k(mic, mic.size() - 12000, mic.size(), kMicFreq) > 500;
-    }, 30s)) << "the mix does not play into the Voxreel microphone made again";
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            const std::vector<std::int16_t> mic = Mic();
+            return mic.size() > 12000 &&
+                   ToneAmplitude48k(mic, mic.size() - 12000, mic.size(), kMicFreq) > 500;
+        },
+        30s))
+        << "the mix does not play into the Voxreel microphone made again";
     EXPECT_FALSE(ShowedPrefix("The Voxreel microphone is not available"));
 }
 
@@ -661,11 +665,14 @@ TEST_F(MicrophoneChain, TheWindowAnswersWhileTheSoundServerStandsStill)
 
     ASSERT_TRUE(WaitFor(MicrophoneMade, 30s));
     StartRecorder();
-    ASSERT_TRUE(WaitFor([&] {
-        const std::vector<std::int16_t> mic = Mic();
-        return mic.size() > 12000 &&
-               ToneAmplitude48k(mic, mic.size() - 12000, mic.size(), kMicFreq) > 500;
-    }, 30s)) << "the mix does not play into the Voxreel microphone";
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const std::vector<std::int16_t> mic = Mic();
+            return mic.size() > 12000 &&
+                   ToneAmplitude48k(mic, mic.size() - 12000, mic.size(), kMicFreq) > 500;
+        },
+        30s))
+        << "the mix does not play into the Voxreel microphone";
     EXPECT_FALSE(ShowedPrefix("The Voxreel microphone is not available"));
     EXPECT_FALSE(ShowedPrefix("Cannot record audio"));
 }
