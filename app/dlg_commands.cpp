@@ -30,28 +30,19 @@ constexpr ToolButton kToolButtons[] = {
     {ID_NEXT_FILE, "media-skip-forward", Qt::Key_B},  {ID_ADD_FILES, "list-add", Qt::Key_Insert},
 };
 
-// The scroll code of a slider action; SB_ENDSCROLL for one without a code.
-unsigned ScrollCodeOf(int nAction)
+// A slider's action is taken as the move it names.
+constexpr bool SameMove(QAbstractSlider::SliderAction action, SliderMove move)
 {
-    switch (nAction) {
-    case QAbstractSlider::SliderSingleStepSub:
-        return SB_LINEUP;
-    case QAbstractSlider::SliderSingleStepAdd:
-        return SB_LINEDOWN;
-    case QAbstractSlider::SliderPageStepSub:
-        return SB_PAGEUP;
-    case QAbstractSlider::SliderPageStepAdd:
-        return SB_PAGEDOWN;
-    case QAbstractSlider::SliderMove:
-        return SB_THUMBTRACK;
-    case QAbstractSlider::SliderToMinimum:
-        return SB_TOP;
-    case QAbstractSlider::SliderToMaximum:
-        return SB_BOTTOM;
-    default:
-        return SB_ENDSCROLL;
-    }
+    return static_cast<int>(action) == static_cast<int>(move);
 }
+static_assert(SameMove(QAbstractSlider::SliderNoAction, SliderMove::None) &&
+              SameMove(QAbstractSlider::SliderSingleStepAdd, SliderMove::StepTowardsMax) &&
+              SameMove(QAbstractSlider::SliderSingleStepSub, SliderMove::StepTowardsMin) &&
+              SameMove(QAbstractSlider::SliderPageStepAdd, SliderMove::PageTowardsMax) &&
+              SameMove(QAbstractSlider::SliderPageStepSub, SliderMove::PageTowardsMin) &&
+              SameMove(QAbstractSlider::SliderToMinimum, SliderMove::ToMin) &&
+              SameMove(QAbstractSlider::SliderToMaximum, SliderMove::ToMax) &&
+              SameMove(QAbstractSlider::SliderMove, SliderMove::Drag));
 
 // The desktop's keys for quitting; Ctrl+Q where the platform names none
 // (its keyboard scheme may have no binding, as the offscreen platform's).
@@ -207,7 +198,7 @@ void CVoxreelDlg::OnSliderAction(QSlider* pSlider, int nAction)
 {
     const SliderState state{pSlider->minimum(), pSlider->maximum(), pSlider->pageStep(),
                             pSlider->value()};
-    const int nPosition = StepSlider(state, ScrollCodeOf(nAction), pSlider->sliderPosition());
+    const int nPosition = StepSlider(state, static_cast<SliderMove>(nAction), pSlider->sliderPosition());
     pSlider->setSliderPosition(nPosition);
     ApplySlider(pSlider, nPosition);
 }
@@ -216,7 +207,7 @@ void CVoxreelDlg::OnSliderReleased(QSlider* pSlider)
 {
     const SliderState state{pSlider->minimum(), pSlider->maximum(), pSlider->pageStep(),
                             pSlider->value()};
-    const int nPosition = StepSlider(state, SB_THUMBPOSITION, pSlider->sliderPosition());
+    const int nPosition = StepSlider(state, SliderMove::Release, pSlider->sliderPosition());
     pSlider->setValue(nPosition);
     ApplySlider(pSlider, nPosition);
 }

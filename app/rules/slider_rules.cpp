@@ -3,28 +3,29 @@
 #include <algorithm>
 #include <cmath>
 
-int StepSlider(const SliderState& s, unsigned nCode, int nThumb)
+int StepSlider(const SliderState& s, SliderMove move, int nThumb)
 {
     const int q = s.nPos;
-    switch (nCode) {
-    case SB_LINEUP:
+    switch (move) {
+    case SliderMove::StepTowardsMin:
         return q > s.nMin ? q - 1 : q;
-    case SB_LINEDOWN:
+    case SliderMove::StepTowardsMax:
         return q < s.nMax ? q + 1 : q;
-    case SB_PAGEUP:
+    case SliderMove::PageTowardsMin:
         return q > s.nMin ? std::max(s.nMin, q - s.nPage) : q;
-    case SB_PAGEDOWN:
+    case SliderMove::PageTowardsMax:
         return q < s.nMax ? std::min(s.nMax, q + s.nPage) : q;
-    case SB_THUMBPOSITION:
-    case SB_THUMBTRACK:
+    case SliderMove::Release:
+    case SliderMove::Drag:
         return nThumb;
-    case SB_TOP:
+    case SliderMove::ToMin:
         return s.nMin;
-    case SB_BOTTOM:
+    case SliderMove::ToMax:
         return s.nMax;
-    default:
+    case SliderMove::None:
         return q;
     }
+    return q;
 }
 
 int VolumeToAttenuation(int nPosition)

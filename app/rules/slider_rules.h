@@ -3,17 +3,19 @@
 
 #include <cstdint>
 
-// The scroll codes a slider reports.
-enum ScrollCode : unsigned {
-    SB_LINEUP = 0,        // one step towards the minimum
-    SB_LINEDOWN = 1,      // one step towards the maximum
-    SB_PAGEUP = 2,        // a page towards the minimum
-    SB_PAGEDOWN = 3,      // a page towards the maximum
-    SB_THUMBPOSITION = 4, // the end of a drag
-    SB_THUMBTRACK = 5,    // a step of a drag
-    SB_TOP = 6,
-    SB_BOTTOM = 7,
-    SB_ENDSCROLL = 8,
+// What moved a slider: the values of Qt's QAbstractSlider::SliderAction (the
+// window passes its slider's action as it is; it checks they agree), and the
+// release that ends a drag.
+enum class SliderMove : int {
+    None = 0,
+    StepTowardsMax = 1, // one step towards the maximum
+    StepTowardsMin = 2, // one step towards the minimum
+    PageTowardsMax = 3, // a page towards the maximum
+    PageTowardsMin = 4, // a page towards the minimum
+    ToMin = 5,
+    ToMax = 6,
+    Drag = 7,    // a step of a drag
+    Release = 8, // the end of a drag
 };
 
 struct SliderState {
@@ -23,10 +25,10 @@ struct SliderState {
     int nPos = 0; // where the slider stood before this scroll
 };
 
-// The slider's new position for a scroll code and the thumb's position. Steps
-// apply to the position before the scroll, so a step moves one step, however
-// far the slider has already moved itself.
-int StepSlider(const SliderState& slider, unsigned nCode, int nThumb);
+// The slider's new position for a move and the thumb's position. Steps apply
+// to the position before the move, so a step moves one step, however far the
+// slider has already moved itself.
+int StepSlider(const SliderState& slider, SliderMove move, int nThumb);
 
 // The local volume for a slider position 0..255 (0 at the top, the loudest):
 // an attenuation in hundredths of a decibel, -10000..0.

@@ -66,26 +66,28 @@ TEST(StatusText, ExpiresAfterSevenSecondsAcrossTheWrap)
             << c.dwWritten << " -> " << c.dwNow;
 }
 
-TEST(Sliders, StepSliderMovesOneStepPerCode)
+TEST(Sliders, StepSliderMovesOneStepPerMove)
 {
+    using enum SliderMove;
     const SliderState mid{0, 255, 10, 100}, low{0, 255, 10, 4}, top{0, 255, 10, 0},
         bottom{0, 255, 10, 255}, high{-127, 128, 10, 125};
     const struct {
         SliderState s;
-        unsigned nCode;
+        SliderMove move;
         int nThumb, nExpected;
     } cases[] = {
-        {mid, SB_LINEUP, 0, 99},      {mid, SB_LINEDOWN, 0, 101},
-        {top, SB_LINEUP, 0, 0},       {bottom, SB_LINEDOWN, 0, 255},
-        {mid, SB_PAGEUP, 0, 90},      {mid, SB_PAGEDOWN, 0, 110},
-        {low, SB_PAGEUP, 0, 0},       {high, SB_PAGEDOWN, 0, 128},
-        {top, SB_PAGEUP, 0, 0},       {mid, SB_THUMBPOSITION, 42, 42},
-        {mid, SB_THUMBTRACK, 17, 17}, {mid, SB_TOP, 0, 0},
-        {mid, SB_BOTTOM, 0, 255},     {high, SB_TOP, 0, -127},
-        {mid, SB_ENDSCROLL, 7, 100},  {mid, 9, 7, 100},
+        {mid, StepTowardsMin, 0, 99},  {mid, StepTowardsMax, 0, 101},
+        {top, StepTowardsMin, 0, 0},   {bottom, StepTowardsMax, 0, 255},
+        {mid, PageTowardsMin, 0, 90},  {mid, PageTowardsMax, 0, 110},
+        {low, PageTowardsMin, 0, 0},   {high, PageTowardsMax, 0, 128},
+        {top, PageTowardsMin, 0, 0},   {mid, Release, 42, 42},
+        {mid, Drag, 17, 17},           {mid, ToMin, 0, 0},
+        {mid, ToMax, 0, 255},          {high, ToMin, 0, -127},
+        {mid, None, 7, 100},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(StepSlider(c.s, c.nCode, c.nThumb), c.nExpected) << "code " << c.nCode;
+        EXPECT_EQ(StepSlider(c.s, c.move, c.nThumb), c.nExpected)
+            << "move " << static_cast<int>(c.move);
 }
 
 TEST(Sliders, VolumeToAttenuationFollowsTheVolumeLaw)
