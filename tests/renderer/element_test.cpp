@@ -54,19 +54,12 @@ protected:
         gst_element_set_bus(m_pRenderer.get(), m_pBus.get());
         g_object_set(m_pRenderer.get(), "port", m_nPort, "capture-source", "audiotestsrc", nullptr);
     }
-    // The codes of the next n notifications (fewer when they do not come,
-    // or another element message comes first). None names the renderer: a
-    // message dropped on one of its threads must not release it there.
+    // The codes of the next n notifications; their values go to m_values.
     std::vector<int> NextCodes(std::size_t n, GstClockTime timeout = 10 * GST_SECOND)
     {
         std::vector<int> codes;
-        while (codes.size() < n) {
-            CMessagePtr pMessage(
-                gst_bus_timed_pop_filtered(m_pBus.get(), timeout, GST_MESSAGE_ELEMENT));
-            CallfeedNotification notification;
-            if (!ParseCallfeedNotification(pMessage.get(), &notification))
-                break;
-            EXPECT_EQ(GST_MESSAGE_SRC(pMessage.get()), nullptr);
+        for (const CallfeedNotification& notification :
+             NextNotifications(m_pBus.get(), n, timeout)) {
             codes.push_back(notification.m_nCode);
             m_values.push_back(notification.m_nValue);
         }

@@ -266,19 +266,13 @@ protected:
             strSink.replace(nAt, 8, m_server.Address());
         return strSink;
     }
-    // The codes of the renderer's next notifications, up to n; fewer when
-    // they do not come within the timeout.
+    // The codes of the renderer's next notifications, up to n.
     std::vector<int> NextCodes(std::size_t n, GstClockTime timeout = 10 * GST_SECOND)
     {
         std::vector<int> codes;
-        while (codes.size() < n) {
-            CMessagePtr pMessage(
-                gst_bus_timed_pop_filtered(m_pBus.get(), timeout, GST_MESSAGE_ELEMENT));
-            CallfeedNotification notification;
-            if (!ParseCallfeedNotification(pMessage.get(), &notification))
-                break;
+        for (const CallfeedNotification& notification :
+             NextNotifications(m_pBus.get(), n, timeout))
             codes.push_back(notification.m_nCode);
-        }
         return codes;
     }
 

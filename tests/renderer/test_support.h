@@ -2,11 +2,14 @@
 // the loopback client.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <vector>
 
 #include "callfeed_renderer_register.h"
 #include "tcp_server.h"
+#include "voxreel/callfeed_control.h"
 #include "voxreel/gst_handle.h"
 #include "loopback_client.h"
 #include "voxreel_test_support.h"
@@ -21,6 +24,25 @@ inline const bool g_bGstReady = [] {
 }();
 
 using voxreel::test::WaitUntil;
+
+// The renderer's next notifications on pBus, up to n; fewer when they do not
+// come within the timeout or another element message comes first. None names
+// the renderer: a message dropped on one of its threads must not release it
+// there.
+inline std::vector<CallfeedNotification> NextNotifications(GstBus* pBus, std::size_t n,
+                                                           GstClockTime timeout)
+{
+    std::vector<CallfeedNotification> notifications;
+    while (notifications.size() < n) {
+        CMessagePtr pMessage(gst_bus_timed_pop_filtered(pBus, timeout, GST_MESSAGE_ELEMENT));
+        CallfeedNotification notification;
+        if (!ParseCallfeedNotification(pMessage.get(), &notification))
+            break;
+        EXPECT_EQ(GST_MESSAGE_SRC(pMessage.get()), nullptr);
+        notifications.push_back(notification);
+    }
+    return notifications;
+}
 
 inline CBufferPtr MakeBuffer(const std::vector<std::int16_t>& samples)
 {
