@@ -12,18 +12,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class FailureText : public ::testing::Test {
+class FailureText : public PlayerFixture {
 protected:
-    void SetUp() override
-    {
-        setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
-        InitGst();
-        m_folder = TempFolder();
-        m_player.SetServerPort(FreePort());
-        ASSERT_EQ(m_player.Initialize(), S_OK);
-    }
-    void TearDown() override { fs::remove_all(m_folder); }
-
     // The failure's text as the status icon's tip shows it after the open.
     std::string TextAfterOpening(const fs::path& path)
     {
@@ -44,10 +34,6 @@ protected:
                               (m_folder / pszName).string() + "\""));
         return m_folder / pszName;
     }
-
-    fs::path m_folder;
-    CRecordingCallback m_callback;
-    CDSPlayer m_player{&m_callback, "fakesink sync=true"};
 };
 
 // Takes every audio decoder for the caps out of this process's registry, as

@@ -13,18 +13,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class PlayerTest : public ::testing::Test {
+class PlayerTest : public PlayerFixture {
 protected:
-    void SetUp() override
-    {
-        setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
-        InitGst();
-        m_folder = TempFolder();
-        m_player.SetServerPort(m_nPort);
-        ASSERT_EQ(m_player.Initialize(), S_OK);
-    }
-    void TearDown() override { fs::remove_all(m_folder); }
-
     // Names of the elements at the pipeline's top level.
     std::vector<std::string> Elements()
     {
@@ -41,11 +31,6 @@ protected:
         CElementPtr pElement(gst_bin_get_by_name(GST_BIN(pGraph.get()), pszName));
         return pElement.get(); // identity only; the pipeline keeps it alive while loaded
     }
-
-    fs::path m_folder;
-    int m_nPort = FreePort();
-    CRecordingCallback m_callback;
-    CDSPlayer m_player{&m_callback, "fakesink sync=true"};
 };
 
 const std::vector<std::string> kOnlyRenderer{"SkypeAudioRenderer"};

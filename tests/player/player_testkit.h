@@ -164,3 +164,23 @@ private:
         m_threads.push_back(std::this_thread::get_id());
     }
 };
+
+// The player on a silent capture, its own port and a fake local sink, with a
+// scratch folder for the files a test makes.
+class PlayerFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
+        InitGst();
+        m_folder = TempFolder();
+        m_player.SetServerPort(m_nPort);
+        ASSERT_EQ(m_player.Initialize(), S_OK);
+    }
+    void TearDown() override { std::filesystem::remove_all(m_folder); }
+
+    std::filesystem::path m_folder;
+    int m_nPort = FreePort();
+    CRecordingCallback m_callback;
+    CDSPlayer m_player{&m_callback, "fakesink sync=true"};
+};
