@@ -198,7 +198,8 @@ void CVoxreelDlg::OnSliderAction(QSlider* pSlider, int nAction)
 {
     const SliderState state{pSlider->minimum(), pSlider->maximum(), pSlider->pageStep(),
                             pSlider->value()};
-    const int nPosition = StepSlider(state, static_cast<SliderMove>(nAction), pSlider->sliderPosition());
+    const int nPosition =
+        StepSlider(state, static_cast<SliderMove>(nAction), pSlider->sliderPosition());
     pSlider->setSliderPosition(nPosition);
     ApplySlider(pSlider, nPosition);
 }

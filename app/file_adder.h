@@ -73,14 +73,14 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_addsDone; // signalled when m_inbox empties and none is in flight
-    std::deque<Request> m_inbox;                  // guarded by m_mutex
-    std::vector<Added> m_outbox;                  // guarded by m_mutex
+    std::deque<Request> m_inbox;        // guarded by m_mutex
+    std::vector<Added> m_outbox;        // guarded by m_mutex
     std::deque<PlaylistItem> m_entriesToDescribe; // guarded by m_mutex
     std::vector<PlaylistItem> m_describedOut;     // guarded by m_mutex
     std::size_t m_nDescribing = 0;                // entries taken, not yet described; m_mutex
-    std::size_t m_nInFlight = 0;      // paths taken from m_inbox, not yet described; m_mutex
-    std::size_t m_nFound = 0;         // files found in this burst; guarded by m_mutex
-    bool m_bDrainPosted = false;      // guarded by m_mutex
+    std::size_t m_nInFlight = 0; // paths taken from m_inbox, not yet described; m_mutex
+    std::size_t m_nFound = 0;    // files found in this burst; guarded by m_mutex
+    bool m_bDrainPosted = false; // guarded by m_mutex
     // Counts drain events posted. Qt's event queue locks with futexes that
     // ThreadSanitizer cannot see; storing here before posting and loading on
     // arrival makes the hand-off of each event visible to it.

@@ -164,7 +164,7 @@ private:
     void OnCallEnded() override;
     void OnCallDuration(const std::string& strText) override;
 
-    CDlgControls m_ui; // widgets, owned by the window
+    CDlgControls m_ui;                  // widgets, owned by the window
     CPlaylistModel* m_pModel = nullptr; // the view's, over m_playlist
     QMenu* m_pMenu = nullptr;
     QAction* m_pAlwaysOnTop = nullptr;

@@ -270,8 +270,7 @@ protected:
     std::vector<int> NextCodes(std::size_t n, GstClockTime timeout = 10 * GST_SECOND)
     {
         std::vector<int> codes;
-        for (const CallfeedNotification& notification :
-             NextNotifications(m_pBus.get(), n, timeout))
+        for (const CallfeedNotification& notification : NextNotifications(m_pBus.get(), n, timeout))
             codes.push_back(notification.m_nCode);
         return codes;
     }
