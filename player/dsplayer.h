@@ -85,6 +85,10 @@ public:
     bool SetLocalVolume(std::int32_t nVolume);
     bool SetRemoteVolume(std::int32_t nLevel);
     bool SetRemoteBalance(std::int32_t nBalance);
+    // The gain (dB) the next opened file plays with, before the split to the
+    // call and the local output; 0 leaves the file's samples as they are. A
+    // boost also engages a peak limiter. Held for that file's whole life.
+    void SetTrackGain(double dDb) { m_dTrackGainDb = dDb; }
     void StopTransmission();
 
     bool HasRenderer() const { return m_pRenderer != nullptr; }
@@ -119,6 +123,7 @@ private:
     bool m_bLoaded = false;
     bool m_bStopped = false; // Stop parks the pipeline paused at 0
     int m_nPort = 0;
+    double m_dTrackGainDb = 0.0; // for the next Open
     std::string m_strAudioSink;
     std::string m_strCaptureSource;
     std::string m_strMixOutput;

@@ -1,15 +1,31 @@
 // Building the file-dependent part of the pipeline up to 16-bit PCM: the
-// source, automatic decoding and the conversion. AddBranches takes it on.
+// source, automatic decoding, the conversion and the file's gain.
+// AddBranches takes it on.
+//
+//   ... ! audioconvert name=PcmConvert ! capsfilter name=PcmFloat (F32)
+//       ! volume name=TrackGain ! voxreelpeaklimiter name=TrackLimiter
+//       ! audioconvert name=PcmQuantize ! capsfilter name=PcmFormat (S16)
+//
+// The gain works in float so that a boost has room above full scale for the
+// limiter to take back. At 0 dB the volume passes the buffers through, the
+// limiter is inactive and the quantizer does not dither, so 16-bit samples
+// come out exactly as they went in.
 #include <gst/gst.h>
+
+#include <algorithm>
+#include <cmath>
 
 #include "chain_elements.h"
 #include "dsplayer.h"
+#include "peak_limiter.h"
 #include "voxreel/element_factory.h"
 #include "voxreel/gst_hresult.h"
 
 namespace {
 
 constexpr const char* kPcmCaps = "audio/x-raw,format=S16LE,layout=interleaved";
+constexpr const char* kFloatCaps = "audio/x-raw,format=F32LE,layout=interleaved";
+constexpr double kLimiterCeilingDb = -2.0;
 
 // Links the first raw audio pad a decoder exposes to the PCM conversion.
 void OnPadAdded(GstElement*, GstPad* pPad, gpointer pConvert)
@@ -56,6 +72,32 @@ std::string FileUri(const std::filesystem::path& path)
     return strUri;
 }
 
+// PcmConvert ! PcmFloat ! TrackGain ! TrackLimiter ! PcmQuantize ! PcmFormat;
+// false when an element is missing or will not link.
+bool AddGainStage(GstElement* pGraph, GstElement* pConvert, GstElement* pFormat, double dGainDb)
+{
+    loudness::RegisterPeakLimiter();
+    CElementPtr pFloat = MakeElement("capsfilter", "PcmFloat");
+    CElementPtr pGain = MakeElement("volume", "TrackGain");
+    CElementPtr pLimiter = MakeElement(loudness::kPeakLimiterFactory, "TrackLimiter");
+    CElementPtr pQuantize = MakeElement("audioconvert", "PcmQuantize");
+    if (!AddToBin(pGraph, pFloat) || !AddToBin(pGraph, pGain) || !AddToBin(pGraph, pLimiter) ||
+        !AddToBin(pGraph, pQuantize))
+        return false;
+    SetCaps(pFloat.get(), kFloatCaps);
+    // volume's own range ends at +20 dB.
+    g_object_set(pGain.get(), "volume", std::min(std::pow(10.0, dGainDb / 20.0), 10.0), nullptr);
+    // Only a boost can take a sample over full scale. The limiter sees
+    // samples, not the peaks between them: its ceiling sits a decibel
+    // under the -1 dBTP a boost may reach.
+    g_object_set(pLimiter.get(), "active", dGainDb > 0.0 ? TRUE : FALSE, "ceiling",
+                 kLimiterCeilingDb, nullptr);
+    gst_util_set_object_arg(G_OBJECT(pQuantize.get()), "dithering", "none");
+    gst_util_set_object_arg(G_OBJECT(pQuantize.get()), "noise-shaping", "none");
+    return gst_element_link_many(pConvert, pFloat.get(), pGain.get(), pLimiter.get(),
+                                 pQuantize.get(), pFormat, nullptr) != FALSE;
+}
+
 } // namespace
 
 HRESULT CDSPlayer::BuildFileChain(const std::filesystem::path& path, FileSource source)
@@ -87,7 +129,7 @@ HRESULT CDSPlayer::BuildFileChain(const std::filesystem::path& path, FileSource 
         WatchDecoder(pDecoder.get(), pConvert.get());
     }
 
-    if (!gst_element_link(pConvert.get(), pCaps.get()))
+    if (!AddGainStage(pGraph, pConvert.get(), pCaps.get(), m_dTrackGainDb))
         return VFW_E_CANNOT_CONNECT;
     return AddBranches(pCaps.get());
 }

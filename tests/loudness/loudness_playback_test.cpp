@@ -1,0 +1,94 @@
+// The track gain on the playback, as the call's port carries it: files made
+// at very different loudness play at the target, and a quiet file with loud
+// peaks is never boosted above -1 dBTP.
+#include <gtest/gtest.h>
+
+#include "../player/player_testkit.h"
+#include "../player/wire_recorder.h"
+#include "file_analysis.h"
+#include "loudness_testkit.h"
+#include "track_loudness.h"
+
+namespace {
+
+using loudtest::Signal;
+
+constexpr double kTarget = -18.0;
+constexpr unsigned kPortRate = 16000;
+
+class LoudnessPlayback : public PlayerFixture {
+protected:
+    void SetUp() override
+    {
+        PlayerFixture::SetUp();
+        // The law at its loudest and all the way to the playback passes the
+        // file at unity (255/256 twice, -0.07 dB): the port then carries the
+        // playback's own level.
+        ASSERT_TRUE(m_player.SetRemoteVolume(255));
+        ASSERT_TRUE(m_player.SetRemoteBalance(128));
+    }
+
+    // Plays the file with the gain its loudness calls for and returns what
+    // the port carried meanwhile, measured.
+    loudtest::Measured PlayThroughPort(const std::filesystem::path& file, double dGainDb)
+    {
+        CWireRecorder recorder;
+        EXPECT_TRUE(recorder.Connect(m_nPort));
+        m_player.SetTrackGain(dGainDb);
+        EXPECT_EQ(m_player.Open(file), S_OK);
+        EXPECT_TRUE(SUCCEEDED(m_player.Run()));
+        EXPECT_TRUE(WaitDelivering([&] { return !m_callback.m_calls.empty(); }, 60s));
+        m_callback.m_calls.clear();
+        m_player.Close();
+        return loudtest::Measure(recorder.Copy(), kPortRate, 1);
+    }
+};
+
+TEST_F(LoudnessPlayback, FilesOfEveryLoudnessPlayAtTheTargetOnThePort)
+{
+    struct Case {
+        const char* name;
+        Signal signal;
+        double dLufs;
+    };
+    const Case cases[] = {
+        {"quiet-pink.wav", Signal::PinkNoise, -30.0},
+        {"target-pink.wav", Signal::PinkNoise, -18.0},
+        {"loud-tones.wav", Signal::ToneMix, -8.0},
+        {"quiet-tones.wav", Signal::ToneMix, -30.0},
+    };
+    for (const Case& c : cases) {
+        const std::filesystem::path file = m_folder / c.name;
+        const double dMade = loudtest::MakeAtLoudness(file, c.signal, c.dLufs, 6.0);
+        ASSERT_NEAR(dMade, c.dLufs, 1.5) << c.name;
+        const loudness::Analysis analysis = loudness::AnalyseFile(file);
+        ASSERT_TRUE(analysis.loudness) << analysis.strError;
+        const double dGain = loudness::GainFor(*analysis.loudness, kTarget);
+        const loudtest::Measured port = PlayThroughPort(file, dGain);
+        std::printf("%s: file %.2f LUFS (true peak %.2f dBTP), gain %+.2f dB, port %.2f LUFS\n",
+                    c.name, analysis.loudness->dLufs, analysis.loudness->peakDb.value_or(NAN),
+                    dGain, port.dLufs);
+        EXPECT_NEAR(port.dLufs, kTarget, 1.0) << c.name << " with a gain of " << dGain;
+    }
+}
+
+TEST_F(LoudnessPlayback, AQuietFileWithLoudPeaksIsNeverBoostedAboveTheCeiling)
+{
+    const std::filesystem::path file = m_folder / "peaks.wav";
+    ASSERT_TRUE(loudtest::WriteWav(file, Signal::QuietWithPeaks, 0.05, 6.0));
+    const loudness::Analysis analysis = loudness::AnalyseFile(file);
+    ASSERT_TRUE(analysis.loudness && analysis.loudness->peakDb) << analysis.strError;
+    const double dGain = loudness::GainFor(*analysis.loudness, kTarget);
+    EXPECT_LT(dGain, kTarget - analysis.loudness->dLufs); // the cap took some of the boost
+    EXPECT_LE(*analysis.loudness->peakDb + dGain, loudness::kPeakCeilingDb + 1e-9);
+
+    // Even a gain that ignores the peak (a wrong tag) stays under the ceiling.
+    for (double dForced : {dGain, kTarget - analysis.loudness->dLufs}) {
+        const loudtest::Measured port = PlayThroughPort(file, dForced);
+        std::printf("peaks.wav: gain %+.2f dB, port true peak %.2f dBTP\n", dForced,
+                    port.dTruePeakDb);
+        EXPECT_LE(port.dTruePeakDb, loudness::kPeakCeilingDb) << dForced;
+    }
+}
+
+} // namespace

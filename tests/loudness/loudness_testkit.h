@@ -1,0 +1,130 @@
+// Media of known loudness made at test time, and the loudness of what came
+// out, for the loudness tests and the benchmark.
+#pragma once
+
+#include <gst/gst.h>
+
+#include <ebur128.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "file_analysis.h"
+#include "voxreel_test_support.h"
+
+namespace loudtest {
+
+namespace fs = std::filesystem;
+
+inline void InitGst()
+{
+    static const bool bReady = [] {
+        // Load plugins in this process: a forked scanner lacks the sanitizer runtime.
+        setenv("GST_REGISTRY_FORK", "no", 1);
+        gst_init(nullptr, nullptr);
+        return true;
+    }();
+    (void)bReady;
+}
+
+inline fs::path TempFolder()
+{
+    std::string strTemplate = (fs::temp_directory_path() / "loudness.XXXXXX").string();
+    return mkdtemp(strTemplate.data());
+}
+
+enum class Signal {
+    PinkNoise,     // pink noise, band-limited to 7 kHz so a 16 kHz call carries all of it
+    ToneMix,       // sines at 220, 440, 1000 and 3000 Hz, like a steady chord
+    QuietWithPeaks // pink noise 20 dB down with a short loud burst every 2 s
+};
+
+// The gst-launch sources of a signal at volume (full scale 1), 44.1 kHz stereo, up to "mix.".
+inline std::string Sources(Signal signal, double dVolume, double dSeconds)
+{
+    const std::string strBuffers = std::to_string(static_cast<long>(dSeconds * 10));
+    const std::string strCaps = " ! audio/x-raw,format=F32LE,rate=44100,channels=2 ";
+    const auto source = [&](const std::string& strWave, double dLevel) {
+        return "audiotestsrc " + strWave + " volume=" + std::to_string(dLevel) +
+               " samplesperbuffer=4410 num-buffers=" + strBuffers + strCaps;
+    };
+    switch (signal) {
+    case Signal::PinkNoise:
+        return source("wave=pink-noise", dVolume) +
+               "! audiocheblimit mode=low-pass cutoff=7000 poles=8 ! mix. ";
+    case Signal::ToneMix: {
+        std::string strLaunch;
+        for (int nFreq : {220, 440, 1000, 3000})
+            strLaunch += source("freq=" + std::to_string(nFreq), dVolume / 4) + "! mix. ";
+        return strLaunch;
+    }
+    case Signal::QuietWithPeaks:
+        return source("wave=pink-noise", dVolume / 10) +
+               "! audiocheblimit mode=low-pass cutoff=7000 poles=8 ! mix. " +
+               source("wave=ticks freq=2000 sine-periods-per-tick=4 tick-interval=2000000000",
+                      0.5) +
+               "! mix. ";
+    }
+    return {};
+}
+
+inline bool WriteWav(const fs::path& path, Signal signal, double dVolume, double dSeconds)
+{
+    return voxreel::test::RunLaunch("audiomixer name=mix ! audioconvert ! "
+                                    "audio/x-raw,format=S16LE ! wavenc ! filesink location=\"" +
+                                    path.string() + "\" " + Sources(signal, dVolume, dSeconds));
+}
+
+// A WAV file of the signal brought to about dLufs: made once at a known
+// volume, measured, and made again at the volume that corrects the
+// difference. Returns the file's measured loudness (NaN on failure).
+inline double MakeAtLoudness(const fs::path& path, Signal signal, double dLufs,
+                             double dSeconds = 8.0)
+{
+    constexpr double kProbeVolume = 0.1;
+    if (!WriteWav(path, signal, kProbeVolume, dSeconds))
+        return NAN;
+    const auto probe = loudness::AnalyseFile(path, loudness::AnalysisMode::MeasureOnly);
+    if (!probe.loudness)
+        return NAN;
+    const double dVolume = kProbeVolume * std::pow(10.0, (dLufs - probe.loudness->dLufs) / 20.0);
+    if (!WriteWav(path, signal, dVolume, dSeconds))
+        return NAN;
+    const auto made = loudness::AnalyseFile(path, loudness::AnalysisMode::MeasureOnly);
+    return made.loudness ? made.loudness->dLufs : NAN;
+}
+
+// Integrated loudness and true peak of 16-bit samples (one channel heard on both sides).
+struct Measured {
+    double dLufs = NAN;
+    double dTruePeakDb = NAN;
+};
+inline Measured Measure(const std::vector<std::int16_t>& samples, unsigned nRate,
+                        unsigned nChannels)
+{
+    struct Free {
+        void operator()(ebur128_state* p) const { ebur128_destroy(&p); }
+    };
+    std::unique_ptr<ebur128_state, Free> pState(
+        ebur128_init(nChannels, nRate, EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK));
+    if (nChannels == 1)
+        ebur128_set_channel(pState.get(), 0, EBUR128_DUAL_MONO);
+    ebur128_add_frames_short(pState.get(), samples.data(), samples.size() / nChannels);
+    Measured measured;
+    ebur128_loudness_global(pState.get(), &measured.dLufs);
+    double dPeak = 0.0;
+    for (unsigned c = 0; c < nChannels; ++c) {
+        double dChannel = 0.0;
+        ebur128_true_peak(pState.get(), c, &dChannel);
+        dPeak = std::max(dPeak, dChannel);
+    }
+    measured.dTruePeakDb = 20.0 * std::log10(dPeak);
+    return measured;
+}
+
+} // namespace loudtest
