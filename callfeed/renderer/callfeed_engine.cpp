@@ -24,14 +24,15 @@ CCallfeedEngine::CCallfeedEngine(NotifyFn notify)
       m_server([this](int nCode, std::uint32_t nValue) { Notify(nCode, nValue); }),
       m_mixer(
           m_queue, m_sendRing, m_levels, [this](SendBlock& block) { m_server.Submit(block); },
-          [this](int nCode, std::uint32_t nValue) { Notify(nCode, nValue); }),
+          [this](int nCode, std::uint32_t nValue) { Notify(nCode, nValue); }, &m_callStage),
       m_reader(m_captureRing,
                [this](const std::int16_t* pCapture, std::uint32_t cbLength) {
                    m_cbCallFed += cbLength;
                    m_mixer.FeedBlocks(pCapture, cbLength);
                }),
-      m_wideMixer(m_wideQueue, m_levels,
-                  [this](int nCode, std::uint32_t nValue) { Notify(nCode, nValue); }),
+      m_wideMixer(
+          m_wideQueue, m_levels, [this](int nCode, std::uint32_t nValue) { Notify(nCode, nValue); },
+          &m_wideStage),
       m_wideReader(m_wideCaptureRing,
                    [this](const std::int16_t* pCapture, std::uint32_t cbLength) {
                        m_wideMixer.Feed(pCapture, cbLength);

@@ -42,11 +42,14 @@
 #include <string>
 
 #include "audio_output.h"
+#include "call_options.h"
+#include "call_stage.h"
 #include "capture_pipeline.h"
 #include "capture_reader.h"
 #include "capture_ring.h"
 #include "heard_position.h"
 #include "heard_wait.h"
+#include "level_board.h"
 #include "mix_levels.h"
 #include "mixer.h"
 #include "pacing_thread.h"
@@ -75,6 +78,9 @@ public:
     HRESULT StartTransmission();
     HRESULT StopTransmission();
     CMixLevels& Levels() { return m_levels; }
+    CCallOptions& CallOptions() { return m_callOptions; }
+    // The meters' levels since the previous take (one reader).
+    CallLevels TakeLevels() { return m_levelBoard.Take(); }
     void SetCaptureSource(std::string strSource);
     std::string GetCaptureSource() const;
     // Local outputs (gst-launch descriptions of sinks; empty: none), used
@@ -122,6 +128,11 @@ private:
     const NotifyFn m_notify; // set at construction, called from any thread
     std::atomic<int> m_nPort;
     CMixLevels m_levels;
+    CCallOptions m_callOptions;
+    CLevelBoard m_levelBoard;
+    CCallStage m_callStage{16000, 1, m_callOptions, &m_levelBoard}; // pacing thread only
+    CCallStage m_wideStage{CWideMixer::kRate, CWideMixer::kChannels,
+                           m_callOptions}; // pacing thread only
     CPlaybackQueue m_queue;
     CPlaybackQueue m_wideQueue{CWideMixer::kRate, CWideMixer::kChannels};
     CSendRing m_sendRing; // pacing thread, and send ends through the blocks

@@ -31,7 +31,10 @@ enum {
     PROP_MIX_OUTPUT,
     PROP_LOCAL_OUTPUT,
     PROP_LOCAL_VOLUME,
-    PROP_POSITION
+    PROP_POSITION,
+    PROP_CALL_LIMITER,
+    PROP_TALK_OVER,
+    PROP_TALK_OVER_DEPTH
 };
 
 constexpr double kMaxLocalVolume = 10.0;
@@ -152,6 +155,15 @@ void SetProperty(GObject* pObject, guint nId, const GValue* pValue, GParamSpec* 
     case PROP_LOCAL_VOLUME:
         engine.SetLocalVolume(g_value_get_double(pValue));
         break;
+    case PROP_CALL_LIMITER:
+        engine.CallOptions().SetLimiter(g_value_get_boolean(pValue) != FALSE);
+        break;
+    case PROP_TALK_OVER:
+        engine.CallOptions().SetTalkOver(g_value_get_boolean(pValue) != FALSE);
+        break;
+    case PROP_TALK_OVER_DEPTH:
+        engine.CallOptions().SetTalkOverDepthDb(g_value_get_double(pValue));
+        break;
     default:
         G_OBJECT_WARN_INVALID_PROPERTY_ID(pObject, nId, pSpec);
         break;
@@ -186,6 +198,15 @@ void GetProperty(GObject* pObject, guint nId, GValue* pValue, GParamSpec* pSpec)
     case PROP_POSITION:
         g_value_set_int64(pValue, engine.HeardPosition());
         break;
+    case PROP_CALL_LIMITER:
+        g_value_set_boolean(pValue, engine.CallOptions().Limiter());
+        break;
+    case PROP_TALK_OVER:
+        g_value_set_boolean(pValue, engine.CallOptions().TalkOver());
+        break;
+    case PROP_TALK_OVER_DEPTH:
+        g_value_set_double(pValue, engine.CallOptions().TalkOverDepthDb());
+        break;
     default:
         G_OBJECT_WARN_INVALID_PROPERTY_ID(pObject, nId, pSpec);
         break;
@@ -205,6 +226,11 @@ gint OnStartTransmission(CCallfeed* pSelf)
     else
         GST_INFO_OBJECT(pSelf, "transmission started");
     return hr;
+}
+
+GstStructure* OnTakeLevels(CCallfeed* pSelf)
+{
+    return NewCallLevelsStructure(pSelf->m_pEngine->TakeLevels());
 }
 
 gint OnStopTransmission(CCallfeed* pSelf)
@@ -276,6 +302,24 @@ void InstallProperties(GObjectClass* pClass)
                            "when nothing",
                            -1, G_MAXINT64, -1,
                            static_cast<GParamFlags>(G_PARAM_READABLE | G_PARAM_STATIC_STRINGS)));
+    g_object_class_install_property(
+        pClass, PROP_CALL_LIMITER,
+        g_param_spec_boolean(kCallLimiterProperty, "Call limiter",
+                             "Keep the call's two mixes under full scale (-1 dBFS) with a "
+                             "limiter after the mix law; off, the law's sum goes out as it is",
+                             FALSE, flags));
+    g_object_class_install_property(
+        pClass, PROP_TALK_OVER,
+        g_param_spec_boolean(kTalkOverProperty, "Talk-over",
+                             "Lower the playback in the call's mixes while the microphone "
+                             "carries speech (the local output is not lowered)",
+                             FALSE, flags));
+    g_object_class_install_property(
+        pClass, PROP_TALK_OVER_DEPTH,
+        g_param_spec_double(kTalkOverDepthProperty, "Talk-over depth",
+                            "How far talk-over lowers the playback, in dB", 0.0,
+                            CCallOptions::kMaxTalkOverDepthDb,
+                            CCallOptions::kDefaultTalkOverDepthDb, flags));
 }
 
 void InstallSignals(GObjectClass* pClass)
@@ -288,6 +332,8 @@ void InstallSignals(GObjectClass* pClass)
                                nullptr, nullptr, nullptr, G_TYPE_INT, 0);
     g_signal_new_class_handler("stop-transmission", type, flags, G_CALLBACK(OnStopTransmission),
                                nullptr, nullptr, nullptr, G_TYPE_INT, 0);
+    g_signal_new_class_handler(kTakeLevelsSignal, type, flags, G_CALLBACK(OnTakeLevels), nullptr,
+                               nullptr, nullptr, GST_TYPE_STRUCTURE, 0);
 }
 
 } // namespace

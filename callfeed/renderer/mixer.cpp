@@ -8,9 +8,9 @@
 #include "voxreel/ids.h"
 
 CMixer::CMixer(CPlaybackQueue& queue, CSendRing& ring, const CMixLevels& levels, SubmitFn submit,
-               NotifyFn notify)
+               NotifyFn notify, CCallStage* pStage)
     : m_queue(queue), m_ring(ring), m_levels(levels), m_submit(std::move(submit)),
-      m_notify(std::move(notify))
+      m_notify(std::move(notify)), m_pStage(pStage)
 {
 }
 
@@ -53,7 +53,12 @@ bool CMixer::Covers(std::uint32_t nSamples) const
 std::uint32_t CMixer::CopyMic(SendBlock& block, const std::int16_t* pMic, std::uint32_t cbLength)
 {
     const std::uint32_t cbUsed = std::min((kBlockSamples - block.m_nFilled) * 2, cbLength);
-    std::memcpy(block.m_aData.data() + block.m_nFilled, pMic, cbUsed);
+    std::int16_t* pOut = block.m_aData.data() + block.m_nFilled;
+    std::memcpy(pOut, pMic, cbUsed);
+    if (m_pStage != nullptr) {
+        m_pStage->Listen(pMic, cbUsed / 2);
+        m_pStage->Finish(pOut, cbUsed / 2);
+    }
     block.m_nFilled += cbUsed / 2;
     return cbUsed;
 }
@@ -81,8 +86,16 @@ int CMixer::MixQueued(SendBlock& block, const std::int16_t* pMic, std::uint32_t 
                 m_notify(NOTIFY_CAPTURE_ERROR, static_cast<std::uint32_t>(E_FAIL));
                 continue;
             }
-            MixSamples(pOut + nDone, map.Data() + 2 * static_cast<std::size_t>(entry.m_nConsumed),
-                       pMic + nDone, cnt, m_levels.Balance(), m_levels.Volume());
+            const std::uint8_t* pPlayback =
+                map.Data() + 2 * static_cast<std::size_t>(entry.m_nConsumed);
+            if (m_pStage != nullptr) {
+                m_pStage->Listen(pMic + nDone, cnt);
+                pPlayback = m_pStage->Playback(pPlayback, cnt);
+            }
+            MixSamples(pOut + nDone, pPlayback, pMic + nDone, cnt, m_levels.Balance(),
+                       m_levels.Volume());
+            if (m_pStage != nullptr)
+                m_pStage->Finish(pOut + nDone, cnt);
         }
         entry.m_nConsumed += static_cast<std::int32_t>(cnt);
         nDone += cnt;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "call_stage.h"
 #include "mix_levels.h"
 #include "playback_queue.h"
 #include "renderer_callbacks.h"
@@ -12,8 +13,10 @@
 
 class CMixer {
 public:
+    // pStage, when given, takes every sample placed, in order (talk-over,
+    // the limiter, the meters).
     CMixer(CPlaybackQueue& queue, CSendRing& ring, const CMixLevels& levels, SubmitFn submit,
-           NotifyFn notify);
+           NotifyFn notify, CCallStage* pStage = nullptr);
 
     // Puts one contiguous region of captured audio into the blocks. Audio
     // that finds the current block still with the network is dropped, and
@@ -37,4 +40,5 @@ private:
     const CMixLevels& m_levels;
     SubmitFn m_submit;
     NotifyFn m_notify;
+    CCallStage* m_pStage;
 };

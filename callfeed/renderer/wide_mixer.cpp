@@ -18,8 +18,9 @@ std::uint32_t FramesIn(std::int64_t nTime)
 
 } // namespace
 
-CWideMixer::CWideMixer(CPlaybackQueue& queue, const CMixLevels& levels, NotifyFn notify)
-    : m_queue(queue), m_levels(levels), m_notify(std::move(notify))
+CWideMixer::CWideMixer(CPlaybackQueue& queue, const CMixLevels& levels, NotifyFn notify,
+                       CCallStage* pStage)
+    : m_queue(queue), m_levels(levels), m_notify(std::move(notify)), m_pStage(pStage)
 {
 }
 
@@ -100,10 +101,17 @@ bool CWideMixer::MixEntry(const QueuedSample& entry, const std::int16_t* pMic, s
     for (std::uint32_t i = 0; i < nCount; ++i)
         m_micStereo[2 * i] = m_micStereo[2 * i + 1] = pMic[i];
     const std::uint8_t* pPlayback = map.Data() + 2 * static_cast<std::size_t>(entry.m_nConsumed);
+    const std::uint8_t* pMixed = pPlayback;
+    if (m_pStage != nullptr) {
+        m_pStage->Listen(pMic, nCount);
+        pMixed = m_pStage->Playback(pPlayback, nCount);
+    }
     const std::size_t nAt = m_mix.size();
     m_mix.resize(nAt + nSamples);
-    MixSamples(m_mix.data() + nAt, pPlayback, m_micStereo.data(), nSamples, m_levels.Balance(),
+    MixSamples(m_mix.data() + nAt, pMixed, m_micStereo.data(), nSamples, m_levels.Balance(),
                m_levels.Volume());
+    if (m_pStage != nullptr)
+        m_pStage->Finish(m_mix.data() + nAt, nCount);
     // The playback runs alongside, for the local output.
     const std::size_t nPlaybackAt = m_playback.size();
     m_playback.resize(nPlaybackAt + nSamples);
@@ -117,4 +125,8 @@ void CWideMixer::MicAlone(const std::int16_t* pMic, std::uint32_t nFrames)
     m_mix.resize(nAt + std::size_t{nFrames} * kChannels);
     for (std::uint32_t i = 0; i < nFrames; ++i)
         m_mix[nAt + 2 * i] = m_mix[nAt + 2 * i + 1] = pMic[i];
+    if (m_pStage != nullptr) {
+        m_pStage->Listen(pMic, nFrames);
+        m_pStage->Finish(m_mix.data() + nAt, nFrames);
+    }
 }

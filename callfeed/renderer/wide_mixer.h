@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "call_stage.h"
 #include "mix_levels.h"
 #include "playback_queue.h"
 #include "renderer_callbacks.h"
@@ -30,7 +31,10 @@ public:
     // file. Only a real slip (a ring that lost audio) is this large.
     static constexpr std::int64_t kTolerance = 150 * GST_MSECOND;
 
-    CWideMixer(CPlaybackQueue& queue, const CMixLevels& levels, NotifyFn notify);
+    // pStage, when given, takes every frame of the mix, in order (talk-over
+    // and the limiter); the playback for the local output is never lowered.
+    CWideMixer(CPlaybackQueue& queue, const CMixLevels& levels, NotifyFn notify,
+               CCallStage* pStage = nullptr);
 
     // Starts a tick: empties the tick's output and brings the playback in
     // step with the call's, which stood at nCallStart (buffer time) when its
@@ -60,6 +64,7 @@ private:
     CPlaybackQueue& m_queue;
     const CMixLevels& m_levels;
     NotifyFn m_notify;
+    CCallStage* m_pStage;
     std::uint32_t m_nLeadFrames = 0; // microphone alone before the playback goes on
     std::vector<std::int16_t> m_mix;
     std::vector<std::int16_t> m_playback;

@@ -120,3 +120,71 @@ private:
 
     GstElement* m_pRenderer; // one reference, owned
 };
+
+// The renderer's properties for what the call's mixes do beyond the mix
+// law: a limiter after it (boolean, default off), and talk-over, which
+// lowers the playback in the call's mixes while the microphone carries
+// speech (boolean, default off; its depth in decibels, default 12).
+inline constexpr const char* kCallLimiterProperty = "call-limiter";
+inline constexpr const char* kTalkOverProperty = "talk-over";
+inline constexpr const char* kTalkOverDepthProperty = "talk-over-depth";
+// The action signal that takes the levels measured since its last emission
+// (a GstStructure named kCallLevelsStructure, the caller's to free).
+inline constexpr const char* kTakeLevelsSignal = "take-levels";
+inline constexpr const char* kCallLevelsStructure = "callfeed-levels";
+
+// The level of silence, in dBFS.
+inline constexpr double kSilentDb = -100.0;
+
+// One meter's reading over the 20 ms blocks since the previous take.
+struct CallMeterLevels {
+    double dPeakDb = kSilentDb; // the loudest sample, dBFS
+    double dRmsDb = kSilentDb;  // the latest block's RMS, dBFS (a sine reads 3 dB under its peak)
+    bool bClip = false;         // a sample reached full scale
+    int nBlocks = 0;            // how many blocks; 0: nothing new
+};
+
+// The microphone, and what the call hears (the port's mix).
+struct CallLevels {
+    CallMeterLevels microphone;
+    CallMeterLevels call;
+};
+
+inline GstStructure* NewCallLevelsStructure(const CallLevels& levels)
+{
+    const auto& [m, c] = levels;
+    return gst_structure_new(kCallLevelsStructure, "mic-peak", G_TYPE_DOUBLE, m.dPeakDb, "mic-rms",
+                             G_TYPE_DOUBLE, m.dRmsDb, "mic-clip", G_TYPE_BOOLEAN, gboolean(m.bClip),
+                             "mic-blocks", G_TYPE_INT, m.nBlocks, "call-peak", G_TYPE_DOUBLE,
+                             c.dPeakDb, "call-rms", G_TYPE_DOUBLE, c.dRmsDb, "call-clip",
+                             G_TYPE_BOOLEAN, gboolean(c.bClip), "call-blocks", G_TYPE_INT,
+                             c.nBlocks, nullptr);
+}
+
+// Takes the renderer's levels since the previous take; false without a
+// renderer or a reading.
+inline bool TakeCallLevels(GstElement* pRenderer, CallLevels* pOut)
+{
+    if (pRenderer == nullptr || pOut == nullptr)
+        return false;
+    GstStructure* pStructure = nullptr;
+    g_signal_emit_by_name(pRenderer, kTakeLevelsSignal, &pStructure);
+    if (pStructure == nullptr)
+        return false;
+    gboolean bMicClip = FALSE, bCallClip = FALSE;
+    CallLevels levels;
+    const bool bRead =
+        gst_structure_get(pStructure, "mic-peak", G_TYPE_DOUBLE, &levels.microphone.dPeakDb,
+                          "mic-rms", G_TYPE_DOUBLE, &levels.microphone.dRmsDb, "mic-clip",
+                          G_TYPE_BOOLEAN, &bMicClip, "mic-blocks", G_TYPE_INT,
+                          &levels.microphone.nBlocks, "call-peak", G_TYPE_DOUBLE,
+                          &levels.call.dPeakDb, "call-rms", G_TYPE_DOUBLE, &levels.call.dRmsDb,
+                          "call-clip", G_TYPE_BOOLEAN, &bCallClip, "call-blocks", G_TYPE_INT,
+                          &levels.call.nBlocks, nullptr) != FALSE;
+    gst_structure_free(pStructure);
+    levels.microphone.bClip = bMicClip != FALSE;
+    levels.call.bClip = bCallClip != FALSE;
+    if (bRead)
+        *pOut = levels;
+    return bRead;
+}

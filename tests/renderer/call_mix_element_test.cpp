@@ -1,0 +1,140 @@
+// The call's mix around the law on a real renderer: the limiter on the
+// port, talk-over driven by a microphone of speech-like bursts, and the
+// meters' levels of a known tone.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "call_limiter.h"
+#include "call_mix_rig.h"
+#include "test_support.h"
+#include "mix_law.h"
+#include "talk_over.h"
+
+namespace {
+
+using namespace callmix;
+
+// A full-scale square wave on the microphone and a full-scale tone in the
+// file: the law's sum comes within 0.1 dB of full scale, which the limiter
+// keeps at -1 dBFS or under, microphone alone included.
+class Limiter : public testing::TestWithParam<bool> {};
+
+TEST_P(Limiter, KeepsEverySampleOfThePortUnderFullScale)
+{
+    const bool bLimiter = GetParam();
+    CCallMixRig rig(3000, 500, 1.0);
+    g_object_set(rig.Renderer(), kCallLimiterProperty, gboolean(bLimiter), "balance", 0, "volume",
+                 kMaxVolume, nullptr);
+    ASSERT_TRUE(rig.Start("audiotestsrc is-live=true wave=square freq=100 volume=1.0"));
+    ASSERT_TRUE(rig.Read(2500));
+    if (bLimiter)
+        EXPECT_LE(rig.LoudestSample(), CCallLimiter::kCeiling);
+    else
+        EXPECT_GT(rig.LoudestSample(), 32000) << "the law's sum, as the port carried it";
+}
+
+INSTANTIATE_TEST_SUITE_P(OnAndOff, Limiter, testing::Bool());
+
+// A 2 kHz file tone under a voice at 220 Hz: the file is lowered by the
+// depth within the attack, stays lowered between syllables, and comes back
+// after the release; with talk-over off nothing moves.
+class TalkOverOnThePort : public testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { WriteSpeechWav(m_strWav, 1500, 2000, 2500); }
+    void TearDown() override { std::remove(m_strWav.c_str()); }
+
+    std::string m_strWav = testing::TempDir() + "talkover_" + std::to_string(getpid()) + ".wav";
+};
+
+TEST_P(TalkOverOnThePort, LowersTheFileWhileTheMicrophoneCarriesSpeech)
+{
+    const bool bTalkOver = GetParam();
+    constexpr double kDepth = 12.0;
+    CCallMixRig rig(8000, 2000, 0.5);
+    g_object_set(rig.Renderer(), kTalkOverProperty, gboolean(bTalkOver), kTalkOverDepthProperty,
+                 kDepth, nullptr);
+    ASSERT_TRUE(rig.Start(WavMicrophone(m_strWav)));
+    ASSERT_TRUE(rig.Read(5800));
+    const TalkOverTimes times = MeasureTalkOver(rig.ToneDb(2000), rig.ToneDb(220), kDepth);
+    ASSERT_GT(times.dAttackMs, -1) << "the file and then the voice reached the port";
+    if (!bTalkOver) {
+        EXPECT_NEAR(times.dLoweredDb, times.dBaselineDb, 0.2);
+        return;
+    }
+    const double kAttackBoundMs = 1000 * (CTalkOver::kBlockSeconds + CTalkOver::kAttackSeconds) +
+                                  20; // + one window each side
+    const double kReleaseBoundMs =
+        1000 * (CTalkOver::kHoldSeconds + CTalkOver::kReleaseSeconds) + 20;
+    EXPECT_NEAR(times.dLoweredDb, times.dBaselineDb - kDepth, 0.5);
+    EXPECT_LE(times.dAttackMs, kAttackBoundMs);
+    EXPECT_LT(times.dLargestRiseDb, 1.0) << "no pumping between syllables";
+    EXPECT_GE(times.dReleaseMs, 1000 * CTalkOver::kHoldSeconds) << "a slow release";
+    EXPECT_LE(times.dReleaseMs, kReleaseBoundMs);
+}
+
+INSTANTIATE_TEST_SUITE_P(OnAndOff, TalkOverOnThePort, testing::Bool());
+
+// A steady tone under the gate's threshold on the microphone leaves the
+// file where it was.
+TEST(TalkOverThreshold, AQuietSteadyToneChangesNothing)
+{
+    CCallMixRig rig(5000, 2000, 0.5);
+    g_object_set(rig.Renderer(), kTalkOverProperty, TRUE, nullptr);
+    ASSERT_TRUE(rig.Start("audiotestsrc is-live=true freq=220 volume=0.011")); // -42 dBFS RMS
+    ASSERT_TRUE(rig.Read(3000));
+    const std::vector<double> file = rig.ToneDb(2000);
+    std::vector<double> playing;
+    std::copy_if(file.begin(), file.end(), std::back_inserter(playing),
+                 [](double dDb) { return dDb > -40; });
+    ASSERT_GT(playing.size(), 100u);
+    const auto [pLow, pHigh] = std::minmax_element(playing.begin() + 5, playing.end());
+    EXPECT_LT(*pHigh - *pLow, 0.3);
+}
+
+// The meters' levels of a known tone: a sine reads its peak and 3 dB under
+// it as RMS; the call hears it through the law (b 0, v 255: -6.07 dB).
+TEST(Meters, ReadAKnownToneWithinOneDecibelAndMarkFullScale)
+{
+    struct Case {
+        const char* pszMicrophone;
+        double dPeakDb;
+        bool bClip;
+    };
+    for (const auto& [pszMicrophone, dPeakDb, bClip] :
+         {Case{"audiotestsrc is-live=true freq=1000 volume=0.5", -6.02, false},
+          Case{"audiotestsrc is-live=true freq=1000 volume=0.1", -20.0, false},
+          Case{"audiotestsrc is-live=true wave=square freq=100 volume=1.0", 0.0, true}}) {
+        SCOPED_TRACE(pszMicrophone);
+        CCallMixRig rig(1000, 500, 0.0);
+        ASSERT_TRUE(rig.Start(pszMicrophone));
+        ASSERT_TRUE(rig.Read(400)); // the capture has settled
+        CallLevels levels;
+        ASSERT_TRUE(TakeCallLevels(rig.Renderer(), &levels)); // what came before
+        CallLevels total;
+        ASSERT_TRUE(voxreel::test::WaitUntil([&] {
+            if (!TakeCallLevels(rig.Renderer(), &levels) || levels.microphone.nBlocks == 0)
+                return false;
+            total.microphone.nBlocks += levels.microphone.nBlocks;
+            total.microphone.bClip = total.microphone.bClip || levels.microphone.bClip;
+            total.call.bClip = total.call.bClip || levels.call.bClip;
+            total.microphone.dPeakDb = levels.microphone.dPeakDb;
+            total.microphone.dRmsDb = levels.microphone.dRmsDb;
+            total.call.dPeakDb = levels.call.dPeakDb;
+            total.call.dRmsDb = levels.call.dRmsDb;
+            return total.microphone.nBlocks >= 10;
+        }));
+        EXPECT_NEAR(total.microphone.dPeakDb, dPeakDb, 1.0);
+        EXPECT_NEAR(total.call.dPeakDb, dPeakDb - 6.07, 1.0);
+        if (!bClip) { // a square's RMS is its peak
+            EXPECT_NEAR(total.microphone.dRmsDb, dPeakDb - 3.01, 1.0);
+            EXPECT_NEAR(total.call.dRmsDb, dPeakDb - 9.08, 1.0);
+        }
+        EXPECT_EQ(total.microphone.bClip, bClip);
+        EXPECT_FALSE(total.call.bClip) << "the law halves the microphone";
+    }
+}
+
+} // namespace
