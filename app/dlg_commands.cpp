@@ -260,9 +260,11 @@ void CVoxreelDlg::OnSettings()
     CSettingsDlg dialog(this,
                         {stored.strCaptureSource, stored.strAudioSink, stored.bVirtualMicrophone},
                         CAudioSetup::CaptureFromEnvironment(), CAudioSetup::SinkFromEnvironment());
+    dialog.SetCallLimiter(CallLimiterSetting());
     if (dialog.exec() != QDialog::Accepted)
         return;
     const CSettingsDlg::Choice chosen = dialog.Chosen();
+    ApplyCallLimiter(dialog.CallLimiter());
     const std::string strStatus = m_audio.Apply(
         m_player, {chosen.strCaptureSource, chosen.strAudioSink, chosen.bVirtualMicrophone});
     if (!strStatus.empty())

@@ -1,6 +1,8 @@
 #include "dlg_controls.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -12,6 +14,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "meters/meter_panel.h"
 #include "rules/slider_rules.h"
 #include "rules/window_ids.h"
 
@@ -109,7 +112,11 @@ QLayout* BalanceBox(CDlgControls& c)
     pEnds->addWidget(Caption("Playback", Qt::AlignRight));
     pBox->addWidget(Caption("Balance"));
     pBox->addWidget(c.pBalance);
+    c.pTalkOver =
+        new QCheckBox(QCoreApplication::translate("CDlgControls", "Lower the music while I talk"));
+    c.pTalkOver->setObjectName(QStringLiteral("talkOver"));
     pBox->addLayout(pEnds);
+    pBox->addWidget(c.pTalkOver);
     return pBox;
 }
 
@@ -165,6 +172,8 @@ CDlgControls BuildDlgControls(QDialog* pDialog)
     pMain->addLayout(ToolRow(c));
     pMain->addLayout(PositionRow(c));
     pMain->addLayout(pMiddle, 1);
+    c.pMeters = new CMeterPanel;
+    pMain->addWidget(c.pMeters);
     pMain->addWidget(c.pStatus);
     return c;
 }

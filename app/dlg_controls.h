@@ -5,6 +5,8 @@
 // in the "controlId" property.
 #pragma once
 
+class CMeterPanel;
+class QCheckBox;
 class QComboBox;
 class QDialog;
 class QLabel;
@@ -23,10 +25,12 @@ struct CDlgControls {
     QLabel* pTime = nullptr;          // 1007
     QLineEdit* pNowPlaying = nullptr; // 1006
     QSlider* pBalance = nullptr;      // 1024
+    QCheckBox* pTalkOver = nullptr;   // beside the balance
     QTreeView* pFiles = nullptr;      // 1000
     QSlider* pLocalVolume = nullptr;  // 1021
     QSlider* pRemoteVolume = nullptr; // 1023
     QLineEdit* pStatus = nullptr;     // 1019
+    CMeterPanel* pMeters = nullptr;   // the microphone and what the call hears
 };
 
 CDlgControls BuildDlgControls(QDialog* pDialog);

@@ -16,6 +16,7 @@
 #include "file_chooser.h"
 #include "log_categories.h"
 #include "playlist_model.h"
+#include "meters/meter_panel.h"
 #include "rules/renderer_notice.h"
 #include "rules/settings_keys.h"
 #include "rules/slider_rules.h"
@@ -108,6 +109,7 @@ void CVoxreelDlg::OnInitDialog()
     connect(&m_saveTimer, &QTimer::timeout, this, [this] { (void)m_playlist.SaveDefault(); });
     ConnectSliders();
     ConnectWindowSignals();
+    ConnectCallMix();
     for (int nId : {IDC_COMBO_CALLS, IDC_POSITION, IDC_LOCAL_VOLUME, IDC_CALL_DURATION})
         FindControl(this, nId)->setToolTip(QString::fromUtf8(ToolTipFor(nId, false)));
     LoadSettings();
@@ -174,6 +176,7 @@ void CVoxreelDlg::OnClose()
         m_player.StopTransmission();
         m_tracker.SwitchBack(); // waits for its delivery, not for its reply
     }
+    m_ui.pMeters->Stop();
     SaveSettings();
     m_audio.Shutdown();
     if (!m_pAdder->FinishAdds(kFinishAddsLimit))

@@ -134,6 +134,11 @@ private:
 
     // What the window tells others (its signals).
     void ConnectWindowSignals();
+    // The call's mix beyond the law: talk-over's check button, the
+    // limiter's setting and the meters (dlg_call_mix.cpp).
+    void ConnectCallMix();
+    bool CallLimiterSetting() const;
+    void ApplyCallLimiter(bool bOn);
     // Emits what changed since the last call: the playback state, the
     // current entry, a file started again. Called after each thing that can
     // change them.

@@ -356,3 +356,8 @@ void CDSPlayer::DeliverEvents()
         }
     }
 }
+
+bool CDSPlayer::TakeCallLevels(CallLevels* pLevels)
+{
+    return ::TakeCallLevels(m_pRenderer.get(), pLevels);
+}

@@ -36,6 +36,8 @@ enum class FileSource { Plain, SelfDecoding };
 // another of the same name found first (in the system's plugin folder).
 bool ScanPluginFolder(const std::filesystem::path& folder);
 
+struct CallLevels;
+
 class CDSPlayer {
 public:
     // pCallback is not owned and must outlive the player; it is called from
@@ -93,6 +95,9 @@ public:
 
     bool HasRenderer() const { return m_pRenderer != nullptr; }
     GstElement* Renderer() const { return m_pRenderer.get(); }
+    // The levels the renderer measured for the meters since the previous
+    // call; false without a renderer.
+    bool TakeCallLevels(CallLevels* pLevels);
     // Why the last failure (an open, a state change or a playback error)
     // happened, in the user's words (empty when GStreamer did not say), and
     // its code (S_OK when nothing failed since the last successful open).

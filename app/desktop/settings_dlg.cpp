@@ -1,6 +1,7 @@
 #include "settings_dlg.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -55,6 +56,10 @@ CSettingsDlg::CSettingsDlg(QWidget* pParent, const Choice& current, bool bCaptur
     pForm->addRow(QStringLiteral("&Microphone:"), m_pMicrophones);
     pForm->addRow(QStringLiteral("&Output:"), m_pOutputs);
     pForm->addRow(m_pVirtualMicrophone);
+    m_pCallLimiter = new QCheckBox(QCoreApplication::translate(
+        "CSettingsDlg", "Keep the call under full scale with a &limiter"));
+    m_pCallLimiter->setObjectName(QStringLiteral("callLimiter"));
+    pForm->addRow(m_pCallLimiter);
 
     auto* pMain = new QVBoxLayout(this);
     pMain->addLayout(pForm);
@@ -73,4 +78,14 @@ CSettingsDlg::Choice CSettingsDlg::Chosen() const
 {
     return {m_pMicrophones->currentData().toString().toStdString(),
             m_pOutputs->currentData().toString().toStdString(), m_pVirtualMicrophone->isChecked()};
+}
+
+void CSettingsDlg::SetCallLimiter(bool bOn)
+{
+    m_pCallLimiter->setChecked(bOn);
+}
+
+bool CSettingsDlg::CallLimiter() const
+{
+    return m_pCallLimiter->isChecked();
 }

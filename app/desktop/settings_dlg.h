@@ -19,9 +19,13 @@ public:
     // bCaptureFixed / bSinkFixed: an environment variable decides instead.
     CSettingsDlg(QWidget* pParent, const Choice& current, bool bCaptureFixed, bool bSinkFixed);
     Choice Chosen() const;
+    // The call limiter's check box (off unless set).
+    void SetCallLimiter(bool bOn);
+    bool CallLimiter() const;
 
 private:
     QComboBox* m_pMicrophones;
     QComboBox* m_pOutputs;
     QCheckBox* m_pVirtualMicrophone;
+    QCheckBox* m_pCallLimiter;
 };

@@ -15,3 +15,10 @@ inline constexpr const char* kSettingAudioSink = "AudioSink";
 // Whether the Voxreel microphone is offered to other applications (1, the
 // default) or not (0); VOXREEL_VIRTUAL_MIC=0 turns it off too.
 inline constexpr const char* kSettingVirtualMicrophone = "VirtualMicrophone";
+// The call's mix beyond the mix law: a limiter after it (1 on, 0 off, the
+// default), and talk-over, the files lowered in the call while the user
+// speaks (1 on, 0 off, the default) by a depth in dB (12 by default).
+inline constexpr const char* kSettingCallLimiter = "CallLimiter";
+inline constexpr const char* kSettingTalkOver = "TalkOver";
+inline constexpr const char* kSettingTalkOverDepth = "TalkOverDepth";
+inline constexpr int kDefaultTalkOverDepth = 12;
