@@ -1,7 +1,9 @@
-// callsim as a child process of a test, its event lines gathered as they come.
+// The child processes of a test: callsim, its event lines gathered as they
+// come, and the voxreel program itself.
 #pragma once
 
 #include <QProcess>
+#include <QProcessEnvironment>
 
 #include <string>
 #include <vector>
@@ -48,5 +50,33 @@ private:
     QProcess m_process;
     std::vector<std::string> m_lines;
 };
+
+// The voxreel program's environment under a test: its settings and playlist
+// in folder, offscreen, a silent microphone, quiet speakers, a port of its
+// own, plugins loaded in its own process (a forked scanner lacks a sanitizer
+// build's runtime), and in such a build leaks reported as the tests' are.
+inline QProcessEnvironment ProgramEnvironment(const fs::path& folder)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", QString::fromStdString((folder / "config").string()));
+    env.insert("XDG_DATA_HOME", QString::fromStdString((folder / "data").string()));
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence");
+    env.insert("VOXREEL_AUDIO_SINK", kQuietSink);
+    env.insert("VOXREEL_PORT", QString::number(FreePort()));
+    env.insert("GST_REGISTRY_FORK", "no");
+    if (env.contains("ASAN_OPTIONS"))
+        env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":fast_unwind_on_malloc=0");
+    return env;
+}
+
+// Starts the program, its output passed on to the test's.
+inline void StartProgram(QProcess& process, const QProcessEnvironment& env,
+                         const QStringList& arguments = {})
+{
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(QStringLiteral(VOXREEL_PROGRAM_PATH), arguments);
+}
 
 } // namespace apptest

@@ -26,22 +26,6 @@ namespace {
 constexpr int kTestMicFreq = 440;
 const std::string kSwitchBack = "SET_INPUT SOUNDCARD=\"default\"";
 
-std::string Pactl(const QStringList& arguments)
-{
-    QProcess pactl;
-    pactl.start("pactl", arguments);
-    pactl.waitForFinished(10000);
-    return pactl.readAllStandardOutput().toStdString();
-}
-
-int Occurrences(const std::string& text, const std::string& what)
-{
-    int n = 0;
-    for (std::size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size())
-        ++n;
-    return n;
-}
-
 // The guards running on this test's session bus (a zombie has no environment).
 std::set<pid_t> Guards()
 {
@@ -68,14 +52,8 @@ protected:
         const rlimit noCore{0, 0}; // the crashes below need no core files
         setrlimit(RLIMIT_CORE, &noCore);
         m_folder = TempFolder("guard");
-        m_env = QProcessEnvironment::systemEnvironment();
-        m_env.insert("XDG_CONFIG_HOME", QString::fromStdString((m_folder / "config").string()));
-        m_env.insert("XDG_DATA_HOME", QString::fromStdString((m_folder / "data").string()));
-        m_env.insert("QT_QPA_PLATFORM", "offscreen");
-        m_env.insert("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence");
-        m_env.insert("VOXREEL_AUDIO_SINK", "fakesink sync=true");
+        m_env = ProgramEnvironment(m_folder);
         m_env.insert("VOXREEL_VIRTUAL_MIC", "1");
-        m_env.insert("GST_REGISTRY_FORK", "no");
         // What the program asked of the sound server, in a failure's output.
         m_env.insert("QT_LOGGING_RULES", "voxreel.audio.info=true");
     }
@@ -91,9 +69,7 @@ protected:
     void Start(QProcess& process)
     {
         m_env.insert("VOXREEL_PORT", QString::number(FreePort()));
-        process.setProcessEnvironment(m_env);
-        process.setProcessChannelMode(QProcess::ForwardedChannels);
-        process.start(QStringLiteral(VOXREEL_PROGRAM_PATH), {});
+        StartProgram(process, m_env);
     }
     bool Finished(QProcess& process)
     {

@@ -7,8 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -20,35 +18,7 @@ using namespace apptest;
 
 namespace {
 
-// A Unix socket that listens and accepts nothing.
-class CSilentServer {
-public:
-    explicit CSilentServer(const fs::path& path) : m_path(path)
-    {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        m_path.string().copy(address.sun_path, sizeof address.sun_path - 1);
-        fs::remove(m_path);
-        m_fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        m_bListening =
-            bind(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
-            listen(m_fd, 16) == 0;
-    }
-    ~CSilentServer()
-    {
-        close(m_fd);
-        fs::remove(m_path);
-    }
-    CSilentServer(const CSilentServer&) = delete;
-    CSilentServer& operator=(const CSilentServer&) = delete;
-    bool IsListening() const { return m_bListening; }
-    std::string Address() const { return "unix:" + m_path.string(); }
-
-private:
-    fs::path m_path;
-    int m_fd = -1;
-    bool m_bListening = false;
-};
+using voxreel::test::CSilentServer;
 
 struct SCloseWay {
     const char* pszName;
@@ -77,20 +47,10 @@ protected:
     {
         m_folder = TempFolder("stall");
         ASSERT_TRUE(m_server.IsListening());
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", QString::fromStdString((m_folder / "config").string()));
-        env.insert("XDG_DATA_HOME", QString::fromStdString((m_folder / "data").string()));
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence");
-        env.insert("VOXREEL_AUDIO_SINK",
-                   QString::fromStdString("pulsesink server=" + m_server.Address()));
-        env.insert("VOXREEL_PORT", QString::number(FreePort()));
-        env.insert("GST_REGISTRY_FORK", "no");
-        if (env.contains("ASAN_OPTIONS"))
-            env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":fast_unwind_on_malloc=0");
-        m_program.setProcessEnvironment(env);
+        m_env = ProgramEnvironment(m_folder);
+        m_env.insert("VOXREEL_AUDIO_SINK",
+                     QString::fromStdString("pulsesink server=" + m_server.Address()));
         m_program.setWorkingDirectory(QString::fromStdString(m_folder.string()));
-        m_program.setProcessChannelMode(QProcess::ForwardedChannels);
     }
     void TearDown() override
     {
@@ -102,8 +62,8 @@ protected:
     }
 
     fs::path m_folder;
-    CSilentServer m_server{fs::path(testing::TempDir()) /
-                           ("voxreel-silent-" + std::to_string(getpid()))};
+    CSilentServer m_server{testing::TempDir() + "voxreel-silent-" + std::to_string(getpid())};
+    QProcessEnvironment m_env;
     QProcess m_program;
 };
 
@@ -114,7 +74,7 @@ TEST_P(ProgramStalledSpeakers, ClosingEndsTheProgramWithoutWaitingForTheSink)
     CCallsim callsim({"--call", "12:Nora"});
     gst_init(nullptr, nullptr);
     MakeTone(m_folder / "tone.wav", 5.0); // still playing when the program closes
-    m_program.start(QStringLiteral(VOXREEL_PROGRAM_PATH), {"--play", "tone.wav"});
+    StartProgram(m_program, m_env, {"--play", "tone.wav"});
     ASSERT_TRUE(callsim.WaitFor("input connected 12"));
 
     const auto tClose = std::chrono::steady_clock::now();

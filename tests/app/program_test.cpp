@@ -21,28 +21,14 @@ protected:
     void SetUp() override
     {
         m_folder = TempFolder("program");
-        m_env = QProcessEnvironment::systemEnvironment();
-        m_env.insert("XDG_CONFIG_HOME", QString::fromStdString((m_folder / "config").string()));
-        m_env.insert("XDG_DATA_HOME", QString::fromStdString((m_folder / "data").string()));
-        m_env.insert("QT_QPA_PLATFORM", "offscreen");
-        m_env.insert("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence");
-        m_env.insert("VOXREEL_AUDIO_SINK", "fakesink sync=true");
-        m_env.insert("VOXREEL_PORT", QString::number(FreePort()));
-        // Plugins load in the program's own process: in a sanitizer build a
-        // forked scanner lacks the sanitizer's runtime and cannot load ours.
-        m_env.insert("GST_REGISTRY_FORK", "no");
-        // In a sanitizer build the program reports leaks as its tests do.
-        if (m_env.contains("ASAN_OPTIONS"))
-            m_env.insert("ASAN_OPTIONS", m_env.value("ASAN_OPTIONS") + ":fast_unwind_on_malloc=0");
+        m_env = ProgramEnvironment(m_folder);
     }
     void TearDown() override { fs::remove_all(m_folder); }
 
     void Start(QProcess& process, const QStringList& arguments)
     {
-        process.setProcessEnvironment(m_env);
         process.setWorkingDirectory(QString::fromStdString(m_folder.string()));
-        process.setProcessChannelMode(QProcess::ForwardedChannels);
-        process.start(QStringLiteral(VOXREEL_PROGRAM_PATH), arguments);
+        StartProgram(process, m_env, arguments);
     }
     bool Finished(QProcess& process)
     {

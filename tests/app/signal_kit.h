@@ -1,5 +1,8 @@
-// Reading back what a call heard: recordings and the level of a tone in them.
+// Reading back what a call heard (recordings and the level of a tone in
+// them) and asking the sound server with pactl.
 #pragma once
+
+#include <QProcess>
 
 #include <cmath>
 #include <cstdint>
@@ -23,11 +26,11 @@ inline std::vector<std::int16_t> Recorded(const fs::path& wav, std::size_t cbHea
     return samples;
 }
 
-// The amplitude of one frequency in samples [nFrom, nTo) (Goertzel).
+// The amplitude of one frequency in samples [nFrom, nTo) at nRate (Goertzel).
 inline double ToneAmplitude(const std::vector<std::int16_t>& samples, std::size_t nFrom,
-                            std::size_t nTo, int nFreq)
+                            std::size_t nTo, int nFreq, int nRate = kRate)
 {
-    const double dCoeff = 2.0 * std::cos(2.0 * M_PI * nFreq / kRate);
+    const double dCoeff = 2.0 * std::cos(2.0 * M_PI * nFreq / nRate);
     double s1 = 0, s2 = 0;
     for (std::size_t i = nFrom; i < nTo; ++i) {
         const double s0 = samples[i] + dCoeff * s1 - s2;
@@ -35,6 +38,23 @@ inline double ToneAmplitude(const std::vector<std::int16_t>& samples, std::size_
     }
     const double dPower = s1 * s1 + s2 * s2 - dCoeff * s1 * s2;
     return 2.0 * std::sqrt(std::max(dPower, 0.0)) / static_cast<double>(nTo - nFrom);
+}
+
+// pactl's output ("" when it failed or said nothing).
+inline std::string Pactl(const QStringList& arguments)
+{
+    QProcess pactl;
+    pactl.start("pactl", arguments);
+    pactl.waitForFinished(10000);
+    return pactl.exitCode() == 0 ? pactl.readAllStandardOutput().toStdString() : std::string();
+}
+
+inline int Occurrences(const std::string& text, const std::string& what)
+{
+    int n = 0;
+    for (std::size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size())
+        ++n;
+    return n;
 }
 
 } // namespace apptest

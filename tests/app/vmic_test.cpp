@@ -26,27 +26,18 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
-#include <QSlider>
 #include <QTimer>
 
-#include "port_client.h"
 #include "signal_kit.h"
 #include "sound_server_thread.h"
 #include "virtual_microphone.h"
+#include "../player/wire_recorder.h"
 #include "window_testkit.h"
 
 using namespace apptest;
 using voxreel::test::SoundServerPid;
 
 namespace {
-
-std::string Pactl(const QStringList& arguments)
-{
-    QProcess pactl;
-    pactl.start("pactl", arguments);
-    pactl.waitForFinished(10000);
-    return pactl.readAllStandardOutput().toStdString();
-}
 
 // The lines of a file, or none when it does not exist.
 std::vector<std::string> Lines(const fs::path& path)
@@ -64,30 +55,18 @@ std::vector<std::string> Without(std::vector<std::string> lines, const std::stri
     return lines;
 }
 
-// A 48 kHz stereo 16-bit WAV file: a tone of nLeft Hz on the left and one of
-// nRight Hz on the right, both at nAmplitude.
+// Raw 48 kHz stereo 16-bit samples: a tone of nLeft Hz on the left and one
+// of nRight Hz on the right, both at nAmplitude.
 fs::path MakeStereoTone(const fs::path& path, double dSeconds, int nLeft, int nRight,
                         int nAmplitude)
 {
-    constexpr std::uint32_t nRate = 48000, cbFrame = 4;
-    const auto nFrames = static_cast<std::uint32_t>(dSeconds * nRate);
     std::ofstream file(path, std::ios::binary);
-    auto put = [&file](std::uint32_t nValue, int cb) {
-        for (int i = 0; i < cb; ++i)
-            file.put(static_cast<char>((nValue >> (8 * i)) & 0xff));
-    };
-    file << "RIFF";
-    put(36 + nFrames * cbFrame, 4);
-    file << "WAVEfmt ";
-    put(16, 4), put(1, 2), put(2, 2), put(nRate, 4), put(nRate * cbFrame, 4), put(cbFrame, 2);
-    put(16, 2);
-    file << "data";
-    put(nFrames * cbFrame, 4);
-    for (std::uint32_t n = 0; n < nFrames; ++n)
-        for (int nFreq : {nLeft, nRight})
-            put(static_cast<std::uint16_t>(static_cast<std::int16_t>(
-                    std::lround(nAmplitude * std::sin(2 * M_PI * nFreq * n / nRate)))),
-                2);
+    for (int n = 0; n < static_cast<int>(dSeconds * 48000); ++n)
+        for (int nFreq : {nLeft, nRight}) {
+            const auto nSample = static_cast<std::int16_t>(
+                std::lround(nAmplitude * std::sin(2 * M_PI * nFreq * n / 48000)));
+            file.write(reinterpret_cast<const char*>(&nSample), 2);
+        }
     return path;
 }
 
@@ -100,20 +79,6 @@ std::vector<std::int16_t> Channel(const std::vector<std::int16_t>& stereo, int n
     return samples;
 }
 
-// The amplitude of one frequency in 48 kHz samples [nFrom, nTo) (Goertzel).
-double ToneAmplitude48k(const std::vector<std::int16_t>& samples, std::size_t nFrom,
-                        std::size_t nTo, int nFreq)
-{
-    const double dCoeff = 2.0 * std::cos(2.0 * M_PI * nFreq / 48000);
-    double s1 = 0, s2 = 0;
-    for (std::size_t i = nFrom; i < nTo; ++i) {
-        const double s0 = samples[i] + dCoeff * s1 - s2;
-        s2 = s1, s1 = s0;
-    }
-    const double dPower = s1 * s1 + s2 * s2 - dCoeff * s1 * s2;
-    return 2.0 * std::sqrt(std::max(dPower, 0.0)) / static_cast<double>(nTo - nFrom);
-}
-
 // The median of a tone's amplitude over 50 ms windows of [nFrom, nTo) at
 // 48 kHz: a level that a scheduling hiccup of the test machine cannot pull
 // down, as it would the level over the whole span.
@@ -123,17 +88,9 @@ double MedianToneAmplitude48k(const std::vector<std::int16_t>& samples, std::siz
     constexpr std::size_t nWindow = 2400;
     std::vector<double> levels;
     for (std::size_t n = nFrom; n + nWindow <= nTo; n += nWindow)
-        levels.push_back(ToneAmplitude48k(samples, n, n + nWindow, nFreq));
+        levels.push_back(ToneAmplitude(samples, n, n + nWindow, nFreq, 48000));
     std::nth_element(levels.begin(), levels.begin() + levels.size() / 2, levels.end());
     return levels[levels.size() / 2];
-}
-
-int Count(const std::string& text, const std::string& what)
-{
-    int n = 0;
-    for (std::size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size())
-        ++n;
-    return n;
 }
 
 // The sound server stands still (SIGSTOP) while this lives.
@@ -189,7 +146,6 @@ protected:
         fs::remove_all(m_folder);
     }
 
-    int ModulesOfOurs() { return Count(Pactl({"list", "short", "modules"}), "voxreel_mic_sink"); }
     // Records a source as raw 16-bit samples, named as an application.
     void Record(const char* pszSource, int nRate, int nChannels, const char* pszApp = "Meeting app")
     {
@@ -301,8 +257,8 @@ TEST_F(VirtualMicrophone, MadeOnceAndOnlyALeftoverRemoved)
     // Our modules, by the names in their arguments.
     const auto oursLoaded = [] {
         const std::string modules = Pactl({"list", "short", "modules"});
-        return Count(modules, "sink_name=voxreel_mic_sink ") +
-               Count(modules, "source_name=voxreel_mic ");
+        return Occurrences(modules, "sink_name=voxreel_mic_sink ") +
+               Occurrences(modules, "source_name=voxreel_mic ");
     };
     // By name and arguments: PipeWire gives a removed module's index to the
     // next one loaded.
@@ -325,7 +281,7 @@ TEST_F(VirtualMicrophone, MadeOnceAndOnlyALeftoverRemoved)
             EXPECT_EQ(made.modules.size(), 2U);
             EXPECT_EQ(oursLoaded(), 2);
             const std::string sources = Pactl({"list", "short", "sources"});
-            EXPECT_EQ(Count(sources, "voxreel_mic\t"), 1) << sources;
+            EXPECT_EQ(Occurrences(sources, "voxreel_mic\t"), 1) << sources;
             for (const QStringList& load : devices.loads)
                 EXPECT_EQ(isLoaded(load), !devices.bOurs)
                     << load.join(' ').toStdString() << " cycle " << nCycle;
@@ -441,14 +397,15 @@ TEST_F(VirtualMicrophone, CarriesTheFullBandInStereoUnchanged)
     constexpr int kHigh = 15000, kLow = 300, kLevel = 16384, kHalfSecond = 48000;
     ASSERT_EQ(Create(m_mic).strError, "");
     Record("voxreel_mic", 48000, 2);
-    const fs::path tone = MakeStereoTone(m_folder / "tone.wav", 20, kHigh, kLow, kLevel);
-    m_player.start("paplay", {"-d", "voxreel_mic_sink", QString::fromStdString(tone.string())});
+    const fs::path tone = MakeStereoTone(m_folder / "tone.raw", 20, kHigh, kLow, kLevel);
+    m_player.start("paplay", {"--raw", "--rate=48000", "--channels=2", "--format=s16le", "-d",
+                              "voxreel_mic_sink", QString::fromStdString(tone.string())});
     // Once the tone is heard, a whole second of it; each channel is measured
     // on its last half second.
     ASSERT_TRUE(WaitFor([&] {
         const std::vector<std::int16_t> left = Channel(Recording(), 0);
         return left.size() > kHalfSecond / 2 &&
-               ToneAmplitude48k(left, left.size() - kHalfSecond / 2, left.size(), kHigh) >
+               ToneAmplitude(left, left.size() - kHalfSecond / 2, left.size(), kHigh, 48000) >
                    kLevel / 2;
     }));
     const auto nFrom = AwaitMore(4 * kHalfSecond);
@@ -504,101 +461,29 @@ TEST_F(VirtualMicrophone, RecordingsMoveToTheRealMicrophoneWhenTheDevicesGo)
 
 namespace {
 
-constexpr int kMicFreq = 300, kFileFreq = 1000;
-
-// The real window with the Voxreel microphone on, a test microphone tone and
-// a file tone; a recorder on the Voxreel microphone and a client on the port.
-class MicrophoneChain : public WindowTest {
+// The microphone's tone, mixed, at the Voxreel microphone.
+class MicrophoneChain : public MicrophoneWindowTest {
 protected:
-    void SetUp() override
-    {
-        WindowTest::SetUp();
-        setenv("VOXREEL_VIRTUAL_MIC", "1", 1);
-        setenv("VOXREEL_CAPTURE_SOURCE",
-               ("audiotestsrc is-live=true volume=0.25 freq=" + std::to_string(kMicFreq)).c_str(),
-               1);
-        m_settings.WriteProfileInt("RemoteVolume", 0); // level 255
-    }
-    void TearDown() override
-    {
-        m_recorder.kill();
-        m_recorder.waitForFinished();
-        setenv("VOXREEL_VIRTUAL_MIC", "0", 1);
-        setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
-        WindowTest::TearDown();
-    }
-    // Records as a call application would, at the microphone's own format:
-    // a channel carries the port's mono at its level (a mono recording of
-    // it would take the server's downmix law along, 3 dB up on PipeWire).
     static bool MicrophoneMade()
     {
         return Pactl({"list", "short", "sources"}).find("voxreel_mic") != std::string::npos;
     }
-    void StartRecorder()
+    std::vector<std::int16_t> Mic() const { return Channel(Recorded(MicRecording(), 0), 0); }
+    // The microphone's tone, mixed, comes out of the Voxreel microphone.
+    bool MixPlaysIntoIt()
     {
-        m_recorder.start("parec", {"-d", "voxreel_mic", "--rate=48000", "--channels=2",
-                                   "--format=s16le", "--raw", "--latency-msec=20",
-                                   QString::fromStdString((m_folder / "mic.raw").string())});
+        StartRecorder();
+        return WaitFor(
+            [&] {
+                const std::vector<std::int16_t> mic = Mic();
+                return mic.size() > 12000 &&
+                       ToneAmplitude(mic, mic.size() - 12000, mic.size(), kMicFreq, 48000) > 500;
+            },
+            30s);
     }
-    std::vector<std::int16_t> Mic() const { return Channel(Recorded(m_folder / "mic.raw", 0), 0); }
-    // Waits for a second more of both, then gives the levels of the tone in
-    // the last second of each: {port, Voxreel microphone}.
-    std::pair<double, double> LastSecond(CPortClient& port, int nFreq)
-    {
-        constexpr std::size_t nMicRate = 48000;
-        const std::size_t nPort = port.Poll().size(), nMic = Mic().size();
-        EXPECT_TRUE(WaitFor(
-            [&] { return port.Poll().size() > nPort + kRate && Mic().size() > nMic + nMicRate; }));
-        const std::vector<std::int16_t>& portSamples = port.Poll();
-        const std::vector<std::int16_t> micSamples = Mic();
-        return {
-            ToneAmplitude(portSamples, portSamples.size() - kRate, portSamples.size(), nFreq),
-            ToneAmplitude48k(micSamples, micSamples.size() - nMicRate, micSamples.size(), nFreq)};
-    }
-
-    QProcess m_recorder;
 };
 
 } // namespace
-
-TEST_F(MicrophoneChain, CarriesWhatThePortCarries)
-{
-    const fs::path tone = MakeTone(m_folder / "tone.wav", 30.0, kFileFreq);
-    CVoxreelDlg& dlg = Open();
-    ASSERT_TRUE(WaitFor(MicrophoneMade)); // made while the transmission runs
-    StartRecorder();
-    CPortClient port(m_nPort);
-    ASSERT_TRUE(port.Connected());
-    dlg.AddPaths({tone}, true);
-    ASSERT_TRUE(WaitFor([&] { return dlg.Player().IsRunning(); }));
-    LastSecond(port, kFileFreq); // the file under way on both
-
-    const struct {
-        int nBalance;
-        double dMic, dFile; // expected levels by the mix law
-    } steps[] = {{0, 8192 * 128.0 / 256 * 255 / 256, 26214 * 127.0 / 256 * 255 / 256},
-                 {-127, 8192 * 255.0 / 256 * 255 / 256, 0}};
-    for (const auto& step : steps) {
-        auto* pBalance = Control<QSlider>(1024);
-        pBalance->setSliderPosition(step.nBalance);
-        pBalance->triggerAction(QAbstractSlider::SliderMove);
-        LastSecond(port, kMicFreq); // a second for the change to reach both
-        const auto [dPortMic, dMicMic] = LastSecond(port, kMicFreq);
-        const auto [dPortFile, dMicFile] = LastSecond(port, kFileFreq);
-        EXPECT_NEAR(dPortMic, step.dMic, 400) << step.nBalance;
-        EXPECT_NEAR(dPortFile, step.dFile, 800) << step.nBalance;
-        EXPECT_NEAR(dMicMic, dPortMic, 0.1 * dPortMic + 100) << step.nBalance;
-        EXPECT_NEAR(dMicFile, dPortFile, 0.1 * dPortFile + 100) << step.nBalance;
-    }
-
-    for (int nCommand : {104, 105}) { // pause, then stop: the file leaves both
-        TriggerCommand(nCommand);
-        LastSecond(port, kFileFreq);
-        const auto [dPortAfter, dMicAfter] = LastSecond(port, kFileFreq);
-        EXPECT_LT(dPortAfter, 50) << nCommand;
-        EXPECT_LT(dMicAfter, 50) << nCommand;
-    }
-}
 
 TEST_F(MicrophoneChain, ClosingTakesTheDevicesAlong)
 {
@@ -626,15 +511,7 @@ TEST_F(MicrophoneChain, SettingsTurnItOffAndOnAgain)
         ASSERT_TRUE(WaitFor([bOn] { return MicrophoneMade() == bOn; })) << bOn;
         ASSERT_TRUE(WaitFor([&] { return Showed("Recording on a microphone started"); })) << bOn;
     }
-    StartRecorder();
-    EXPECT_TRUE(WaitFor(
-        [&] {
-            const std::vector<std::int16_t> mic = Mic();
-            return mic.size() > 12000 &&
-                   ToneAmplitude48k(mic, mic.size() - 12000, mic.size(), kMicFreq) > 500;
-        },
-        30s))
-        << "the mix does not play into the Voxreel microphone made again";
+    EXPECT_TRUE(MixPlaysIntoIt()) << "the mix does not play into the Voxreel microphone made again";
     EXPECT_FALSE(ShowedPrefix("The Voxreel microphone is not available"));
 }
 
@@ -664,15 +541,7 @@ TEST_F(MicrophoneChain, TheWindowAnswersWhileTheSoundServerStandsStill)
     EXPECT_LT(longestGap, kStill / 2) << "the window stood still with the sound server";
 
     ASSERT_TRUE(WaitFor(MicrophoneMade, 30s));
-    StartRecorder();
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            const std::vector<std::int16_t> mic = Mic();
-            return mic.size() > 12000 &&
-                   ToneAmplitude48k(mic, mic.size() - 12000, mic.size(), kMicFreq) > 500;
-        },
-        30s))
-        << "the mix does not play into the Voxreel microphone";
+    ASSERT_TRUE(MixPlaysIntoIt()) << "the mix does not play into the Voxreel microphone";
     EXPECT_FALSE(ShowedPrefix("The Voxreel microphone is not available"));
     EXPECT_FALSE(ShowedPrefix("Cannot record audio"));
 }
@@ -718,10 +587,11 @@ class SoundServerGone : public MicrophoneChain {};
 TEST_F(SoundServerGone, ThePortGoesOnStreaming)
 {
     CVoxreelDlg& dlg = Open();
-    CPortClient port(m_nPort);
-    ASSERT_TRUE(WaitFor([&] { return port.Poll().size() > kRate / 2; }));
+    CWireRecorder port;
+    ASSERT_TRUE(port.Connect(m_nPort));
+    ASSERT_TRUE(WaitFor([&] { return port.Samples() > kRate / 2; }));
     Pactl({"unload-module", "module-native-protocol-unix"}); // every client cut off
-    const std::size_t nBefore = port.Poll().size();
-    EXPECT_TRUE(WaitFor([&] { return port.Poll().size() > nBefore + 2 * kRate; }));
+    const std::size_t nBefore = port.Samples();
+    EXPECT_TRUE(WaitFor([&] { return port.Samples() > nBefore + 2 * kRate; }));
     dlg.close(); // and closing does not wait on the sound server
 }

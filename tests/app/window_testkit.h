@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QSlider>
 #include <QTreeView>
 
@@ -100,6 +101,45 @@ protected:
     int m_nPort = 0;
     std::unique_ptr<CVoxreelDlg> m_pDlg;
     std::vector<std::string> m_statusTexts;
+};
+
+// The window with the Voxreel microphone on, a test microphone tone of
+// kMicFreq at a quarter of full scale, the loudest remote level and a
+// recorder of the Voxreel microphone.
+class MicrophoneWindowTest : public WindowTest {
+protected:
+    static constexpr int kMicFreq = 300;
+
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        setenv("VOXREEL_VIRTUAL_MIC", "1", 1);
+        setenv("VOXREEL_CAPTURE_SOURCE",
+               ("audiotestsrc is-live=true volume=0.25 freq=" + std::to_string(kMicFreq)).c_str(),
+               1);
+        m_settings.WriteProfileInt("RemoteVolume", 0); // level 255
+    }
+    void TearDown() override
+    {
+        m_recorder.kill();
+        m_recorder.waitForFinished();
+        setenv("VOXREEL_VIRTUAL_MIC", "0", 1);
+        setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
+        WindowTest::TearDown();
+    }
+    // Records as a call application would, at the microphone's own format
+    // (48 kHz stereo): a channel carries the port's mono at its level (a mono
+    // recording of it would take the server's downmix law along, 3 dB up on
+    // PipeWire).
+    void StartRecorder()
+    {
+        m_recorder.start("parec", {"-d", "voxreel_mic", "--rate=48000", "--channels=2",
+                                   "--format=s16le", "--raw", "--latency-msec=20",
+                                   QString::fromStdString(MicRecording().string())});
+    }
+    fs::path MicRecording() const { return m_folder / "mic.raw"; }
+
+    QProcess m_recorder;
 };
 
 } // namespace apptest

@@ -19,6 +19,7 @@
 
 #include "callsim_process.h"
 #include "recording.h"
+#include "signal_kit.h"
 #include "tone_frames.h"
 
 namespace farend {
@@ -30,14 +31,7 @@ inline constexpr int kMicFreq = 300;
 inline constexpr int kRecorderRate = 48000;
 inline constexpr int kRecorderChannels = 2;
 
-// pactl's output ("" when it failed or said nothing).
-inline std::string Pactl(const QStringList& arguments)
-{
-    QProcess pactl;
-    pactl.start("pactl", arguments);
-    pactl.waitForFinished(10000);
-    return pactl.exitCode() == 0 ? pactl.readAllStandardOutput().toStdString() : std::string();
-}
+using apptest::Pactl;
 
 inline bool SourceExists(const std::string& strName)
 {
@@ -88,16 +82,11 @@ public:
         : m_folder(folder), m_callsim({"--call", "12:Far end", "--record",
                                        QString::fromStdString((folder / "call.wav").string())})
     {
-        m_env = QProcessEnvironment::systemEnvironment();
-        m_env.insert("XDG_CONFIG_HOME", QString::fromStdString((folder / "config").string()));
-        m_env.insert("XDG_DATA_HOME", QString::fromStdString((folder / "data").string()));
-        m_env.insert("QT_QPA_PLATFORM", "offscreen");
+        m_env = apptest::ProgramEnvironment(folder);
         m_env.insert("VOXREEL_CAPTURE_SOURCE",
                      "audiotestsrc is-live=true volume=0.25 freq=" + QString::number(kMicFreq));
         m_env.insert("VOXREEL_AUDIO_SINK", QString::fromStdString(strLocalOutput));
         m_env.insert("VOXREEL_VIRTUAL_MIC", "1");
-        m_env.insert("VOXREEL_PORT", QString::number(voxreel::test::FreePort()));
-        m_env.insert("GST_REGISTRY_FORK", "no");
     }
     ~CFarEndChain()
     {
@@ -115,7 +104,7 @@ public:
     // microphone recorded; false when one of them never came.
     bool Start()
     {
-        Run(m_program, {});
+        apptest::StartProgram(m_program, m_env);
         if (!m_callsim.WaitFor("input connected 12"))
             return false;
         if (!apptest::WaitFor([] { return SourceExists("voxreel_mic"); }, 20s))
@@ -133,7 +122,7 @@ public:
         for (const fs::path& file : files)
             arguments << QString::fromStdString(file.string());
         QProcess second;
-        Run(second, arguments);
+        apptest::StartProgram(second, m_env, arguments);
         return apptest::WaitFor([&] { return second.state() == QProcess::NotRunning; }, 20s) &&
                second.exitCode() == 0;
     }
@@ -165,12 +154,6 @@ public:
 
 private:
     fs::path MicPath() const { return m_folder / "voxreel-mic.raw"; }
-    void Run(QProcess& process, const QStringList& arguments)
-    {
-        process.setProcessEnvironment(m_env);
-        process.setProcessChannelMode(QProcess::ForwardedChannels);
-        process.start(QStringLiteral(VOXREEL_PROGRAM_PATH), arguments);
-    }
 
     fs::path m_folder;
     QProcessEnvironment m_env;

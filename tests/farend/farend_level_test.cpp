@@ -9,7 +9,7 @@
 #include <cmath>
 
 #include "farend_chain.h"
-#include "port_client.h"
+#include "../player/wire_recorder.h"
 #include "window_testkit.h"
 
 using namespace apptest;
@@ -18,7 +18,7 @@ using farend::kRecorderRate;
 
 namespace {
 
-constexpr int kMicFreq = 300, kLowFreq = 1000, kHighFreq = 15000;
+constexpr int kLowFreq = 1000, kHighFreq = 15000;
 constexpr double kMicPeak = 0.25 * 32768, kFilePeak = 0.4 * 32768;
 constexpr double kAgreeDb = 0.5, kLawDb = 1.0;
 constexpr double kAbsent = 30; // an amplitude below this is not there
@@ -38,48 +38,27 @@ struct SLevels {
     double dMic, dLow, dHigh;
 };
 
-class FarEndWideMicrophone : public WindowTest {
+class FarEndWideMicrophone : public MicrophoneWindowTest {
 protected:
     void SetUp() override
     {
-        WindowTest::SetUp();
-        setenv("VOXREEL_VIRTUAL_MIC", "1", 1);
-        setenv("VOXREEL_CAPTURE_SOURCE",
-               ("audiotestsrc is-live=true volume=0.25 freq=" + std::to_string(kMicFreq)).c_str(),
-               1);
-        m_settings.WriteProfileInt("RemoteVolume", 0); // level 255
+        MicrophoneWindowTest::SetUp();
         m_settings.WriteProfileInt("Balance", 0);
-    }
-    void TearDown() override
-    {
-        m_recorder.kill();
-        m_recorder.waitForFinished();
-        setenv("VOXREEL_VIRTUAL_MIC", "0", 1);
-        setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
-        WindowTest::TearDown();
-    }
-    void StartRecorder()
-    {
-        m_recorder.start("parec", {"-d", "voxreel_mic", "--rate=" + QString::number(kRecorderRate),
-                                   "--channels=" + QString::number(kRecorderChannels),
-                                   "--format=s16le", "--raw", "--latency-msec=20",
-                                   QString::fromStdString((m_folder / "mic.raw").string())});
     }
     callreport::CRecording Mic() const
     {
         callreport::CRecording recording;
-        callreport::ReadRaw((m_folder / "mic.raw").string(), kRecorderRate, kRecorderChannels,
-                            recording);
+        callreport::ReadRaw(MicRecording().string(), kRecorderRate, kRecorderChannels, recording);
         return recording;
     }
     // Lets a second and a half more of both arrive, then gives the levels in
     // the last second of each: {port, Voxreel microphone}.
-    std::pair<SLevels, SLevels> LastSecond(CPortClient& port)
+    std::pair<SLevels, SLevels> LastSecond(CWireRecorder& port)
     {
-        const std::size_t nPort = port.Poll().size(), nMic = Mic().m_samples.size();
+        const std::size_t nPort = port.Samples(), nMic = Mic().m_samples.size();
         EXPECT_TRUE(farend::WaitEvery(
             [&] {
-                return port.Poll().size() > nPort + 3 * kPortRate / 2 &&
+                return port.Samples() > nPort + 3 * kPortRate / 2 &&
                        Mic().m_samples.size() > nMic + 3 * kRecorderRate / 2;
             },
             100ms, 20s));
@@ -91,7 +70,7 @@ protected:
             };
             return SLevels{at(kMicFreq), at(kLowFreq), nRate > 2 * kHighFreq ? at(kHighFreq) : 0};
         };
-        return {levels(port.Poll(), kPortRate), levels(Mic().m_samples, kRecorderRate)};
+        return {levels(port.Copy(), kPortRate), levels(Mic().m_samples, kRecorderRate)};
     }
     void ExpectNearDb(double dActual, double dExpected, double dDb, const std::string& what)
     {
@@ -102,7 +81,6 @@ protected:
     }
 
     static constexpr int kPortRate = 16000;
-    QProcess m_recorder;
 };
 
 void Move(QSlider* pSlider, int nPosition)
@@ -120,8 +98,8 @@ TEST_F(FarEndWideMicrophone, CarriesTheWholeBandAtTheMixLawsLevels)
     CVoxreelDlg& dlg = Open();
     ASSERT_TRUE(WaitFor([] { return farend::SourceExists("voxreel_mic"); }, 20s));
     StartRecorder();
-    CPortClient port(m_nPort);
-    ASSERT_TRUE(port.Connected());
+    CWireRecorder port;
+    ASSERT_TRUE(port.Connect(m_nPort));
     dlg.AddPaths({tones}, true);
     ASSERT_TRUE(WaitFor([&] { return dlg.Player().IsRunning(); }));
 

@@ -8,8 +8,6 @@
 
 #include <gst/base/gstbasesink.h>
 
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <condition_variable>
@@ -147,39 +145,7 @@ namespace {
 const bool g_bStallSinkReady = gst_element_register(nullptr, "voxreelstallsink", GST_RANK_NONE,
                                                     voxreel_stall_sink_get_type()) != FALSE;
 
-// A sound server that takes connections and never answers them: a Unix
-// socket that listens and accepts nothing.
-class CSilentServer {
-public:
-    CSilentServer() : m_strPath(testing::TempDir() + "voxreel-silent-" + std::to_string(getpid()))
-    {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        m_strPath.copy(address.sun_path, sizeof address.sun_path - 1);
-        unlink(m_strPath.c_str());
-        m_fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        m_bListening =
-            bind(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
-            listen(m_fd, 16) == 0;
-    }
-    ~CSilentServer() { Close(); }
-    // Whoever waits on it is turned away.
-    void Close()
-    {
-        if (m_fd >= 0)
-            close(std::exchange(m_fd, -1));
-        unlink(m_strPath.c_str());
-    }
-    CSilentServer(const CSilentServer&) = delete;
-    CSilentServer& operator=(const CSilentServer&) = delete;
-    bool IsListening() const { return m_bListening; }
-    std::string Address() const { return "unix:" + m_strPath; }
-
-private:
-    std::string m_strPath;
-    int m_fd = -1;
-    bool m_bListening = false;
-};
+using voxreel::test::CSilentServer;
 
 // The threads that start and stop outputs, alive in this process.
 int OutputThreads()
@@ -275,7 +241,7 @@ protected:
         return codes;
     }
 
-    CSilentServer m_server;
+    CSilentServer m_server{testing::TempDir() + "voxreel-silent-" + std::to_string(getpid())};
     int m_nPort = FreePort();
     // A file playing: the same tone at the call's rate and at full band.
     CElementPtr m_pPipeline{gst_parse_launch(

@@ -1,6 +1,6 @@
 // Pieces every test and benchmark of Voxreel needs: bounded waits, running a
-// gst-launch description to its end, the process's CPU time, and the sound
-// server's process.
+// gst-launch description to its end, the process's CPU time, the sound
+// server's process, and a sound server that never answers.
 #pragma once
 
 #include <gst/gst.h>
@@ -15,6 +15,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "voxreel/gst_handle.h"
 
@@ -94,5 +95,39 @@ inline pid_t SoundServerPid()
     close(fd);
     return bOk ? peer.pid : 0;
 }
+
+// A sound server that takes connections and never answers them: a Unix
+// socket at strPath that listens and accepts nothing.
+class CSilentServer {
+public:
+    explicit CSilentServer(std::string strPath) : m_strPath(std::move(strPath))
+    {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        m_strPath.copy(address.sun_path, sizeof address.sun_path - 1);
+        unlink(m_strPath.c_str());
+        m_fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        m_bListening =
+            bind(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+            listen(m_fd, 16) == 0;
+    }
+    ~CSilentServer() { Close(); }
+    CSilentServer(const CSilentServer&) = delete;
+    CSilentServer& operator=(const CSilentServer&) = delete;
+    // Whoever waits on it is turned away.
+    void Close()
+    {
+        if (m_fd >= 0)
+            close(std::exchange(m_fd, -1));
+        unlink(m_strPath.c_str());
+    }
+    bool IsListening() const { return m_bListening; }
+    std::string Address() const { return "unix:" + m_strPath; }
+
+private:
+    std::string m_strPath;
+    int m_fd = -1;
+    bool m_bListening = false;
+};
 
 } // namespace voxreel::test
