@@ -66,6 +66,23 @@ protected:
         return codes;
     }
 
+    // The pipeline of description, its renderer (named "renderer") driven
+    // from here on.
+    CElementPtr Launch(const char* pszDescription)
+    {
+        CElementPtr pPipeline(gst_parse_launch(pszDescription, nullptr));
+        m_pRenderer.reset(gst_bin_get_by_name(GST_BIN(pPipeline.get()), "renderer"));
+        m_pControl = std::make_unique<CCallfeedControl>(m_pRenderer.get());
+        m_pBus.reset(gst_element_get_bus(pPipeline.get()));
+        return pPipeline;
+    }
+    bool ReachesTheEnd(GstClockTime timeout = 30 * GST_SECOND)
+    {
+        const CMessagePtr pEnd(gst_bus_timed_pop_filtered(
+            m_pBus.get(), timeout, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
+        return pEnd && GST_MESSAGE_TYPE(pEnd.get()) == GST_MESSAGE_EOS;
+    }
+
     int m_nPort = FreePort();
     CBusPtr m_pBus{gst_bus_new()};
     CElementPtr m_pRenderer{
@@ -148,6 +165,23 @@ std::int16_t FileSample(int i)
     return static_cast<std::int16_t>(1000 + 2 * (i % kPeriod));
 }
 
+std::vector<std::int16_t> FileSamples(int nFrom, int nSamples)
+{
+    std::vector<std::int16_t> samples(static_cast<std::size_t>(nSamples));
+    for (int k = 0; k < nSamples; ++k)
+        samples[static_cast<std::size_t>(k)] = FileSample(nFrom + k);
+    return samples;
+}
+
+// File samples [nFrom, nFrom + nSamples) in a buffer stamped at tStart plus
+// their time.
+CBufferPtr FileBuffer(int nFrom, int nSamples, GstClockTime tStart = 0)
+{
+    CBufferPtr pBuffer = MakeBuffer(FileSamples(nFrom, nSamples));
+    GST_BUFFER_PTS(pBuffer.get()) = tStart + gst_util_uint64_scale(nFrom, GST_SECOND, 16000);
+    return pBuffer;
+}
+
 // The runs of consecutive file samples on the wire, as (first index, length).
 std::vector<std::pair<int, int>> FileRuns(const CTestClient& client)
 {
@@ -182,9 +216,7 @@ TEST_F(Transmission, TheCallHearsTheFileOnlyWhilePlaying)
     // Queues nSamples of the file from index nFrom.
     const auto push = [&](int nFrom, int nSamples) {
         for (int i = nFrom; i < nFrom + nSamples; i += kChunk) {
-            std::vector<std::int16_t> samples(kChunk);
-            for (int k = 0; k < kChunk; ++k)
-                samples[static_cast<std::size_t>(k)] = FileSample(i + k);
+            const std::vector<std::int16_t> samples = FileSamples(i, kChunk);
             GstBuffer* pIn = MakeBuffer(samples).release();
             ASSERT_EQ(gst_harness_push(pHarness, pIn), GST_FLOW_OK);
             const CBufferPtr pOut(gst_harness_pull(pHarness));
@@ -296,12 +328,7 @@ TEST_P(EndOfStream, IsHeldUntilTheCallHasHeardTheFile)
     };
     EXPECT_EQ(position(), -1);
     for (int i = 0; i < kSamples; i += 1600) {
-        std::vector<std::int16_t> samples(static_cast<std::size_t>(std::min(1600, kSamples - i)));
-        for (std::size_t k = 0; k < samples.size(); ++k)
-            samples[k] = FileSample(i + static_cast<int>(k));
-        CBufferPtr pBuffer = MakeBuffer(samples);
-        GST_BUFFER_PTS(pBuffer.get()) =
-            10 * GST_SECOND + gst_util_uint64_scale(i, GST_SECOND, 16000);
+        CBufferPtr pBuffer = FileBuffer(i, std::min(1600, kSamples - i), 10 * GST_SECOND);
         ASSERT_EQ(gst_harness_push(pHarness, pBuffer.release()), GST_FLOW_OK);
         gst_buffer_unref(gst_harness_pull(pHarness));
     }
@@ -422,16 +449,12 @@ TEST_F(Transmission, WideOutputsCarryTheFullBandMixAndThePlaybackAlone)
 {
     const std::string strMix = testing::TempDir() + "voxreel_wide_mix.raw";
     const std::string strLocal = testing::TempDir() + "voxreel_local.raw";
-    const CElementPtr pPipeline(gst_parse_launch(
+    const CElementPtr pPipeline = Launch(
         "audiotestsrc num-buffers=50 samplesperbuffer=1600 freq=500 volume=0.5 ! "
         "audio/x-raw,format=S16LE,rate=16000,channels=1 ! callfeedrenderer name=renderer ! "
         "fakesink sync=false async=false "
         "appsrc name=wide format=time max-bytes=0 "
-        "caps=audio/x-raw,format=S16LE,rate=48000,channels=2,layout=interleaved ! renderer.wide",
-        nullptr));
-    m_pRenderer.reset(gst_bin_get_by_name(GST_BIN(pPipeline.get()), "renderer"));
-    m_pControl = std::make_unique<CCallfeedControl>(m_pRenderer.get());
-    m_pBus.reset(gst_element_get_bus(pPipeline.get()));
+        "caps=audio/x-raw,format=S16LE,rate=48000,channels=2,layout=interleaved ! renderer.wide");
     const int b = 64, v = 128;
     g_object_set(m_pRenderer.get(), "port", m_nPort, "capture-source",
                  "audiotestsrc is-live=true freq=1250 volume=0.3", "balance", b, "volume", v,
@@ -443,9 +466,7 @@ TEST_F(Transmission, WideOutputsCarryTheFullBandMixAndThePlaybackAlone)
     const CElementPtr pWide(gst_bin_get_by_name(GST_BIN(pPipeline.get()), "wide"));
     PushWideTones(GST_APP_SRC(pWide.get()));
     gst_element_set_state(pPipeline.get(), GST_STATE_PLAYING);
-    const CMessagePtr pEnd(gst_bus_timed_pop_filtered(
-        m_pBus.get(), 30 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
-    ASSERT_TRUE(pEnd && GST_MESSAGE_TYPE(pEnd.get()) == GST_MESSAGE_EOS);
+    ASSERT_TRUE(ReachesTheEnd());
     ASSERT_TRUE(client.Read(client.m_received.size() + 4 * kBlockBytes));
     EXPECT_EQ(m_pControl->StopTransmission(), S_OK);
     EXPECT_TRUE(client.WaitClosed()); // with all the port sent
@@ -492,16 +513,12 @@ TEST_F(Transmission, WideOutputsCarryTheFullBandMixAndThePlaybackAlone)
 TEST_F(Transmission, BlockedOutputsDoNotSlowThePort)
 {
     constexpr int kSamples = 3 * 16000;
-    const CElementPtr pPipeline(gst_parse_launch(
+    const CElementPtr pPipeline = Launch(
         "appsrc name=file format=time max-bytes=0 "
         "caps=audio/x-raw,format=S16LE,rate=16000,channels=1,layout=interleaved ! "
         "callfeedrenderer name=renderer ! fakesink sync=false async=false "
         "appsrc name=wide format=time max-bytes=0 "
-        "caps=audio/x-raw,format=S16LE,rate=48000,channels=2,layout=interleaved ! renderer.wide",
-        nullptr));
-    m_pRenderer.reset(gst_bin_get_by_name(GST_BIN(pPipeline.get()), "renderer"));
-    m_pControl = std::make_unique<CCallfeedControl>(m_pRenderer.get());
-    m_pBus.reset(gst_element_get_bus(pPipeline.get()));
+        "caps=audio/x-raw,format=S16LE,rate=48000,channels=2,layout=interleaved ! renderer.wide");
     const char* pszBlocked = "appsink max-buffers=1 drop=false sync=false";
     g_object_set(m_pRenderer.get(), "port", m_nPort, "capture-source",
                  "audiotestsrc is-live=true wave=silence", "balance", kMaxBalance, "mix-output",
@@ -510,14 +527,8 @@ TEST_F(Transmission, BlockedOutputsDoNotSlowThePort)
     CTestClient client;
     ASSERT_TRUE(client.Connect(m_nPort));
     const CElementPtr pFile(gst_bin_get_by_name(GST_BIN(pPipeline.get()), "file"));
-    for (int i = 0; i < kSamples; i += 1600) {
-        std::vector<std::int16_t> samples(1600);
-        for (std::size_t k = 0; k < samples.size(); ++k)
-            samples[k] = FileSample(i + static_cast<int>(k));
-        CBufferPtr pBuffer = MakeBuffer(samples);
-        GST_BUFFER_PTS(pBuffer.get()) = gst_util_uint64_scale(i, GST_SECOND, 16000);
-        gst_app_src_push_buffer(GST_APP_SRC(pFile.get()), pBuffer.release());
-    }
+    for (int i = 0; i < kSamples; i += 1600)
+        gst_app_src_push_buffer(GST_APP_SRC(pFile.get()), FileBuffer(i, 1600).release());
     gst_app_src_end_of_stream(GST_APP_SRC(pFile.get()));
     const CElementPtr pWide(gst_bin_get_by_name(GST_BIN(pPipeline.get()), "wide"));
     PushWideTones(GST_APP_SRC(pWide.get()));
@@ -529,9 +540,7 @@ TEST_F(Transmission, BlockedOutputsDoNotSlowThePort)
         },
         30s));
     EXPECT_EQ(FileRuns(client), (std::vector<std::pair<int, int>>{{0, kSamples}}));
-    const CMessagePtr pEnd(gst_bus_timed_pop_filtered(
-        m_pBus.get(), 30 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
-    EXPECT_TRUE(pEnd && GST_MESSAGE_TYPE(pEnd.get()) == GST_MESSAGE_EOS);
+    EXPECT_TRUE(ReachesTheEnd());
     EXPECT_EQ(m_pControl->StopTransmission(), S_OK);
     gst_element_set_state(pPipeline.get(), GST_STATE_NULL);
 }
@@ -604,14 +613,10 @@ char OtherUsersClient(int nPort)
 // user's client only.
 TEST_F(Transmission, StreamCarriesTheMixOfPlaybackAndMicrophone)
 {
-    const CElementPtr pPipeline(
-        gst_parse_launch("audiotestsrc num-buffers=50 samplesperbuffer=1600 freq=500 volume=0.5 ! "
-                         "audio/x-raw,format=S16LE,rate=16000,channels=1 ! audioconvert ! "
-                         "callfeedrenderer name=renderer ! fakesink sync=false",
-                         nullptr));
-    m_pRenderer.reset(gst_bin_get_by_name(GST_BIN(pPipeline.get()), "renderer"));
-    m_pControl = std::make_unique<CCallfeedControl>(m_pRenderer.get());
-    m_pBus.reset(gst_element_get_bus(pPipeline.get()));
+    const CElementPtr pPipeline =
+        Launch("audiotestsrc num-buffers=50 samplesperbuffer=1600 freq=500 volume=0.5 ! "
+               "audio/x-raw,format=S16LE,rate=16000,channels=1 ! audioconvert ! "
+               "callfeedrenderer name=renderer ! fakesink sync=false");
     g_object_set(m_pRenderer.get(), "port", m_nPort, "capture-source",
                  "audiotestsrc is-live=true freq=1250 volume=0.3", nullptr);
     const int b = 64, v = 128;
@@ -630,9 +635,7 @@ TEST_F(Transmission, StreamCarriesTheMixOfPlaybackAndMicrophone)
     ASSERT_TRUE(client.Read(kBlockBytes, 30s));
     // Five seconds of playback go into the queue at once and stay there.
     gst_element_set_state(pPipeline.get(), GST_STATE_PLAYING);
-    const CMessagePtr pEnd(gst_bus_timed_pop_filtered(
-        m_pBus.get(), 10 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
-    ASSERT_TRUE(pEnd && GST_MESSAGE_TYPE(pEnd.get()) == GST_MESSAGE_EOS);
+    ASSERT_TRUE(ReachesTheEnd(10 * GST_SECOND));
     // Past what was sent or buffered before the playback came.
     const std::size_t nFrom = client.m_received.size() / 2 + 7 * kBlockSamples;
     ASSERT_TRUE(client.Read(2 * nFrom + 4 * kBlockBytes, 30s));
