@@ -27,32 +27,23 @@ struct LedgerCase {
     bool bClean;
 };
 
+// clang-format off
 const LedgerCase kLedgerCases[] = {
-    {"SwitchedAndMade",
-     {"call-switched 12", "module-loaded 7", "module-loaded 8"},
-     {12},
-     {8, 7},
-     false},
-    {"ReleasedCallsAreLeftAlone",
-     {"call-switched 12", "call-switched 34", "call-released 12", "call-switched 12",
-      "call-switched 12", "call-released 12"},
-     {34},
-     {},
-     false},
-    {"UnloadedModulesAreLeftAlone",
-     {"module-loaded 7", "module-loaded 8", "module-unloaded 8", "module-unloaded 7",
-      "module-loaded 9"},
-     {},
-     {9},
-     false},
+    {"SwitchedAndMade", {"call-switched 12", "module-loaded 7", "module-loaded 8"},
+     {12}, {8, 7}, false},
+    {"ReleasedCallsAreLeftAlone", {"call-switched 12", "call-switched 34", "call-released 12",
+                                   "call-switched 12", "call-switched 12", "call-released 12"},
+     {34}, {}, false},
+    {"UnloadedModulesAreLeftAlone", {"module-loaded 7", "module-loaded 8", "module-unloaded 8",
+                                     "module-unloaded 7", "module-loaded 9"},
+     {}, {9}, false},
     {"CleanExit", {"call-switched 12", "module-loaded 7", "clean-exit"}, {12}, {7}, true},
-    {"NotUnderstoodChangesNothing",
-     {"call-switched", "call-switched x", "call-switched -1", "call-switched 12 13",
-      "module-loaded 99999999999", "switched 12", "clean-exit now", ""},
-     {},
-     {},
-     false},
+    {"NotUnderstoodChangesNothing", {"call-switched", "call-switched x", "call-switched -1",
+                                     "call-switched 12 13", "module-loaded 99999999999",
+                                     "switched 12", "clean-exit now", ""},
+     {}, {}, false},
 };
+// clang-format on
 
 class Ledger : public ::testing::TestWithParam<LedgerCase> {};
 
