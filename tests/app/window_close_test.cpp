@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
 
 #include "window_testkit.h"
 
@@ -55,14 +56,22 @@ class WindowClose : public WindowTest, public ::testing::WithParamInterface<SClo
 TEST_P(WindowClose, OnlyTheWaysOfClosingRunTheClosingSteps)
 {
     CVoxreelDlg& dlg = Open();
-    Control<QSlider>(1021)->setValue(12);
+    const bool bCloses = GetParam().bCloses;
+    const std::tuple<int, const char*, int> sliders[] = {
+        {1021, "LocalVolume", 12}, {1023, "RemoteVolume", 34}, {1024, "Balance", -56}};
+    for (const auto& [nId, pszKey, nValue] : sliders)
+        Control<QSlider>(nId)->setValue(nValue);
     dlg.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
     GetParam().act(dlg);
     QCoreApplication::processEvents();
-    EXPECT_EQ(dlg.isVisible(), !GetParam().bCloses);
+    EXPECT_EQ(dlg.isVisible(), !bCloses);
     // The closing steps write the settings.
-    EXPECT_EQ(m_settings.GetProfileInt("LocalVolume", -1), GetParam().bCloses ? 12 : -1);
+    for (const auto& [nId, pszKey, nValue] : sliders)
+        EXPECT_EQ(m_settings.GetProfileInt(pszKey, -1), bCloses ? nValue : -1) << pszKey;
+    m_pDlg.reset();
+    QCoreApplication::processEvents(); // what the renderer posted while going is dropped
+    EXPECT_TRUE(PortIsFree(m_nPort));
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, WindowClose, ::testing::ValuesIn(kCloseCases),

@@ -1,10 +1,8 @@
 // The real main window: start-up, commands, sliders and keys, status and
 // events, closing.
 #include <QAction>
-#include <QComboBox>
 #include <QMenu>
 #include <QTest>
-#include <QToolBar>
 
 #include <gtest/gtest.h>
 
@@ -21,14 +19,6 @@ int RendererInt(CVoxreelDlg& dlg, const char* pszProperty)
     int nValue = 0;
     g_object_get(dlg.Player().Renderer(), pszProperty, &nValue, nullptr);
     return nValue;
-}
-
-std::vector<std::string> ActionTexts(const QList<QAction*>& actions)
-{
-    std::vector<std::string> texts;
-    for (QAction* pAction : actions)
-        texts.push_back(pAction->isSeparator() ? "|" : pAction->text().toStdString());
-    return texts;
 }
 
 } // namespace
@@ -66,17 +56,9 @@ TEST_F(WindowTest, StartsFromTheSettingsAndTheDefaultPlaylist)
     EXPECT_TRUE(WaitFor([&] { return Text(1019) == "Recording on a microphone started"; }));
 }
 
-TEST_F(WindowTest, ControlsMenuAndTabOrder)
+TEST_F(WindowTest, TabOrderAndAlwaysOnTop)
 {
     CVoxreelDlg& dlg = Open();
-    EXPECT_EQ(ActionTexts(dlg.WindowMenu()->actions()),
-              (std::vector<std::string>{"Always on top\tCtrl+Shift+A", "&Settings...",
-                                        "&About Voxreel...", "|", "&Quit"}));
-    std::vector<int> buttons;
-    for (QAction* pAction : dlg.findChild<QToolBar*>()->actions())
-        buttons.push_back(pAction->isSeparator() ? 0 : pAction->property("commandId").toInt());
-    EXPECT_EQ(buttons, (std::vector<int>{102, 103, 104, 105, 106, 0, 1010, 0, 0}));
-
     dlg.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
     std::vector<int> order;
@@ -224,24 +206,4 @@ TEST_F(WindowTest, PlaysThroughTheListWithKeysAndEvents)
     QTest::keyClick(&dlg, Qt::Key_V);
     EXPECT_EQ(Text(1006), "");
     EXPECT_FALSE(dlg.Player().IsRunning());
-}
-
-TEST_F(WindowTest, ClosingWritesTheSettingsAndLeavesNothingRunning)
-{
-    CVoxreelDlg& dlg = Open();
-    dlg.AddPaths({m_folder / "kept.mp3"});
-    ASSERT_TRUE(WaitFor([&] { return Rows()->rowCount() == 1; }));
-    Control<QSlider>(1021)->setValue(12);
-    Control<QSlider>(1023)->setValue(34);
-    Control<QSlider>(1024)->setValue(-56);
-    dlg.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
-    QTest::keyClick(&dlg, Qt::Key_Q, Qt::ControlModifier); // closes as the close button does
-    EXPECT_EQ(m_settings.GetProfileInt("LocalVolume", 0), 12);
-    EXPECT_EQ(m_settings.GetProfileInt("RemoteVolume", 0), 34);
-    EXPECT_EQ(m_settings.GetProfileInt("Balance", 0), -56);
-    EXPECT_NE(ReadText(m_folder / "default.m3u").find("kept.mp3"), std::string::npos);
-    m_pDlg.reset();
-    QCoreApplication::processEvents(); // what the renderer posted while going is dropped
-    EXPECT_TRUE(PortIsFree(m_nPort));
 }
