@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "about_dlg.h"
+#include "track_gains.h"
 #include "desktop/settings_dlg.h"
 #include "app_icons.h"
 #include "rules/slider_rules.h"
@@ -258,12 +259,14 @@ void CVoxreelDlg::OnSettings()
 {
     const CAudioSetup::Choice stored = m_audio.Stored();
     CSettingsDlg dialog(this,
-                        {stored.strCaptureSource, stored.strAudioSink, stored.bVirtualMicrophone},
+                        {stored.strCaptureSource, stored.strAudioSink, stored.bVirtualMicrophone,
+                         LoudnessTargetText(m_pGains->Target())},
                         CAudioSetup::CaptureFromEnvironment(), CAudioSetup::SinkFromEnvironment());
     dialog.SetCallLimiter(CallLimiterSetting());
     if (dialog.exec() != QDialog::Accepted)
         return;
     const CSettingsDlg::Choice chosen = dialog.Chosen();
+    ApplyLoudnessTarget(m_settings, *m_pGains, chosen.strLoudnessTarget);
     ApplyCallLimiter(dialog.CallLimiter());
     const std::string strStatus = m_audio.Apply(
         m_player, {chosen.strCaptureSource, chosen.strAudioSink, chosen.bVirtualMicrophone});

@@ -11,6 +11,7 @@
 
 #include "playlist_model.h"
 #include "rules/status_text.h"
+#include "track_gains.h"
 #include "voxreel_dlg.h"
 
 namespace {
@@ -49,6 +50,7 @@ void CVoxreelDlg::ShowLoadedPlaylist()
         emit playlistChanged();
     });
     m_pAdder->Describe(m_playlist.GetItems());
+    m_pGains->MeasureAll();
 }
 
 void CVoxreelDlg::FillInDescribed(std::vector<PlaylistItem>&& described)
@@ -78,6 +80,7 @@ void CVoxreelDlg::AppendDescribed(std::vector<CFileAdder::Added>&& batch)
         items.push_back(std::move(added.item));
     }
     const std::vector<std::int32_t> ids = m_pModel->Append(std::move(items));
+    m_pGains->Measure(ids);
     if (nPlayAt < ids.size())
         m_transport.OnRowActivated(ids[nPlayAt]);
     // Asking the player costs a wait while it changes state: only when one

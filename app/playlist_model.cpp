@@ -1,5 +1,7 @@
 #include "playlist_model.h"
 
+#include <QLocale>
+
 #include <algorithm>
 
 #include "playlist/media_info.h"
@@ -14,6 +16,23 @@ QString TitleText(const PlaylistItem& item)
 QString DurationText(const PlaylistItem& item)
 {
     return QString::fromStdString(FormatMinutesSeconds(static_cast<std::uint32_t>(item.duration)));
+}
+
+// The row's tooltip: the gain the file plays with, "..." while it is measured.
+QVariant GainText(const TrackGain& gain)
+{
+    switch (gain.state) {
+    case TrackGain::State::Measuring:
+        return CPlaylistModel::tr("Track gain: ...");
+    case TrackGain::State::Known:
+        return CPlaylistModel::tr("Track gain: %1 dB")
+            .arg(QLocale().toString(gain.dDb, 'f', 1).prepend(gain.dDb >= 0.05 ? "+" : ""));
+    case TrackGain::State::Failed:
+        return CPlaylistModel::tr("Track gain: none (the file could not be measured)");
+    case TrackGain::State::None:
+        break;
+    }
+    return {};
 }
 } // namespace
 
@@ -43,6 +62,8 @@ QVariant CPlaylistModel::data(const QModelIndex& index, int role) const
         return m_playingMark;
     if (role == kIdRole)
         return item.id;
+    if (role == Qt::ToolTipRole)
+        return GainText(item.gain);
     return {};
 }
 
@@ -83,6 +104,13 @@ void CPlaylistModel::EntryChanged(std::int32_t id)
         return;
     emit dataChanged(index(nRow, 0), index(nRow, 1), {Qt::DisplayRole});
     emit entriesChanged();
+}
+
+void CPlaylistModel::GainChanged(std::int32_t id)
+{
+    const int nRow = RowOf(id);
+    if (nRow != -1)
+        emit dataChanged(index(nRow, 0), index(nRow, 1), {Qt::ToolTipRole});
 }
 
 void CPlaylistModel::RemoveRows(std::vector<int> rows)

@@ -3,7 +3,8 @@
 // CPlaylist, and the only way the window changes its entries, so that a
 // title or a length learnt at any time reaches every one of them at once.
 // Columns: the title (the file's name for an entry without one) and the
-// duration; the playing entry's title carries a mark. UI thread only.
+// duration; the playing entry's title carries a mark, and each row's tooltip
+// the gain its file plays with. UI thread only.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -36,6 +37,9 @@ public:
     bool FillIn(const PlaylistItem& described);
     // The entry's title or duration was changed in the playlist itself.
     void EntryChanged(std::int32_t id);
+    // The entry's track gain was changed in the playlist itself (shown in
+    // the row's tooltip; not kept in the playlist file).
+    void GainChanged(std::int32_t id);
     // Removes the rows (any order, duplicates and rows out of range ignored).
     void RemoveRows(std::vector<int> rows);
 

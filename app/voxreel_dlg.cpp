@@ -16,6 +16,7 @@
 #include "file_chooser.h"
 #include "log_categories.h"
 #include "playlist_model.h"
+#include "track_gains.h"
 #include "meters/meter_panel.h"
 #include "rules/renderer_notice.h"
 #include "rules/settings_keys.h"
@@ -63,6 +64,7 @@ CVoxreelDlg::~CVoxreelDlg()
     m_player.SetCallback(nullptr);
     m_timer.stop();
     m_pAdder.reset();
+    m_pGains.reset();
     // The view, a child widget, goes after the playlist it shows and is laid
     // out once more as the window hides: it must not read the playlist then.
     delete m_pModel;
@@ -81,6 +83,9 @@ void CVoxreelDlg::OnInitDialog()
     m_ui.pFiles->header()->resizeSection(0, 300);
     m_ui.pFiles->header()->resizeSection(1, 100);
     m_ui.pFiles->installEventFilter(this);
+    m_pGains = std::make_unique<CTrackGains>(
+        m_playlist, *m_pModel, LoudnessTargetSetting(m_settings), LoudnessCacheFolder(),
+        [this](const std::string& strText) { SetStatus(strText); });
     connect(m_ui.pFiles, &QTreeView::doubleClicked, this, &CVoxreelDlg::OnListDblClk);
     ShowLoadedPlaylist();
     connect(m_ui.pCalls, &QComboBox::activated, this,

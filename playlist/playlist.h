@@ -12,11 +12,20 @@
 
 class ISettingsStore;
 
+// The gain a file plays with to bring it to the loudness target, as far as
+// it is known. Not kept in the playlist file: it comes from the loudness cache.
+struct TrackGain {
+    enum class State { None, Measuring, Known, Failed };
+    State state = State::None; // None: not asked for, or normalisation is off
+    double dDb = 0.0;          // what the file plays with; 0 unless Known
+};
+
 struct PlaylistItem {
     std::int32_t id = -1;
     std::filesystem::path path; // exactly as added, never resolved
     std::string title;          // UTF-8
     std::int32_t duration = 0;  // whole seconds; 0 until a length is known
+    TrackGain gain{};
 };
 
 class CPlaylist {

@@ -3,12 +3,14 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QVBoxLayout>
 
 #include "audio_devices.h"
+#include "loudness_choice.h"
 
 namespace {
 
@@ -56,6 +58,8 @@ CSettingsDlg::CSettingsDlg(QWidget* pParent, const Choice& current, bool bCaptur
     pForm->addRow(QStringLiteral("&Microphone:"), m_pMicrophones);
     pForm->addRow(QStringLiteral("&Output:"), m_pOutputs);
     pForm->addRow(m_pVirtualMicrophone);
+    m_pLoudness = NewLoudnessChoice(current.strLoudnessTarget);
+    pForm->addRow(QCoreApplication::translate("CSettingsDlg", "&Even loudness:"), m_pLoudness);
     m_pCallLimiter = new QCheckBox(QCoreApplication::translate(
         "CSettingsDlg", "Keep the call under full scale with a &limiter"));
     m_pCallLimiter->setObjectName(QStringLiteral("callLimiter"));
@@ -77,7 +81,8 @@ CSettingsDlg::CSettingsDlg(QWidget* pParent, const Choice& current, bool bCaptur
 CSettingsDlg::Choice CSettingsDlg::Chosen() const
 {
     return {m_pMicrophones->currentData().toString().toStdString(),
-            m_pOutputs->currentData().toString().toStdString(), m_pVirtualMicrophone->isChecked()};
+            m_pOutputs->currentData().toString().toStdString(), m_pVirtualMicrophone->isChecked(),
+            ChosenLoudnessTarget(m_pLoudness)};
 }
 
 void CSettingsDlg::SetCallLimiter(bool bOn)

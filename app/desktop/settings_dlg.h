@@ -15,6 +15,7 @@ public:
         std::string strCaptureSource; // empty: the system's default
         std::string strAudioSink;     // empty: the system's default
         bool bVirtualMicrophone = true;
+        std::string strLoudnessTarget = "-18"; // "Off" or LUFS
     };
     // bCaptureFixed / bSinkFixed: an environment variable decides instead.
     CSettingsDlg(QWidget* pParent, const Choice& current, bool bCaptureFixed, bool bSinkFixed);
@@ -27,5 +28,6 @@ private:
     QComboBox* m_pMicrophones;
     QComboBox* m_pOutputs;
     QCheckBox* m_pVirtualMicrophone;
+    QComboBox* m_pLoudness;
     QCheckBox* m_pCallLimiter;
 };

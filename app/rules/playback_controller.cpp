@@ -14,6 +14,7 @@ void CPlaybackController::PlayEntry(std::int32_t id)
     PlaylistItem* pItem = m_playlist.Find(id);
     if (pItem == nullptr)
         return;
+    m_player.SetTrackGain(pItem->gain.dDb);
     HRESULT hr = m_player.Open(pItem->path);
     if (FAILED(hr)) {
         m_view.SetStatus(

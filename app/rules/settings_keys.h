@@ -15,6 +15,9 @@ inline constexpr const char* kSettingAudioSink = "AudioSink";
 // Whether the Voxreel microphone is offered to other applications (1, the
 // default) or not (0); VOXREEL_VIRTUAL_MIC=0 turns it off too.
 inline constexpr const char* kSettingVirtualMicrophone = "VirtualMicrophone";
+// The loudness every file is brought to: LUFS as text ("-18", the default),
+// or "Off" for none; VOXREEL_LOUDNESS_TARGET overrides it.
+inline constexpr const char* kSettingLoudnessTarget = "LoudnessTarget";
 // The call's mix beyond the mix law: a limiter after it (1 on, 0 off, the
 // default), and talk-over, the files lowered in the call while the user
 // speaks (1 on, 0 off, the default) by a depth in dB (12 by default).
