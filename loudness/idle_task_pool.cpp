@@ -1,7 +1,5 @@
 #include "idle_task_pool.h"
 
-#include <pthread.h>
-#include <sched.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -72,8 +70,6 @@ GstTaskPool* NewIdleTaskPool()
 
 void LowerThisThread()
 {
-    const sched_param param{};
-    pthread_setschedparam(pthread_self(), SCHED_IDLE, &param);
     setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 19);
 }
 

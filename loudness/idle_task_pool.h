@@ -1,5 +1,7 @@
 // A GStreamer task pool whose every task runs on a thread of its own at the
-// lowest CPU priority (SCHED_IDLE, nice 19). GStreamer's default pool shares
+// lowest CPU priority (nice 19). Not SCHED_IDLE: that waits for a core with
+// nothing else to run, so any other busy process, even at nice 19, would
+// starve the measurement for as long as it runs. GStreamer's default pool shares
 // its threads between pipelines, so lowering a streaming thread in place
 // would hand a lowered thread to the next pipeline, and a thread cannot
 // raise itself back without privileges; fresh threads avoid both.

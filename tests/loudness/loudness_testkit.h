@@ -49,9 +49,11 @@ inline std::string Sources(Signal signal, double dVolume, double dSeconds)
 {
     const std::string strBuffers = std::to_string(static_cast<long>(dSeconds * 10));
     const std::string strCaps = " ! audio/x-raw,format=F32LE,rate=44100,channels=2 ";
+    // A volume element rather than the source's own volume, which ends at
+    // full scale: loud noise is meant to clip in the 16-bit file, as in a loud master.
     const auto source = [&](const std::string& strWave, double dLevel) {
-        return "audiotestsrc " + strWave + " volume=" + std::to_string(dLevel) +
-               " samplesperbuffer=4410 num-buffers=" + strBuffers + strCaps;
+        return "audiotestsrc " + strWave + " samplesperbuffer=4410 num-buffers=" + strBuffers +
+               strCaps + "! volume volume=" + std::to_string(dLevel) + " ";
     };
     switch (signal) {
     case Signal::PinkNoise:

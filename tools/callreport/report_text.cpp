@@ -28,8 +28,9 @@ void PrintFile(std::FILE* pOut, const STone& file, std::size_t nIndex)
         std::fprintf(pOut, "): NOT received\n");
         return;
     }
-    std::fprintf(pOut, "): %.2f s to %.2f s, span %.2f s, %.1f dBFS, ", Seconds(file.nFirstMs),
-                 Seconds(file.nEndMs), Seconds(file.SpanMs()), file.dLevelDbfs);
+    std::fprintf(pOut, "): %.2f s to %.2f s, span %.2f s, %.1f dBFS, %.1f LUFS, ",
+                 Seconds(file.nFirstMs), Seconds(file.nEndMs), Seconds(file.SpanMs()),
+                 file.dLevelDbfs, file.dLoudnessLufs);
     if (file.breaks.empty())
         std::fprintf(pOut, "no break");
     else
@@ -114,6 +115,8 @@ void PrintFigures(std::FILE* pOut, const SAnalysis& analysis, const std::string&
                      file.bHeard ? file.SpanMs() : -1);
         std::fprintf(pOut, "file%zu_breaks%s: %zu count\n", t + 1, pszSuffix, file.breaks.size());
         std::fprintf(pOut, "file%zu_level_dbfs%s: %.2f dBFS\n", t + 1, pszSuffix, file.dLevelDbfs);
+        std::fprintf(pOut, "file%zu_loudness_lufs%s: %.2f LUFS\n", t + 1, pszSuffix,
+                     file.dLoudnessLufs);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "tone_frames.h"
 
+#include "span_loudness.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -221,6 +223,8 @@ SAnalysis Analyse(const CRecording& recording, int nMicFreq, const std::vector<S
         if (file.bHeard)
             nFrom = file.nFirstMs / kFrameMs;
         file.dLevelDbfs = MedianOfPresent(result.levels[t + 1], present);
+        if (file.bHeard)
+            file.dLoudnessLufs = SpanLoudness(recording, file.nFirstMs, file.nEndMs);
         result.files.push_back(std::move(file));
     }
     for (std::size_t t = 0; t + 1 < result.files.size(); ++t) {

@@ -47,6 +47,8 @@ struct STone {
     int nFirstMs = 0; // start of the first frame that carries it
     int nEndMs = 0;   // end of the last one
     double dLevelDbfs = -120;
+    // Integrated loudness of what was received over the span (LUFS), voice included.
+    double dLoudnessLufs = -120;
     std::vector<SBreak> breaks;
     int SpanMs() const { return nEndMs - nFirstMs; }
     int LongestBreakMs() const;
