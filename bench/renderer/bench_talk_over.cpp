@@ -19,9 +19,9 @@ using namespace callmix;
 bool MeasureOnce(const std::string& strWav, TalkOverTimes* pTimes)
 {
     constexpr double kDepth = 12.0;
-    CCallMixRig rig(8000, 2000, 0.5);
+    CCallMixRig rig(12000, 2000, 0.5);
     g_object_set(rig.Renderer(), kTalkOverProperty, TRUE, kTalkOverDepthProperty, kDepth, nullptr);
-    if (!rig.Start(WavMicrophone(strWav)) || !rig.Read(5800))
+    if (!rig.Start(WavMicrophone(strWav)) || !rig.Read(6500))
         return false;
     *pTimes = MeasureTalkOver(rig.ToneDb(2000), rig.ToneDb(220), kDepth);
     return pTimes->dAttackMs >= 0 && pTimes->dReleaseMs >= 0;
@@ -36,7 +36,7 @@ int main()
         return 1;
     }
     const std::string strWav = "/tmp/bench_talk_over_" + std::to_string(getpid()) + ".wav";
-    WriteSpeechWav(strWav, 1500, 2000, 2500);
+    WriteSpeechWav(strWav, 2000, 2000, 8000);
     std::vector<double> attacks, releases;
     for (int nRun = 0; nRun < 3; ++nRun) {
         TalkOverTimes times;

@@ -43,7 +43,7 @@ INSTANTIATE_TEST_SUITE_P(OnAndOff, Limiter, testing::Bool());
 // after the release; with talk-over off nothing moves.
 class TalkOverOnThePort : public testing::TestWithParam<bool> {
 protected:
-    void SetUp() override { WriteSpeechWav(m_strWav, 1500, 2000, 2500); }
+    void SetUp() override { WriteSpeechWav(m_strWav, 2000, 2000, 8000); }
     void TearDown() override { std::remove(m_strWav.c_str()); }
 
     std::string m_strWav = testing::TempDir() + "talkover_" + std::to_string(getpid()) + ".wav";
@@ -53,11 +53,11 @@ TEST_P(TalkOverOnThePort, LowersTheFileWhileTheMicrophoneCarriesSpeech)
 {
     const bool bTalkOver = GetParam();
     constexpr double kDepth = 12.0;
-    CCallMixRig rig(8000, 2000, 0.5);
+    CCallMixRig rig(12000, 2000, 0.5);
     g_object_set(rig.Renderer(), kTalkOverProperty, gboolean(bTalkOver), kTalkOverDepthProperty,
                  kDepth, nullptr);
     ASSERT_TRUE(rig.Start(WavMicrophone(m_strWav)));
-    ASSERT_TRUE(rig.Read(5800));
+    ASSERT_TRUE(rig.Read(6500));
     const TalkOverTimes times = MeasureTalkOver(rig.ToneDb(2000), rig.ToneDb(220), kDepth);
     ASSERT_GT(times.dAttackMs, -1) << "the file and then the voice reached the port";
     if (!bTalkOver) {

@@ -35,6 +35,8 @@ constexpr std::size_t kWindow = kRate / 100; // 10 ms
 
 // A 16 kHz mono WAV of nMs of silence, nSpeechMs of syllables (180 ms of a
 // 220 Hz voice at -20 dBFS RMS, 70 ms of silence) and nTailMs of silence.
+// The port carries the WAV less what played before the client came, so a
+// long tail lets a reader have its fill however late it connected.
 inline void WriteSpeechWav(const std::string& strPath, int nLeadMs, int nSpeechMs, int nTailMs)
 {
     const auto ms = [](int n) { return static_cast<std::size_t>(n) * kRate / 1000; };
