@@ -1,5 +1,6 @@
 #include "about_dlg.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -7,24 +8,27 @@
 #include <QVBoxLayout>
 
 #include "app_icons.h"
+#include "i18n/shown_texts.h"
 #include "rules/window_ids.h"
-#include "rules/window_strings.h"
 
 CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent)
 {
-    setWindowTitle(QStringLiteral("About Voxreel"));
+    setWindowTitle(QCoreApplication::translate("CAboutDlg", "About Voxreel"));
     auto* pIcon = new QLabel;
     pIcon->setPixmap(ProgramIcon().pixmap(48, 48));
     auto* pHead = new QHBoxLayout;
     pHead->addWidget(pIcon);
-    pHead->addWidget(new QLabel(QStringLiteral("Voxreel Version 1.0")), 1);
+    pHead->addWidget(
+        new QLabel(QCoreApplication::translate("CAboutDlg", "Voxreel Version %1").arg("1.0")), 1);
 
     auto* pText = new QPlainTextEdit;
     pText->setProperty("controlId", IDC_ABOUT_TEXT);
     pText->setObjectName(QStringLiteral("control%1").arg(IDC_ABOUT_TEXT));
     pText->setReadOnly(true);
     pText->setTabStopDistance(fontMetrics().horizontalAdvance(QLatin1Char('x')) * 8);
-    pText->setPlainText(QString::fromLatin1(AboutText()).remove(QLatin1Char('\r')));
+    pText->setPlainText(ShownAboutText());
+    pText->setAccessibleName(
+        QCoreApplication::translate("CAboutDlg", "Libraries used and keyboard shortcuts"));
     pText->setMinimumSize(440, 260);
 
     auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok);

@@ -10,12 +10,13 @@
 #include <algorithm>
 
 #include "about_dlg.h"
+#include "accessible_controls.h"
 #include "track_gains.h"
 #include "desktop/settings_dlg.h"
 #include "app_icons.h"
+#include "i18n/shown_texts.h"
 #include "rules/slider_rules.h"
 #include "rules/window_ids.h"
-#include "rules/window_strings.h"
 #include "voxreel_dlg.h"
 
 namespace {
@@ -62,28 +63,28 @@ void CVoxreelDlg::BuildToolBarAndMenu()
     for (const ToolButton& button : kToolButtons) {
         if (button.nId == ID_ADD_FILES)
             m_ui.pToolBar->addSeparator();
-        QAction* pAction = m_ui.pToolBar->addAction(
-            ThemedIcon(button.pszIcon), QString::fromUtf8(LoadWindowString(button.nId)));
+        QAction* pAction =
+            m_ui.pToolBar->addAction(ThemedIcon(button.pszIcon), ShownWindowString(button.nId));
         pAction->setProperty("commandId", button.nId);
-        pAction->setToolTip(QString::fromUtf8(ToolTipFor(button.nId, false)));
+        pAction->setToolTip(ShownToolTip(button.nId, false));
         pAction->setShortcut(QKeySequence(button.key));
         pAction->setShortcutContext(Qt::WindowShortcut);
         connect(pAction, &QAction::triggered, this, [this, nId = button.nId] { RunCommand(nId); });
     }
 
     m_pMenu = new QMenu(this);
-    m_pAlwaysOnTop = m_pMenu->addAction(QStringLiteral("Always on top\tCtrl+Shift+A"));
+    m_pAlwaysOnTop = m_pMenu->addAction(tr("Always on top\tCtrl+Shift+A"));
     m_pAlwaysOnTop->setProperty("commandId", IDM_ALWAYSONTOP);
     m_pAlwaysOnTop->setCheckable(true);
     connect(m_pAlwaysOnTop, &QAction::triggered, this, [this] { ToggleAlwaysOnTop(); });
-    QAction* pSettings = m_pMenu->addAction(QStringLiteral("&Settings..."));
+    QAction* pSettings = m_pMenu->addAction(tr("&Settings..."));
     connect(pSettings, &QAction::triggered, this, [this] { OnSettings(); });
-    QAction* pAbout = m_pMenu->addAction(QString::fromUtf8(LoadWindowString(IDS_ABOUTBOX)));
+    QAction* pAbout = m_pMenu->addAction(ShownWindowString(IDS_ABOUTBOX));
     pAbout->setProperty("commandId", IDM_ABOUTBOX);
     connect(pAbout, &QAction::triggered, this, [this] { ShowAbout(); });
     m_pMenu->addSeparator();
     // On the window as well, so that its keys work while the menu is shut.
-    QAction* pQuit = m_pMenu->addAction(QStringLiteral("&Quit"));
+    QAction* pQuit = m_pMenu->addAction(tr("&Quit"));
     pQuit->setShortcuts(QuitKeys());
     pQuit->setShortcutContext(Qt::WindowShortcut);
     addAction(pQuit);
@@ -92,12 +93,24 @@ void CVoxreelDlg::BuildToolBarAndMenu()
     m_ui.pToolBar->addSeparator();
     auto* pMenuButton = new QToolButton;
     pMenuButton->setIcon(ThemedIcon("open-menu"));
-    pMenuButton->setToolTip(QStringLiteral("Menu"));
+    pMenuButton->setToolTip(tr("Menu"));
     pMenuButton->setMenu(m_pMenu);
     pMenuButton->setPopupMode(QToolButton::InstantPopup);
     m_ui.pToolBar->addWidget(pMenuButton);
     for (QToolButton* pButton : m_ui.pToolBar->findChildren<QToolButton*>())
         pButton->setFocusPolicy(Qt::NoFocus); // keeps the controls' tab order
+    DescribeToolButtons(m_ui.pToolBar);
+    pMenuButton->setAccessibleDescription(
+        tr("Always on top, settings, about and quit (Shift+F10 or the menu key)"));
+    // The buttons take no focus: the keyboard opens the menu with the keys
+    // that open a context menu anywhere.
+    auto* pOpenMenu = new QAction(this);
+    pOpenMenu->setShortcuts({QKeySequence(Qt::SHIFT | Qt::Key_F10), QKeySequence(Qt::Key_Menu)});
+    pOpenMenu->setShortcutContext(Qt::WindowShortcut);
+    addAction(pOpenMenu);
+    connect(pOpenMenu, &QAction::triggered, this, [this, pMenuButton] {
+        m_pMenu->popup(pMenuButton->mapToGlobal(QPoint(0, pMenuButton->height())));
+    });
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { m_pMenu->popup(mapToGlobal(pos)); });

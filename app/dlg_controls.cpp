@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "meters/meter_panel.h"
+#include "accessible_controls.h"
 #include "rules/slider_rules.h"
 #include "rules/window_ids.h"
 
@@ -29,9 +30,11 @@ template <typename T> T* WithId(T* pWidget, int nId)
     return pWidget;
 }
 
-QLabel* Caption(const char* pszText, Qt::Alignment align = Qt::AlignCenter)
+QLabel* Caption(const QString& text, Qt::Alignment align = Qt::AlignCenter,
+                QWidget* pLabelled = nullptr)
 {
-    auto* pLabel = new QLabel(QString::fromLatin1(pszText));
+    auto* pLabel = new QLabel(text);
+    pLabel->setBuddy(pLabelled); // tells assistive technology what it names
     pLabel->setAlignment(align);
     return pLabel;
 }
@@ -67,9 +70,10 @@ QLayout* CallsRow(CDlgControls& c)
     auto* pRow = new QHBoxLayout;
     c.pCalls = WithId(new QComboBox, IDC_COMBO_CALLS);
     c.pCalls->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    c.pCallDuration = WithId(Caption("00:00"), IDC_CALL_DURATION);
+    c.pCallDuration = WithId(Caption(QStringLiteral("00:00")), IDC_CALL_DURATION);
     c.pCallDuration->setMinimumWidth(48);
-    pRow->addWidget(Caption("Active calls", Qt::AlignRight | Qt::AlignVCenter));
+    pRow->addWidget(
+        Caption(CDlgControls::tr("Active calls"), Qt::AlignRight | Qt::AlignVCenter, c.pCalls));
     pRow->addWidget(c.pCalls, 1);
     pRow->addWidget(c.pCallDuration);
     return pRow;
@@ -96,7 +100,7 @@ QLayout* PositionRow(CDlgControls& c)
     c.pPosition = WithId(new QSlider(Qt::Horizontal), IDC_POSITION);
     c.pPosition->setTickPosition(QSlider::TicksBelow);
     c.pPosition->setTickInterval(kPositionTickInterval);
-    c.pTime = WithId(Caption("00:00/00:00"), IDC_TIME);
+    c.pTime = WithId(Caption(QStringLiteral("00:00/00:00")), IDC_TIME);
     c.pTime->setMinimumWidth(90);
     pRow->addWidget(c.pPosition, 1);
     pRow->addWidget(c.pTime);
@@ -108,9 +112,11 @@ QLayout* BalanceBox(CDlgControls& c)
     auto* pBox = new QVBoxLayout;
     c.pBalance = LevelSlider(IDC_BALANCE, Qt::Horizontal, kBalanceMin, kBalanceMax);
     auto* pEnds = new QHBoxLayout;
-    pEnds->addWidget(Caption("Voice", Qt::AlignLeft));
-    pEnds->addWidget(Caption("Playback", Qt::AlignRight));
-    pBox->addWidget(Caption("Balance"));
+    //: The left end of the balance slider: the user's own voice
+    pEnds->addWidget(Caption(CDlgControls::tr("Voice"), Qt::AlignLeft));
+    //: The right end of the balance slider: the files played
+    pEnds->addWidget(Caption(CDlgControls::tr("Playback"), Qt::AlignRight));
+    pBox->addWidget(Caption(CDlgControls::tr("Balance"), Qt::AlignCenter, c.pBalance));
     pBox->addWidget(c.pBalance);
     c.pTalkOver =
         new QCheckBox(QCoreApplication::translate("CDlgControls", "Lower the music while I talk"));
@@ -120,10 +126,10 @@ QLayout* BalanceBox(CDlgControls& c)
     return pBox;
 }
 
-QLayout* VolumeColumn(QSlider* pSlider, const char* pszCaption)
+QLayout* VolumeColumn(QSlider* pSlider, const QString& caption)
 {
     auto* pColumn = new QVBoxLayout;
-    pColumn->addWidget(Caption(pszCaption));
+    pColumn->addWidget(Caption(caption, Qt::AlignCenter, pSlider));
     pColumn->addWidget(pSlider, 1, Qt::AlignHCenter);
     return pColumn;
 }
@@ -153,11 +159,13 @@ CDlgControls BuildDlgControls(QDialog* pDialog)
     c.pStatus = ReadOnlyField(IDC_STATUS);
 
     auto* pNowPlaying = new QHBoxLayout;
-    pNowPlaying->addWidget(Caption("Now playing:", Qt::AlignRight | Qt::AlignVCenter));
+    pNowPlaying->addWidget(Caption(CDlgControls::tr("Now playing:"),
+                                   Qt::AlignRight | Qt::AlignVCenter, c.pNowPlaying));
     pNowPlaying->addWidget(c.pNowPlaying, 1);
     auto* pVolumes = new QHBoxLayout;
-    pVolumes->addLayout(VolumeColumn(c.pLocalVolume, "Local Volume"));
-    pVolumes->addLayout(VolumeColumn(c.pRemoteVolume, "Remote Volume"));
+    pVolumes->addLayout(VolumeColumn(c.pLocalVolume, CDlgControls::tr("Local Volume")));
+    //: The volume of the files played as the call hears them
+    pVolumes->addLayout(VolumeColumn(c.pRemoteVolume, CDlgControls::tr("Remote Volume")));
 
     auto* pMiddle = new QGridLayout;
     pMiddle->addLayout(pNowPlaying, 0, 0, Qt::AlignTop);
@@ -175,6 +183,7 @@ CDlgControls BuildDlgControls(QDialog* pDialog)
     c.pMeters = new CMeterPanel;
     pMain->addWidget(c.pMeters);
     pMain->addWidget(c.pStatus);
+    DescribeControls(c);
     return c;
 }
 

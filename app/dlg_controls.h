@@ -5,6 +5,8 @@
 // in the "controlId" property.
 #pragma once
 
+#include <QCoreApplication>
+
 class CMeterPanel;
 class QCheckBox;
 class QComboBox;
@@ -17,6 +19,9 @@ class QTreeView;
 class QWidget;
 
 struct CDlgControls {
+    Q_DECLARE_TR_FUNCTIONS(CDlgControls)
+
+public:
     QComboBox* pCalls = nullptr;      // 1002
     QLabel* pCallDuration = nullptr;  // 1022
     QToolBar* pToolBar = nullptr;     // in place of 1017

@@ -147,13 +147,20 @@ void CVoxreelDlg::dropEvent(QDropEvent* pEvent)
     pEvent->acceptProposedAction();
 }
 
-// Delete in the playlist view removes the selected rows. Insert is the
-// window's shortcut and reaches the view no more, so it opens one dialog.
+// Delete in the playlist view removes the selected rows and Enter plays
+// the current one, as a double click does. Insert is the window's shortcut
+// and reaches the view no more, so it opens one dialog.
 bool CVoxreelDlg::eventFilter(QObject* pWatched, QEvent* pEvent)
 {
-    if (pWatched == m_ui.pFiles && pEvent->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(pEvent)->key() == Qt::Key_Delete) {
+    if (pWatched != m_ui.pFiles || pEvent->type() != QEvent::KeyPress)
+        return QDialog::eventFilter(pWatched, pEvent);
+    const int nKey = static_cast<QKeyEvent*>(pEvent)->key();
+    if (nKey == Qt::Key_Delete) {
         OnRemoveFiles();
+        return true;
+    }
+    if (nKey == Qt::Key_Return || nKey == Qt::Key_Enter) {
+        OnListDblClk(m_ui.pFiles->currentIndex());
         return true;
     }
     return QDialog::eventFilter(pWatched, pEvent);

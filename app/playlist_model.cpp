@@ -71,7 +71,7 @@ QVariant CPlaylistModel::headerData(int section, Qt::Orientation orientation, in
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
-    return section == 0 ? QStringLiteral("Title") : QStringLiteral("Duration");
+    return section == 0 ? tr("Title") : tr("Duration");
 }
 
 std::vector<std::int32_t> CPlaylistModel::Append(std::vector<PlaylistItem> items)

@@ -1,6 +1,7 @@
 #include "voxreel_app.h"
 
 #include <QApplication>
+#include <QLocale>
 #include <QSessionManager>
 
 #include <gst/gst.h>
@@ -17,6 +18,7 @@
 #include "desktop/unix_signals.h"
 #include "dsplayer.h"
 #include "guard/guard_link.h"
+#include "i18n/translations.h"
 #include "rules/settings_keys.h"
 #include "voxreel_dlg.h"
 
@@ -72,6 +74,7 @@ int CVoxreelApp::Run(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Voxreel"));
     QApplication::setApplicationVersion(QStringLiteral("1.0"));
     QApplication::setDesktopFileName(QStringLiteral("voxreel"));
+    InstallTranslations(app, QLocale::system().uiLanguages(), TranslationsFolder());
     const CCommandLine line = ParseCommandLine(QApplication::arguments());
 
     CInstanceLink instance;

@@ -11,9 +11,11 @@
 #include <QSlider>
 #include <QTreeView>
 
+#include "accessible_controls.h"
 #include "app_icons.h"
 #include "file_adder.h"
 #include "file_chooser.h"
+#include "i18n/shown_texts.h"
 #include "log_categories.h"
 #include "playlist_model.h"
 #include "track_gains.h"
@@ -24,7 +26,6 @@
 #include "rules/status_text.h"
 #include "rules/time_text.h"
 #include "rules/window_ids.h"
-#include "rules/window_strings.h"
 
 namespace {
 constexpr int kTickMs = 500;
@@ -41,9 +42,8 @@ CVoxreelDlg::CVoxreelDlg(Services services)
       m_nPort(services.nPort)
 {
     if (!m_skype.IsUsable()) {
-        auto* pBox =
-            new QMessageBox(QMessageBox::Warning, QStringLiteral("Initialization Error"),
-                            QStringLiteral("Failed to register window messages"), QMessageBox::Ok);
+        auto* pBox = new QMessageBox(QMessageBox::Warning, tr("Initialization Error"),
+                                     tr("Failed to register window messages"), QMessageBox::Ok);
         pBox->setAttribute(Qt::WA_DeleteOnClose);
         pBox->show(); // never blocks: the program goes on without the link
     }
@@ -116,7 +116,7 @@ void CVoxreelDlg::OnInitDialog()
     ConnectWindowSignals();
     ConnectCallMix();
     for (int nId : {IDC_COMBO_CALLS, IDC_POSITION, IDC_LOCAL_VOLUME, IDC_CALL_DURATION})
-        FindControl(this, nId)->setToolTip(QString::fromUtf8(ToolTipFor(nId, false)));
+        FindControl(this, nId)->setToolTip(ShownToolTip(nId, false));
     LoadSettings();
 
     QWidget* const tabOrder[] = {m_ui.pCalls,        m_ui.pFiles,  m_ui.pNowPlaying,
@@ -230,7 +230,7 @@ void CVoxreelDlg::ShowActiveCalls()
     m_ui.pCalls->clear();
     const CActiveCallList& calls = m_tracker.Calls();
     for (const CActiveCallList::Item& item : calls.Items())
-        m_ui.pCalls->addItem(QString::fromStdString(item.strText), item.nCallId);
+        m_ui.pCalls->addItem(ShownCallName(item.strText, item.nCallId), item.nCallId);
     m_ui.pCalls->setCurrentIndex(calls.Selection());
 }
 
@@ -250,6 +250,7 @@ void CVoxreelDlg::SetStatusIcon(int nIconId)
 {
     m_nStatusIcon = nIconId;
     m_ui.pStatusIcon->setPixmap(StatusIconPixmap(nIconId));
+    m_ui.pStatusIcon->setAccessibleName(StatusIconName(nIconId));
 }
 
 void CVoxreelDlg::OnTransmittingChanged(bool bTransmitting)
@@ -263,19 +264,21 @@ void CVoxreelDlg::OnTransmittingChanged(bool bTransmitting)
 // and, since the last file that opened, why the player failed.
 void CVoxreelDlg::UpdateStatusIconTip()
 {
-    QString tip = QString::fromUtf8(ToolTipFor(IDC_STATUS_ICON, m_tracker.IsTransmitting()));
+    QString tip = ShownToolTip(IDC_STATUS_ICON, m_tracker.IsTransmitting());
     QStringList listeners;
     for (const std::string& app : m_audio.Listeners())
         listeners << QString::fromStdString(app);
     if (!listeners.isEmpty())
-        tip += QStringLiteral("\nListening to the Voxreel microphone: ") + listeners.join(", ");
+        tip += QStringLiteral("\n") +
+               tr("Listening to the Voxreel microphone: %1").arg(listeners.join(", "));
     if (FAILED(m_player.LastError()))
         tip += QStringLiteral("\n") +
-               QString::fromStdString(PlaybackErrorStatus(
-                   static_cast<std::uint32_t>(m_player.LastError()), m_player.LastErrorText()));
+               ShownStatus(PlaybackErrorStatus(static_cast<std::uint32_t>(m_player.LastError()),
+                                               m_player.LastErrorText()));
     if (!m_strHeldNote.empty())
-        tip += QStringLiteral("\n") + QString::fromStdString(m_strHeldNote);
+        tip += QStringLiteral("\n") + ShownStatus(m_strHeldNote);
     m_ui.pStatusIcon->setToolTip(tip);
+    m_ui.pStatusIcon->setAccessibleDescription(tip);
 }
 
 void CVoxreelDlg::ShowPlayerFailure(const std::string& strText)
@@ -290,7 +293,7 @@ void CVoxreelDlg::ShowSoundServerNote(const std::string& strText)
 {
     const bool bFailureShown =
         !m_strPlayerFailure.empty() &&
-        m_ui.pStatus->text().toStdString() == StatusLineText(m_strPlayerFailure);
+        m_ui.pStatus->text() == ShownStatus(StatusLineText(m_strPlayerFailure));
     m_strHeldNote = bFailureShown ? strText : std::string();
     if (!bFailureShown)
         SetStatus(strText);
@@ -299,7 +302,7 @@ void CVoxreelDlg::ShowSoundServerNote(const std::string& strText)
 
 void CVoxreelDlg::SetStatus(const std::string& strText)
 {
-    m_ui.pStatus->setText(QString::fromStdString(std::string(StatusLineText(strText))));
+    SetAnnouncedText(m_ui.pStatus, ShownStatus(StatusLineText(strText)));
     m_dwStatusTime = Now();
 }
 

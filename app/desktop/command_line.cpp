@@ -1,23 +1,34 @@
 #include "command_line.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QFile>
+
+namespace {
+QString Tr(const char* pszText)
+{
+    return QCoreApplication::translate("CommandLine", pszText);
+}
+} // namespace
 
 CCommandLine ParseCommandLine(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Plays audio files into a voice call, mixed with your microphone.\n"
-                       "Files, folders and M3U playlists given here are added to the playlist; a\n"
-                       "running Voxreel takes them instead of a second one starting."));
+    parser.setApplicationDescription(Tr(QT_TRANSLATE_NOOP(
+        "CommandLine", "Plays audio files into a voice call, mixed with your microphone.\n"
+                       "Files, folders and M3U playlists given here are added to the "
+                       "playlist; a\nrunning Voxreel takes them instead of a second one "
+                       "starting.")));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption play(QStringLiteral("play"),
-                                  QStringLiteral("Start playing the first file added."));
+    const QCommandLineOption play(
+        QStringLiteral("play"),
+        Tr(QT_TRANSLATE_NOOP("CommandLine", "Start playing the first file added.")));
     parser.addOption(play);
-    parser.addPositionalArgument(QStringLiteral("files"),
-                                 QStringLiteral("Audio files, folders or M3U playlists."),
-                                 QStringLiteral("[FILE|FOLDER|PLAYLIST.m3u ...]"));
+    parser.addPositionalArgument(
+        QStringLiteral("files"),
+        Tr(QT_TRANSLATE_NOOP("CommandLine", "Audio files, folders or M3U playlists.")),
+        QStringLiteral("[FILE|FOLDER|PLAYLIST.m3u ...]"));
     parser.process(arguments);
 
     CCommandLine line;

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -14,10 +15,15 @@
 
 namespace {
 
+QString Tr(const char* pszText)
+{
+    return QCoreApplication::translate("CSettingsDlg", pszText);
+}
+
 QComboBox* DeviceChoice(bool bSources, const std::string& strCurrent, bool bFixed)
 {
     auto* pCombo = new QComboBox;
-    pCombo->addItem(QStringLiteral("System default"), QString());
+    pCombo->addItem(Tr(QT_TRANSLATE_NOOP("CSettingsDlg", "System default")), QString());
     for (const AudioDevice& device : ListAudioDevices(bSources))
         pCombo->addItem(QString::fromStdString(device.strName),
                         QString::fromStdString(device.strDescription));
@@ -25,7 +31,9 @@ QComboBox* DeviceChoice(bool bSources, const std::string& strCurrent, bool bFixe
     int nIndex = pCombo->findData(current);
     if (nIndex < 0) {
         // A device that is not plugged in now stays chosen.
-        pCombo->addItem(current + QStringLiteral(" (not present)"), current);
+        //: A device chosen before that is not plugged in now; %1 is its name
+        pCombo->addItem(Tr(QT_TRANSLATE_NOOP("CSettingsDlg", "%1 (not present)")).arg(current),
+                        current);
         nIndex = pCombo->count() - 1;
     }
     pCombo->setCurrentIndex(nIndex);
@@ -33,9 +41,9 @@ QComboBox* DeviceChoice(bool bSources, const std::string& strCurrent, bool bFixe
     return pCombo;
 }
 
-QLabel* Note(const char* pszText)
+QLabel* Note(const QString& text)
 {
-    auto* pLabel = new QLabel(QString::fromUtf8(pszText));
+    auto* pLabel = new QLabel(text);
     pLabel->setWordWrap(true);
     return pLabel;
 }
@@ -46,17 +54,17 @@ CSettingsDlg::CSettingsDlg(QWidget* pParent, const Choice& current, bool bCaptur
                            bool bSinkFixed)
     : QDialog(pParent), m_pMicrophones(DeviceChoice(true, current.strCaptureSource, bCaptureFixed)),
       m_pOutputs(DeviceChoice(false, current.strAudioSink, bSinkFixed)),
-      m_pVirtualMicrophone(new QCheckBox(
-          QStringLiteral("Offer the mix to other call applications as \"Voxreel microphone\"")))
+      m_pVirtualMicrophone(new QCheckBox(Tr(QT_TRANSLATE_NOOP(
+          "CSettingsDlg", "Offer the mix to other call applications as \"Voxreel microphone\""))))
 {
     m_pVirtualMicrophone->setObjectName(QStringLiteral("virtualMicrophone"));
     m_pVirtualMicrophone->setChecked(current.bVirtualMicrophone);
-    setWindowTitle(QStringLiteral("Voxreel Settings"));
+    setWindowTitle(Tr(QT_TRANSLATE_NOOP("CSettingsDlg", "Voxreel Settings")));
     m_pMicrophones->setObjectName(QStringLiteral("microphones"));
     m_pOutputs->setObjectName(QStringLiteral("outputs"));
     auto* pForm = new QFormLayout;
-    pForm->addRow(QStringLiteral("&Microphone:"), m_pMicrophones);
-    pForm->addRow(QStringLiteral("&Output:"), m_pOutputs);
+    pForm->addRow(Tr(QT_TRANSLATE_NOOP("CSettingsDlg", "&Microphone:")), m_pMicrophones);
+    pForm->addRow(Tr(QT_TRANSLATE_NOOP("CSettingsDlg", "&Output:")), m_pOutputs);
     pForm->addRow(m_pVirtualMicrophone);
     m_pLoudness = NewLoudnessChoice(current.strLoudnessTarget);
     pForm->addRow(QCoreApplication::translate("CSettingsDlg", "&Even loudness:"), m_pLoudness);
@@ -67,11 +75,13 @@ CSettingsDlg::CSettingsDlg(QWidget* pParent, const Choice& current, bool bCaptur
 
     auto* pMain = new QVBoxLayout(this);
     pMain->addLayout(pForm);
-    pMain->addWidget(Note("A new microphone is used at once; the call reconnects to it. "
-                          "A new output is used from the next start of Voxreel."));
+    pMain->addWidget(Note(Tr(QT_TRANSLATE_NOOP(
+        "CSettingsDlg", "A new microphone is used at once; the call reconnects to it. "
+                        "A new output is used from the next start of Voxreel."))));
     if (bCaptureFixed || bSinkFixed)
-        pMain->addWidget(Note("VOXREEL_CAPTURE_SOURCE or VOXREEL_AUDIO_SINK is set: the "
-                              "environment decides what it names."));
+        pMain->addWidget(Note(Tr(QT_TRANSLATE_NOOP(
+            "CSettingsDlg", "VOXREEL_CAPTURE_SOURCE or VOXREEL_AUDIO_SINK is set: the "
+                            "environment decides what it names."))));
     auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     connect(pButtons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(pButtons, &QDialogButtonBox::rejected, this, &QDialog::reject);
