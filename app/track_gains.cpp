@@ -134,10 +134,11 @@ void CTrackGains::OnResult(CLoudnessService::Result&& result)
         return; // removed meanwhile, or normalisation turned off
     if (!result.loudness) {
         SetGain(result.id, {TrackGain::State::Failed, 0.0});
-        m_showStatus(Translate("Cannot measure the loudness of %1: %2")
-                         .arg(QString::fromStdString(ShownTitle(*pItem)),
-                              QString::fromStdString(result.strError))
-                         .toStdString());
+        m_showStatus(
+            Translate(QT_TRANSLATE_NOOP("CTrackGains", "Cannot measure the loudness of %1: %2"))
+                .arg(QString::fromStdString(ShownTitle(*pItem)),
+                     QString::fromStdString(result.strError))
+                .toStdString());
         return;
     }
     m_known[result.id] = *result.loudness;
@@ -150,8 +151,12 @@ void CTrackGains::OnProgress(std::size_t nDone, std::size_t nAsked)
     if (nAsked < kProgressThreshold)
         return;
     const QString text =
-        nDone < nAsked ? Translate("Measuring loudness: %1 of %2 files").arg(nDone).arg(nAsked)
-                       : Translate("Loudness measured: %1 files").arg(nAsked);
+        nDone < nAsked
+            ? Translate(QT_TRANSLATE_NOOP("CTrackGains", "Measuring loudness: %1 of %2 files"))
+                  .arg(nDone)
+                  .arg(nAsked)
+            : Translate(QT_TRANSLATE_NOOP("CTrackGains", "Loudness measured: %1 files"))
+                  .arg(nAsked);
     m_showStatus(text.toStdString());
 }
 

@@ -270,6 +270,21 @@
     </message>
 </context>
 <context>
+    <name>CTrackGains</name>
+    <message>
+        <source>Cannot measure the loudness of %1: %2</source>
+        <translation>Die Lautheit von %1 lässt sich nicht messen: %2</translation>
+    </message>
+    <message>
+        <source>Measuring loudness: %1 of %2 files</source>
+        <translation>Lautheit wird gemessen: %1 von %2 Dateien</translation>
+    </message>
+    <message>
+        <source>Loudness measured: %1 files</source>
+        <translation>Lautheit gemessen: %1 Dateien</translation>
+    </message>
+</context>
+<context>
     <name>CVoxreelDlg</name>
     <message>
         <source>Always on top	Ctrl+Shift+A</source>

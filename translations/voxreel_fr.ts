@@ -270,6 +270,21 @@
     </message>
 </context>
 <context>
+    <name>CTrackGains</name>
+    <message>
+        <source>Cannot measure the loudness of %1: %2</source>
+        <translation>Impossible de mesurer l&apos;intensité sonore de %1&#xa0;: %2</translation>
+    </message>
+    <message>
+        <source>Measuring loudness: %1 of %2 files</source>
+        <translation>Mesure de l&apos;intensité sonore&#xa0;: %1 fichiers sur %2</translation>
+    </message>
+    <message>
+        <source>Loudness measured: %1 files</source>
+        <translation>Intensité sonore mesurée&#xa0;: %1 fichiers</translation>
+    </message>
+</context>
+<context>
     <name>CVoxreelDlg</name>
     <message>
         <source>Always on top	Ctrl+Shift+A</source>
