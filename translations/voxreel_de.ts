@@ -156,6 +156,21 @@
     </message>
 </context>
 <context>
+    <name>CLevelMeterWidget</name>
+    <message>
+        <source>Clipping</source>
+        <translation>Übersteuert</translation>
+    </message>
+    <message>
+        <source>Silent</source>
+        <translation>Stille</translation>
+    </message>
+    <message>
+        <source>Peak %1 dB</source>
+        <translation>Spitze %1 dB</translation>
+    </message>
+</context>
+<context>
     <name>CMeterPanel</name>
     <message>
         <source>Microphone level</source>

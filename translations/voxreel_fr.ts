@@ -156,6 +156,21 @@
     </message>
 </context>
 <context>
+    <name>CLevelMeterWidget</name>
+    <message>
+        <source>Clipping</source>
+        <translation>Saturation</translation>
+    </message>
+    <message>
+        <source>Silent</source>
+        <translation>Silence</translation>
+    </message>
+    <message>
+        <source>Peak %1 dB</source>
+        <translation>Crête %1&#xa0;dB</translation>
+    </message>
+</context>
+<context>
     <name>CMeterPanel</name>
     <message>
         <source>Microphone level</source>

@@ -1,12 +1,26 @@
 #include "level_meter_widget.h"
 
+#include <QCoreApplication>
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
 constexpr int kClipWidth = 6;
+
+// What a screen reader says of the meter: the held peak to the nearest 3 dB,
+// which changes seldom enough not to flood the accessibility bus.
+QString ReadingInWords(double dHoldDb, bool bClip)
+{
+    if (bClip)
+        return QCoreApplication::translate("CLevelMeterWidget", "Clipping");
+    if (dHoldDb <= CLevelMeterWidget::kFloorDb)
+        return QCoreApplication::translate("CLevelMeterWidget", "Silent");
+    return QCoreApplication::translate("CLevelMeterWidget", "Peak %1 dB")
+        .arg(3 * std::lround(dHoldDb / 3));
+}
 
 } // namespace
 
@@ -14,6 +28,7 @@ CLevelMeterWidget::CLevelMeterWidget(const QString& accessibleName, QWidget* pPa
     : QWidget(pParent)
 {
     setAccessibleName(accessibleName);
+    setAccessibleDescription(ReadingInWords(kSilentDb, false));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -39,6 +54,9 @@ void CLevelMeterWidget::ShowReading(const CallMeterLevels& reading, Clock::time_
     }
     if (m_bClipShown && now - m_clipSince > kClipShown)
         m_bClipShown = false;
+    if (const QString words = ReadingInWords(m_dHoldDb, m_bClipShown);
+        words != accessibleDescription())
+        setAccessibleDescription(words);
     const int nWidth = width() - kClipWidth - 1;
     if (XOf(dPeak, nWidth) != XOf(m_dPeakDb, nWidth) ||
         XOf(dRms, nWidth) != XOf(m_dRmsDb, nWidth) ||

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "accessible_controls.h"
+#include "meters/level_meter_widget.h"
 #include "rules/window_ids.h"
 #include "window_testkit.h"
 
@@ -129,6 +130,23 @@ TEST_F(AccessibleWindowTest, SlidersTellTheirValuesInWords)
     pPosition->setValue(65);
     EXPECT_EQ(Description(pPosition), "01:05 of 03:20");
     (void)dlg;
+}
+
+TEST_F(AccessibleWindowTest, MetersTellTheirPeakInWords)
+{
+    CVoxreelDlg& dlg = Open();
+    CLevelMeterWidget* pMeter = nullptr;
+    for (QWidget* pWidget : dlg.findChildren<QWidget*>()) {
+        if (pWidget->accessibleName() == QLatin1String("Microphone level"))
+            pMeter = dynamic_cast<CLevelMeterWidget*>(pWidget);
+    }
+    ASSERT_NE(pMeter, nullptr);
+    EXPECT_EQ(Description(pMeter), "Silent");
+    const auto now = CLevelMeterWidget::Clock::now();
+    pMeter->ShowReading({-12.4, -15.0, false, 1}, now);
+    EXPECT_EQ(Description(pMeter), "Peak -12 dB");
+    pMeter->ShowReading({-0.1, -3.0, true, 1}, now);
+    EXPECT_EQ(Description(pMeter), "Clipping");
 }
 
 // Every command from the keyboard alone: add, play, pause, resume, stop,
