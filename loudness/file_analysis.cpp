@@ -10,6 +10,7 @@
 
 #include "idle_task_pool.h"
 #include "tag_loudness.h"
+#include "true_peak.h"
 #include "voxreel/gst_handle.h"
 
 namespace loudness {
@@ -186,15 +187,17 @@ public:
         if (!m_pState || nChannels != m_nChannels || nRate != m_nRate) {
             if (m_pState)
                 return false; // a change of format mid-file: not measured as one
-            m_pState.reset(ebur128_init(nChannels, nRate, EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK));
+            m_pState.reset(ebur128_init(nChannels, nRate, EBUR128_MODE_I));
             if (!m_pState)
                 return false;
             m_nChannels = nChannels;
             m_nRate = nRate;
+            m_pTruePeak = std::make_unique<CTruePeak>(nChannels);
             // One channel is heard on both sides, as it is in the call.
             if (nChannels == 1)
                 ebur128_set_channel(m_pState.get(), 0, EBUR128_DUAL_MONO);
         }
+        m_pTruePeak->Add(pFrames, nFrames);
         return ebur128_add_frames_float(m_pState.get(), pFrames, nFrames) == EBUR128_SUCCESS;
     }
     std::optional<TrackLoudness> Result() const
@@ -203,18 +206,14 @@ public:
             return std::nullopt;
         TrackLoudness loudness;
         ebur128_loudness_global(m_pState.get(), &loudness.dLufs);
-        double dPeak = 0.0;
-        for (unsigned i = 0; i < m_nChannels; ++i) {
-            double dChannel = 0.0;
-            if (ebur128_true_peak(m_pState.get(), i, &dChannel) == EBUR128_SUCCESS)
-                dPeak = std::max(dPeak, dChannel);
-        }
+        const double dPeak = m_pTruePeak->Peak();
         loudness.peakDb = dPeak > 0.0 ? 20.0 * std::log10(dPeak) : -HUGE_VAL;
         return loudness;
     }
 
 private:
     StatePtr m_pState;
+    std::unique_ptr<CTruePeak> m_pTruePeak; // libebur128's own oversamples every sample
     unsigned m_nChannels = 0;
     unsigned long m_nRate = 0;
 };
