@@ -11,12 +11,12 @@
 
 #include "about_dlg.h"
 #include "accessible_controls.h"
-#include "track_gains.h"
-#include "desktop/settings_dlg.h"
 #include "app_icons.h"
+#include "desktop/settings_dlg.h"
 #include "i18n/shown_texts.h"
 #include "rules/slider_rules.h"
 #include "rules/window_ids.h"
+#include "track_gains.h"
 #include "voxreel_dlg.h"
 
 namespace {

@@ -1,9 +1,7 @@
 #include "settings_dlg.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
