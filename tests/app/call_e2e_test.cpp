@@ -1,6 +1,7 @@
 // The whole chain: the real window (offscreen) on a session bus of its own,
-// the real callsim as the call client, the real player and renderer. What the
-// call receives is read back from callsim's recording.
+// the real callsim as the call client, the real player and renderer: the
+// call found, switched, lost, found again and ended. What the call hears is
+// measured by the far-end tests, at the port and in callsim's recording.
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -8,36 +9,18 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <unistd.h>
 
 #include "callsim_process.h"
 #include "dbus_skype_channel.h"
-#include "signal_kit.h"
 #include "window_testkit.h"
 
 using namespace apptest;
 
 namespace {
 
-constexpr int kMicFreq = 300, kFileFreq = 1000;
-
 class CallChain : public WindowTest {
 protected:
-    void SetUp() override
-    {
-        WindowTest::SetUp();
-        setenv("VOXREEL_CAPTURE_SOURCE",
-               ("audiotestsrc is-live=true volume=0.25 freq=" + std::to_string(kMicFreq)).c_str(),
-               1);
-        m_settings.WriteProfileInt("RemoteVolume", 0); // the loudest: level 255
-        m_settings.WriteProfileInt("Balance", 0);
-    }
-    void TearDown() override
-    {
-        setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
-        WindowTest::TearDown();
-    }
     CVoxreelDlg& OpenOnBus(int nDeliveryTimeoutMs = CDBusSkypeChannel::kDefaultDeliveryTimeoutMs)
     {
         m_pBus =
@@ -48,11 +31,7 @@ protected:
         WatchStatus();
         return *m_pDlg;
     }
-    QStringList CallsimArguments() const
-    {
-        return {"--call", "12:Nora Vale", "--record",
-                QString::fromStdString((m_folder / "call.wav").string())};
-    }
+    QStringList CallsimArguments() const { return {"--call", "12:Nora Vale"}; }
     std::string SwitchCommand() const
     {
         return "ALTER CALL 12 SET_INPUT PORT=\"" + std::to_string(m_nPort) + "\"";
@@ -63,11 +42,9 @@ protected:
 
 } // namespace
 
-TEST_F(CallChain, FindsTheCallFeedsItTheMixAndSwitchesBackAtClose)
+TEST_F(CallChain, FindsTheCallFeedsItAndSwitchesBackAtClose)
 {
-    const fs::path tone = MakeTone(m_folder / "tone.wav", 6.0, kFileFreq);
     CVoxreelDlg& dlg = OpenOnBus();
-    dlg.AddPaths({tone});
     auto callsim = std::make_unique<CCallsim>(CallsimArguments() << "--refuse-input");
 
     // A refused switch shows the reply and is asked again after a duration.
@@ -83,31 +60,6 @@ TEST_F(CallChain, FindsTheCallFeedsItTheMixAndSwitchesBackAtClose)
     ASSERT_TRUE(callsim->WaitFor("input connected 12"));
     ASSERT_TRUE(WaitFor([&] { return dlg.IsTransmitting() && dlg.StatusIconId() == 141; }));
 
-    // The microphone alone, then the file mixed in, then the microphone alone again.
-    const fs::path wav = m_folder / "call.wav";
-    ASSERT_TRUE(WaitFor([&] { return Recorded(wav, 44).size() > kRate; }));
-    const std::size_t nBeforePlay = Recorded(wav, 44).size();
-    ASSERT_TRUE(WaitFor([&] { return Rows()->rowCount() == 1; }));
-    TriggerCommand(103); // play
-    ASSERT_TRUE(WaitFor([&] { return Recorded(wav, 44).size() > nBeforePlay + 2 * kRate; }));
-    const std::size_t nPlaying = Recorded(wav, 44).size();
-    TriggerCommand(105); // stop
-    ASSERT_TRUE(WaitFor([&] { return Recorded(wav, 44).size() > nPlaying + 2 * kRate; }));
-    const std::vector<std::int16_t> samples = Recorded(wav, 44);
-    const std::size_t nStopped = samples.size();
-
-    const double dMicAlone = ToneAmplitude(samples, nBeforePlay - kRate, nBeforePlay, kMicFreq);
-    const double dMicMixed = ToneAmplitude(samples, nPlaying - kRate, nPlaying, kMicFreq);
-    const double dFileMixed = ToneAmplitude(samples, nPlaying - kRate, nPlaying, kFileFreq);
-    const double dFileAfter = ToneAmplitude(samples, nStopped - kRate, nStopped, kFileFreq);
-    // With nothing playing the microphone goes out as it is; mixed at balance
-    // 0 and level 255 each source keeps about half its level. The test tones
-    // peak at 0.25 and 0.8 of full scale.
-    EXPECT_NEAR(dMicAlone, 8192, 300);
-    EXPECT_NEAR(dMicMixed, 8192 * 128.0 / 256 * 255 / 256, 300);
-    EXPECT_NEAR(dFileMixed, 26214 * 127.0 / 256 * 255 / 256, 800);
-    EXPECT_LT(dFileAfter, 50);
-
     // The client gone and back: found again without restarting the window.
     callsim->Kill();
     ASSERT_TRUE(WaitFor([&] { return Showed("Skype refused connection."); }, 20s)) << Text(1019);
@@ -122,7 +74,7 @@ TEST_F(CallChain, FindsTheCallFeedsItTheMixAndSwitchesBackAtClose)
 
 TEST_F(CallChain, TheCallsEndStopsPlaybackAndClearsTheFlags)
 {
-    const fs::path tone = MakeTone(m_folder / "tone.wav", 20.0, kFileFreq);
+    const fs::path tone = MakeTone(m_folder / "tone.wav", 20.0);
     CVoxreelDlg& dlg = OpenOnBus();
     dlg.AddPaths({tone});
     CCallsim callsim(CallsimArguments());
