@@ -485,15 +485,6 @@ protected:
 
 } // namespace
 
-TEST_F(MicrophoneChain, ClosingTakesTheDevicesAlong)
-{
-    Open();
-    ASSERT_TRUE(WaitFor(MicrophoneMade));
-    m_pDlg->close();
-    m_pDlg.reset();
-    EXPECT_EQ(Pactl({"list", "short", "modules"}).find("voxreel_mic"), std::string::npos);
-}
-
 // Turned off in the settings, the Voxreel microphone goes; turned on again,
 // it is made again and the restarted transmission's mix plays into it.
 TEST_F(MicrophoneChain, SettingsTurnItOffAndOnAgain)
