@@ -8,6 +8,9 @@
 
 CVoxreelDlg::PlaybackState CVoxreelDlg::State()
 {
+    // While a file opens, nothing has changed yet for those who listen.
+    if (m_player.IsOpening())
+        return m_announcedState;
     if (m_player.IsRunning())
         return PlaybackState::Playing;
     return m_player.IsPaused() ? PlaybackState::Paused : PlaybackState::Stopped;
@@ -27,6 +30,9 @@ void CVoxreelDlg::AnnounceChanges()
     const PlaybackState state = State();
     const std::int32_t nEntry = m_playlist.GetCurrentId();
     const bool bStarted = std::exchange(m_bEntryStarted, false);
+    const bool bStartedAgain = bStarted && nEntry == m_nStartedEntry;
+    if (bStarted)
+        m_nStartedEntry = nEntry;
     const bool bStateChanged = state != m_announcedState;
     if (bStateChanged) {
         m_announcedState = state;
@@ -35,7 +41,7 @@ void CVoxreelDlg::AnnounceChanges()
     if (nEntry != m_nAnnouncedEntry) {
         m_nAnnouncedEntry = nEntry;
         emit currentEntryChanged(nEntry);
-    } else if (bStarted && !bStateChanged && state == PlaybackState::Playing) {
+    } else if (bStartedAgain && !bStateChanged && state == PlaybackState::Playing) {
         // The file playing started again from its start (a one-entry list
         // going round): nothing else tells that the position went back.
         emit positionJumped(0);

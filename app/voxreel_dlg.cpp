@@ -32,12 +32,14 @@ constexpr int kTickMs = 500;
 // How long closing waits for files still being added: every way of closing
 // must end the program within 2 s, even with a folder on a stalled mount.
 constexpr std::chrono::milliseconds kFinishAddsLimit{1000};
+constexpr std::chrono::milliseconds kOpeningLetGoLimit{500};
 } // namespace
 
 CVoxreelDlg::CVoxreelDlg(Services services)
     : m_ui(BuildDlgControls(this)), m_settings(services.settings), m_channel(services.channel),
-      m_playlist(services.settings), m_player(this, std::move(services.strAudioSink)),
-      m_skype(services.channel),
+      m_playlist(services.settings),
+      m_pPlayer(std::make_unique<CDSPlayer>(this, std::move(services.strAudioSink))),
+      m_player(*m_pPlayer), m_skype(services.channel),
       m_tracker(m_skype, *this, services.nPort != 0 ? services.nPort : kDefaultCallfeedPort),
       m_nPort(services.nPort)
 {
@@ -62,6 +64,13 @@ CVoxreelDlg::~CVoxreelDlg()
 {
     // Nothing the player reports from now on reaches the window.
     m_player.SetCallback(nullptr);
+    // A file whose source stalls holds the opening thread, and the player
+    // cannot go while it does; the program is ending, so it is left behind
+    // rather than waited for.
+    if (!m_player.WaitOpeningIdle(kOpeningLetGoLimit)) {
+        qCWarning(lcPlayer) << "a file's source still holds its opening; the player is left";
+        (void)m_pPlayer.release();
+    }
     m_timer.stop();
     m_pAdder.reset();
     m_pGains.reset();
@@ -147,7 +156,7 @@ void CVoxreelDlg::OnTimer()
 {
     m_skype.Tick();
     m_tracker.OnTick(Now(), m_player.HasRenderer());
-    m_transport.UpdateTimeDisplay();
+    m_transport.OnTick();
     if (IsStatusExpired(Now(), m_dwStatusTime))
         SetStatus({});
 }
@@ -195,6 +204,14 @@ void CVoxreelDlg::OnPlaybackFailed(HRESULT hr, const std::string& strReason)
     m_transport.OnPlaybackFailed(hr);
     qCWarning(lcPlayer) << PlaybackErrorStatus(static_cast<std::uint32_t>(hr), strReason).c_str();
     UpdateStatusIconTip();
+    AnnounceChanges();
+}
+
+void CVoxreelDlg::OnFileOpened(HRESULT hr)
+{
+    m_transport.OnFileOpened(hr);
+    if (FAILED(hr))
+        UpdateStatusIconTip();
     AnnounceChanges();
 }
 

@@ -69,6 +69,7 @@ public:
     QMenu* WindowMenu() const { return m_pMenu; }
 
     // CDSPlayerCallback
+    void OnFileOpened(HRESULT hr) override;
     void OnPlaybackCompleted() override;
     void OnPlaybackFailed(HRESULT hr, const std::string& strReason) override;
     void OnRendererNotice(int nCode, std::uint32_t nValue) override;
@@ -177,7 +178,8 @@ private:
     ISettingsStore& m_settings;
     ISkypeChannel& m_channel;
     CPlaylist m_playlist;
-    CDSPlayer m_player;
+    std::unique_ptr<CDSPlayer> m_pPlayer; // left behind, not destroyed, while a file stalls it
+    CDSPlayer& m_player;
     CSkypeConnection m_skype;
     CPlaybackController m_transport{m_playlist, m_player, *this};
     CCallTracker m_tracker;
@@ -200,5 +202,6 @@ private:
     // As last announced, for AnnounceChanges.
     PlaybackState m_announcedState = PlaybackState::Stopped;
     std::int32_t m_nAnnouncedEntry = -1;
-    bool m_bEntryStarted = false; // a file started since the last announcement
+    bool m_bEntryStarted = false;      // a file started since the last announcement
+    std::int32_t m_nStartedEntry = -1; // the entry whose file started last
 };

@@ -50,6 +50,7 @@ CDSPlayer::CDSPlayer(CDSPlayerCallback* pCallback, std::string strAudioSink)
 // the wake's removal on, what they post stays queued and is never delivered.
 CDSPlayer::~CDSPlayer()
 {
+    m_pOpener.reset();
     if (m_pGraph) {
         gst_element_set_state(m_pGraph.get(), GST_STATE_NULL);
         CGraphEvents::Detach(m_pGraph.get());
@@ -90,8 +91,9 @@ HRESULT CDSPlayer::Initialize()
     return S_OK;
 }
 
-HRESULT CDSPlayer::Open(const std::filesystem::path& path)
+HRESULT CDSPlayer::OpenWithGain(const std::filesystem::path& path, double dGainDb)
 {
+    m_dChainGainDb = dGainDb;
     if (EndsWithNoCase(path, ".wma") || EndsWithNoCase(path, ".asf"))
         return OpenWithSource(path, FileSource::SelfDecoding);
     const HRESULT hr = OpenWithSource(path, FileSource::Plain);
@@ -109,6 +111,57 @@ HRESULT CDSPlayer::Open(const std::filesystem::path& path)
     m_strLastError = strFirstError;
     m_bLastErrorGeneric = false;
     return hr;
+}
+
+HRESULT CDSPlayer::OpenAsync(const std::filesystem::path& path)
+{
+    if (m_bOpening) {
+        m_nextFile.emplace(path, m_dTrackGainDb);
+        ++m_nOpening; // the one under way is no longer reported
+        return S_FALSE;
+    }
+    if (!m_pGraph)
+        return E_FAIL;
+    if (m_bLoaded && m_strFile.native() == path.native())
+        return S_OK;
+    StartOpening(path, m_dTrackGainDb);
+    return S_FALSE;
+}
+
+void CDSPlayer::StartOpening(std::filesystem::path path, double dGainDb)
+{
+    m_bOpening = true;
+    const std::uint64_t nOpening = ++m_nOpening;
+    if (!m_pOpener)
+        m_pOpener = std::make_unique<CFileOpener>();
+    m_pOpener->Post([this, path = std::move(path), dGainDb, nOpening] {
+        const HRESULT hr = OpenWithGain(path, dGainDb);
+        m_pEvents->QueueOpened(nOpening, hr, FAILED(hr) ? m_strLastError : std::string());
+    });
+}
+
+void CDSPlayer::OnOpeningEnded(const CGraphEvent& event)
+{
+    if (event.m_nOpening == m_nOpening) {
+        m_bOpening = false;
+        if (m_pCallback != nullptr)
+            m_pCallback->OnFileOpened(event.m_hr);
+        return;
+    }
+    if (m_nextFile) {
+        auto [next, dGainDb] = std::move(*m_nextFile);
+        m_nextFile.reset();
+        StartOpening(std::move(next), dGainDb);
+        return;
+    }
+    // Stopped while it opened: the file stays open, parked at 0 as after Stop.
+    m_bOpening = false;
+    m_bStopped = true;
+}
+
+bool CDSPlayer::WaitOpeningIdle(std::chrono::milliseconds timeout)
+{
+    return !m_pOpener || m_pOpener->WaitIdle(timeout);
 }
 
 HRESULT CDSPlayer::OpenWithSource(const std::filesystem::path& path, FileSource source)
@@ -152,8 +205,8 @@ HRESULT CDSPlayer::OpenWithSource(const std::filesystem::path& path, FileSource 
     m_bLoaded = true;
     m_bStopped = false;
     m_strFile = path;
-    const HRESULT hrPause = Pause();
-    SetPosition(0);
+    const HRESULT hrPause = SetState(GST_STATE_PAUSED);
+    Seek(0);
     return hrPause;
 }
 
@@ -180,7 +233,7 @@ void CDSPlayer::Close()
 
 HRESULT CDSPlayer::SetState(GstState state)
 {
-    if (!CanAct())
+    if (!HasFile())
         return E_FAIL;
     const std::uint64_t nSerial = m_pEvents->NextSerial();
     switch (gst_element_set_state(m_pGraph.get(), state)) {
@@ -199,6 +252,8 @@ HRESULT CDSPlayer::SetState(GstState state)
 
 HRESULT CDSPlayer::Run()
 {
+    if (m_bOpening)
+        return E_FAIL;
     const HRESULT hr = SetState(GST_STATE_PLAYING);
     if (SUCCEEDED(hr))
         m_bStopped = false;
@@ -207,6 +262,8 @@ HRESULT CDSPlayer::Run()
 
 HRESULT CDSPlayer::Pause()
 {
+    if (m_bOpening)
+        return E_FAIL;
     const HRESULT hr = SetState(GST_STATE_PAUSED);
     if (SUCCEEDED(hr))
         m_bStopped = false;
@@ -216,6 +273,11 @@ HRESULT CDSPlayer::Pause()
 // Stopped is paused at the start: the file stays ready for the next Run.
 HRESULT CDSPlayer::Stop()
 {
+    if (m_bOpening) {
+        m_nextFile.reset();
+        ++m_nOpening; // cancelled: its end is not reported
+        return S_OK;
+    }
     const HRESULT hr = SetState(GST_STATE_PAUSED);
     if (FAILED(hr))
         return hr;
@@ -270,7 +332,12 @@ std::uint32_t CDSPlayer::GetPosition()
 
 bool CDSPlayer::SetPosition(std::int32_t nSeconds)
 {
-    if (!CanAct() || nSeconds < 0)
+    return !m_bOpening && Seek(nSeconds);
+}
+
+bool CDSPlayer::Seek(std::int32_t nSeconds)
+{
+    if (!HasFile() || nSeconds < 0)
         return false;
     const gint64 nPosition = static_cast<gint64>(nSeconds) * static_cast<gint64>(GST_SECOND);
     return gst_element_seek_simple(m_pGraph.get(), GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH,
@@ -336,7 +403,11 @@ HRESULT CDSPlayer::RestartTransmission(const std::string& strCaptureSource,
 // file before the loop goes on.
 void CDSPlayer::DeliverEvents()
 {
-    while (std::optional<CGraphEvent> event = m_pEvents->PopEvent()) {
+    while (std::optional<CGraphEvent> event = m_pEvents->PopEvent(m_bOpening)) {
+        if (event->m_kind == CGraphEvent::Kind::Opened) {
+            OnOpeningEnded(*event);
+            continue;
+        }
         if (event->m_kind == CGraphEvent::Kind::ErrorAbort) {
             m_hrLastError = event->m_hr;
             m_strLastError = event->m_strText;
@@ -352,6 +423,8 @@ void CDSPlayer::DeliverEvents()
             break;
         case CGraphEvent::Kind::RendererNotice:
             m_pCallback->OnRendererNotice(event->m_nCode, event->m_nValue);
+            break;
+        case CGraphEvent::Kind::Opened:
             break;
         }
     }

@@ -6,19 +6,25 @@
 // renderer passes on ("CallPace", unsynchronised). The call paces the file:
 // the renderer plays what the call hears into the local output itself, so a
 // local output that stalls or fails never holds the file back.
-// Every operation runs on the caller's (UI) thread. The pipeline's and the
-// renderer's events reach the callback from that thread's GLib main loop
-// (Qt's, in the program), which the player wakes from GStreamer's threads.
+// Every operation runs on the caller's (UI) thread, except OpenAsync's
+// opening, which runs on the player's opening thread so that a source that
+// stalls never holds the caller. The pipeline's and the renderer's events
+// reach the callback from the caller's GLib main loop (Qt's, in the
+// program), which the player wakes from GStreamer's threads.
 #pragma once
 
 #include <gst/gst.h>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "dsplayer_callback.h"
+#include "file_opener.h"
 #include "graph_events.h"
 #include "main_context_wakeup.h"
 #include "voxreel/gst_handle.h"
@@ -68,7 +74,20 @@ public:
                                 const std::string& strMixOutput);
 
     HRESULT Initialize();
-    HRESULT Open(const std::filesystem::path& path);
+    // Opens path and waits for it to be ready to play, paused at 0.
+    HRESULT Open(const std::filesystem::path& path) { return OpenWithGain(path, m_dTrackGainDb); }
+    // Opens path on the opening thread: S_FALSE, and OnFileOpened follows
+    // from the main loop; S_OK at once when path is the file already open,
+    // and a failure at once when there is no pipeline. Until OnFileOpened,
+    // the player acts on nothing (its queries answer as if no file were
+    // open). Another OpenAsync or a Stop before then cancels this one: its
+    // end is not reported; the next file opens once the source lets go.
+    HRESULT OpenAsync(const std::filesystem::path& path);
+    // An opening under way: posted, and its end not delivered yet.
+    bool IsOpening() const { return m_bOpening; }
+    // False when the opening thread is still busy after timeout (a source
+    // that stalls); the player must then not be destroyed.
+    bool WaitOpeningIdle(std::chrono::milliseconds timeout);
     HRESULT OpenWithSource(const std::filesystem::path& path, FileSource source);
     void Close();
     HRESULT Run();
@@ -89,7 +108,8 @@ public:
     bool SetRemoteBalance(std::int32_t nBalance);
     // The gain (dB) the next opened file plays with, before the split to the
     // call and the local output; 0 leaves the file's samples as they are. A
-    // boost also engages a peak limiter. Held for that file's whole life.
+    // boost also engages a peak limiter. Held for that file's whole life;
+    // an OpenAsync takes the gain set when it is called.
     void SetTrackGain(double dDb) { m_dTrackGainDb = dDb; }
     void StopTransmission();
 
@@ -111,7 +131,14 @@ private:
     std::string LocalOutput() const;
     HRESULT SetState(GstState state);
     bool QueryState(GstState* pState);
-    bool CanAct() const { return m_bLoaded && m_pGraph; }
+    // CanAct is the caller's test; the opening thread, which owns the file
+    // while it opens, tests HasFile.
+    bool CanAct() const { return !m_bOpening && HasFile(); }
+    bool HasFile() const { return m_bLoaded && m_pGraph; }
+    bool Seek(std::int32_t nSeconds);
+    HRESULT OpenWithGain(const std::filesystem::path& path, double dGainDb);
+    void StartOpening(std::filesystem::path path, double dGainDb);
+    void OnOpeningEnded(const CGraphEvent& event);
     // Hands every queued event to the callback, from the main loop.
     void DeliverEvents();
     void ClearLastError()
@@ -128,7 +155,8 @@ private:
     bool m_bLoaded = false;
     bool m_bStopped = false; // Stop parks the pipeline paused at 0
     int m_nPort = 0;
-    double m_dTrackGainDb = 0.0; // for the next Open
+    double m_dTrackGainDb = 0.0; // caller's thread: for the next Open
+    double m_dChainGainDb = 0.0; // the opening's: the file being opened plays with it
     std::string m_strAudioSink;
     std::string m_strCaptureSource;
     std::string m_strMixOutput;
@@ -138,4 +166,14 @@ private:
     // The bus's handler shares the queue; the wakeup calls DeliverEvents.
     std::shared_ptr<CGraphEvents> m_pEvents = std::make_shared<CGraphEvents>();
     CMainContextWakeup m_wakeup{[this] { DeliverEvents(); }};
+
+    // While m_bOpening, the opening thread owns the pipeline's file chain and
+    // the fields Open writes (the file, m_bLoaded, m_bStopped, the last
+    // error): the caller's thread reads them again only once the opening's
+    // end came through m_pEvents, whose lock orders the two.
+    bool m_bOpening = false;      // caller's thread only
+    std::uint64_t m_nOpening = 0; // caller's thread only: the one to report
+    // caller's thread only: opens after it, with its gain
+    std::optional<std::pair<std::filesystem::path, double>> m_nextFile;
+    std::unique_ptr<CFileOpener> m_pOpener; // made at the first OpenAsync
 };

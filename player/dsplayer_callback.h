@@ -12,6 +12,9 @@
 
 class CDSPlayerCallback {
 public:
+    // An OpenAsync ended: S_OK, the file paused at 0; or why it failed (the
+    // player's LastError and LastErrorText give the same).
+    virtual void OnFileOpened(HRESULT hr) { (void)hr; }
     // Every stream reached its end.
     virtual void OnPlaybackCompleted() = 0;
     // The pipeline reported an error that aborted playback: its code and why,

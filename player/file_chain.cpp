@@ -129,7 +129,7 @@ HRESULT CDSPlayer::BuildFileChain(const std::filesystem::path& path, FileSource 
         WatchDecoder(pDecoder.get(), pConvert.get());
     }
 
-    if (!AddGainStage(pGraph, pConvert.get(), pCaps.get(), m_dTrackGainDb))
+    if (!AddGainStage(pGraph, pConvert.get(), pCaps.get(), m_dChainGainDb))
         return VFW_E_CANNOT_CONNECT;
     return AddBranches(pCaps.get());
 }

@@ -100,22 +100,37 @@ void CGraphEvents::Queue(CGraphEvent event)
     {
         std::lock_guard lock(m_mutex);
         event.m_nSerial = m_nNextSerial++;
-        const bool bWasEmpty = m_events.empty();
         m_events.push_back(std::move(event));
-        if (bWasEmpty && m_wake)
+        // Held events keep the queue from emptying, so every arrival wakes;
+        // the wakes fold into one delivery.
+        if (m_wake)
             m_wake();
     }
     m_changed.notify_all();
 }
 
-std::optional<CGraphEvent> CGraphEvents::PopEvent()
+std::optional<CGraphEvent> CGraphEvents::PopEvent(bool bHoldPlayback)
 {
     std::lock_guard lock(m_mutex);
-    if (m_events.empty())
+    const auto it = std::find_if(m_events.begin(), m_events.end(), [=](const auto& event) {
+        return !bHoldPlayback || event.m_kind == CGraphEvent::Kind::RendererNotice ||
+               event.m_kind == CGraphEvent::Kind::Opened;
+    });
+    if (it == m_events.end())
         return std::nullopt;
-    CGraphEvent event = std::move(m_events.front());
-    m_events.pop_front();
+    CGraphEvent event = std::move(*it);
+    m_events.erase(it);
     return event;
+}
+
+void CGraphEvents::QueueOpened(std::uint64_t nOpening, HRESULT hr, std::string strReason)
+{
+    CGraphEvent event;
+    event.m_kind = CGraphEvent::Kind::Opened;
+    event.m_hr = hr;
+    event.m_strText = std::move(strReason);
+    event.m_nOpening = nOpening;
+    Queue(std::move(event));
 }
 
 std::uint64_t CGraphEvents::NextSerial()
@@ -128,7 +143,8 @@ std::optional<CGraphEvent> CGraphEvents::TakeErrorsSince(std::uint64_t nSerial)
 {
     std::lock_guard lock(m_mutex);
     const auto isOperations = [nSerial](const CGraphEvent& event) {
-        return event.m_nSerial >= nSerial && event.m_kind != CGraphEvent::Kind::RendererNotice;
+        return event.m_nSerial >= nSerial && (event.m_kind == CGraphEvent::Kind::Complete ||
+                                              event.m_kind == CGraphEvent::Kind::ErrorAbort);
     };
     std::optional<CGraphEvent> chosen;
     for (const CGraphEvent& event : m_events) {

@@ -23,7 +23,7 @@
 #include "voxreel/hresult.h"
 
 struct CGraphEvent {
-    enum class Kind { Complete, ErrorAbort, RendererNotice };
+    enum class Kind { Complete, ErrorAbort, RendererNotice, Opened };
     Kind m_kind = Kind::Complete;
     HRESULT m_hr = S_OK;
     std::string m_strText;       // for errors, why the file failed (FailureReason)
@@ -33,6 +33,7 @@ struct CGraphEvent {
     bool m_bGeneric = false;
     int m_nCode = 0; // for notices, the renderer's code and value
     std::uint32_t m_nValue = 0;
+    std::uint64_t m_nOpening = 0; // for an opening's end, which opening it was
 };
 
 class CGraphEvents : public std::enable_shared_from_this<CGraphEvents> {
@@ -41,11 +42,17 @@ public:
     // handler keeps this object alive while it may still run.
     void Attach(GstElement* pPipeline);
     static void Detach(GstElement* pPipeline);
-    // Called, under the queue's lock, when an event arrives in an empty
-    // queue; may come from any thread. Empty: nobody is woken.
+    // Called, under the queue's lock, whenever an event arrives; may come
+    // from any thread. Empty: nobody is woken.
     void SetWake(std::function<void()> wake);
 
-    std::optional<CGraphEvent> PopEvent();
+    // The first queued event; with bHoldPlayback, the first notice or end of
+    // an opening, and completions and errors stay queued (an opening under
+    // way takes its own errors, and whatever else waits for it to end).
+    std::optional<CGraphEvent> PopEvent(bool bHoldPlayback = false);
+    // The end of an opening that ran on another thread: hr, and its reason
+    // in the user's words when it failed.
+    void QueueOpened(std::uint64_t nOpening, HRESULT hr, std::string strReason);
     // Serial that the next queued event will get.
     std::uint64_t NextSerial();
     // Removes every completion and error queued at or after nSerial (they

@@ -1,5 +1,7 @@
 #include "playback_controller.h"
 
+#include <utility>
+
 #include "playlist/media_info.h"
 #include "renderer_notice.h"
 #include "slider_rules.h"
@@ -7,20 +9,37 @@
 
 namespace {
 constexpr const char* kPlaybackErrorText = "An error occurred during file playback: %08X";
-}
+constexpr const char* kOpeningText = "Opening ...\n";
+} // namespace
 
 void CPlaybackController::PlayEntry(std::int32_t id)
 {
-    PlaylistItem* pItem = m_playlist.Find(id);
+    const PlaylistItem* pItem = m_playlist.Find(id);
     if (pItem == nullptr)
         return;
+    m_nOpeningId = id;
+    m_nOpeningTicks = 0;
     m_player.SetTrackGain(pItem->gain.dDb);
-    HRESULT hr = m_player.Open(pItem->path);
+    const HRESULT hr = m_player.OpenAsync(pItem->path);
+    if (hr != S_FALSE)
+        OnFileOpened(hr);
+}
+
+// The rest of PlayEntry, once the file is open (at once for the file that
+// already was).
+void CPlaybackController::OnFileOpened(HRESULT hr)
+{
+    const std::int32_t id = std::exchange(m_nOpeningId, -1);
+    if (std::exchange(m_bOpeningShown, false))
+        m_view.SetStatus({});
     if (FAILED(hr)) {
         m_view.SetStatus(
             WithReason(FormatStatus(kPlaybackErrorText, {hr}), m_player.LastErrorText()));
         return;
     }
+    PlaylistItem* pItem = m_playlist.Find(id);
+    if (pItem == nullptr) // removed while it opened
+        return;
     // A new file is paused at 0 already; the same file opened again restarts,
     // unless it was paused, so that play resumes it.
     if (!m_player.IsPaused())
@@ -43,6 +62,16 @@ void CPlaybackController::PlayEntry(std::int32_t id)
     ApplyLocalVolume(m_view.LocalVolumePosition());
     ApplyBalance(m_view.BalancePosition());
     ApplyRemoteVolume(m_view.RemoteVolumePosition());
+}
+
+// An opening that outlasts a tick says so; most files open well within one.
+void CPlaybackController::OnTick()
+{
+    if (m_nOpeningId != -1 && !m_bOpeningShown && ++m_nOpeningTicks >= 2) {
+        m_view.SetStatus(kOpeningText);
+        m_bOpeningShown = true;
+    }
+    UpdateTimeDisplay();
 }
 
 void CPlaybackController::OnPrevFile()
@@ -86,6 +115,9 @@ void CPlaybackController::OnPause()
 void CPlaybackController::OnStop()
 {
     m_view.ClearPlayingMarks();
+    m_nOpeningId = -1;
+    if (std::exchange(m_bOpeningShown, false))
+        m_view.SetStatus({});
     m_player.Stop();
     ShowNowPlaying(nullptr);
 }

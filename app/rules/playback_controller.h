@@ -16,8 +16,10 @@ public:
     {
     }
 
-    // The one path by which a file starts playing.
+    // The one path by which a file starts playing: it opens, and plays once
+    // the player reports it open (OnFileOpened).
     void PlayEntry(std::int32_t id);
+    void OnFileOpened(HRESULT hr);
 
     void OnPrevFile();
     void OnNextFile();
@@ -33,6 +35,8 @@ public:
     void OnPlaybackCompleted();
     void OnPlaybackFailed(HRESULT hr);
 
+    // The window's tick (every 500 ms).
+    void OnTick();
     void UpdateTimeDisplay();
     void SeekTo(int nSeconds);
     void ApplyLocalVolume(int nPosition);
@@ -46,4 +50,7 @@ private:
     CDSPlayer& m_player;
     IPlaybackView& m_view;
     std::int32_t m_nNowPlayingId = -1; // the entry "Now playing" names, if any
+    std::int32_t m_nOpeningId = -1;    // the entry whose file is opening, if any
+    int m_nOpeningTicks = 0;           // ticks since it started opening
+    bool m_bOpeningShown = false;      // the status says it is opening
 };

@@ -81,7 +81,7 @@ TEST_F(CallChain, TheCallsEndStopsPlaybackAndClearsTheFlags)
     ASSERT_TRUE(callsim.WaitFor("input connected 12"));
     ASSERT_TRUE(WaitFor([&] { return dlg.IsTransmitting() && Rows()->rowCount() == 1; }));
     TriggerCommand(103); // play
-    ASSERT_TRUE(dlg.Player().IsRunning());
+    ASSERT_TRUE(WaitFor([&] { return dlg.Player().IsRunning(); }));
     callsim.Control("end 12");
     ASSERT_TRUE(WaitFor([&] { return Showed("Call finished."); }, 20s)) << Text(1019);
     EXPECT_FALSE(dlg.Player().IsRunning());

@@ -30,10 +30,30 @@ public:
     std::uint32_t m_nRange = 0, m_nPosition = 0, m_nDuration = 0;
 };
 
-class CNoCallback final : public CDSPlayerCallback {
+// Hands the end of each opening to the transport, as the window does.
+class COpenedCallback final : public CDSPlayerCallback {
+public:
+    void OnFileOpened(HRESULT hr) override
+    {
+        if (m_pTransport != nullptr)
+            m_pTransport->OnFileOpened(hr);
+    }
     void OnPlaybackFailed(HRESULT, const std::string&) override {}
     void OnPlaybackCompleted() override {}
+    CPlaybackController* m_pTransport = nullptr;
 };
+
+// The player's reports come from this thread's GLib main loop.
+bool Delivering(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s)
+{
+    return voxreel::test::WaitUntil(
+        [&] {
+            while (g_main_context_iteration(nullptr, FALSE)) {
+            }
+            return condition();
+        },
+        timeout);
+}
 
 class Transport : public ::testing::Test {
 protected:
@@ -49,6 +69,7 @@ protected:
 
     void SetUp() override
     {
+        m_callback.m_pTransport = &m_transport;
         m_player.SetServerPort(FreePort());
         ASSERT_EQ(m_player.Initialize(), S_OK);
         for (int i = 0; i < 3; ++i)
@@ -58,11 +79,17 @@ protected:
     std::int32_t Marked() const { return m_view.m_marked.empty() ? -1 : m_view.m_marked.back(); }
     bool Running()
     {
-        return voxreel::test::WaitUntil([&] { return m_player.IsRunning(); });
+        return Delivering([&] { return m_player.IsRunning(); });
+    }
+    // Runs command and waits until the file it opened (if any) is open.
+    template <typename Command> void Opened(Command command)
+    {
+        command();
+        ASSERT_TRUE(Delivering([&] { return !m_player.IsOpening(); }));
     }
 
     static inline fs::path s_folder;
-    CNoCallback m_callback;
+    COpenedCallback m_callback;
     CDSPlayer m_player{&m_callback, kQuietSink};
     CPlaylist m_playlist;
     CRecordingView m_view;
@@ -75,7 +102,7 @@ protected:
 TEST_F(Transport, PlayPauseStopFollowTheStateTable)
 {
     m_playlist.SetCurrentId(-1);
-    m_transport.OnPlay(); // idle: the first entry
+    Opened([&] { m_transport.OnPlay(); }); // idle: the first entry
     EXPECT_EQ(Marked(), m_ids[0]);
     EXPECT_EQ(m_view.m_strNowPlaying, "t0");
     EXPECT_TRUE(Running());
@@ -87,7 +114,7 @@ TEST_F(Transport, PlayPauseStopFollowTheStateTable)
 
     ASSERT_TRUE(voxreel::test::WaitUntil([&] { return m_player.GetPosition() >= 2; }));
     m_transport.OnPause();
-    m_transport.OnPlay(); // paused: resumes where it was; from 0 it could not be at 2 s so soon
+    Opened([&] { m_transport.OnPlay(); }); // paused: resumes where it was, not from 0
     EXPECT_TRUE(Running());
     EXPECT_TRUE(voxreel::test::WaitUntil([&] { return m_player.GetPosition() >= 2; }, 900ms));
 
@@ -98,7 +125,7 @@ TEST_F(Transport, PlayPauseStopFollowTheStateTable)
     m_transport.OnPause(); // stopped: runs on from the kept position
     EXPECT_TRUE(Running());
     m_transport.OnStop();
-    m_transport.OnPlay(); // stopped: from the start
+    Opened([&] { m_transport.OnPlay(); }); // stopped: from the start
     EXPECT_EQ(m_player.GetPosition(), 0u);
     EXPECT_EQ(Marked(), m_ids[0]);
 }
@@ -115,7 +142,7 @@ TEST_F(Transport, NextAndPreviousWalkAndWrapTheList)
         {&CPlaybackController::OnNextFile, 1}, {&CPlaybackController::OnPrevFile, 0},
     };
     for (const auto& step : steps) {
-        (m_transport.*step.pCommand)();
+        Opened([&] { (m_transport.*step.pCommand)(); });
         EXPECT_EQ(m_view.m_marked, std::vector<std::int32_t>{m_ids[step.nExpected]});
         EXPECT_EQ(m_playlist.GetCurrentId(), m_ids[step.nExpected]);
     }
@@ -126,25 +153,27 @@ TEST_F(Transport, NextAndPreviousWalkAndWrapTheList)
 TEST_F(Transport, EndOfTheLastFileStartsTheFirstAndOneEntryRepeats)
 {
     m_playlist.SetCurrentId(m_ids[2]);
-    m_transport.OnPlaybackCompleted();
+    Opened([&] { m_transport.OnPlaybackCompleted(); });
     EXPECT_EQ(m_view.m_strStatus, "Playback completed.\n");
     EXPECT_EQ(Marked(), m_ids[0]);
 
     CPlaylist single;
     const std::int32_t id = single.AddFile(s_folder / "t1.wav");
     CPlaybackController transport(single, m_player, m_view);
-    transport.OnPlay();
+    m_callback.m_pTransport = &transport;
+    Opened([&] { transport.OnPlay(); });
     ASSERT_TRUE(voxreel::test::WaitUntil([&] { return m_player.GetPosition() >= 1; }));
-    transport.OnPlaybackCompleted();
+    Opened([&] { transport.OnPlaybackCompleted(); });
     EXPECT_EQ(Marked(), id);
     EXPECT_LE(m_player.GetPosition(), 1u); // the same file again, from its start
     EXPECT_TRUE(Running());
+    m_callback.m_pTransport = &m_transport;
 }
 
 TEST_F(Transport, TimeDisplayAndTheLocalVolume)
 {
     const std::int32_t id = m_playlist.AddFile(s_folder / "long.wav");
-    m_transport.OnRowActivated(id);
+    Opened([&] { m_transport.OnRowActivated(id); });
     EXPECT_EQ(m_playlist.GetCurrentId(), id);
     EXPECT_EQ(m_view.m_nPosition, 0u);
     EXPECT_EQ(m_view.m_nDuration, 185u);
@@ -156,10 +185,10 @@ TEST_F(Transport, TimeDisplayAndTheLocalVolume)
 
 TEST_F(Transport, AFailedOpenTouchesNothingElse)
 {
-    m_transport.OnPlay();
+    Opened([&] { m_transport.OnPlay(); });
     m_view.m_marked = {m_ids[0]};
     const std::int32_t id = m_playlist.AddFile(s_folder / "missing.wav");
-    m_transport.OnRowActivated(id); // clears the marks, then fails
+    Opened([&] { m_transport.OnRowActivated(id); }); // clears the marks, then fails
     EXPECT_EQ(m_view.m_strStatus, "An error occurred during file playback: 80070002 - The file "
                                   "\"missing.wav\" does not exist.");
     EXPECT_TRUE(m_view.m_marked.empty());

@@ -58,12 +58,13 @@ TEST_F(WindowTest, SignalsFollowEveryChangeOfPlayback)
         std::vector<std::string> expected;
         bool bLater = false; // comes from the player, not from the step itself
     } steps[] = {
-        // A WAV file's length is learnt as it opens: its row changes first.
-        {"play", [&] { dlg.RunCommand(ID_PLAY); }, {"playlist", "state Playing"}},
+        // A file plays once it is open. A WAV file's length is learnt as it
+        // opens: its row changes before it plays.
+        {"play", [&] { dlg.RunCommand(ID_PLAY); }, {"playlist", "state Playing"}, true},
         {"pause", [&] { dlg.RunCommand(ID_PAUSE); }, {"state Paused"}},
         {"resume", [&] { dlg.RunCommand(ID_PAUSE); }, {"state Playing"}},
         {"seek", [&] { dlg.SeekTo(3); }, {"jumped 3"}},
-        {"next", [&] { dlg.RunCommand(ID_NEXT_FILE); }, {"playlist", "entry 1"}},
+        {"next", [&] { dlg.RunCommand(ID_NEXT_FILE); }, {"entry 1", "playlist"}, true},
         {"stop", [&] { dlg.RunCommand(ID_STOP); }, {"state Stopped"}},
         {"volume", [&] { dlg.SetLocalVolume(10); }, {"volume 10"}},
         {"remove the first row",
@@ -73,15 +74,15 @@ TEST_F(WindowTest, SignalsFollowEveryChangeOfPlayback)
              dlg.OnRemoveFiles();
          },
          {"playlist"}},
-        {"play the only entry", [&] { dlg.RunCommand(ID_PLAY); }, {"state Playing"}},
+        {"play the only entry", [&] { dlg.RunCommand(ID_PLAY); }, {"state Playing"}, true},
         // The only file plays again from its start, to its end again.
         {"its end", [] {}, {"jumped 0"}, true},
         {"its end again", [] {}, {"jumped 0"}, true},
         {"stop again", [&] { dlg.RunCommand(ID_STOP); }, {"state Stopped"}},
-        // Added, then its length learnt as it opens.
+        // Added and made current, then its length learnt as it opens.
         {"a file added to play",
          [&] { dlg.AddPaths({three}, true); },
-         {"playlist", "playlist", "state Playing", "entry 2"},
+         {"playlist", "entry 2", "playlist", "state Playing"},
          true},
     };
     for (const auto& step : steps) {

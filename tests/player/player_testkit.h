@@ -132,6 +132,11 @@ inline bool WaitDelivering(const std::function<bool()>& condition,
 // Keeps what the player reports, and on which thread.
 class CRecordingCallback final : public CDSPlayerCallback {
 public:
+    void OnFileOpened(HRESULT hr) override
+    {
+        m_opened.push_back(hr);
+        m_order.push_back("opened");
+    }
     void OnPlaybackCompleted() override { Record(S_OK); }
     void OnPlaybackFailed(HRESULT hr, const std::string& strReason) override
     {
@@ -150,7 +155,8 @@ public:
                              [nCode](const auto& notice) { return notice.first == nCode; });
     }
 
-    std::vector<HRESULT> m_calls; // S_OK stands for a completion
+    std::vector<HRESULT> m_opened; // the ends of asynchronous openings
+    std::vector<HRESULT> m_calls;  // S_OK stands for a completion
     std::vector<std::string> m_reasons;
     std::vector<std::pair<int, std::uint32_t>> m_notices;
     std::vector<std::string> m_order; // every report, in the order it came
