@@ -455,6 +455,15 @@ Wiedergabeliste; ein laufendes Voxreel übernimmt sie, statt ein zweites zu star
         <source>The new output is used from the next start of Voxreel</source>
         <translation>Die neue Ausgabe wird ab dem nächsten Start von Voxreel verwendet</translation>
     </message>
+    <message>
+        <source>Opening ...</source>
+        <translation>Wird geöffnet ...</translation>
+    </message>
+    <message>
+        <source>CSetNetInput::OnResponse =&gt; SUCCESS</source>
+        <extracomment>The call client took the call&apos;s input from Voxreel</extracomment>
+        <translation>Der Anruf nimmt seinen Eingang jetzt von Voxreel</translation>
+    </message>
 </context>
 <context>
     <name>WindowStrings</name>

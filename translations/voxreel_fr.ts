@@ -455,6 +455,15 @@ liste de lecture&#xa0;; un Voxreel déjà lancé les reçoit au lieu d&apos;en d
         <source>The new output is used from the next start of Voxreel</source>
         <translation>La nouvelle sortie sera utilisée au prochain démarrage de Voxreel</translation>
     </message>
+    <message>
+        <source>Opening ...</source>
+        <translation>Ouverture ...</translation>
+    </message>
+    <message>
+        <source>CSetNetInput::OnResponse =&gt; SUCCESS</source>
+        <extracomment>The call client took the call&apos;s input from Voxreel</extracomment>
+        <translation>L&apos;appel prend désormais son entrée depuis Voxreel</translation>
+    </message>
 </context>
 <context>
     <name>WindowStrings</name>

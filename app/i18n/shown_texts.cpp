@@ -32,6 +32,7 @@ constexpr const char* kStatusFormats[] = {
     // Playback.
     QT_TRANSLATE_NOOP("Status", "Playback failed: error code %08X"),
     QT_TRANSLATE_NOOP("Status", "An error occurred during file playback: %08X"),
+    QT_TRANSLATE_NOOP("Status", "Opening ..."),
     QT_TRANSLATE_NOOP("Status", "Playback completed."),
     QT_TRANSLATE_NOOP("Status", "Failed to initialize network port: %08X"),
     // The playlist.
@@ -39,6 +40,8 @@ constexpr const char* kStatusFormats[] = {
     QT_TRANSLATE_NOOP("Status", "Added %d files"),
     QT_TRANSLATE_NOOP("Status", "Only local files can be added: %d ignored"),
     // The call client.
+    //: The call client took the call's input from Voxreel
+    QT_TRANSLATE_NOOP("Status", "CSetNetInput::OnResponse => SUCCESS"),
     QT_TRANSLATE_NOOP("Status", "Skype refused connection."),
     QT_TRANSLATE_NOOP("Status", "Skype has disconnected from the network port"),
     QT_TRANSLATE_NOOP("Status", "Call finished."),
