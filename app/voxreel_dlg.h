@@ -197,7 +197,7 @@ private:
     QTimer m_saveTimer;
     std::unique_ptr<CFileAdder> m_pAdder;
     std::unique_ptr<CTrackGains> m_pGains; // the entries' loudness, over m_pModel
-    std::uint64_t m_nPlayRequest = 0; // the add whose first file plays when it arrives
+    std::uint64_t m_nPlayRequest = 0;      // the add whose first file plays when it arrives
     FileChooser m_chooseFiles;
     // As last announced, for AnnounceChanges.
     PlaybackState m_announcedState = PlaybackState::Stopped;
