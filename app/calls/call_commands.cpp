@@ -112,10 +112,10 @@ void CSetNetInput::OnResponse(const std::string& response)
                         << m_tracker.InputPort();
         m_tracker.ShowStatus("CSetNetInput::OnResponse => SUCCESS\n");
         m_tracker.SetTransmitting(true);
-        UndoJournal().CallSwitched(m_nCallId);
         return;
     }
     qCWarning(lcCalls) << "call" << m_nCallId << "refused our input:" << response.c_str();
+    UndoJournal().CallReleased(m_nCallId);
     m_tracker.ShowStatus(FormatStatus("Cannot establish connection with Skype: %S", {response}));
     m_tracker.SetTransmitting(false);
 }

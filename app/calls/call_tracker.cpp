@@ -58,6 +58,10 @@ void CCallTracker::OnTick(std::uint32_t dwNow, bool bCanFeed)
     if (m_bInputSwitchPending && bCanFeed && selected) {
         qCInfo(lcCalls) << "switching call" << *selected << "to our input";
         m_bInputSwitchPending = false;
+        // Journaled before the command leaves: the client may switch the call
+        // and this process die before the echo is read, and the guard must
+        // still give the call its sound card back.
+        UndoJournal().CallSwitched(*selected);
         Issue(std::make_unique<CSetNetInput>(*this, *selected));
     }
 }

@@ -8,8 +8,10 @@
 class IUndoJournal {
 public:
     virtual ~IUndoJournal() = default;
+    // Noted as the switch is asked for: the client may make it and the
+    // program die before the answer is read.
     virtual void CallSwitched(std::int32_t nCallId) = 0;
-    // Switched back by the program, or the call ended.
+    // Switched back by the program, refused by the client, or the call ended.
     virtual void CallReleased(std::int32_t nCallId) = 0;
     virtual void ModuleLoaded(std::uint32_t nIndex) = 0;
     virtual void ModuleUnloaded(std::uint32_t nIndex) = 0;

@@ -10,6 +10,7 @@
 #include "call_tracker.h"
 #include "in_process_channel.h"
 #include "skype_connection.h"
+#include "undo_journal.h"
 
 namespace {
 
@@ -37,6 +38,23 @@ public:
 
     std::string m_strStatus = "unchanged", m_strDuration = "00:00";
     int m_nIdleIcons = 0, m_nStops = 0, m_nListChanges = 0;
+    std::vector<std::string> m_events;
+};
+
+// What the guard would be told, in order.
+class CRecordingJournal final : public IUndoJournal {
+public:
+    void CallSwitched(std::int32_t nCallId) override
+    {
+        m_events.push_back("switched " + std::to_string(nCallId));
+    }
+    void CallReleased(std::int32_t nCallId) override
+    {
+        m_events.push_back("released " + std::to_string(nCallId));
+    }
+    void ModuleLoaded(std::uint32_t) override {}
+    void ModuleUnloaded(std::uint32_t) override {}
+
     std::vector<std::string> m_events;
 };
 
@@ -283,10 +301,17 @@ TEST_F(Calls, TickSearchesOnScheduleAndSwitchesTheSelectedCall)
     List({{"Ann", 12}}, 12);
     Tracker().OnTick(4700, false);
     EXPECT_TRUE(TakeCommands().empty());
+    CRecordingJournal journal;
+    SetUndoJournal(&journal);
     Tracker().OnTick(4800, true);
     EXPECT_EQ(TakeCommands(), std::vector<std::string>{"ALTER CALL 12 SET_INPUT PORT=\"17171\""});
+    // The guard knows of the switch before the client can make it, so a
+    // death before the echo is read still gives the call back.
+    EXPECT_EQ(journal.m_events, std::vector<std::string>{"switched 12"});
     // Refused: asked again only after the next duration notification.
     Deliver("#" + std::to_string(m_nLastId) + " ERROR 559");
+    SetUndoJournal(nullptr);
+    EXPECT_EQ(journal.m_events, (std::vector<std::string>{"switched 12", "released 12"}));
     Tracker().OnTick(4900, true);
     EXPECT_TRUE(TakeCommands().empty());
     Deliver("CALL 12 DURATION 3");

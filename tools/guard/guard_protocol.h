@@ -9,7 +9,7 @@
 #include <vector>
 
 enum class GuardEvent {
-    kCallSwitched,   // a call takes its input from Voxreel's port
+    kCallSwitched,   // a call was asked to take its input from Voxreel's port
     kCallReleased,   // switched back by Voxreel, or the call ended
     kModuleLoaded,   // a sound server module Voxreel loaded
     kModuleUnloaded, // unloaded by Voxreel
