@@ -281,7 +281,7 @@ std::optional<std::vector<CPulseClient::Playback>> CPulseClient::ListPlaybacks()
     const bool bOk = Await([&](pa_context* pContext, const AnswerPtr& pAnswer) {
         pAnswer->onItem = [&playbacks](const void* p) {
             const auto* pInfo = static_cast<const pa_sink_input_info*>(p);
-            playbacks.push_back({pInfo->index, pInfo->sink});
+            playbacks.push_back({pInfo->index, pInfo->sink, pInfo->corked != 0});
         };
         return pa_context_get_sink_input_info_list(pContext, OnListItem<pa_sink_input_info>,
                                                    Hold(pAnswer));

@@ -32,6 +32,7 @@ public:
     };
     struct Playback { // a sink input: an application playing into a sink
         std::uint32_t nIndex, nSink;
+        bool bCorked; // connected, but not playing yet (or paused)
     };
     // A recording appeared (bNew), changed or ended; runs on libpulse's thread.
     using RecordingFn = std::function<void(std::uint32_t nIndex, bool bNew)>;

@@ -173,16 +173,25 @@ void CVirtualMicrophone::OnRecordingsChanged()
 // for less; a stream that comes later is only heard from the sink's next
 // wake-up, so the first second or two of the mix would pile up and go stale.
 // Suspending and resuming the sink once the renderer's feed plays into it
-// restarts its timing at the feed's latency. Nothing records from the
-// devices yet, so the short pause is not heard. PipeWire's null sink has no
-// such period, and a suspended node there may stay silent: left alone.
+// (connected and uncorked: a corked stream asks nothing of the sink yet)
+// restarts its timing at the feed's latency. The pause is a hole in any
+// recording, so a sink that somebody records from is left alone: a
+// recording asks the sink for its own short latency, and the sink was
+// never asleep in long periods. PipeWire's null sink has no such period,
+// and a suspended node there may stay silent: left alone.
 void CVirtualMicrophone::WakeSinkOnceFed(int nTriesLeft)
 {
     if (!m_pClient || nTriesLeft <= 0 ||
         m_pClient->ServerName().value_or("").find("PipeWire") != std::string::npos)
         return;
-    if (PlaybacksIntoOurs().empty()) {
+    const std::vector<CPulseClient::Playback> feeds = PlaybacksIntoOurs();
+    if (std::none_of(feeds.begin(), feeds.end(), [](const auto& p) { return !p.bCorked; })) {
         m_thread.PostAfter(kFeedLookTime, [this, nTriesLeft] { WakeSinkOnceFed(nTriesLeft - 1); });
+        return;
+    }
+    if (const auto recordings = RecordingsOnOurs(); !recordings || !recordings->empty()) {
+        qCDebug(lcAudio) << "the mix plays into" << kSinkName
+                         << "- recorded from already, left awake";
         return;
     }
     qCDebug(lcAudio) << "the mix plays into" << kSinkName << "- waking the null sink";

@@ -26,11 +26,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QLoggingCategory>
 #include <QTimer>
 
 #include "signal_kit.h"
 #include "sound_server_thread.h"
 #include "virtual_microphone.h"
+#include "voxreel/gst_handle.h"
 #include "../player/wire_recorder.h"
 #include "window_testkit.h"
 
@@ -371,6 +373,47 @@ TEST_F(VirtualMicrophone, LeavesTheStoredDefaultsAlone)
     }
 }
 
+namespace {
+
+// How often the microphone has woken its null sink, from its debug lines.
+std::atomic<int> g_nWakes{0};
+void CountWakes(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    if (type == QtDebugMsg && text.contains("waking the null sink"))
+        ++g_nWakes;
+}
+
+} // namespace
+
+// A feed that is connected but corked asks nothing of PulseAudio's null
+// sink, so waking the sink for it would leave the sink asleep in long
+// periods once it plays: the wake waits until the feed plays.
+TEST_F(VirtualMicrophone, WakesTheSinkOnlyOnceTheFeedPlays)
+{
+    if (m_client.ServerName().value_or("").find("PipeWire") != std::string::npos)
+        GTEST_SKIP() << "PipeWire's null sink has no long periods";
+    InitMedia();
+    QLoggingCategory::setFilterRules("voxreel.audio.debug=true");
+    g_nWakes = 0;
+    const QtMessageHandler previous = qInstallMessageHandler(CountWakes);
+    ASSERT_EQ(Create(m_mic).strError, "");
+    // A non-live source prerolls in PAUSED: the stream is made, corked.
+    CElementPtr pFeed(
+        gst_parse_launch("audiotestsrc ! pulsesink device=voxreel_mic_sink", nullptr));
+    ASSERT_TRUE(pFeed);
+    gst_element_set_state(pFeed.get(), GST_STATE_PAUSED);
+    EXPECT_TRUE(WaitFor([] { return Pactl({"list", "short", "sink-inputs"}).find("\t") !=
+                                    std::string::npos; }));
+    // Several of the microphone's looks at its feeds.
+    WaitFor([] { return false; }, 700ms);
+    EXPECT_EQ(g_nWakes, 0) << "woken for a corked feed";
+    gst_element_set_state(pFeed.get(), GST_STATE_PLAYING);
+    EXPECT_TRUE(WaitFor([] { return g_nWakes == 1; }));
+    gst_element_set_state(pFeed.get(), GST_STATE_NULL);
+    qInstallMessageHandler(previous);
+    QLoggingCategory::setFilterRules({});
+}
+
 TEST_F(VirtualMicrophone, NeverCapturesFromItself)
 {
     const CVirtualMicrophone::Made made = Create(m_mic, "pulsesrc device=voxreel_mic");
@@ -390,13 +433,30 @@ TEST_F(VirtualMicrophone, NeverCapturesFromItself)
     EXPECT_EQ(RealMicrophoneFor(m_mic, ""), strDefault);
 }
 
+// The 20 ms frames of a 48 kHz channel, from the first that carries the
+// tone to the last whole one, in which the tone is missing.
+int FramesWithoutTheTone(const std::vector<std::int16_t>& samples, int nFreq, double dLevel)
+{
+    constexpr std::size_t nFrame = 960;
+    std::size_t n = 0;
+    while (n + nFrame <= samples.size() &&
+           ToneAmplitude(samples, n, n + nFrame, nFreq, 48000) < dLevel)
+        n += nFrame;
+    int nMissing = 0;
+    for (; n + nFrame <= samples.size(); n += nFrame)
+        nMissing += ToneAmplitude(samples, n, n + nFrame, nFreq, 48000) < dLevel;
+    return nMissing;
+}
+
 // A tone played into the sink comes out of the source at 48 kHz, each
-// channel on its own side at the level it was played at.
+// channel on its own side at the level it was played at, and a recording
+// that was there before the tone began hears it without a break.
 TEST_F(VirtualMicrophone, CarriesTheFullBandInStereoUnchanged)
 {
     constexpr int kHigh = 15000, kLow = 300, kLevel = 16384, kHalfSecond = 48000;
     ASSERT_EQ(Create(m_mic).strError, "");
     Record("voxreel_mic", 48000, 2);
+    ASSERT_TRUE(AwaitMore(kHalfSecond / 5)); // the recording runs: the next stream is late
     const fs::path tone = MakeStereoTone(m_folder / "tone.raw", 20, kHigh, kLow, kLevel);
     m_player.start("paplay", {"--raw", "--rate=48000", "--channels=2", "--format=s16le", "-d",
                               "voxreel_mic_sink", QString::fromStdString(tone.string())});
@@ -427,6 +487,7 @@ TEST_F(VirtualMicrophone, CarriesTheFullBandInStereoUnchanged)
             0.01 * kLevel)
             << side.pszSide;
     }
+    EXPECT_EQ(FramesWithoutTheTone(right, kLow, kLevel / 2.0), 0);
 }
 
 // An application recording from the Voxreel microphone goes on recording
