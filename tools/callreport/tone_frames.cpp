@@ -164,6 +164,18 @@ int PlayLimit(const SAnalysis& result, std::size_t nTone, int nFrom)
     return result.nFrames;
 }
 
+// Whether nFreq stands above the frequencies kPeakProbeHz either side of it
+// in the frame at nFrom.
+bool IsPeak(const CRecording& recording, std::size_t nFrom, std::size_t nSamples, int nFreq)
+{
+    const std::int16_t* pFrame = &recording.m_samples[nFrom];
+    const double dLevel = ToneAmplitude(pFrame, nSamples, recording.m_nRate, nFreq);
+    for (int nProbe : {nFreq - kPeakProbeHz, nFreq + kPeakProbeHz})
+        if (ToneAmplitude(pFrame, nSamples, recording.m_nRate, nProbe) >= dLevel)
+            return false;
+    return true;
+}
+
 } // namespace
 
 SAnalysis Analyse(const CRecording& recording, int nMicFreq, const std::vector<SToneSpec>& files)
@@ -189,7 +201,8 @@ SAnalysis Analyse(const CRecording& recording, int nMicFreq, const std::vector<S
         const double dThreshold = std::max(UsualLevel(levels) - dBelow, kFloorDbfs);
         std::vector<bool> present(levels.size());
         for (std::size_t f = 0; f < levels.size(); ++f)
-            present[f] = nFreq > 0 && levels[f] >= dThreshold;
+            present[f] = nFreq > 0 && levels[f] >= dThreshold &&
+                         (bMic || IsPeak(recording, f * nFrameSamples, nFrameSamples, nFreq));
         if (!bMic)
             DropLoneFrames(present);
         result.levels.push_back(std::move(levels));

@@ -19,6 +19,11 @@ inline constexpr int kFrameMs = 20;
 // is mixed in (by the balance and the remote volume), and a dropout is
 // silence, so it counts as present much further down.
 inline constexpr double kFilePresentBelowUsualDb = 12.0;
+// ... and when the tone stands above its neighbourhood: its level beats the
+// levels this far either side (the Hann window's first null for a frame),
+// so the broadband click of the microphone's level stepping as a file
+// starts or ends is not taken for the file.
+inline constexpr int kPeakProbeHz = 2 * 1000 / kFrameMs;
 inline constexpr double kMicPresentBelowUsualDb = 30.0;
 inline constexpr double kFloorDbfs = -60.0;
 
