@@ -1,7 +1,10 @@
-// The track gain on the playback, as the call's port carries it: files made
-// at very different loudness play at the target, and a quiet file with loud
-// peaks is never boosted above -1 dBTP.
+// The track gain on the playback, as the call hears it: files made at very
+// different loudness play at the target on the port and on the Voxreel
+// microphone's mix, and a quiet file with loud peaks is never boosted above
+// -1 dBTP.
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 #include "../player/player_testkit.h"
 #include "../player/wire_recorder.h"
@@ -15,6 +18,27 @@ using loudtest::Signal;
 
 constexpr double kTarget = -18.0;
 constexpr unsigned kPortRate = 16000;
+constexpr unsigned kMixRate = 48000, kMixChannels = 2;
+
+// The 16-bit samples of a raw file from byte cbFrom on.
+std::vector<std::int16_t> RawSamples(const std::filesystem::path& path, std::uintmax_t cbFrom)
+{
+    const std::uintmax_t cbSize = std::filesystem::file_size(path);
+    std::vector<std::int16_t> samples(cbSize > cbFrom ? (cbSize - cbFrom) / 2 : 0);
+    std::ifstream file(path, std::ios::binary);
+    file.seekg(static_cast<std::streamoff>(cbFrom));
+    file.read(reinterpret_cast<char*>(samples.data()),
+              static_cast<std::streamsize>(samples.size() * 2));
+    samples.resize(static_cast<std::size_t>(file.gcount()) / 2);
+    return samples;
+}
+
+std::uintmax_t SizeOf(const std::filesystem::path& path)
+{
+    std::error_code error;
+    const std::uintmax_t cb = std::filesystem::file_size(path, error);
+    return error ? 0 : cb;
+}
 
 class LoudnessPlayback : public PlayerFixture {
 protected:
@@ -26,25 +50,39 @@ protected:
         // playback's own level.
         ASSERT_TRUE(m_player.SetRemoteVolume(255));
         ASSERT_TRUE(m_player.SetRemoteBalance(128));
+        // The Voxreel microphone's mix, as its feed would play it.
+        m_player.SetMixOutput("filesink buffer-mode=unbuffered location=\"" + MixPath().string() +
+                              "\"");
     }
 
+    std::filesystem::path MixPath() const { return m_folder / "mix.raw"; }
+
+    struct Heard {
+        loudtest::Measured port, mix;
+    };
     // Plays the file with the gain its loudness calls for and returns what
-    // the port carried meanwhile, measured.
-    loudtest::Measured PlayThroughPort(const std::filesystem::path& file, double dGainDb)
+    // the port and the mix carried meanwhile, measured.
+    Heard PlayThroughCall(const std::filesystem::path& file, double dGainDb)
     {
         CWireRecorder recorder;
         EXPECT_TRUE(recorder.Connect(m_nPort));
+        const std::uintmax_t cbMixFrom = SizeOf(MixPath());
         m_player.SetTrackGain(dGainDb);
         EXPECT_EQ(m_player.Open(file), S_OK);
         EXPECT_TRUE(SUCCEEDED(m_player.Run()));
         EXPECT_TRUE(WaitDelivering([&] { return !m_callback.m_calls.empty(); }, 60s));
         m_callback.m_calls.clear();
+        // The mix's output runs behind the port: half a second more of it
+        // holds the file's end.
+        const std::uintmax_t cbAtEnd = SizeOf(MixPath());
+        EXPECT_TRUE(WaitDelivering([&] { return SizeOf(MixPath()) >= cbAtEnd + kMixRate * 2; }));
         m_player.Close();
-        return loudtest::Measure(recorder.Copy(), kPortRate, 1);
+        return {loudtest::Measure(recorder.Copy(), kPortRate, 1),
+                loudtest::Measure(RawSamples(MixPath(), cbMixFrom), kMixRate, kMixChannels)};
     }
 };
 
-TEST_F(LoudnessPlayback, FilesOfEveryLoudnessPlayAtTheTargetOnThePort)
+TEST_F(LoudnessPlayback, FilesOfEveryLoudnessPlayAtTheTargetOnThePortAndTheMicrophone)
 {
     struct Case {
         const char* name;
@@ -64,11 +102,13 @@ TEST_F(LoudnessPlayback, FilesOfEveryLoudnessPlayAtTheTargetOnThePort)
         const loudness::Analysis analysis = loudness::AnalyseFile(file);
         ASSERT_TRUE(analysis.loudness) << analysis.strError;
         const double dGain = loudness::GainFor(*analysis.loudness, kTarget);
-        const loudtest::Measured port = PlayThroughPort(file, dGain);
-        std::printf("%s: file %.2f LUFS (true peak %.2f dBTP), gain %+.2f dB, port %.2f LUFS\n",
+        const Heard heard = PlayThroughCall(file, dGain);
+        std::printf("%s: file %.2f LUFS (true peak %.2f dBTP), gain %+.2f dB, port %.2f LUFS, "
+                    "Voxreel microphone %.2f LUFS\n",
                     c.name, analysis.loudness->dLufs, analysis.loudness->peakDb.value_or(NAN),
-                    dGain, port.dLufs);
-        EXPECT_NEAR(port.dLufs, kTarget, 1.0) << c.name << " with a gain of " << dGain;
+                    dGain, heard.port.dLufs, heard.mix.dLufs);
+        EXPECT_NEAR(heard.port.dLufs, kTarget, 1.0) << c.name << " with a gain of " << dGain;
+        EXPECT_NEAR(heard.mix.dLufs, kTarget, 1.0) << c.name << " with a gain of " << dGain;
     }
 }
 
@@ -84,7 +124,7 @@ TEST_F(LoudnessPlayback, AQuietFileWithLoudPeaksIsNeverBoostedAboveTheCeiling)
 
     // Even a gain that ignores the peak (a wrong tag) stays under the ceiling.
     for (double dForced : {dGain, kTarget - analysis.loudness->dLufs}) {
-        const loudtest::Measured port = PlayThroughPort(file, dForced);
+        const loudtest::Measured port = PlayThroughCall(file, dForced).port;
         std::printf("peaks.wav: gain %+.2f dB, port true peak %.2f dBTP\n", dForced,
                     port.dTruePeakDb);
         EXPECT_LE(port.dTruePeakDb, loudness::kPeakCeilingDb) << dForced;
