@@ -8,7 +8,10 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "audio_devices.h"
+#include <QPointer>
+
+#include <thread>
+
 #include "loudness_choice.h"
 
 namespace {
@@ -18,23 +21,33 @@ QString Tr(const char* pszText)
     return QCoreApplication::translate("CSettingsDlg", pszText);
 }
 
-QComboBox* DeviceChoice(bool bSources, const std::string& strCurrent, bool bFixed)
+// Fills a device list: "System default", the devices, and the one chosen
+// (its description as the name until it is listed, and marked when the
+// listing does not have it: a device that is not plugged in stays chosen).
+void FillDeviceChoice(QComboBox* pCombo, const std::vector<AudioDevice>& devices,
+                      const QString& chosen, bool bListed)
 {
-    auto* pCombo = new QComboBox;
+    pCombo->clear();
     pCombo->addItem(Tr(QT_TRANSLATE_NOOP("CSettingsDlg", "System default")), QString());
-    for (const AudioDevice& device : ListAudioDevices(bSources))
+    for (const AudioDevice& device : devices)
         pCombo->addItem(QString::fromStdString(device.strName),
                         QString::fromStdString(device.strDescription));
-    const QString current = QString::fromStdString(strCurrent);
-    int nIndex = pCombo->findData(current);
+    int nIndex = pCombo->findData(chosen);
     if (nIndex < 0) {
-        // A device that is not plugged in now stays chosen.
         //: A device chosen before that is not plugged in now; %1 is its name
-        pCombo->addItem(Tr(QT_TRANSLATE_NOOP("CSettingsDlg", "%1 (not present)")).arg(current),
-                        current);
+        pCombo->addItem(bListed
+                            ? Tr(QT_TRANSLATE_NOOP("CSettingsDlg", "%1 (not present)")).arg(chosen)
+                            : chosen,
+                        chosen);
         nIndex = pCombo->count() - 1;
     }
     pCombo->setCurrentIndex(nIndex);
+}
+
+QComboBox* DeviceChoice(const std::string& strCurrent, bool bFixed)
+{
+    auto* pCombo = new QComboBox;
+    FillDeviceChoice(pCombo, {}, QString::fromStdString(strCurrent), false);
     pCombo->setEnabled(!bFixed);
     return pCombo;
 }
@@ -50,8 +63,8 @@ QLabel* Note(const QString& text)
 
 CSettingsDlg::CSettingsDlg(QWidget* pParent, const Choice& current, bool bCaptureFixed,
                            bool bSinkFixed)
-    : QDialog(pParent), m_pMicrophones(DeviceChoice(true, current.strCaptureSource, bCaptureFixed)),
-      m_pOutputs(DeviceChoice(false, current.strAudioSink, bSinkFixed)),
+    : QDialog(pParent), m_pMicrophones(DeviceChoice(current.strCaptureSource, bCaptureFixed)),
+      m_pOutputs(DeviceChoice(current.strAudioSink, bSinkFixed)),
       m_pVirtualMicrophone(new QCheckBox(Tr(QT_TRANSLATE_NOOP(
           "CSettingsDlg", "Offer the mix to other call applications as \"Voxreel microphone\""))))
 {
@@ -84,6 +97,31 @@ CSettingsDlg::CSettingsDlg(QWidget* pParent, const Choice& current, bool bCaptur
     connect(pButtons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(pButtons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     pMain->addWidget(pButtons);
+    ListDevices();
+}
+
+// The thread is left to finish alone: a dialog closed meanwhile only drops
+// the answer.
+void CSettingsDlg::ListDevices()
+{
+    std::thread([pDialog = QPointer<CSettingsDlg>(this)] {
+        std::vector<AudioDevice> sources = ListAudioDevices(true);
+        std::vector<AudioDevice> sinks = ListAudioDevices(false);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [pDialog, sources = std::move(sources), sinks = std::move(sinks)] {
+                if (pDialog)
+                    pDialog->OnDevicesListed(sources, sinks);
+            },
+            Qt::QueuedConnection);
+    }).detach();
+}
+
+void CSettingsDlg::OnDevicesListed(const std::vector<AudioDevice>& sources,
+                                   const std::vector<AudioDevice>& sinks)
+{
+    FillDeviceChoice(m_pMicrophones, sources, m_pMicrophones->currentData().toString(), true);
+    FillDeviceChoice(m_pOutputs, sinks, m_pOutputs->currentData().toString(), true);
 }
 
 CSettingsDlg::Choice CSettingsDlg::Chosen() const

@@ -1,10 +1,16 @@
 // The settings dialog: which microphone the call hears and which output plays
 // the files locally, from the devices GStreamer lists, "System default" first.
+// The devices are listed on a thread of their own (a sound server that stands
+// still holds that thread, not the window); until they come the lists offer
+// the default and what is chosen now.
 #pragma once
 
 #include <QDialog>
 
 #include <string>
+#include <vector>
+
+#include "audio_devices.h"
 
 class QCheckBox;
 class QComboBox;
@@ -25,6 +31,10 @@ public:
     bool CallLimiter() const;
 
 private:
+    void ListDevices();
+    void OnDevicesListed(const std::vector<AudioDevice>& sources,
+                         const std::vector<AudioDevice>& sinks);
+
     QComboBox* m_pMicrophones;
     QComboBox* m_pOutputs;
     QCheckBox* m_pVirtualMicrophone;

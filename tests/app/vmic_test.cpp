@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <future>
 #include <optional>
 #include <sstream>
 #include <thread>
@@ -402,8 +403,9 @@ TEST_F(VirtualMicrophone, WakesTheSinkOnlyOnceTheFeedPlays)
         gst_parse_launch("audiotestsrc ! pulsesink device=voxreel_mic_sink", nullptr));
     ASSERT_TRUE(pFeed);
     gst_element_set_state(pFeed.get(), GST_STATE_PAUSED);
-    EXPECT_TRUE(WaitFor([] { return Pactl({"list", "short", "sink-inputs"}).find("\t") !=
-                                    std::string::npos; }));
+    EXPECT_TRUE(WaitFor([] {
+        return Pactl({"list", "short", "sink-inputs"}).find("\t") != std::string::npos;
+    }));
     // Several of the microphone's looks at its feeds.
     WaitFor([] { return false; }, 700ms);
     EXPECT_EQ(g_nWakes, 0) << "woken for a corked feed";
@@ -598,6 +600,37 @@ TEST_F(MicrophoneChain, TheWindowAnswersWhileTheSoundServerStandsStill)
     EXPECT_FALSE(ShowedPrefix("Cannot record audio"));
 }
 
+// The settings dialog opens while the sound server stands still; its device
+// lists come later, to a dialog that may be gone by then. Should the dialog
+// wait for the server, a thread lets the server go on after 5 s.
+TEST_F(MicrophoneChain, SettingsOpenWhileTheSoundServerStandsStill)
+{
+    CVoxreelDlg& dlg = Open();
+    ASSERT_TRUE(WaitFor(MicrophoneMade, 30s));
+    const pid_t server = SoundServerPid();
+    ASSERT_GT(server, 0);
+    std::atomic<bool> bResumed{false};
+    bool bOpenedWhileStill = false;
+    std::promise<void> opened;
+    {
+        CStoppedServer stopped(server);
+        std::thread rescue([&, shown = opened.get_future()] {
+            if (shown.wait_for(5s) == std::future_status::timeout)
+                bResumed = true;
+            ::kill(server, SIGCONT);
+        });
+        QTimer::singleShot(0, [&] {
+            bOpenedWhileStill = !bResumed;
+            opened.set_value();
+            if (auto* pSettings = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                pSettings->reject();
+        });
+        dlg.OnSettings();
+        rescue.join();
+    }
+    EXPECT_TRUE(bOpenedWhileStill) << "the settings waited for the sound server";
+}
+
 // The settings dialog on this test's sound server: its devices, and a new
 // microphone taken at once.
 TEST_F(WindowTest, SettingsOfferTheDevicesAndTakeAMicrophoneAtOnce)
@@ -613,7 +646,7 @@ TEST_F(WindowTest, SettingsOfferTheDevicesAndTakeAMicrophoneAtOnce)
         auto* pMicrophones = pSettings->findChild<QComboBox*>("microphones");
         auto* pOutputs = pSettings->findChild<QComboBox*>("outputs");
         EXPECT_EQ(pMicrophones->itemText(0).toStdString(), "System default");
-        EXPECT_GE(pOutputs->findData("pulsesink device=headset"), 1);
+        EXPECT_TRUE(WaitFor([&] { return pOutputs->findData("pulsesink device=headset") >= 1; }));
         pMicrophones->setCurrentIndex(pMicrophones->findData("pulsesrc device=headset.monitor"));
         strChosen = pMicrophones->currentData().toString().toStdString();
         pSettings->accept();

@@ -85,7 +85,7 @@ struct SCase {
     std::vector<SExpectedFile> expect; // per file
     std::vector<int> gapsMs;
     Breaks micDropouts;
-    Spans micDucked = {};            // the microphone at a seventh of its level
+    Spans micDucked = {}; // the microphone at a seventh of its level
     double dFileAmplitude = 12000;
 };
 
