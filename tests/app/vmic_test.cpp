@@ -397,11 +397,13 @@ TEST_F(VirtualMicrophone, WakesTheSinkOnlyOnceTheFeedPlays)
     QLoggingCategory::setFilterRules("voxreel.audio.debug=true");
     g_nWakes = 0;
     const QtMessageHandler previous = qInstallMessageHandler(CountWakes);
-    ASSERT_EQ(Create(m_mic).strError, "");
-    // A non-live source prerolls in PAUSED: the stream is made, corked.
+    // Made first, as loading its plugins may take a while: the microphone
+    // looks at its feeds for 3 s after it is made.
     CElementPtr pFeed(
         gst_parse_launch("audiotestsrc ! pulsesink device=voxreel_mic_sink", nullptr));
     ASSERT_TRUE(pFeed);
+    ASSERT_EQ(Create(m_mic).strError, "");
+    // A non-live source prerolls in PAUSED: the stream is made, corked.
     gst_element_set_state(pFeed.get(), GST_STATE_PAUSED);
     EXPECT_TRUE(WaitFor([] {
         return Pactl({"list", "short", "sink-inputs"}).find("\t") != std::string::npos;
