@@ -4,20 +4,7 @@
 #   atspi_window.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
 if [ -z "${VOXREEL_IN_XVFB:-}" ]; then
-  # The X server picks its own free display and writes it to -displayfd.
-  export VOXREEL_IN_XVFB=1
-  display_file=$(mktemp /tmp/voxreel-display.XXXXXX)
-  Xvfb -displayfd 3 -screen 0 1024x700x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
-  xvfb_pid=$!
-  trap 'kill "$xvfb_pid" 2>/dev/null || true; rm -f "$display_file"' EXIT
-  for _ in $(seq 100); do
-    [ -s "$display_file" ] && break
-    sleep 0.1
-  done
-  [ -s "$display_file" ] || { echo "Xvfb did not start"; exit 1; }
-  DISPLAY=:$(tr -d '[:space:]' <"$display_file") env -u VOXREEL_SERVICES_UP \
-    "$1/scripts/with-services" "$0" "$@"
-  exit
+  exec "$1/scripts/in-xvfb" "$0" "$@"
 fi
 source_dir=$1 build_dir=$2
 work=$(mktemp -d /tmp/voxreel-atspi.XXXXXX)
