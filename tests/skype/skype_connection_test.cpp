@@ -1,6 +1,5 @@
-// The link's logic over the in-process channel with a set clock: the
-// channel hands it what a client sends and answers its lines at once or when
-// a test releases them.
+// The link's logic over the in-process channel with a set clock: attaching,
+// sending, reply matching, notifications, time-outs and lost deliveries.
 #include "in_process_channel.h"
 #include "skype_connection.h"
 #include "testkit/link_recorders.h"
@@ -8,8 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <optional>
-#include <tuple>
 
 namespace {
 
@@ -31,18 +28,15 @@ protected:
         m_connection.AddHandler(std::make_unique<CLoggingHandler>(command, pLog, nullptr, bClaim));
         return pLog;
     }
-
     bool Receive(const std::string& text, const SkypeWindow& sender = kClient)
     {
         return m_channel.ReceiveText(sender, text);
     }
-
-    void Attach(const SkypeWindow& client = kClient)
+    void Attach()
     {
-        EXPECT_EQ(m_channel.ReceiveAttach(client, 0), 1u);
+        EXPECT_EQ(m_channel.ReceiveAttach(kClient, 0), 1u);
         m_channel.ClearRecords();
     }
-
     std::size_t DiscoverCount() const { return std::ranges::count(m_channel.GetDiscovers(), kOwn); }
 
     CInProcessSkypeChannel m_channel;
@@ -50,40 +44,32 @@ protected:
     CLinkEventLog m_events{m_connection};
 };
 
-class NotAttachedStatusTest : public SkypeConnectionTest,
-                              public ::testing::WithParamInterface<std::uint32_t> {};
-
-TEST_P(NotAttachedStatusTest, DiscoversOnEveryTickAndSendsNothing)
-{
-    Add("SEARCH ACTIVECALLS");
-    m_channel.ReceiveAttach(kClient, GetParam());
-    EXPECT_EQ(m_connection.GetAttachState(), static_cast<std::int32_t>(GetParam()));
-    // Only the "API available" announcement discovers at once.
-    EXPECT_EQ(DiscoverCount(), GetParam() == 0x8001 ? 1u : 0u);
-    const std::size_t atOnce = DiscoverCount();
-    for (int i = 0; i < 3; ++i)
-        m_connection.Tick();
-    EXPECT_EQ(DiscoverCount() - atOnce, 3u);
-    EXPECT_TRUE(m_channel.GetDeliveries().empty());
-    EXPECT_TRUE(m_connection.GetSkypeWindow().empty());
-    EXPECT_EQ(m_events.m_nAttached, 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(Statuses, NotAttachedStatusTest,
-                         ::testing::Values(1u, 2u, 3u, 0x8001u, 42u));
-
-TEST_F(SkypeConnectionTest, HandlersWaitingBeforeAttachGoOutInOrderOnFirstTick)
+// Until a client reports success the link discovers on every tick (and at once
+// on "API available") and sends nothing; then waiting commands go out once, in order.
+TEST_F(SkypeConnectionTest, SendsWaitingCommandsInOrderOnceAttached)
 {
     auto pFirst = Add("SEARCH ACTIVECALLS");
     auto pSecond = Add("GET CALL 12 PARTNER_DISPNAME");
     EXPECT_EQ(pSecond->id, pFirst->id + 1); // one process-wide counter
-    m_connection.Tick();
-    EXPECT_EQ(m_channel.ReceiveAttach(kClient, 0), 1u);
+    for (const std::uint32_t status : {1u, 2u, 3u, 0x8001u, 42u}) {
+        SCOPED_TRACE(status);
+        m_channel.ClearRecords();
+        m_channel.ReceiveAttach(kClient, status);
+        EXPECT_EQ(m_connection.GetAttachState(), static_cast<std::int32_t>(status));
+        EXPECT_EQ(DiscoverCount(), status == 0x8001 ? 1u : 0u);
+        const std::size_t atOnce = DiscoverCount();
+        for (int i = 0; i < 3; ++i)
+            m_connection.Tick();
+        EXPECT_EQ(DiscoverCount() - atOnce, 3u);
+        EXPECT_TRUE(m_channel.GetDeliveries().empty());
+        EXPECT_TRUE(m_connection.GetSkypeWindow().empty());
+        EXPECT_EQ(m_events.m_nAttached, 0);
+    }
+    Attach();
     EXPECT_EQ(m_events.m_nAttached, 1);
     EXPECT_TRUE(m_channel.GetDeliveries().empty());
-
     m_connection.Tick();
-    m_connection.Tick(); // sent ones are not sent again
+    m_connection.Tick();
     const auto& deliveries = m_channel.GetDeliveries();
     ASSERT_EQ(deliveries.size(), 2u);
     EXPECT_EQ(deliveries[0].text, Framed(pFirst->id, "SEARCH ACTIVECALLS"));
@@ -91,41 +77,11 @@ TEST_F(SkypeConnectionTest, HandlersWaitingBeforeAttachGoOutInOrderOnFirstTick)
     EXPECT_EQ(deliveries[1].target, kClient);
 }
 
-// A reply text ("{id}" stands for the handler's id) and the response it
-// gives, or none when it matches no handler. Strings, so that the test names
-// show the texts.
-using ReplyCase = std::pair<std::string, std::optional<std::string>>;
-class ReplyParsingTest : public SkypeConnectionTest,
-                         public ::testing::WithParamInterface<ReplyCase> {};
-
-TEST_P(ReplyParsingTest, MatchesOnlyHashDigitsBlank)
-{
-    Attach();
-    auto pLog = Add("SEARCH ACTIVECALLS");
-    std::string text = GetParam().first;
-    if (const auto at = text.find("{id}"); at != std::string::npos)
-        text.replace(at, 4, std::to_string(pLog->id));
-    EXPECT_TRUE(Receive(text));
-    if (GetParam().second) {
-        EXPECT_EQ(pLog->responses, std::vector<std::string>{*GetParam().second});
-        EXPECT_TRUE(pLog->bDeleted);
-    } else {
-        EXPECT_TRUE(pLog->responses.empty());
-        EXPECT_EQ(m_connection.GetHandlerCount(), 1u);
-    }
-    EXPECT_TRUE(m_events.m_notifications.empty()); // "#..." is never a notification
-}
-
-INSTANTIATE_TEST_SUITE_P(Texts, ReplyParsingTest,
-                         ::testing::Values(ReplyCase("#{id} OK", "OK"),
-                                           ReplyCase("#{id} CALLS 12, 34", "CALLS 12, 34"),
-                                           ReplyCase("#{id} ", ""), ReplyCase("#{id}OK", {}),
-                                           ReplyCase("#x OK", {}), ReplyCase("#", {}),
-                                           ReplyCase("#{id}", {}), ReplyCase("# {id} OK", {}),
-                                           ReplyCase("#+{id} OK", {}), ReplyCase("#99999 X", {}),
-                                           ReplyCase("#4294967296{id} OK", {})));
-
-TEST_F(SkypeConnectionTest, NotificationsFromTheClientGoToHandlersThenTheEvents)
+// A reply is "#", the id's digits, a blank, then the response ("{id}" stands
+// for the handler's id); anything else matches no handler. Other lines from
+// the client are notifications: handlers see them until one claims the line,
+// then the events. Nothing from anyone else is taken.
+TEST_F(SkypeConnectionTest, RepliesAndNotificationsFromTheClient)
 {
     auto pFirst = Add("A");
     auto pClaiming = Add("B", true);
@@ -135,66 +91,58 @@ TEST_F(SkypeConnectionTest, NotificationsFromTheClientGoToHandlersThenTheEvents)
     EXPECT_FALSE(Receive("CALL 1 STATUS FINISHED", "intruder"));
     EXPECT_FALSE(Receive(Framed(pFirst->id, "CALLS 9"), "intruder"));
     EXPECT_TRUE(pFirst->responses.empty() && pFirst->notifications.empty());
+    std::shared_ptr<CommandLog> pUnmatched;
+    for (std::string text : {"#{id} OK", "#{id} CALLS 12, 34", "#{id} ", "#{id}OK", "#x OK", "#",
+                             "#{id}", "# {id} OK", "#+{id} OK", "#99999 X", "#4294967296{id} OK"}) {
+        const bool bMatches = text.starts_with("#{id} ");
+        const std::string response = bMatches ? text.substr(6) : "";
+        auto pLog = Add("SEARCH ACTIVECALLS");
+        if (const auto at = text.find("{id}"); at != std::string::npos)
+            text.replace(at, 4, std::to_string(pLog->id));
+        EXPECT_TRUE(Receive(text));
+        EXPECT_EQ(pLog->responses, bMatches ? std::vector{response} : std::vector<std::string>{})
+            << text;
+        EXPECT_EQ(pLog->bDeleted, bMatches) << text;
+        pUnmatched = bMatches ? pUnmatched : pLog;
+    }
+    EXPECT_TRUE(m_events.m_notifications.empty()); // "#..." is never a notification
 
     Receive("CALL 3 DURATION 12");
     EXPECT_EQ(pFirst->notifications, std::vector<std::string>{"CALL 3 DURATION 12"});
     EXPECT_EQ(pClaiming->notifications.size(), 1u);
     EXPECT_TRUE(pClaiming->bDeleted); // claimed and complete
-    EXPECT_TRUE(pLast->notifications.empty());
+    EXPECT_TRUE(pLast->notifications.empty() && pUnmatched->notifications.empty());
     EXPECT_TRUE(Receive(std::string())); // an empty line is a notification too
     EXPECT_EQ(m_events.m_notifications, (std::vector<std::string>{"CALL 3 DURATION 12", ""}));
 }
 
-// Sent at, ticked at, expired.
-class TimeoutTest
-    : public SkypeConnectionTest,
-      public ::testing::WithParamInterface<std::tuple<std::uint32_t, std::uint32_t, bool>> {};
-
-TEST_P(TimeoutTest, ExpiresStrictlyAfterFiveSecondsUnsigned)
-{
-    const auto [sentAt, tickAt, bExpired] = GetParam();
-    Attach();
-    auto pLog = Add("SEARCH ACTIVECALLS");
-    m_channel.SetTickCount(sentAt);
-    m_connection.Tick();
-    m_channel.SetTickCount(tickAt);
-    m_connection.Tick();
-    EXPECT_EQ(pLog->timeouts, bExpired ? 1 : 0);
-    EXPECT_EQ(pLog->bDeleted, bExpired);
-    EXPECT_TRUE(Receive("#" + std::to_string(pLog->id) + " LATE")); // dropped when expired
-    EXPECT_EQ(pLog->responses.size(), bExpired ? 0u : 1u);
-}
-
-INSTANTIATE_TEST_SUITE_P(Ticks, TimeoutTest,
-                         ::testing::Values(std::tuple(1000u, 6000u, false),
-                                           std::tuple(1000u, 6001u, true),
-                                           std::tuple(0xFFFFF000u, 0xFFFFF000u + 5000u, false),
-                                           std::tuple(0xFFFFF000u, 0xFFFFF000u + 5001u, true),
-                                           std::tuple(0xFFFFFFFFu, 5000u, true)));
-
-TEST_F(SkypeConnectionTest, FailedDeliveryDetachesAndTheCommandWaitsForTheNextAttach)
+// A sent command expires strictly after five seconds, counted unsigned across
+// the tick counter's wrap; a reply after that is dropped.
+TEST_F(SkypeConnectionTest, CommandsExpireStrictlyAfterFiveSeconds)
 {
     Attach();
-    auto pFirst = Add("A");
-    Add("B");
-    m_channel.SetDeliveryAnswer([](const auto&) { return false; });
-    m_connection.Tick();
-    EXPECT_EQ(m_connection.GetAttachState(), 3);
-    EXPECT_TRUE(m_connection.GetSkypeWindow().empty());
-    EXPECT_EQ(m_events.m_nDetached, 2); // each failed send of the walk reports it
-    m_connection.Tick();
-    EXPECT_EQ(DiscoverCount(), 1u);
-
-    m_channel.SetDeliveryAnswer({});
-    m_channel.ClearRecords();
-    m_channel.ReceiveAttach(kClient, 0);
-    m_connection.Tick();
-    ASSERT_EQ(m_channel.GetDeliveries().size(), 2u);
-    EXPECT_EQ(m_channel.GetDeliveries()[0].text, Framed(pFirst->id, "A"));
+    for (const auto& [sentAt, tickAt, bExpired] : {std::tuple{1000u, 6000u, false},
+                                                   {1000u, 6001u, true},
+                                                   {0xFFFFF000u, 0xFFFFF000u + 5000u, false},
+                                                   {0xFFFFF000u, 0xFFFFF000u + 5001u, true},
+                                                   {0xFFFFFFFFu, 5000u, true}}) {
+        SCOPED_TRACE(testing::Message() << sentAt << " to " << tickAt);
+        auto pLog = Add("SEARCH ACTIVECALLS");
+        m_channel.SetTickCount(sentAt);
+        m_connection.Tick();
+        m_channel.SetTickCount(tickAt);
+        m_connection.Tick();
+        EXPECT_EQ(pLog->timeouts, bExpired ? 1 : 0);
+        EXPECT_EQ(pLog->bDeleted, bExpired);
+        EXPECT_TRUE(Receive(Framed(pLog->id, "LATE")));
+        EXPECT_EQ(pLog->responses.size(), bExpired ? 0u : 1u);
+    }
 }
 
 // Lines are answered after the link has moved on: a reply may come first,
-// the link may be attached to another client by then, or be gone.
+// the link may be attached to another client by then, or be gone. A lost
+// line detaches the link (only from the client it went to) and goes out
+// again after the next attach.
 TEST_F(SkypeConnectionTest, LateDeliveryAnswersDetachOnlyFromTheClientTheyWentTo)
 {
     const struct {
@@ -213,6 +161,7 @@ TEST_F(SkypeConnectionTest, LateDeliveryAnswersDetachOnlyFromTheClientTheyWentTo
         {"delivered after a new attach", false, "other", true, 0, {}},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszCase);
         Attach();
         m_events.m_nDetached = 0;
         m_channel.SetDeliveryAnswer({});
@@ -225,19 +174,24 @@ TEST_F(SkypeConnectionTest, LateDeliveryAnswersDetachOnlyFromTheClientTheyWentTo
             m_channel.ReceiveAttach(c.pszReattachedTo, 0);
         m_channel.SetDeliveryAnswer([&c](const auto&) { return c.bDelivered; });
         m_channel.ReleaseAnswers();
-        EXPECT_EQ(m_events.m_nDetached, c.nDetached) << c.pszCase;
-        EXPECT_EQ(pLog->responses.size(), c.bReplyFirst ? 1u : 0u) << c.pszCase;
+        EXPECT_EQ(m_events.m_nDetached, c.nDetached);
+        EXPECT_EQ(m_connection.GetSkypeWindow().empty(), c.nDetached > 0);
+        EXPECT_EQ(m_connection.GetAttachState(),
+                  c.nDetached ? CSkypeConnection::kAttachNotAvailable : 0);
+        EXPECT_EQ(pLog->responses.size(), c.bReplyFirst ? 1u : 0u);
 
         m_channel.HoldAnswers(false);
         m_channel.SetDeliveryAnswer({});
-        if (m_connection.GetAttachState() != CSkypeConnection::kAttachSuccess)
-            m_channel.ReceiveAttach(kClient, 0);
         m_channel.ClearRecords();
+        m_connection.Tick();
+        EXPECT_EQ(DiscoverCount(), c.nDetached ? 1u : 0u); // a detached link discovers
+        if (c.nDetached)
+            m_channel.ReceiveAttach(kClient, 0);
         m_connection.Tick();
         std::vector<SkypeWindow> resentTo;
         for (const auto& delivery : m_channel.GetDeliveries())
             resentTo.push_back(delivery.target);
-        EXPECT_EQ(resentTo, c.resentTo) << c.pszCase;
+        EXPECT_EQ(resentTo, c.resentTo);
         m_channel.SetTickCount(m_channel.GetTickCount() + 10000); // expires what is left
         m_connection.Tick();
     }
@@ -261,15 +215,9 @@ TEST(SkypeConnectionLifetimeTest, AnswersAfterTheLinkIsGoneAreDropped)
 
 TEST(ReceivedTextTest, EndsAtTheFirstNul)
 {
-    const std::pair<std::string, std::string> cases[] = {
-        {std::string("CALL 3 DURATION 12\0tail", 23), "CALL 3 DURATION 12"},
-        {std::string("#7 OK\0", 6), "#7 OK"},
-        {"no nul", "no nul"},
-        {std::string(1, '\0'), ""},
-        {"", ""},
-    };
-    for (const auto& [bytes, text] : cases)
-        EXPECT_EQ(TextBeforeNul(bytes), text) << text;
+    EXPECT_EQ(TextBeforeNul(std::string("CALL 3\0tail\0", 12)), "CALL 3");
+    EXPECT_EQ(TextBeforeNul("no nul"), "no nul");
+    EXPECT_EQ(TextBeforeNul(std::string(1, '\0')), "");
 }
 
 } // namespace
