@@ -9,6 +9,7 @@
 
 #include "resampler_support.h"
 #include "voxreel/gst_handle.h"
+#include "voxreel_test_support.h"
 
 namespace {
 
@@ -63,11 +64,11 @@ TEST_P(ResamplerRates, KeepLengthFrequencyMeanLevelAndEnd)
     }
     EXPECT_LT(std::sqrt(dError / dPower), 0.25); // one sample out of step gives 0.39
     // Every block but the last is full, and their times meet from the first buffer's.
-    for (std::size_t i = 0; i + 1 < out.blockBytes.size(); ++i)
-        EXPECT_EQ(out.blockBytes[i], 16000u) << "block " << i;
     EXPECT_EQ(out.pts.front(), kStart);
-    for (std::size_t i = 0; i + 1 < out.pts.size(); ++i)
+    for (std::size_t i = 0; i + 1 < out.pts.size(); ++i) {
+        EXPECT_EQ(out.blockBytes[i], 16000u) << "block " << i;
         EXPECT_EQ(out.pts[i] + out.durations[i], out.pts[i + 1]) << "block " << i;
+    }
     EXPECT_EQ(out.pts.back() + out.durations.back(),
               kStart + gst_util_uint64_scale(out.samples.size(), GST_SECOND, 16000));
 }
@@ -108,17 +109,16 @@ TEST_P(ResamplerBreak, RestartsTheConverterAndTheTimeline)
     ASSERT_EQ(gst_harness_push(h, BufferFrom(before, 0)), GST_FLOW_OK);
     Output out = PullAll(h);
     ASSERT_EQ(out.blockBytes.size(), 1u);
-    GstBuffer* pAfter = BufferFrom(after, 7 * GST_SECOND);
+    GstBuffer* pAfter =
+        BufferFrom(after, kind == Break::Stop ? 7 * GST_SECOND : GST_CLOCK_TIME_NONE);
     Samples expected = Convert(48000, 2, before).samples;
     if (kind == Break::Discontinuity) {
-        GST_BUFFER_PTS(pAfter) = GST_CLOCK_TIME_NONE;
         GST_BUFFER_FLAG_SET(pAfter, GST_BUFFER_FLAG_DISCONT);
     } else {
         expected.resize(8000);
         if (kind == Break::Flush) {
             gst_harness_push_event(h, gst_event_new_flush_start());
             gst_harness_push_event(h, gst_event_new_flush_stop(TRUE));
-            GST_BUFFER_PTS(pAfter) = GST_CLOCK_TIME_NONE;
         } else {
             gst_element_set_state(h->element, GST_STATE_READY);
             gst_element_set_state(h->element, GST_STATE_PLAYING);
@@ -136,10 +136,8 @@ TEST_P(ResamplerBreak, RestartsTheConverterAndTheTimeline)
     out = PullAll(h, std::move(out));
     EXPECT_EQ(out.samples, expected);
     EXPECT_EQ(out.blockBytes[1], 16000u);
-    if (kind == Break::Discontinuity)
-        EXPECT_EQ(out.pts[1], out.pts[0] + out.durations[0]);
-    else
-        EXPECT_EQ(out.pts[1], 7 * GST_SECOND);
+    EXPECT_EQ(out.pts[1],
+              kind == Break::Discontinuity ? out.pts[0] + out.durations[0] : 7 * GST_SECOND);
 }
 
 INSTANTIATE_TEST_SUITE_P(DiscontinuityFlushOrStop, ResamplerBreak,
@@ -171,42 +169,38 @@ TEST(Resampler, NegotiatesBlockSizeAndRefusesUnusableInputs)
     }
 }
 
-// Runs a pipeline to its end and returns what reached "fakesink name=out".
-Output RunPipeline(const std::string& description)
+// Three seconds encoded, decoded and converted: 32000 bytes a second, plus at
+// most an encoder's padding, in full blocks but the last.
+TEST(Resampler, DecodesFilesToThirtyTwoThousandBytesPerSecondInFullBlocks)
 {
     EnsureResamplerRegistered();
-    Output out;
-    CElementPtr pPipeline(gst_parse_launch(description.c_str(), nullptr));
-    if (CElementPtr pSink{gst_bin_get_by_name(GST_BIN(pPipeline.get()), "out")})
+    char szDir[] = "/tmp/resampler-files-XXXXXX";
+    ASSERT_NE(mkdtemp(szDir), nullptr);
+    const std::string file = std::string(szDir) + "/tone";
+    for (const char* pszEncoder : {"wavenc", "lamemp3enc", "avenc_wmav2 ! avmux_asf"}) {
+        ASSERT_TRUE(voxreel::test::RunLaunch(
+            "audiotestsrc freq=440 volume=0.5 samplesperbuffer=4410 num-buffers=30 ! "
+            "audio/x-raw,format=S16LE,rate=44100,channels=2 ! audioconvert ! " +
+            std::string(pszEncoder) + " ! filesink location=" + file));
+        CElementPtr pPipeline(gst_parse_launch(("filesrc location=" + file +
+                                                " ! decodebin ! audioconvert ! callfeedresampler "
+                                                "! fakesink name=out signal-handoffs=true")
+                                                   .c_str(),
+                                               nullptr));
+        Output out;
+        const CElementPtr pSink(gst_bin_get_by_name(GST_BIN(pPipeline.get()), "out"));
         g_signal_connect(pSink.get(), "handoff",
                          G_CALLBACK(+[](GstElement*, GstBuffer* pBuffer, GstPad*, Output* pOut) {
                              pOut->Add(pBuffer);
                          }),
                          &out);
-    gst_element_set_state(pPipeline.get(), GST_STATE_PLAYING);
-    CBusPtr pBus(gst_element_get_bus(pPipeline.get()));
-    CMessagePtr pEnd(gst_bus_timed_pop_filtered(
-        pBus.get(), 60 * GST_SECOND,
-        static_cast<GstMessageType>(GST_MESSAGE_ERROR | GST_MESSAGE_EOS)));
-    EXPECT_TRUE(pEnd && GST_MESSAGE_TYPE(pEnd.get()) == GST_MESSAGE_EOS) << description;
-    gst_element_set_state(pPipeline.get(), GST_STATE_NULL);
-    return out;
-}
-
-// Three seconds encoded, decoded and converted: 32000 bytes a second, plus at
-// most an encoder's padding.
-TEST(Resampler, DecodesFilesToThirtyTwoThousandBytesPerSecondInFullBlocks)
-{
-    char szDir[] = "/tmp/resampler-files-XXXXXX";
-    ASSERT_NE(mkdtemp(szDir), nullptr);
-    const std::string file = std::string(szDir) + "/tone";
-    for (const char* pszEncoder : {"wavenc", "lamemp3enc", "avenc_wmav2 ! avmux_asf"}) {
-        RunPipeline("audiotestsrc freq=440 volume=0.5 samplesperbuffer=4410 num-buffers=30 ! "
-                    "audio/x-raw,format=S16LE,rate=44100,channels=2 ! audioconvert ! " +
-                    std::string(pszEncoder) + " ! filesink location=" + file);
-        const Output out = RunPipeline("filesrc location=" + file +
-                                       " ! decodebin ! audioconvert ! callfeedresampler ! "
-                                       "fakesink name=out signal-handoffs=true");
+        gst_element_set_state(pPipeline.get(), GST_STATE_PLAYING);
+        const CBusPtr pBus(gst_element_get_bus(pPipeline.get()));
+        const CMessagePtr pEnd(gst_bus_timed_pop_filtered(
+            pBus.get(), 60 * GST_SECOND,
+            static_cast<GstMessageType>(GST_MESSAGE_ERROR | GST_MESSAGE_EOS)));
+        EXPECT_TRUE(pEnd && GST_MESSAGE_TYPE(pEnd.get()) == GST_MESSAGE_EOS) << pszEncoder;
+        gst_element_set_state(pPipeline.get(), GST_STATE_NULL);
         const gsize cbTotal = 2 * out.samples.size();
         EXPECT_GE(cbTotal + 2, 3u * 32000) << pszEncoder;
         EXPECT_LE(cbTotal, 3u * 32000 + 1600) << pszEncoder;

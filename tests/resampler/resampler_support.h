@@ -1,12 +1,18 @@
-// Helpers shared by the resampler tests.
+// Helpers shared by the resampler tests: the element in a harness, tones in
+// and out, and what came out of it.
 #pragma once
 
 #include <gst/check/gstharness.h>
 
+#include <cmath>
+#include <complex>
 #include <cstdint>
 #include <memory>
+#include <numbers>
 #include <string>
 #include <vector>
+
+#include "callfeed_resampler_register.h"
 
 using Samples = std::vector<std::int16_t>;
 struct CHarnessDeleter {
@@ -14,25 +20,100 @@ struct CHarnessDeleter {
 };
 using CHarnessPtr = std::unique_ptr<GstHarness, CHarnessDeleter>;
 
-void EnsureResamplerRegistered();
-std::string PcmCaps(int nRate, int nChannels);
-// A fresh element fed caps. With bOfferPool, downstream asks for a
-// pool of 64 blocks of cbBlock bytes (0: the element's choice); without, the
-// element keeps its own pool.
-CHarnessPtr NewResampler(const std::string& caps, bool bOfferPool = true, guint cbBlock = 0);
-GstBuffer* BufferFrom(const Samples& samples, GstClockTime tPts = GST_CLOCK_TIME_NONE);
+inline void EnsureResamplerRegistered()
+{
+    static const bool s_bRegistered =
+        (gst_init(nullptr, nullptr), GST_ELEMENT_REGISTER(callfeedresampler, nullptr));
+    g_assert(s_bRegistered);
+}
+
+inline std::string PcmCaps(int nRate, int nChannels)
+{
+    return "audio/x-raw,format=S16LE,layout=interleaved,rate=" + std::to_string(nRate) +
+           ",channels=" + std::to_string(nChannels);
+}
+
+// A fresh element fed caps. With bOfferPool, downstream asks for a pool of 64
+// blocks of cbBlock bytes (0: the element's choice); without, the element
+// keeps its own pool.
+inline CHarnessPtr NewResampler(const std::string& caps, bool bOfferPool = true, guint cbBlock = 0)
+{
+    EnsureResamplerRegistered();
+    CHarnessPtr pHarness(gst_harness_new("callfeedresampler"));
+    auto offerPool = [](GstPad*, GstPadProbeInfo* pInfo, gpointer pcbBlock) {
+        GstQuery* pQuery = GST_PAD_PROBE_INFO_QUERY(pInfo);
+        if (GST_QUERY_TYPE(pQuery) == GST_QUERY_ALLOCATION &&
+            (GST_PAD_PROBE_INFO_TYPE(pInfo) & GST_PAD_PROBE_TYPE_PULL))
+            gst_query_add_allocation_pool(pQuery, nullptr, GPOINTER_TO_UINT(pcbBlock), 64, 0);
+        return GST_PAD_PROBE_OK;
+    };
+    if (bOfferPool)
+        gst_harness_add_probe(pHarness.get(), "callfeedresampler", "src",
+                              GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM, offerPool,
+                              GUINT_TO_POINTER(cbBlock), nullptr);
+    gst_harness_set_src_caps_str(pHarness.get(), caps.c_str());
+    return pHarness;
+}
+
+inline GstBuffer* BufferFrom(const Samples& samples, GstClockTime tPts = GST_CLOCK_TIME_NONE)
+{
+    GstBuffer* pBuffer =
+        gst_buffer_new_memdup(samples.data(), samples.size() * sizeof(std::int16_t));
+    GST_BUFFER_PTS(pBuffer) = tPts;
+    return pBuffer;
+}
+
 // Interleaved sine; channel c is scaled by (c + 1) / nChannels.
-Samples Tone(int nRate, int nChannels, std::size_t nFrames, double dHz, double dAmplitude);
+inline Samples Tone(int nRate, int nChannels, std::size_t nFrames, double dHz, double dAmplitude)
+{
+    Samples samples(nFrames * static_cast<std::size_t>(nChannels));
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const int c = static_cast<int>(i % nChannels);
+        const double t = static_cast<double>(i / nChannels) / nRate;
+        samples[i] = static_cast<std::int16_t>(std::lround(
+            dAmplitude * (c + 1) / nChannels * std::sin(2 * std::numbers::pi * dHz * t)));
+    }
+    return samples;
+}
 
 struct Output {
     Samples samples;
     std::vector<gsize> blockBytes;
     std::vector<GstClockTime> pts, durations;
-    void Add(GstBuffer* pBuffer);
+    void Add(GstBuffer* pBuffer)
+    {
+        const gsize cb = gst_buffer_get_size(pBuffer);
+        samples.resize(samples.size() + cb / 2);
+        gst_buffer_extract(pBuffer, 0, samples.data() + samples.size() - cb / 2, cb);
+        blockBytes.push_back(cb);
+        pts.push_back(GST_BUFFER_PTS(pBuffer));
+        durations.push_back(GST_BUFFER_DURATION(pBuffer));
+    }
 };
+
 // Appends everything the harness holds to out.
-Output PullAll(GstHarness* pHarness, Output out = {});
+inline Output PullAll(GstHarness* pHarness, Output out = {})
+{
+    while (GstBuffer* pBuffer = gst_harness_try_pull(pHarness)) {
+        out.Add(pBuffer);
+        gst_buffer_unref(pBuffer);
+    }
+    return out;
+}
 
 // Peak amplitude of the dHz component of samples[nFirst, nFirst + nCount) at
 // 16 kHz, through a Blackman-Harris window.
-double ToneAmplitude(const Samples& samples, std::size_t nFirst, std::size_t nCount, double dHz);
+inline double ToneAmplitude(const Samples& samples, std::size_t nFirst, std::size_t nCount,
+                            double dHz)
+{
+    std::complex<double> sum;
+    double dWindowSum = 0;
+    for (std::size_t n = 0; n < nCount; ++n) {
+        const double x = 2 * std::numbers::pi * n / (nCount - 1);
+        const double w =
+            0.35875 - 0.48829 * std::cos(x) + 0.14128 * std::cos(2 * x) - 0.01168 * std::cos(3 * x);
+        sum += w * samples[nFirst + n] * std::polar(1.0, -2 * std::numbers::pi * dHz * n / 16000.0);
+        dWindowSum += w;
+    }
+    return 2 * std::abs(sum) / dWindowSum;
+}
