@@ -1,16 +1,57 @@
+// The mixing in-process: the law and its vectorised loop, the port's and the
+// wide mixer with their stages in place (limiter, talk-over), the playback
+// queue they take from, and the capture ring's reader that feeds them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <numbers>
 #include <random>
 
+#include "call_limiter.h"
+#include "call_stage.h"
 #include "capture_reader.h"
 #include "capture_ring.h"
 #include "mixer.h"
+#include "talk_over.h"
 #include "test_support.h"
 #include "wide_mixer.h"
 
 namespace {
+
+std::vector<std::int16_t> Ramp(std::size_t n, int start, int step)
+{
+    std::vector<std::int16_t> samples(n);
+    for (std::size_t i = 0; i < n; ++i)
+        samples[i] = static_cast<std::int16_t>(start + step * static_cast<int>(i));
+    return samples;
+}
+
+std::vector<std::int16_t> Noise(std::size_t n, int nSeed)
+{
+    std::mt19937 random(static_cast<unsigned>(nSeed));
+    std::vector<std::int16_t> samples(n);
+    std::generate(samples.begin(), samples.end(),
+                  [&] { return static_cast<std::int16_t>(random()); });
+    return samples;
+}
+
+std::vector<std::int16_t> Tone(std::size_t n, double dFrequency, double dAmplitude, int nRate)
+{
+    std::vector<std::int16_t> samples(n);
+    for (std::size_t i = 0; i < n; ++i)
+        samples[i] = static_cast<std::int16_t>(std::lrint(
+            dAmplitude * 32767 * std::sin(2 * std::numbers::pi * dFrequency * i / nRate)));
+    return samples;
+}
+
+// The largest magnitude in [from, to).
+template <class It> int Peak(It from, It to)
+{
+    return std::abs(
+        *std::max_element(from, to, [](int a, int c) { return std::abs(a) < std::abs(c); }));
+}
 
 TEST(MixLaw, GivesTheWorkedValues)
 {
@@ -28,11 +69,8 @@ TEST(MixLaw, GivesTheWorkedValues)
 // with the law sample by sample.
 TEST(MixSamples, MatchesTheLawOnEveryPathAndLevel)
 {
-    std::mt19937 random(7);
-    std::vector<std::int16_t> mic(1003), playback(1003), out(1003);
-    const auto next = [&] { return static_cast<std::int16_t>(random()); };
-    std::generate(mic.begin(), mic.end(), next);
-    std::generate(playback.begin(), playback.end(), next);
+    const auto mic = Noise(1003, 7), playback = Noise(1003, 8);
+    std::vector<std::int16_t> out(1003);
     std::vector<std::uint8_t> bytes(2 * 1003 + 1);
     for (const int offset : {0, 1}) {
         std::memcpy(bytes.data() + offset, playback.data(), 2 * 1003);
@@ -45,14 +83,7 @@ TEST(MixSamples, MatchesTheLawOnEveryPathAndLevel)
     }
 }
 
-std::vector<std::int16_t> Ramp(std::size_t n, int start, int step)
-{
-    std::vector<std::int16_t> samples(n);
-    for (std::size_t i = 0; i < n; ++i)
-        samples[i] = static_cast<std::int16_t>(start + step * static_cast<int>(i));
-    return samples;
-}
-
+// The port's mixer with its stage, as the renderer runs it.
 class Mixer : public testing::Test {
 protected:
     void Feed(const std::vector<std::int16_t>& mic)
@@ -60,18 +91,23 @@ protected:
         m_mixer.FeedBlocks(mic.data(), static_cast<std::uint32_t>(mic.size() * 2));
     }
 
+    CCallOptions m_options;
+    CCallStage m_stage{16000, 1, m_options};
     CPlaybackQueue m_queue;
     CSendRing m_ring;
     CMixLevels m_levels;
     std::vector<std::int16_t> m_sent; // every block submitted, in order
     // What the network does with a submitted block: by default its send ends at once.
     std::function<void(SendBlock&)> m_network = [](SendBlock& block) { block.Release(); };
-    CMixer m_mixer{m_queue, m_ring, m_levels,
+    CMixer m_mixer{m_queue,
+                   m_ring,
+                   m_levels,
                    [this](SendBlock& block) {
                        m_sent.insert(m_sent.end(), block.m_aData.begin(), block.m_aData.end());
                        m_network(block);
                    },
-                   [](int, std::uint32_t) {}};
+                   [](int, std::uint32_t) {},
+                   &m_stage};
 };
 
 // Four regions of one block each against 5000 queued samples: the first two
@@ -100,9 +136,12 @@ TEST_F(Mixer, MixesOnlyWhileTheQueueCoversTheRegion)
     EXPECT_EQ(m_queue.Count(), 56);
 }
 
-// The hold of a paused element: the microphone goes out alone and the queue
-// keeps its place, including an entry the mixer had in hand at the hold.
-TEST_F(Mixer, HeldQueueSendsTheMicrophoneAloneAndKeepsItsPlace)
+// A paused element's hold, then the stream's end: held, the microphone goes
+// out alone and the queue keeps its place, including an entry the mixer had
+// in hand at the hold; the last samples, fewer than a region, wait for more
+// until the queue is ended, and are then heard whole, the microphone alone
+// after them.
+TEST_F(Mixer, HeldQueueKeepsItsPlaceAndAnEndedQueueMixesItsShortTail)
 {
     const auto playback = Ramp(4096, 1, 3), mic = Ramp(kBlockSamples, -50, 1);
     m_queue.Push(MakeBuffer(playback));
@@ -115,157 +154,22 @@ TEST_F(Mixer, HeldQueueSendsTheMicrophoneAloneAndKeepsItsPlace)
     EXPECT_EQ(m_queue.Count(), 3996);
     m_queue.SetHeld(false);
     Feed(mic);
-    ASSERT_EQ(m_sent.size(), 2 * kBlockSamples);
-    for (std::size_t i = 0; i < kBlockSamples; ++i) {
-        ASSERT_EQ(m_sent[i], mic[i]) << i;
-        ASSERT_EQ(m_sent[kBlockSamples + i], MixSample(playback[100 + i], mic[i], 0, 255)) << i;
-    }
-}
-
-TEST_F(Mixer, QueueRunningEmptyEndsTheMixWithWhatWasQueued)
-{
-    m_queue.Push(MakeBuffer(Ramp(500, 1, 1)));
-    const auto mic = Ramp(1000, 0, 0);
-    std::uint32_t cbProduced = 0;
-    EXPECT_EQ(m_mixer.MixQueued(m_ring.Current(), mic.data(), 2000, &cbProduced), 1);
-    EXPECT_EQ(cbProduced, 1000u) << "what was queued stands";
-}
-
-// The last samples of a stream, fewer than a region: heard whole once the
-// queue is ended, the microphone alone after them; not taken before.
-TEST_F(Mixer, EndedQueueMixesATailShorterThanTheRegion)
-{
-    const auto tail = Ramp(700, 5, 2), mic = Ramp(kBlockSamples, -9, 1);
-    m_queue.Push(MakeBuffer(tail));
     Feed(mic);
-    EXPECT_EQ(m_queue.Count(), 700) << "not ended: a short queue waits for more";
+    EXPECT_EQ(m_queue.Count(), 1948) << "not ended: a short queue waits for more";
     m_queue.SetEnded();
     Feed(mic);
-    ASSERT_EQ(m_sent.size(), 2 * kBlockSamples);
-    for (std::size_t i = 0; i < kBlockSamples; ++i)
-        ASSERT_EQ(m_sent[kBlockSamples + i], i < 700 ? MixSample(tail[i], mic[i], 0, 255) : mic[i])
-            << i;
+    ASSERT_EQ(m_sent.size(), 4 * kBlockSamples);
+    for (std::size_t i = 0; i < kBlockSamples; ++i) {
+        ASSERT_EQ(m_sent[i], mic[i]) << "held, " << i;
+        ASSERT_EQ(m_sent[kBlockSamples + i], MixSample(playback[100 + i], mic[i], 0, 255)) << i;
+        ASSERT_EQ(m_sent[2 * kBlockSamples + i], mic[i]) << "waiting, " << i;
+        ASSERT_EQ(m_sent[3 * kBlockSamples + i],
+                  i < 1948 ? MixSample(playback[2148 + i], mic[i], 0, 255) : mic[i])
+            << "the tail, " << i;
+    }
     EXPECT_EQ(m_queue.Count(), 0);
-    m_queue.Push(MakeBuffer(tail));
+    m_queue.Push(MakeBuffer(playback));
     EXPECT_FALSE(m_queue.IsEnded()) << "more data: not ended any more";
-}
-
-CBufferPtr Timed(const std::vector<std::int16_t>& samples, GstClockTime tStart)
-{
-    CBufferPtr pBuffer = MakeBuffer(samples);
-    GST_BUFFER_PTS(pBuffer.get()) = tStart;
-    return pBuffer;
-}
-
-// The position is the buffer time the mixer has reached within the entry it
-// used last, whatever took the samples; a flush forgets it.
-TEST(PlaybackQueue, PositionFollowsWhatIsTakenAndAFlushForgetsIt)
-{
-    CPlaybackQueue call, wide(48000, 2);
-    call.Push(Timed(Ramp(1600, 0, 0), 2 * GST_SECOND));
-    call.Push(Timed(Ramp(1600, 0, 0), 2 * GST_SECOND + 100 * GST_MSECOND));
-    wide.Push(Timed(Ramp(9600, 0, 0), GST_SECOND));
-    EXPECT_EQ(call.Position(), CPlaybackQueue::kNoPosition);
-    using Case = std::tuple<CPlaybackQueue*, std::int32_t, std::int64_t>;
-    for (const auto& [pQueue, nSkip, nPosition] :
-         {Case{&call, 800, 2050 * GST_MSECOND}, Case{&call, 1600, 2150 * GST_MSECOND},
-          Case{&wide, 4800, 1050 * GST_MSECOND}, Case{&wide, 9600, 1100 * GST_MSECOND}}) {
-        pQueue->Skip(nSkip);
-        EXPECT_EQ(pQueue->Position(), nPosition) << nSkip;
-    }
-    call.Flush();
-    EXPECT_EQ(call.Position(), CPlaybackQueue::kNoPosition);
-    call.Push(MakeBuffer(Ramp(100, 0, 0)));
-    call.Skip(50);
-    EXPECT_EQ(call.Position(), CPlaybackQueue::kNoPosition) << "no timestamp, no position";
-}
-
-// The wide mixer, tick by tick: the call's law per channel with the mono
-// microphone on both, the microphone alone where the queue does not cover
-// the region, an ended queue's short tail, and the playback alone beside it.
-class WideMixer : public testing::Test {
-protected:
-    // Stereo playback whose left and right channels differ.
-    static std::vector<std::int16_t> Stereo(std::size_t nFrames, int nStart)
-    {
-        std::vector<std::int16_t> samples(2 * nFrames);
-        for (std::size_t i = 0; i < nFrames; ++i) {
-            samples[2 * i] = static_cast<std::int16_t>(nStart + 3 * static_cast<int>(i));
-            samples[2 * i + 1] = static_cast<std::int16_t>(-nStart - 5 * static_cast<int>(i));
-        }
-        return samples;
-    }
-    void Tick(const std::vector<std::int16_t>& mic,
-              std::int64_t nCallStart = CPlaybackQueue::kNoPosition)
-    {
-        m_mixer.BeginTick(nCallStart);
-        m_mixer.Feed(mic.data(), static_cast<std::uint32_t>(2 * mic.size()));
-    }
-
-    CPlaybackQueue m_queue{48000, 2};
-    CMixLevels m_levels;
-    CWideMixer m_mixer{m_queue, m_levels, [](int, std::uint32_t) {}};
-};
-
-TEST_F(WideMixer, MixesEachChannelByTheLawAndKeepsThePlaybackBeside)
-{
-    m_levels.SetBalance(-40);
-    m_levels.SetVolume(180);
-    const auto mic = Ramp(4800, 100, 7);
-    const auto playback = Stereo(7000, 1000);
-    m_queue.Push(MakeBuffer({playback.begin(), playback.begin() + 6000}));
-    m_queue.Push(MakeBuffer({playback.begin() + 6000, playback.end()}));
-    struct Case {
-        bool bEnded;
-        std::size_t nMixedFrames; // from the start of the tick
-        std::size_t nFrom;        // first playback frame used
-    };
-    for (const Case& expected : {Case{false, 4800, 0}, Case{false, 0, 0}, Case{true, 2200, 4800}}) {
-        if (expected.bEnded)
-            m_queue.SetEnded();
-        Tick(mic);
-        const auto& mix = m_mixer.Mix();
-        ASSERT_EQ(mix.size(), 2 * mic.size());
-        ASSERT_EQ(m_mixer.Playback().size(), 2 * expected.nMixedFrames);
-        for (std::size_t i = 0; i < mic.size(); ++i)
-            for (std::size_t c = 0; c < 2; ++c) {
-                const std::size_t p = 2 * (expected.nFrom + i) + c;
-                const std::int16_t want =
-                    i < expected.nMixedFrames ? MixSample(playback[p], mic[i], -40, 180) : mic[i];
-                ASSERT_EQ(mix[2 * i + c], want) << i << " " << c;
-                if (i < expected.nMixedFrames) {
-                    ASSERT_EQ(m_mixer.Playback()[2 * i + c], playback[p]);
-                }
-            }
-    }
-    EXPECT_EQ(m_queue.Count(), 0);
-}
-
-// Kept in step with the call's mixer by time: lagging, it skips ahead;
-// leading, the microphone goes out alone until the call catches up; within
-// the tolerance nothing changes.
-TEST_F(WideMixer, FollowsTheCallsPositionBeyondTheTolerance)
-{
-    const auto mic = Ramp(14400, 1, 0);
-    const auto playback = Stereo(48000, 0);
-    // The call's start against the wide mixer's 1.1 s; frames of microphone
-    // alone; the first playback frame used. Two capture buffers of jitter
-    // (about 43 ms) lie well inside the tolerance.
-    using Case = std::tuple<std::int64_t, std::size_t, std::size_t>;
-    for (const auto& [nCallStart, nAlone, nFirst] :
-         {Case{1230 * GST_MSECOND, 0, 4800}, Case{970 * GST_MSECOND, 0, 4800},
-          Case{1300 * GST_MSECOND, 0, 14400}, Case{900 * GST_MSECOND, 9600, 4800}}) {
-        m_queue.Flush();
-        m_queue.Push(Timed(playback, GST_SECOND));
-        m_queue.Skip(2 * 4800);
-        Tick(mic, nCallStart);
-        const auto& mix = m_mixer.Mix();
-        const auto& used = m_mixer.Playback();
-        ASSERT_EQ(used.size(), 2 * (14400 - nAlone)) << nCallStart;
-        EXPECT_EQ(used[0], playback[2 * nFirst]) << nCallStart;
-        EXPECT_TRUE(std::all_of(mix.begin(), mix.begin() + 2 * static_cast<long>(nAlone),
-                                [](std::int16_t n) { return n == 1; }));
-    }
 }
 
 TEST_F(Mixer, BlockInFlightDropsTheRestOfTheTick)
@@ -282,15 +186,45 @@ TEST_F(Mixer, BlockInFlightDropsTheRestOfTheTick)
     EXPECT_TRUE(std::equal(mic.begin(), mic.end(), m_ring.Current().m_aData.begin()));
 }
 
-TEST_F(Mixer, WithoutClientBlocksAreDiscardedButPlaybackIsConsumed)
+// With every option at its default the stage leaves the law bit-exact; with
+// the limiter on, only what crosses -1 dBFS changes (the law's loudest
+// sums), and never up to full scale.
+struct LawCase {
+    int b, v;
+    bool bLimiter;
+};
+
+class StagedMixer : public Mixer, public testing::WithParamInterface<LawCase> {};
+
+TEST_P(StagedMixer, DefaultsKeepTheLawBitExactAndTheLimiterOnlyTouchesTheLoudest)
 {
-    CTcpServer server([](int, std::uint32_t) {}); // never started: no client
-    m_network = [&](SendBlock& block) { server.Submit(block); };
-    m_queue.Push(MakeBuffer(Ramp(4096, 1, 1)));
-    Feed(Ramp(4096, 0, 0));
-    EXPECT_EQ(m_queue.Count(), 0);
-    EXPECT_TRUE(m_ring.AllFree());
+    const auto [b, v, bLimiter] = GetParam();
+    m_levels.SetBalance(b);
+    m_levels.SetVolume(v);
+    m_options.SetLimiter(bLimiter);
+    const auto playback = Noise(2 * kBlockSamples, b), mic = Noise(2 * kBlockSamples, v);
+    m_queue.Push(MakeBuffer(playback));
+    Feed(mic);
+    ASSERT_EQ(m_sent.size(), playback.size());
+    bool bTouched = false;
+    for (std::size_t i = 0; i < m_sent.size(); ++i) {
+        const std::int16_t law = MixSample(playback[i], mic[i], b, v);
+        if (!bLimiter) {
+            ASSERT_EQ(m_sent[i], law) << i;
+            continue;
+        }
+        ASSERT_LE(std::abs(m_sent[i]), CCallLimiter::kCeiling) << i;
+        ASSERT_LE(std::abs(m_sent[i]), std::abs(law)) << i;
+        ASSERT_EQ(m_sent[i] == 0, law == 0) << i;
+        bTouched = bTouched || m_sent[i] != law;
+    }
+    EXPECT_EQ(bTouched, bLimiter && v == 255) << "only a mix that crosses the ceiling";
 }
+
+INSTANTIATE_TEST_SUITE_P(Levels, StagedMixer,
+                         testing::Values(LawCase{0, 255, false}, LawCase{128, 255, false},
+                                         LawCase{-127, 200, false}, LawCase{0, 255, true},
+                                         LawCase{128, 255, true}, LawCase{37, 101, true}));
 
 // A flush while the mixer holds entries (one used in part, one it could not
 // map): neither comes back, and neither takes samples off the zeroed count.
@@ -345,6 +279,201 @@ TEST(PlaybackQueue, HeldQueueGivesUpstreamItsBuffersBack)
     EXPECT_EQ(queue.Count(), 2000);
     gst_buffer_pool_set_active(pPool.get(), FALSE);
 }
+
+// The wide mixer with its stage, tick by tick.
+class WideMixer : public testing::Test {
+protected:
+    // Stereo playback whose left and right channels differ.
+    static std::vector<std::int16_t> Stereo(std::size_t nFrames, int nStart)
+    {
+        std::vector<std::int16_t> samples(2 * nFrames);
+        for (std::size_t i = 0; i < nFrames; ++i) {
+            samples[2 * i] = static_cast<std::int16_t>(nStart + 3 * static_cast<int>(i));
+            samples[2 * i + 1] = static_cast<std::int16_t>(-nStart - 5 * static_cast<int>(i));
+        }
+        return samples;
+    }
+    void Tick(const std::vector<std::int16_t>& mic,
+              std::int64_t nCallStart = CPlaybackQueue::kNoPosition)
+    {
+        m_mixer.BeginTick(nCallStart);
+        m_mixer.Feed(mic.data(), static_cast<std::uint32_t>(2 * mic.size()));
+    }
+
+    CCallOptions m_options;
+    CCallStage m_stage{CWideMixer::kRate, CWideMixer::kChannels, m_options};
+    CPlaybackQueue m_queue{48000, 2};
+    CMixLevels m_levels;
+    CWideMixer m_mixer{m_queue, m_levels, [](int, std::uint32_t) {}, &m_stage};
+};
+
+// The call's law per channel with the mono microphone on both, the
+// microphone alone where the queue does not cover the region, an ended
+// queue's short tail, and the playback alone beside it.
+TEST_F(WideMixer, MixesEachChannelByTheLawAndKeepsThePlaybackBeside)
+{
+    m_levels.SetBalance(-40);
+    m_levels.SetVolume(180);
+    const auto mic = Ramp(4800, 100, 7);
+    const auto playback = Stereo(7000, 1000);
+    m_queue.Push(MakeBuffer({playback.begin(), playback.begin() + 6000}));
+    m_queue.Push(MakeBuffer({playback.begin() + 6000, playback.end()}));
+    struct Case {
+        bool bEnded;
+        std::size_t nMixedFrames; // from the start of the tick
+        std::size_t nFrom;        // first playback frame used
+    };
+    for (const Case& expected : {Case{false, 4800, 0}, Case{false, 0, 0}, Case{true, 2200, 4800}}) {
+        if (expected.bEnded)
+            m_queue.SetEnded();
+        Tick(mic);
+        const auto& mix = m_mixer.Mix();
+        ASSERT_EQ(mix.size(), 2 * mic.size());
+        ASSERT_EQ(m_mixer.Playback().size(), 2 * expected.nMixedFrames);
+        for (std::size_t i = 0; i < mic.size(); ++i)
+            for (std::size_t c = 0; c < 2; ++c) {
+                const std::size_t p = 2 * (expected.nFrom + i) + c;
+                const bool bMixed = i < expected.nMixedFrames;
+                ASSERT_EQ(mix[2 * i + c],
+                          bMixed ? MixSample(playback[p], mic[i], -40, 180) : mic[i])
+                    << i << " " << c;
+                ASSERT_TRUE(!bMixed || m_mixer.Playback()[2 * i + c] == playback[p]) << i;
+            }
+    }
+    EXPECT_EQ(m_queue.Count(), 0);
+}
+
+// Kept in step with the call's mixer by time: lagging, it skips ahead;
+// leading, the microphone goes out alone until the call catches up; within
+// the tolerance nothing changes.
+TEST_F(WideMixer, FollowsTheCallsPositionBeyondTheTolerance)
+{
+    const auto mic = Ramp(14400, 1, 0);
+    const auto playback = Stereo(48000, 0);
+    // The call's start against the wide mixer's 1.1 s; frames of microphone
+    // alone; the first playback frame used. Two capture buffers of jitter
+    // (about 43 ms) lie well inside the tolerance.
+    using Case = std::tuple<std::int64_t, std::size_t, std::size_t>;
+    for (const auto& [nCallStart, nAlone, nFirst] :
+         {Case{1230 * GST_MSECOND, 0, 4800}, Case{970 * GST_MSECOND, 0, 4800},
+          Case{1300 * GST_MSECOND, 0, 14400}, Case{900 * GST_MSECOND, 9600, 4800}}) {
+        m_queue.Flush();
+        CBufferPtr pBuffer = MakeBuffer(playback);
+        GST_BUFFER_PTS(pBuffer.get()) = GST_SECOND;
+        m_queue.Push(std::move(pBuffer));
+        m_queue.Skip(2 * 4800);
+        Tick(mic, nCallStart);
+        const auto& mix = m_mixer.Mix();
+        const auto& used = m_mixer.Playback();
+        ASSERT_EQ(used.size(), 2 * (14400 - nAlone)) << nCallStart;
+        EXPECT_EQ(used[0], playback[2 * nFirst]) << nCallStart;
+        EXPECT_TRUE(std::all_of(mix.begin(), mix.begin() + 2 * static_cast<long>(nAlone),
+                                [](std::int16_t n) { return n == 1; }));
+    }
+}
+
+// Talk-over lowers the playback in the Voxreel microphone's mix, never the
+// playback handed to the local output.
+TEST_F(WideMixer, TalkOverLowersTheMixButNotTheLocalOutput)
+{
+    m_options.SetTalkOver(true);
+    m_levels.SetBalance(kMaxBalance); // the playback alone in the mix
+    const auto playback = Tone(2 * 48000, 1000, 0.5, 2 * 48000);
+    m_queue.Push(MakeBuffer(playback));
+    Tick(Tone(48000, 220, 0.2, 48000));
+    ASSERT_EQ(m_mixer.Mix().size(), playback.size());
+    EXPECT_EQ(m_mixer.Playback(), playback);
+    const int nHeard = Peak(m_mixer.Mix().end() - 9600, m_mixer.Mix().end());
+    const int nPlayed = Peak(playback.end() - 9600, playback.end());
+    EXPECT_NEAR(20 * std::log10(static_cast<double>(nHeard) / nPlayed), -12.0, 0.2);
+}
+
+TEST(CallLimiter, PassesQuietAudioAndHoldsLoudAudioUnderTheCeilingOnEveryChannel)
+{
+    for (const auto& [nChannels, dAmplitude] :
+         {std::pair{1, 0.5}, std::pair{1, 1.0}, std::pair{2, 0.85}, std::pair{2, 1.0}}) {
+        SCOPED_TRACE(testing::Message() << nChannels << " channels at " << dAmplitude);
+        CCallLimiter limiter(48000, nChannels);
+        // Loud for a second, then quiet: the gain comes back to one exactly.
+        auto loud = Tone(48000 * nChannels, 440, dAmplitude, 48000 * nChannels);
+        auto quiet = Tone(72000 * nChannels, 440, 0.3, 48000 * nChannels);
+        const auto quietIn = quiet;
+        limiter.Process(loud.data(), 48000);
+        limiter.Process(quiet.data(), 72000);
+        const int nPeak = Peak(loud.begin(), loud.end());
+        EXPECT_LE(nPeak, CCallLimiter::kCeiling);
+        if (dAmplitude * 32767 > CCallLimiter::kCeiling) {
+            EXPECT_GE(nPeak, CCallLimiter::kCeiling - 2) << "held at the ceiling, not far below";
+        }
+        EXPECT_EQ(limiter.Gain(), 1.0);
+        const std::size_t nSecond = 48000 * static_cast<std::size_t>(nChannels);
+        EXPECT_TRUE(std::equal(quiet.begin() + nSecond, quiet.end(), quietIn.begin() + nSecond))
+            << "a second after the loud part the quiet one passes untouched";
+    }
+}
+
+// Talk-over at both mixing rates, followed in 10 ms pieces as the mixers
+// feed it: speech-like bursts lower the playback fast and steadily and it
+// comes back slowly; a steady tone under the gate's threshold, or talk-over
+// off, changes nothing.
+class TalkOver : public testing::TestWithParam<int> {
+protected:
+    // Each sample's gain in dB.
+    std::vector<double> Follow(const std::vector<std::int16_t>& mic, bool bEnabled = true)
+    {
+        std::vector<double> gainsDb;
+        std::vector<float> gains;
+        const std::size_t nPiece = static_cast<std::size_t>(GetParam() / 100);
+        for (std::size_t n = 0; n < mic.size(); n += nPiece) {
+            const auto nFrames = static_cast<std::uint32_t>(std::min(nPiece, mic.size() - n));
+            m_talkOver.Follow(mic.data() + n, nFrames, bEnabled, 12.0, gains);
+            for (float fGain : gains)
+                gainsDb.push_back(20 * std::log10(fGain));
+        }
+        return gainsDb;
+    }
+    std::size_t Ms(double dMs) const { return static_cast<std::size_t>(GetParam() * dMs / 1000); }
+    // nMs of syllables: 180 ms of voice, 70 ms gap, at -20 dBFS.
+    std::vector<std::int16_t> Speech(int nMs)
+    {
+        std::vector<std::int16_t> mic = Tone(Ms(nMs), 220, 0.14, GetParam());
+        for (std::size_t i = 0; i < mic.size(); ++i)
+            if (i % Ms(250) >= Ms(180))
+                mic[i] = 0;
+        return mic;
+    }
+
+    CTalkOver m_talkOver{GetParam()};
+};
+
+TEST_P(TalkOver, SpeechLowersThePlaybackAQuietToneDoesNot)
+{
+    std::vector<std::int16_t> mic(Ms(500), 0);
+    const auto speech = Speech(2000);
+    mic.insert(mic.end(), speech.begin(), speech.end());
+    mic.resize(mic.size() + Ms(1500), 0);
+    const auto gainsDb = Follow(mic);
+    const std::size_t nStart = Ms(500), nEnd = Ms(2500) - Ms(70);
+    EXPECT_EQ(gainsDb[nStart - 1], 0.0);
+    const double dAttackMs = CTalkOver::kBlockSeconds * 1000 + CTalkOver::kAttackSeconds * 1000;
+    EXPECT_NEAR(gainsDb[nStart + Ms(dAttackMs + 1)], -12.0, 1e-6) << "within the attack";
+    for (std::size_t i = nStart + Ms(dAttackMs + 1); i < nEnd + Ms(200); ++i)
+        ASSERT_NEAR(gainsDb[i], -12.0, 1e-6) << "no pumping between syllables, at " << i;
+    const double dReleaseMs = CTalkOver::kHoldSeconds * 1000 + CTalkOver::kReleaseSeconds * 1000;
+    EXPECT_LT(gainsDb[nEnd + Ms(dReleaseMs - 100)], -0.5) << "released slowly";
+    EXPECT_EQ(gainsDb[nEnd + Ms(dReleaseMs + 20)], 0.0) << "and fully";
+    double dLargestStep = 0;
+    for (std::size_t i = 1; i < gainsDb.size(); ++i)
+        dLargestStep = std::max(dLargestStep, std::abs(gainsDb[i] - gainsDb[i - 1]));
+    EXPECT_LT(dLargestStep, 0.1) << "a smooth gain, no clicks";
+
+    const auto quietTone = Tone(Ms(3000), 220, 0.01, GetParam()); // -43 dBFS RMS
+    for (const auto& gains : {Follow(quietTone), Follow(Speech(1000), false)})
+        EXPECT_TRUE(std::all_of(gains.begin(), gains.end(), [](double d) { return d == 0.0; }))
+            << "a quiet tone, then talk-over off";
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, TalkOver, testing::Values(16000, 48000));
 
 TEST(CaptureReader, WrappedRangeIsFedAsTwoRegionsInOrder)
 {

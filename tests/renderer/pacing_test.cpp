@@ -1,13 +1,15 @@
-// The pacing side among threads: the pacing thread's start and stop, and
-// the queue shared by streaming, flushes and the mixer, for ThreadSanitizer
-// to watch (the flush-while-mixing order itself is pinned, deterministically,
-// in the mixer's tests).
+// The pacing side among threads, for ThreadSanitizer to watch: the pacing
+// thread's start and stop, the queue shared by streaming, flushes and the
+// mixer, the level board and the call's options.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <random>
 
+#include "call_stage.h"
 #include "heard_wait.h"
+#include "level_board.h"
 #include "mixer.h"
 #include "pacing_thread.h"
 #include "test_support.h"
@@ -15,44 +17,10 @@
 
 namespace {
 
-TEST(PlaybackQueueStress, CountMatchesTheQueueThroughFlushesAndMixing)
-{
-    for (unsigned nRound = 0; nRound < 2 && !HasFailure(); ++nRound) {
-        CPlaybackQueue queue;
-        CSendRing ring;
-        CMixLevels levels;
-        CMixer mixer(
-            queue, ring, levels, [](SendBlock& block) { block.Release(); },
-            [](int, std::uint32_t) {});
-        std::atomic<bool> bMixing{true}, bNegative{false};
-
-        std::thread streaming([&] { // queues, and flushes now and then as a seek would
-            std::mt19937 random(nRound);
-            for (int i = 1; i <= 3000; ++i) {
-                if (i % 8 == 0)
-                    queue.Flush();
-                queue.Push(MakeBuffer(std::vector<std::int16_t>(1 + random() % 3000, 1)));
-            }
-        });
-        std::thread pacing([&] {
-            const std::vector<std::int16_t> mic(200, 3);
-            while (bMixing.load()) {
-                mixer.FeedBlocks(mic.data(), 400);
-                bNegative = bNegative || queue.Count() < 0;
-            }
-        });
-        streaming.join();
-        bMixing = false;
-        pacing.join();
-
-        EXPECT_FALSE(bNegative.load());
-        EXPECT_EQ(queue.Count(), queue.QueuedSamples());
-    }
-}
-
-// The end of stream among threads: the streaming thread queues a file of
-// both widths and waits; a pacing thread mixes both and wakes it. The wait
-// ends when every sample was mixed, or at once on an abort.
+// The streaming thread queues a file of both widths, flushing now and then
+// as a seek would, ends it and waits; a pacing thread mixes both and wakes
+// it. The count stays true to the queue throughout, and the wait ends when
+// every sample was mixed, or at once on an abort.
 TEST(HeardWait, EndsWhenTheMixersHaveTakenBothQueuesOrOnAbort)
 {
     for (const bool bAbort : {false, true}) {
@@ -60,30 +28,30 @@ TEST(HeardWait, EndsWhenTheMixersHaveTakenBothQueuesOrOnAbort)
         CSendRing ring;
         CMixLevels levels;
         CHeardWait wait;
-        std::atomic<std::int64_t> nSent{0};
         CMixer mixer(
-            queue, ring, levels,
-            [&](SendBlock& block) {
-                nSent += block.m_nFilled;
-                block.Release();
-            },
+            queue, ring, levels, [](SendBlock& block) { block.Release(); },
             [](int, std::uint32_t) {});
         CWideMixer wideMixer(wideQueue, levels, [](int, std::uint32_t) {});
-        std::atomic<bool> bPacing{true};
+        std::atomic<bool> bPacing{true}, bNegative{false};
         std::thread pacing([&] {
-            const std::vector<std::int16_t> mic(1600, 3), wideMic(4800, 3);
+            const std::vector<std::int16_t> mic(200, 3), wideMic(4800, 3);
             while (bPacing.load()) {
-                mixer.FeedBlocks(mic.data(), 3200);
+                mixer.FeedBlocks(mic.data(), 400);
                 wideMixer.BeginTick(CPlaybackQueue::kNoPosition);
                 wideMixer.Feed(wideMic.data(), 9600);
+                bNegative = bNegative || queue.Count() < 0;
                 wait.Wake();
             }
         });
         bool bHeard = false;
         std::thread streaming([&] {
-            for (int i = 0; i < 40; ++i) {
-                queue.Push(MakeBuffer(std::vector<std::int16_t>(1000, 1)));
-                wideQueue.Push(MakeBuffer(std::vector<std::int16_t>(6000, 1)));
+            std::mt19937 random(bAbort);
+            for (int i = 1; i <= 3000; ++i) {
+                if (i % 8 == 0)
+                    queue.Flush();
+                queue.Push(MakeBuffer(std::vector<std::int16_t>(1 + random() % 3000, 1)));
+                if (i % 75 == 0)
+                    wideQueue.Push(MakeBuffer(std::vector<std::int16_t>(6000, 1)));
             }
             queue.SetEnded();
             wideQueue.SetEnded();
@@ -94,6 +62,8 @@ TEST(HeardWait, EndsWhenTheMixersHaveTakenBothQueuesOrOnAbort)
         streaming.join();
         bPacing = false;
         pacing.join();
+        EXPECT_FALSE(bNegative.load());
+        EXPECT_EQ(queue.Count(), queue.QueuedSamples());
         if (!bAbort) {
             EXPECT_TRUE(bHeard);
             EXPECT_EQ(queue.QueuedSamples() + wideQueue.QueuedSamples(), 0);
@@ -120,6 +90,71 @@ TEST(PacingThread, TicksUntilStopAndStopWaitsForARunningTick)
     const int nAfterStop = nTicks;
     ASSERT_EQ(pacing.Start(5ms, tick), S_OK);
     EXPECT_TRUE(WaitUntil([&] { return nTicks > nAfterStop; }));
+}
+
+// Blocks published with rising peaks while a reader takes them: every take
+// sees them in order, none twice, and the last one is taken in the end.
+TEST(LevelBoard, AReaderTakesThePublishersBlocksInOrderAndOnce)
+{
+    CLevelBoard board;
+    constexpr int kBlocks = 20000;
+    const CLevelBoard::Clock::time_point past{};
+    std::atomic<bool> bDone{false};
+    std::thread publisher([&] {
+        for (int n = 1; n <= kBlocks; ++n) {
+            const float fLevel = static_cast<float>(n) / kBlocks;
+            board.Publish(CLevelBoard::Meter::Microphone, {fLevel, fLevel, n == kBlocks}, past);
+            board.Publish(CLevelBoard::Meter::Call, {fLevel / 2, fLevel / 2, false}, past);
+        }
+        bDone = true;
+    });
+    const auto farFuture = CLevelBoard::Clock::now() + std::chrono::hours(24 * 365);
+    double dLastPeak = kSilentDb;
+    int nTaken = 0;
+    bool bClip = false;
+    for (bool bLast = false; !bLast;) {
+        bLast = bDone.load();
+        const CallLevels levels = board.Take(farFuture);
+        if (levels.microphone.nBlocks == 0)
+            continue;
+        ASSERT_GE(levels.microphone.dPeakDb, dLastPeak);
+        dLastPeak = levels.microphone.dPeakDb;
+        nTaken += levels.microphone.nBlocks;
+        bClip = bClip || levels.microphone.bClip;
+    }
+    publisher.join();
+    EXPECT_LE(nTaken, kBlocks);
+    EXPECT_EQ(dLastPeak, 0.0) << "the last block, at full scale";
+    EXPECT_TRUE(bClip);
+}
+
+// The control thread switches the options while the stage mixes: each
+// frame sees one value or the other, and the stage stays within its bounds.
+TEST(CallOptions, SwitchWhileTheStageMixes)
+{
+    CCallOptions options;
+    CCallStage stage(16000, 1, options);
+    std::atomic<bool> bDone{false};
+    std::thread control([&] {
+        for (int n = 0; !bDone; ++n) {
+            options.SetLimiter(n % 2 == 0);
+            options.SetTalkOver(n % 3 == 0);
+            options.SetTalkOverDepthDb(n % 40);
+            std::this_thread::yield();
+        }
+    });
+    std::vector<std::int16_t> mic(160, 12000), playback(160, 32767), mix(160);
+    for (int nBlock = 0; nBlock < 5000; ++nBlock) {
+        stage.Listen(mic.data(), 160);
+        const std::uint8_t* pPlayback =
+            stage.Playback(reinterpret_cast<const std::uint8_t*>(playback.data()), 160);
+        std::memcpy(mix.data(), pPlayback, 320);
+        stage.Finish(mix.data(), 160);
+        for (const std::int16_t sample : mix)
+            ASSERT_GE(sample, 0);
+    }
+    bDone = true;
+    control.join();
 }
 
 } // namespace
