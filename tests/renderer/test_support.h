@@ -15,7 +15,6 @@
 #include "voxreel_test_support.h"
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 
 // GStreamer is ready, and the renderer registered, before any test runs.
 inline const bool g_bGstReady = [] {
@@ -25,23 +24,29 @@ inline const bool g_bGstReady = [] {
 
 using voxreel::test::WaitUntil;
 
-// The renderer's next notifications on pBus, up to n; fewer when they do not
-// come within the timeout or another element message comes first. None names
-// the renderer: a message dropped on one of its threads must not release it
-// there.
-inline std::vector<CallfeedNotification> NextNotifications(GstBus* pBus, std::size_t n,
-                                                           GstClockTime timeout)
+// The codes of the renderer's next notifications on pBus, up to n (their
+// values to *pValues); fewer when they do not come within the timeout. None
+// may name the renderer: a message dropped on one of its threads must not
+// release it there.
+inline std::vector<int> NextCodes(GstBus* pBus, std::size_t n,
+                                  GstClockTime timeout = 10 * GST_SECOND,
+                                  std::vector<std::uint32_t>* pValues = nullptr)
 {
-    std::vector<CallfeedNotification> notifications;
-    while (notifications.size() < n) {
+    std::vector<int> codes;
+    CallfeedNotification notification;
+    while (codes.size() < n) {
         CMessagePtr pMessage(gst_bus_timed_pop_filtered(pBus, timeout, GST_MESSAGE_ELEMENT));
-        CallfeedNotification notification;
         if (!ParseCallfeedNotification(pMessage.get(), &notification))
             break;
         EXPECT_EQ(GST_MESSAGE_SRC(pMessage.get()), nullptr);
-        notifications.push_back(notification);
+        EXPECT_TRUE(notification.m_nCode != NOTIFY_ERROR ||
+                    FAILED(static_cast<HRESULT>(notification.m_nValue)))
+            << "an error posted with its failure";
+        codes.push_back(notification.m_nCode);
+        if (pValues != nullptr)
+            pValues->push_back(notification.m_nValue);
     }
-    return notifications;
+    return codes;
 }
 
 inline CBufferPtr MakeBuffer(const std::vector<std::int16_t>& samples)
