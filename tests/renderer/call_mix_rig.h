@@ -33,19 +33,25 @@ inline const bool g_bRendererReady = [] {
 constexpr int kRate = 16000;
 constexpr std::size_t kWindow = kRate / 100; // 10 ms
 
-// A 16 kHz mono WAV of nMs of silence, nSpeechMs of syllables (180 ms of a
-// 220 Hz voice at -20 dBFS RMS, 70 ms of silence) and nTailMs of silence.
-// The port carries the WAV less what played before the client came, so a
-// long tail lets a reader have its fill however late it connected.
-inline void WriteSpeechWav(const std::string& strPath, int nLeadMs, int nSpeechMs, int nTailMs)
+// nLeadMs of silence, nSpeechMs of syllables (180 ms of a 220 Hz voice at
+// -20 dBFS RMS, 70 ms of silence) and nTailMs of silence, at nRate.
+inline std::vector<std::int16_t> Speech(int nRate, int nLeadMs, int nSpeechMs, int nTailMs)
 {
-    const auto ms = [](int n) { return static_cast<std::size_t>(n) * kRate / 1000; };
+    const auto ms = [&](int n) { return static_cast<std::size_t>(n) * nRate / 1000; };
     std::vector<std::int16_t> samples(ms(nLeadMs + nSpeechMs + nTailMs), 0);
-    for (std::size_t i = 0; i < ms(nSpeechMs); ++i) {
+    for (std::size_t i = 0; i < ms(nSpeechMs); ++i)
         if (i % ms(250) < ms(180))
             samples[ms(nLeadMs) + i] = static_cast<std::int16_t>(
-                std::lrint(0.14 * 32767 * std::sin(2 * std::numbers::pi * 220.0 * i / kRate)));
-    }
+                std::lrint(0.14 * 32767 * std::sin(2 * std::numbers::pi * 220.0 * i / nRate)));
+    return samples;
+}
+
+// A 16 kHz mono WAV of Speech(). The port carries the WAV less what played
+// before the client came, so a long tail lets a reader have its fill however
+// late it connected.
+inline void WriteSpeechWav(const std::string& strPath, int nLeadMs, int nSpeechMs, int nTailMs)
+{
+    const std::vector<std::int16_t> samples = Speech(kRate, nLeadMs, nSpeechMs, nTailMs);
     const auto u32 = [](std::uint32_t n) { return std::string(reinterpret_cast<char*>(&n), 4); };
     const auto u16 = [](std::uint16_t n) { return std::string(reinterpret_cast<char*>(&n), 2); };
     const auto cbData = static_cast<std::uint32_t>(samples.size() * 2);

@@ -374,15 +374,15 @@ double ChannelTone(const std::vector<std::int16_t>& samples, std::size_t nFrame,
     return 2 * std::abs(sum) / 4800;
 }
 
-// The median of a measure over the 0.1 s windows in which the playback
-// (500 Hz on the left) is heard whole; NaN when fewer than 20 are.
-double MedianWhilePlaying(const std::vector<std::int16_t>& samples, double dPlaying,
-                          const std::function<double(std::size_t)>& measure)
+// The median of a channel's tone over the 0.1 s windows in which the
+// playback (500 Hz on the left) is heard whole; NaN when fewer than 20 are.
+double MedianWhilePlaying(const std::vector<std::int16_t>& samples, double dPlaying, int nChannel,
+                          double dFrequency)
 {
     std::vector<double> values;
     for (std::size_t nFrame = 0; 2 * (nFrame + 4800) <= samples.size(); nFrame += 4800)
         if (ChannelTone(samples, nFrame, 0, 500) > 0.97 * dPlaying)
-            values.push_back(measure(nFrame));
+            values.push_back(ChannelTone(samples, nFrame, nChannel, dFrequency));
     if (values.size() < 20)
         return std::nan("");
     std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
@@ -392,15 +392,12 @@ double MedianWhilePlaying(const std::vector<std::int16_t>& samples, double dPlay
 // Five seconds of 48 kHz stereo: 500 Hz left, 15 kHz right, at half scale.
 void PushWideTones(GstAppSrc* pSource)
 {
-    constexpr int kFrames = 4800;
     for (int nBuffer = 0; nBuffer < 50; ++nBuffer) {
-        std::vector<std::int16_t> samples(2 * kFrames);
-        for (int i = 0; i < kFrames; ++i) {
-            const double t = static_cast<double>(nBuffer * kFrames + i) / 48000;
-            samples[2 * static_cast<std::size_t>(i)] =
-                static_cast<std::int16_t>(16383 * std::sin(2 * std::numbers::pi * 500 * t));
-            samples[2 * static_cast<std::size_t>(i) + 1] =
-                static_cast<std::int16_t>(16383 * std::sin(2 * std::numbers::pi * 15000 * t));
+        std::vector<std::int16_t> samples(2 * 4800);
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            const double t = static_cast<double>(nBuffer * 4800 + static_cast<int>(i / 2)) / 48000;
+            samples[i] = static_cast<std::int16_t>(
+                16383 * std::sin(2 * std::numbers::pi * (i % 2 == 0 ? 500 : 15000) * t));
         }
         CBufferPtr pBuffer = MakeBuffer(samples);
         GST_BUFFER_PTS(pBuffer.get()) = gst_util_uint64_scale(nBuffer, GST_SECOND, 10);
@@ -507,11 +504,8 @@ TEST_F(Transmission, AWholeTransmissionFeedsThePortAndBothOutputs)
           Case{&mix, 1, 500, 0}, Case{&mix, 0, 1250, dMicrophone}, Case{&mix, 1, 1250, dMicrophone},
           Case{&local, 0, 500, 0.5 * 16383}, Case{&local, 1, 15000, 0.5 * 16383},
           Case{&local, 0, 1250, 0}}) {
-        const auto& samples = *pOutput;
         const double dPlaying = pOutput == &mix ? dPlayback : 0.5 * 16383;
-        const double dMeasured = MedianWhilePlaying(samples, dPlaying, [&](std::size_t nFrame) {
-            return ChannelTone(samples, nFrame, nChannel, dFrequency);
-        });
+        const double dMeasured = MedianWhilePlaying(*pOutput, dPlaying, nChannel, dFrequency);
         EXPECT_NEAR(dMeasured, dLevel, 0.03 * dLevel + 30)
             << (pOutput == &mix ? "wide mix" : "local output") << ", channel " << nChannel << ", "
             << dFrequency << " Hz";

@@ -10,6 +10,7 @@
 #include <random>
 
 #include "call_limiter.h"
+#include "call_mix_rig.h"
 #include "call_stage.h"
 #include "capture_reader.h"
 #include "capture_ring.h"
@@ -283,16 +284,6 @@ TEST(PlaybackQueue, HeldQueueGivesUpstreamItsBuffersBack)
 // The wide mixer with its stage, tick by tick.
 class WideMixer : public testing::Test {
 protected:
-    // Stereo playback whose left and right channels differ.
-    static std::vector<std::int16_t> Stereo(std::size_t nFrames, int nStart)
-    {
-        std::vector<std::int16_t> samples(2 * nFrames);
-        for (std::size_t i = 0; i < nFrames; ++i) {
-            samples[2 * i] = static_cast<std::int16_t>(nStart + 3 * static_cast<int>(i));
-            samples[2 * i + 1] = static_cast<std::int16_t>(-nStart - 5 * static_cast<int>(i));
-        }
-        return samples;
-    }
     void Tick(const std::vector<std::int16_t>& mic,
               std::int64_t nCallStart = CPlaybackQueue::kNoPosition)
     {
@@ -315,7 +306,7 @@ TEST_F(WideMixer, MixesEachChannelByTheLawAndKeepsThePlaybackBeside)
     m_levels.SetBalance(-40);
     m_levels.SetVolume(180);
     const auto mic = Ramp(4800, 100, 7);
-    const auto playback = Stereo(7000, 1000);
+    const auto playback = Noise(2 * 7000, 3); // stereo, its channels differing
     m_queue.Push(MakeBuffer({playback.begin(), playback.begin() + 6000}));
     m_queue.Push(MakeBuffer({playback.begin() + 6000, playback.end()}));
     struct Case {
@@ -349,7 +340,7 @@ TEST_F(WideMixer, MixesEachChannelByTheLawAndKeepsThePlaybackBeside)
 TEST_F(WideMixer, FollowsTheCallsPositionBeyondTheTolerance)
 {
     const auto mic = Ramp(14400, 1, 0);
-    const auto playback = Stereo(48000, 0);
+    const auto playback = Noise(2 * 48000, 4);
     // The call's start against the wide mixer's 1.1 s; frames of microphone
     // alone; the first playback frame used. Two capture buffers of jitter
     // (about 43 ms) lie well inside the tolerance.
@@ -366,7 +357,9 @@ TEST_F(WideMixer, FollowsTheCallsPositionBeyondTheTolerance)
         const auto& mix = m_mixer.Mix();
         const auto& used = m_mixer.Playback();
         ASSERT_EQ(used.size(), 2 * (14400 - nAlone)) << nCallStart;
-        EXPECT_EQ(used[0], playback[2 * nFirst]) << nCallStart;
+        EXPECT_TRUE(std::equal(used.begin(), used.begin() + 16,
+                               playback.begin() + 2 * static_cast<long>(nFirst)))
+            << nCallStart;
         EXPECT_TRUE(std::all_of(mix.begin(), mix.begin() + 2 * static_cast<long>(nAlone),
                                 [](std::int16_t n) { return n == 1; }));
     }
@@ -433,26 +426,12 @@ protected:
         return gainsDb;
     }
     std::size_t Ms(double dMs) const { return static_cast<std::size_t>(GetParam() * dMs / 1000); }
-    // nMs of syllables: 180 ms of voice, 70 ms gap, at -20 dBFS.
-    std::vector<std::int16_t> Speech(int nMs)
-    {
-        std::vector<std::int16_t> mic = Tone(Ms(nMs), 220, 0.14, GetParam());
-        for (std::size_t i = 0; i < mic.size(); ++i)
-            if (i % Ms(250) >= Ms(180))
-                mic[i] = 0;
-        return mic;
-    }
-
     CTalkOver m_talkOver{GetParam()};
 };
 
 TEST_P(TalkOver, SpeechLowersThePlaybackAQuietToneDoesNot)
 {
-    std::vector<std::int16_t> mic(Ms(500), 0);
-    const auto speech = Speech(2000);
-    mic.insert(mic.end(), speech.begin(), speech.end());
-    mic.resize(mic.size() + Ms(1500), 0);
-    const auto gainsDb = Follow(mic);
+    const auto gainsDb = Follow(callmix::Speech(GetParam(), 500, 2000, 1500));
     const std::size_t nStart = Ms(500), nEnd = Ms(2500) - Ms(70);
     EXPECT_EQ(gainsDb[nStart - 1], 0.0);
     const double dAttackMs = CTalkOver::kBlockSeconds * 1000 + CTalkOver::kAttackSeconds * 1000;
@@ -468,7 +447,8 @@ TEST_P(TalkOver, SpeechLowersThePlaybackAQuietToneDoesNot)
     EXPECT_LT(dLargestStep, 0.1) << "a smooth gain, no clicks";
 
     const auto quietTone = Tone(Ms(3000), 220, 0.01, GetParam()); // -43 dBFS RMS
-    for (const auto& gains : {Follow(quietTone), Follow(Speech(1000), false)})
+    for (const auto& gains :
+         {Follow(quietTone), Follow(callmix::Speech(GetParam(), 0, 1000, 0), false)})
         EXPECT_TRUE(std::all_of(gains.begin(), gains.end(), [](double d) { return d == 0.0; }))
             << "a quiet tone, then talk-over off";
 }
