@@ -33,167 +33,109 @@ public:
 // Hands the end of each opening to the transport, as the window does.
 class COpenedCallback final : public CDSPlayerCallback {
 public:
-    void OnFileOpened(HRESULT hr) override
-    {
-        if (m_pTransport != nullptr)
-            m_pTransport->OnFileOpened(hr);
-    }
+    void OnFileOpened(HRESULT hr) override { m_pTransport->OnFileOpened(hr); }
     void OnPlaybackFailed(HRESULT, const std::string&) override {}
     void OnPlaybackCompleted() override {}
     CPlaybackController* m_pTransport = nullptr;
 };
 
 // The player's reports come from this thread's GLib main loop.
-bool Delivering(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s)
+bool Delivering(const std::function<bool()>& condition)
 {
-    return voxreel::test::WaitUntil(
-        [&] {
-            while (g_main_context_iteration(nullptr, FALSE)) {
-            }
-            return condition();
-        },
-        timeout);
+    return voxreel::test::WaitUntil([&] {
+        while (g_main_context_iteration(nullptr, FALSE)) {
+        }
+        return condition();
+    });
 }
-
-class Transport : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        InitMedia();
-        s_folder = TempFolder("transport");
-        for (int i = 0; i < 3; ++i)
-            MakeTone(s_folder / ("t" + std::to_string(i) + ".wav"), 6.0, 300 + 200 * i);
-        MakeTone(s_folder / "long.wav", 185.0);
-    }
-    static void TearDownTestSuite() { fs::remove_all(s_folder); }
-
-    void SetUp() override
-    {
-        m_callback.m_pTransport = &m_transport;
-        m_player.SetServerPort(FreePort());
-        ASSERT_EQ(m_player.Initialize(), S_OK);
-        for (int i = 0; i < 3; ++i)
-            m_ids.push_back(m_playlist.AddFile(s_folder / ("t" + std::to_string(i) + ".wav")));
-    }
-    // The path the player has open, from the entry the view was told to mark last.
-    std::int32_t Marked() const { return m_view.m_marked.empty() ? -1 : m_view.m_marked.back(); }
-    bool Running()
-    {
-        return Delivering([&] { return m_player.IsRunning(); });
-    }
-    // Runs command and waits until the file it opened (if any) is open.
-    template <typename Command> void Opened(Command command)
-    {
-        command();
-        ASSERT_TRUE(Delivering([&] { return !m_player.IsOpening(); }));
-    }
-
-    static inline fs::path s_folder;
-    COpenedCallback m_callback;
-    CDSPlayer m_player{&m_callback, kQuietSink};
-    CPlaylist m_playlist;
-    CRecordingView m_view;
-    CPlaybackController m_transport{m_playlist, m_player, m_view};
-    std::vector<std::int32_t> m_ids;
-};
 
 } // namespace
 
-TEST_F(Transport, PlayPauseStopFollowTheStateTable)
+TEST(Transport, FollowsTheStateTableAndShowsWhatItOpened)
 {
-    m_playlist.SetCurrentId(-1);
-    Opened([&] { m_transport.OnPlay(); }); // idle: the first entry
-    EXPECT_EQ(Marked(), m_ids[0]);
-    EXPECT_EQ(m_view.m_strNowPlaying, "t0");
-    EXPECT_TRUE(Running());
-
-    m_transport.OnPause(); // running -> paused
-    EXPECT_TRUE(m_player.IsPaused());
-    m_transport.OnPause(); // paused -> running
-    EXPECT_TRUE(Running());
-
-    ASSERT_TRUE(voxreel::test::WaitUntil([&] { return m_player.GetPosition() >= 2; }));
-    m_transport.OnPause();
-    Opened([&] { m_transport.OnPlay(); }); // paused: resumes where it was, not from 0
-    EXPECT_TRUE(Running());
-    EXPECT_TRUE(voxreel::test::WaitUntil([&] { return m_player.GetPosition() >= 2; }, 900ms));
-
-    m_transport.OnStop(); // marks and the title cleared, position kept
-    EXPECT_TRUE(m_view.m_marked.empty());
-    EXPECT_EQ(m_view.m_strNowPlaying, "");
-    EXPECT_FALSE(m_player.IsRunning());
-    m_transport.OnPause(); // stopped: runs on from the kept position
-    EXPECT_TRUE(Running());
-    m_transport.OnStop();
-    Opened([&] { m_transport.OnPlay(); }); // stopped: from the start
-    EXPECT_EQ(m_player.GetPosition(), 0u);
-    EXPECT_EQ(Marked(), m_ids[0]);
-}
-
-TEST_F(Transport, NextAndPreviousWalkAndWrapTheList)
-{
-    const struct {
-        void (CPlaybackController::*pCommand)();
-        int nExpected;
-    } steps[] = {
-        {&CPlaybackController::OnNextFile, 1}, {&CPlaybackController::OnNextFile, 2},
-        {&CPlaybackController::OnNextFile, 0}, // wraps to the first
-        {&CPlaybackController::OnPrevFile, 0}, // stays at the first, from its start
-        {&CPlaybackController::OnNextFile, 1}, {&CPlaybackController::OnPrevFile, 0},
+    InitMedia();
+    const fs::path folder = TempFolder("transport");
+    CPlaylist playlist;
+    std::vector<std::int32_t> ids;
+    for (int i = 0; i < 2; ++i)
+        ids.push_back(playlist.AddFile(
+            MakeTone(folder / ("t" + std::to_string(i) + ".wav"), 6.0, 300 + 200 * i)));
+    CRecordingView view;
+    COpenedCallback callback;
+    CDSPlayer player{&callback, kQuietSink};
+    CPlaybackController transport{playlist, player, view};
+    callback.m_pTransport = &transport;
+    player.SetServerPort(FreePort());
+    ASSERT_EQ(player.Initialize(), S_OK);
+    // Runs a command and waits until the file it opened (if any) is open.
+    const auto opened = [&](const std::function<void()>& command) {
+        command();
+        return Delivering([&] { return !player.IsOpening(); });
     };
-    for (const auto& step : steps) {
-        Opened([&] { (m_transport.*step.pCommand)(); });
-        EXPECT_EQ(m_view.m_marked, std::vector<std::int32_t>{m_ids[step.nExpected]});
-        EXPECT_EQ(m_playlist.GetCurrentId(), m_ids[step.nExpected]);
-    }
-    EXPECT_TRUE(Running());
-    EXPECT_EQ(m_view.m_nRange, 6u);
-}
+    const auto running = [&] { return Delivering([&] { return player.IsRunning(); }); };
 
-TEST_F(Transport, EndOfTheLastFileStartsTheFirstAndOneEntryRepeats)
-{
-    m_playlist.SetCurrentId(m_ids[2]);
-    Opened([&] { m_transport.OnPlaybackCompleted(); });
-    EXPECT_EQ(m_view.m_strStatus, "Playback completed.\n");
-    EXPECT_EQ(Marked(), m_ids[0]);
-
-    CPlaylist single;
-    const std::int32_t id = single.AddFile(s_folder / "t1.wav");
-    CPlaybackController transport(single, m_player, m_view);
-    m_callback.m_pTransport = &transport;
-    Opened([&] { transport.OnPlay(); });
-    ASSERT_TRUE(voxreel::test::WaitUntil([&] { return m_player.GetPosition() >= 1; }));
-    Opened([&] { transport.OnPlaybackCompleted(); });
-    EXPECT_EQ(Marked(), id);
-    EXPECT_LE(m_player.GetPosition(), 1u); // the same file again, from its start
-    EXPECT_TRUE(Running());
-    m_callback.m_pTransport = &m_transport;
-}
-
-TEST_F(Transport, TimeDisplayAndTheLocalVolume)
-{
-    const std::int32_t id = m_playlist.AddFile(s_folder / "long.wav");
-    Opened([&] { m_transport.OnRowActivated(id); });
-    EXPECT_EQ(m_playlist.GetCurrentId(), id);
-    EXPECT_EQ(m_view.m_nPosition, 0u);
-    EXPECT_EQ(m_view.m_nDuration, 185u);
-    EXPECT_EQ(m_playlist.Find(id)->duration, 185);
+    ASSERT_TRUE(opened([&] { transport.OnPlay(); })); // idle: the first entry
+    EXPECT_EQ(view.m_marked, std::vector<std::int32_t>{ids[0]});
+    EXPECT_EQ(view.m_strNowPlaying, "t0");
+    EXPECT_EQ(playlist.Find(ids[0])->duration, 6); // learnt as it opened
+    EXPECT_EQ(view.m_nRange, 6u);
+    EXPECT_EQ(view.m_nDuration, 6u);
     double dFactor = 0;
-    g_object_get(m_player.Renderer(), "local-volume", &dFactor, nullptr);
+    g_object_get(player.Renderer(), "local-volume", &dFactor, nullptr);
     EXPECT_NEAR(dFactor, 0.5164, 1e-3); // 176 -> -574 hundredths of a decibel
-}
+    EXPECT_TRUE(running());
+    transport.OnPause(); // running -> paused
+    EXPECT_TRUE(player.IsPaused());
+    transport.OnPause(); // paused -> running
+    EXPECT_TRUE(running());
+    ASSERT_TRUE(voxreel::test::WaitUntil([&] { return player.GetPosition() >= 2; }));
+    transport.OnPause();
+    ASSERT_TRUE(opened([&] { transport.OnPlay(); })); // paused: resumes where it was, not from 0
+    EXPECT_TRUE(running());
+    EXPECT_TRUE(voxreel::test::WaitUntil([&] { return player.GetPosition() >= 2; }, 900ms));
+    transport.OnStop(); // marks and the title cleared, position kept
+    EXPECT_TRUE(view.m_marked.empty());
+    EXPECT_EQ(view.m_strNowPlaying, "");
+    EXPECT_FALSE(player.IsRunning());
+    transport.OnPause(); // stopped: runs on from the kept position
+    EXPECT_TRUE(running());
+    transport.OnStop();
+    ASSERT_TRUE(opened([&] { transport.OnPlay(); })); // stopped: from the start
+    EXPECT_EQ(player.GetPosition(), 0u);
 
-TEST_F(Transport, AFailedOpenTouchesNothingElse)
-{
-    Opened([&] { m_transport.OnPlay(); });
-    m_view.m_marked = {m_ids[0]};
-    const std::int32_t id = m_playlist.AddFile(s_folder / "missing.wav");
-    Opened([&] { m_transport.OnRowActivated(id); }); // clears the marks, then fails
-    EXPECT_EQ(m_view.m_strStatus, "An error occurred during file playback: 80070002 - The file "
-                                  "\"missing.wav\" does not exist.");
-    EXPECT_TRUE(m_view.m_marked.empty());
-    EXPECT_EQ(m_view.m_strNowPlaying, "t0");
-    m_transport.OnRowActivated(-1);       // empty space plays nothing
-    m_transport.OnPlaybackFailed(E_FAIL); // the player's last reason may follow
-    EXPECT_EQ(m_view.m_strStatus.rfind("Playback failed: error code 80004005", 0), 0u);
+    using C = CPlaybackController;
+    const std::pair<void (C::*)(), int> steps[] = {
+        {&C::OnPrevFile, 0}, // stays at the first
+        {&C::OnNextFile, 1},
+        {&C::OnNextFile, 0}, // wraps to the first
+    };
+    for (const auto& [pCommand, nExpected] : steps) {
+        ASSERT_TRUE(opened([&] { (transport.*pCommand)(); }));
+        EXPECT_EQ(view.m_marked, std::vector<std::int32_t>{ids[nExpected]});
+        EXPECT_EQ(playlist.GetCurrentId(), ids[nExpected]);
+    }
+
+    const std::int32_t nMissing = playlist.AddFile(folder / "missing.wav");
+    ASSERT_TRUE(opened([&] { transport.OnRowActivated(nMissing); })); // marks cleared, fails
+    EXPECT_EQ(view.m_strStatus, "An error occurred during file playback: 80070002 - The file "
+                                "\"missing.wav\" does not exist.");
+    EXPECT_TRUE(view.m_marked.empty());
+    EXPECT_EQ(view.m_strNowPlaying, "t0");
+    transport.OnRowActivated(-1);       // empty space plays nothing
+    transport.OnPlaybackFailed(E_FAIL); // the player's last reason may follow
+    EXPECT_EQ(view.m_strStatus.rfind("Playback failed: error code 80004005", 0), 0u);
+
+    CPlaylist single; // the only entry's end starts it again from its start
+    const std::int32_t nOnly = single.AddFile(folder / "t1.wav");
+    CPlaybackController alone(single, player, view);
+    callback.m_pTransport = &alone;
+    ASSERT_TRUE(opened([&] { alone.OnPlay(); }));
+    ASSERT_TRUE(voxreel::test::WaitUntil([&] { return player.GetPosition() >= 1; }));
+    ASSERT_TRUE(opened([&] { alone.OnPlaybackCompleted(); }));
+    EXPECT_EQ(view.m_strStatus, "Playback completed.\n");
+    EXPECT_EQ(view.m_marked, std::vector<std::int32_t>{nOnly});
+    EXPECT_LE(player.GetPosition(), 1u);
+    EXPECT_TRUE(running());
+    callback.m_pTransport = &transport;
+    fs::remove_all(folder);
 }
