@@ -162,7 +162,6 @@ TEST_F(SkypeConnectionTest, LateDeliveryAnswersDetachOnlyFromTheClientTheyWentTo
         SCOPED_TRACE(c.pszCase);
         Attach();
         m_events.m_nDetached = 0;
-        m_channel.SetDeliveryAnswer({});
         m_channel.HoldAnswers(true);
         auto pLog = Add("SEARCH ACTIVECALLS");
         m_connection.Tick();
