@@ -1,5 +1,4 @@
-# The program in the user's language and as a screen reader and a keyboard
-# alone meet it.
+# The program in the user's language and as a screen reader meets it.
 
 # The window in German (LANGUAGE=de), with the translations the build made.
 voxreel_add_test(app_i18n_tests SOURCES i18n_test.cpp i18n_test_main.cpp asan_options.cpp
@@ -18,9 +17,6 @@ if(NOT VOXREEL_SANITIZE)
                    $<TARGET_FILE:Qt6::lupdate> ${PROJECT_SOURCE_DIR}/app ${VOXREEL_TS_FILES})
   set_tests_properties(translations_complete PROPERTIES TIMEOUT 120 LABELS i18n)
 endif()
-
-# The window through Qt's accessibility interface and from the keyboard.
-app_test(a11y SOURCES a11y_test.cpp qt_test_main.cpp)
 
 # The real program under Xvfb, read through the accessibility bus.
 if(NOT VOXREEL_SANITIZE)

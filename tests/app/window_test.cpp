@@ -1,13 +1,14 @@
-// The real main window: start-up, commands, sliders and keys, status and
-// events, closing.
-#include <QAction>
+// The real main window: start-up from the settings, the status line, icon and
+// meters, the sliders and their words, and every command from the keyboard.
 #include <QMenu>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 
+#include "meters/meter_panel.h"
 #include "window_testkit.h"
 
 using namespace apptest;
@@ -21,9 +22,16 @@ int RendererInt(CVoxreelDlg& dlg, const char* pszProperty)
     return nValue;
 }
 
+void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+}
+
 } // namespace
 
-TEST_F(WindowTest, StartsFromTheSettingsAndTheDefaultPlaylist)
+// Each start reads the stored levels, clamped; the window shows the default
+// playlist, the renderer's start and notices, and the microphone's level.
+TEST_F(WindowTest, StartsFromTheSettingsAndShowsItsState)
 {
     const struct {
         int nLocal, nRemote, nBalance; // stored; -1000: none stored
@@ -33,8 +41,6 @@ TEST_F(WindowTest, StartsFromTheSettingsAndTheDefaultPlaylist)
     std::ofstream(m_folder / "default.m3u") << "#EXTM3U\n#EXTINF:185,Artist : Song\n/x/a.mp3\n"
                                                "#EXTINF:6000,Long\n/x/b.wav\n";
     for (const auto& c : cases) {
-        m_settings = CMemorySettings();
-        m_settings.WriteProfileString("DefaultPlaylist", (m_folder / "default.m3u").string());
         if (c.nLocal != -1000) {
             m_settings.WriteProfileInt("LocalVolume", c.nLocal);
             m_settings.WriteProfileInt("RemoteVolume", c.nRemote);
@@ -46,97 +52,30 @@ TEST_F(WindowTest, StartsFromTheSettingsAndTheDefaultPlaylist)
         EXPECT_EQ(Slider(1024), c.nBalanceShown);
         m_pDlg.reset(); // saves the default playlist: the next round reads it again
     }
+    setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true freq=1000 volume=0.5", 1);
     CVoxreelDlg& dlg = Open();
+    setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
     ASSERT_EQ(Rows()->rowCount(), 2);
     EXPECT_EQ(RowText(0) + " " + RowText(0, 1), "Artist : Song 03:05");
     EXPECT_EQ(RowText(1, 1), "100:00");
     EXPECT_EQ(Text(1007), "00:00/00:00");
-    EXPECT_EQ(dlg.StatusIconId(), 140);
     EXPECT_TRUE(dlg.IsTicking());
     EXPECT_TRUE(WaitFor([&] { return Text(1019) == "Recording on a microphone started"; }));
-}
 
-TEST_F(WindowTest, TabOrderAndAlwaysOnTop)
-{
-    CVoxreelDlg& dlg = Open();
-    dlg.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
-    std::vector<int> order;
-    for (int i = 0; i < 9; ++i) {
-        order.push_back(QApplication::focusWidget()->property("controlId").toInt());
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    }
-    // 0: talk-over's check button after the balance, a control with no id.
-    EXPECT_EQ(order, (std::vector<int>{1002, 1000, 1006, 1015, 1019, 1021, 1023, 1024, 0}));
-
-    for (int i = 0; i < 2; ++i) {
-        QTest::keyClick(&dlg, Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
-        EXPECT_EQ(dlg.WindowMenu()->actions()[0]->isChecked(), i == 0);
-        EXPECT_EQ(dlg.windowFlags().testFlag(Qt::WindowStaysOnTopHint), i == 0);
-    }
-}
-
-TEST_F(WindowTest, KeysAndSlidersReachThePlayer)
-{
-    m_settings.WriteProfileInt("LocalVolume", 1);
-    m_settings.WriteProfileInt("RemoteVolume", 254);
-    CVoxreelDlg& dlg = Open();
-    dlg.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
-    const auto alt = Qt::ControlModifier | Qt::AltModifier;
-    const struct {
-        Qt::Key key;
-        Qt::KeyboardModifiers modifiers;
-        int nLocal, nRemote;
-    } keys[] = {
-        {Qt::Key_Up, alt, 0, 254},
-        {Qt::Key_Up, alt, 0, 254}, // already at the top
-        {Qt::Key_VolumeDown, Qt::NoModifier, 1, 254},
-        {Qt::Key_VolumeUp, Qt::NoModifier, 0, 254},
-        {Qt::Key_Down, alt | Qt::ShiftModifier, 0, 255},
-        {Qt::Key_Down, alt | Qt::ShiftModifier, 0, 255}, // already at the bottom
-        {Qt::Key_VolumeUp, Qt::ShiftModifier, 0, 254},
-        {Qt::Key_Up, alt | Qt::ShiftModifier, 0, 253},
-        {Qt::Key_VolumeDown, Qt::ShiftModifier, 0, 254},
-    };
-    for (const auto& k : keys) {
-        QTest::keyClick(&dlg, k.key, k.modifiers);
-        EXPECT_EQ(Slider(1021), k.nLocal) << k.key;
-        EXPECT_EQ(Slider(1023), k.nRemote) << k.key;
-        // The stored level is not sent at start; each remote key sends its level.
-        if (k.modifiers.testFlag(Qt::ShiftModifier))
-            EXPECT_EQ(RendererInt(dlg, "volume"), 255 - k.nRemote);
-        else
-            EXPECT_EQ(RendererInt(dlg, "volume"), 255);
+    // A half-scale tone and no file: the microphone's meter and the call's
+    // (which hears the microphone alone, as it is) show -6 dB peak, -9 dB RMS.
+    const auto* pMeters = dlg.findChild<CMeterPanel*>();
+    for (CLevelMeterWidget* pMeter : {pMeters->Microphone(), pMeters->Call()}) {
+        EXPECT_TRUE(WaitFor(
+            [&] { return std::abs(pMeter->PeakDb() + 6) < 1 && std::abs(pMeter->RmsDb() + 9) < 1; },
+            20s))
+            << pMeter->accessibleName().toStdString() << ": " << pMeter->PeakDb() << ", "
+            << pMeter->RmsDb();
     }
 
-    auto* pBalance = Control<QSlider>(1024);
-    const struct {
-        QAbstractSlider::SliderAction action;
-        int nExpected;
-    } steps[] = {
-        {QAbstractSlider::SliderSingleStepAdd, 1}, {QAbstractSlider::SliderPageStepAdd, 11},
-        {QAbstractSlider::SliderPageStepSub, 1},   {QAbstractSlider::SliderSingleStepSub, 0},
-        {QAbstractSlider::SliderToMinimum, -127},  {QAbstractSlider::SliderToMaximum, 128}};
-    for (const auto& step : steps) {
-        pBalance->triggerAction(step.action);
-        EXPECT_EQ(pBalance->value(), step.nExpected);
-        EXPECT_EQ(RendererInt(dlg, "balance"), step.nExpected);
-    }
-    QTest::keyClick(pBalance, Qt::Key_Left); // the slider's own key moves one step too
-    EXPECT_EQ(RendererInt(dlg, "balance"), 127);
-    pBalance->setSliderDown(true);
-    pBalance->setSliderPosition(-40); // a drag sends every position it passes
-    EXPECT_EQ(RendererInt(dlg, "balance"), -40);
-    pBalance->setSliderDown(false);
-}
-
-// The texts are the rules' (tested there); the window adds the icon and the flag.
-TEST_F(WindowTest, RendererNotificationsSetIconAndFlag)
-{
-    CVoxreelDlg& dlg = Open();
-    EXPECT_NE(Control<QLabel>(1018)->toolTip().toStdString().find("playback is local only"),
-              std::string::npos);
+    // The texts are the rules' (tested there); the window adds the icon, its name and the flag.
+    auto* pIcon = Control<QLabel>(1018);
+    EXPECT_NE(pIcon->toolTip().toStdString().find("playback is local only"), std::string::npos);
     const struct {
         int nCode;
         int nIcon;
@@ -144,29 +83,41 @@ TEST_F(WindowTest, RendererNotificationsSetIconAndFlag)
     } steps[] = {{1, 141, "Skype has connected!"},
                  {4, 141, "A network error occurred: 80070005"},
                  {2, 140, "Skype has disconnected!"},
-                 {9, 140, "Skype has disconnected!"}, // unknown codes change nothing
-                 {-1, 140, "Skype has disconnected!"}};
+                 {9, 140, "Skype has disconnected!"}}; // unknown codes change nothing
     for (const auto& step : steps) {
         Notify(step.nCode, 0x80070005);
         EXPECT_EQ(dlg.StatusIconId(), step.nIcon) << step.nCode;
+        EXPECT_EQ(pIcon->accessibleName().toStdString(),
+                  step.nIcon == 141 ? "Call client connected" : "Call client not connected");
         EXPECT_EQ(Text(1019), step.pszText) << step.nCode;
     }
     EXPECT_FALSE(dlg.IsTransmitting());
-}
 
-TEST_F(WindowTest, StatusClearsSevenSecondsAfterItWasWrittenAcrossTheWrap)
-{
-    CVoxreelDlg& dlg = Open();
-    for (const std::uint32_t dwWritten : {1000u, 0xFFFFF000u}) {
-        m_channel.SetTickCount(dwWritten);
-        Notify(NOTIFY_CLIENT_CONNECTED);
-        m_channel.SetTickCount(dwWritten + 7000);
-        dlg.OnTimer();
-        EXPECT_EQ(Text(1019), "Skype has connected!");
-        m_channel.SetTickCount(dwWritten + 7001);
-        dlg.OnTimer();
-        EXPECT_EQ(Text(1019), "");
-    }
+    // Written just before the tick counter wraps, a status text stays its 7 s.
+    m_channel.SetTickCount(0xFFFFF000u);
+    Notify(NOTIFY_CLIENT_CONNECTED);
+    m_channel.SetTickCount(0xFFFFF000u + 7000);
+    dlg.OnTimer();
+    EXPECT_EQ(Text(1019), "Skype has connected!");
+    m_channel.SetTickCount(0xFFFFF000u + 7001);
+    dlg.OnTimer();
+    EXPECT_EQ(Text(1019), "");
+
+    // What a screen reader says of each slider follows its value.
+    const auto words = [&](int nId, int nValue) {
+        Control<QSlider>(nId)->setValue(nValue);
+        return Control<QSlider>(nId)->accessibleDescription().toStdString();
+    };
+    EXPECT_EQ(words(1021, 0), "100 %, 0.0 dB");
+    EXPECT_EQ(words(1021, 176), "31 %, -5.7 dB");
+    EXPECT_EQ(words(1021, 255), "0 %, -100.0 dB");
+    EXPECT_EQ(words(1023, 0), "100 %");
+    EXPECT_EQ(words(1023, 128), "50 %");
+    EXPECT_EQ(words(1024, 0), "Voice and playback even");
+    EXPECT_EQ(words(1024, -127), "100 % towards the voice");
+    EXPECT_EQ(words(1024, 64), "50 % towards the playback");
+    Control<QSlider>(1015)->setRange(0, 200);
+    EXPECT_EQ(words(1015, 65), "01:05 of 03:20");
 }
 
 TEST_F(WindowTest, CaptureThatCannotStartLeavesItsTextAndNoTick)
@@ -179,31 +130,117 @@ TEST_F(WindowTest, CaptureThatCannotStartLeavesItsTextAndNoTick)
         << Text(1019);
 }
 
-TEST_F(WindowTest, PlaysThroughTheListWithKeysAndEvents)
+// Every command from the keyboard alone.
+TEST_F(WindowTest, EveryCommandWorksFromTheKeyboard)
 {
-    std::vector<fs::path> files;
-    for (const char* name : {"one.wav", "two.wav"})
-        files.push_back(MakeTone(m_folder / name, 0.6));
+    m_settings.WriteProfileInt("LocalVolume", 1);
+    m_settings.WriteProfileInt("RemoteVolume", 254);
+    const std::vector<fs::path> files = {MakeTone(m_folder / "one.wav", 20.0),
+                                         MakeTone(m_folder / "two.wav", 20.0, 660),
+                                         MakeTone(m_folder / "three.wav", 20.0, 880)};
     CVoxreelDlg& dlg = Open();
-    dlg.AddPaths(files);
-    ASSERT_TRUE(WaitFor([&] { return Rows()->rowCount() == 2; }));
+    int nDialogs = 0;
+    dlg.SetFileChooser([&](QWidget*) {
+        ++nDialogs;
+        return files;
+    });
     dlg.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
-    QTest::keyClick(&dlg, Qt::Key_X);
-    EXPECT_TRUE(WaitFor([&] { return Text(1006) == "one"; }));
-    EXPECT_FALSE(Rows()->index(0, 0).data(Qt::DecorationRole).isNull());
-    // The real end of the file arrives as a graph event and plays the next.
-    ASSERT_TRUE(WaitFor([&] { return Text(1006) == "two"; }));
-    EXPECT_EQ(Text(1019), "Playback completed.");
-    EXPECT_TRUE(Rows()->index(0, 0).data(Qt::DecorationRole).isNull());
 
-    // Removing the playing row leaves the file playing and its title shown.
-    Control<QTreeView>(1000)->selectionModel()->select(
-        Rows()->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    dlg.OnRemoveFiles();
-    EXPECT_EQ(Rows()->rowCount(), 1);
-    EXPECT_EQ(Text(1006), "two");
-    QTest::keyClick(&dlg, Qt::Key_V);
+    const Qt::KeyboardModifiers alt = Qt::ControlModifier | Qt::AltModifier,
+                                shift = Qt::ShiftModifier;
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int nLocal, nRemote;
+    } keys[] = {{Qt::Key_Up, alt, 0, 254},           {Qt::Key_Down, alt, 1, 254},
+                {Qt::Key_VolumeUp, {}, 0, 254},      {Qt::Key_VolumeDown, {}, 1, 254},
+                {Qt::Key_Down, alt | shift, 1, 255}, {Qt::Key_Up, alt | shift, 1, 254},
+                {Qt::Key_VolumeDown, shift, 1, 255}, {Qt::Key_VolumeUp, shift, 1, 254}};
+    for (const auto& k : keys) {
+        QTest::keyClick(&dlg, k.key, k.modifiers);
+        EXPECT_EQ(Slider(1021), k.nLocal) << k.key;
+        EXPECT_EQ(Slider(1023), k.nRemote) << k.key;
+        // The stored level is not sent at start; each remote key sends its level.
+        const bool bRemote = k.modifiers.testFlag(Qt::ShiftModifier);
+        EXPECT_EQ(RendererInt(dlg, "volume"), bRemote ? 255 - k.nRemote : 255) << k.key;
+    }
+    // The balance's keys and every position a drag passes reach the renderer.
+    auto* pBalance = Control<QSlider>(1024);
+    QTest::keyClick(pBalance, Qt::Key_PageUp);
+    EXPECT_EQ(RendererInt(dlg, "balance"), 10);
+    QTest::keyClick(pBalance, Qt::Key_Left);
+    EXPECT_EQ(RendererInt(dlg, "balance"), 9);
+    pBalance->setSliderDown(true);
+    pBalance->setSliderPosition(-40);
+    EXPECT_EQ(RendererInt(dlg, "balance"), -40);
+    pBalance->setSliderDown(false);
+
+    using State = CVoxreelDlg::PlaybackState;
+    const auto at = [&](State state, int nRow) {
+        return WaitFor([&] {
+            return dlg.State() == state &&
+                   dlg.Playlist().IndexOf(dlg.Playlist().GetCurrentId()) == nRow;
+        });
+    };
+    Key(Qt::Key_Insert);
+    ASSERT_TRUE(WaitFor([&] { return Rows()->rowCount() == 3; }));
+    EXPECT_EQ(nDialogs, 1);
+    const struct {
+        Qt::Key key;
+        State state;
+        int nRow;
+    } commands[] = {{Qt::Key_X, State::Playing, 0}, {Qt::Key_C, State::Paused, 0},
+                    {Qt::Key_C, State::Playing, 0}, {Qt::Key_B, State::Playing, 1},
+                    {Qt::Key_Z, State::Playing, 0}, {Qt::Key_V, State::Stopped, 0}};
+    for (const auto& c : commands) {
+        Key(c.key);
+        EXPECT_TRUE(at(c.state, c.nRow)) << c.key;
+    }
     EXPECT_EQ(Text(1006), "");
     EXPECT_FALSE(dlg.Player().IsRunning());
+
+    // Tab from the calls to the playlist; Down and Enter play the third row.
+    Key(Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), Control<QTreeView>(1000));
+    for (int i = 0; i < 3; ++i)
+        Key(Qt::Key_Down);
+    Key(Qt::Key_Return);
+    EXPECT_TRUE(at(State::Playing, 2));
+    EXPECT_TRUE(WaitFor([&] { return Text(1006) == "three" && dlg.Player().IsRunning(); }));
+    for (int nRow : {0, 1, 2})
+        EXPECT_EQ(Rows()->index(nRow, 0).data(Qt::DecorationRole).isNull(), nRow != 2) << nRow;
+
+    // Delete removes the selection; the playing file among it plays on.
+    Control<QTreeView>(1000)->selectionModel()->select(
+        QItemSelection(Rows()->index(1, 0), Rows()->index(2, 0)),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    Key(Qt::Key_Delete);
+    ASSERT_EQ(Rows()->rowCount(), 1);
+    EXPECT_EQ(RowText(0), "one");
+    ASSERT_EQ(dlg.Playlist().GetItems().size(), 1u);
+    EXPECT_EQ(dlg.Playlist().GetItems()[0].path, files[0]);
+    EXPECT_EQ(Text(1006), "three");
+    EXPECT_TRUE(dlg.Player().IsRunning());
+
+    Key(Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_TRUE(WaitFor([&] { return dlg.WindowMenu()->isVisible(); }));
+    QTest::keyClick(dlg.WindowMenu(), Qt::Key_Escape);
+    EXPECT_TRUE(WaitFor([&] { return !dlg.WindowMenu()->isVisible(); }));
+
+    FindControl(&dlg, 1002)->setFocus();
+    std::vector<int> order;
+    for (int i = 0; i < 9; ++i) {
+        order.push_back(QApplication::focusWidget()->property("controlId").toInt());
+        Key(Qt::Key_Tab);
+    }
+    // 0: talk-over's check button after the balance, a control with no id.
+    EXPECT_EQ(order, (std::vector<int>{1002, 1000, 1006, 1015, 1019, 1021, 1023, 1024, 0}));
+    for (int i = 0; i < 2; ++i) {
+        dlg.activateWindow(); // setting the flags made the window anew
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+        QTest::keyClick(&dlg, Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_EQ(dlg.WindowMenu()->actions()[0]->isChecked(), i == 0);
+        EXPECT_EQ(dlg.windowFlags().testFlag(Qt::WindowStaysOnTopHint), i == 0);
+    }
 }
