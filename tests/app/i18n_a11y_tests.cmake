@@ -1,7 +1,7 @@
 # The program in the user's language and as a screen reader meets it.
 
 # The window in German (LANGUAGE=de), with the translations the build made.
-voxreel_add_test(app_i18n_tests SOURCES i18n_test.cpp i18n_test_main.cpp asan_options.cpp
+voxreel_add_test(app_i18n_tests SOURCES i18n_test.cpp asan_options.cpp
                  LIBS voxreel_app voxreel_skype voxreel_test_support Qt6::Test TIMEOUT 180)
 if(TARGET app_i18n_tests)
   target_compile_definitions(app_i18n_tests PRIVATE
