@@ -140,8 +140,9 @@ TEST_F(WindowTest, ShowsGermanTexts)
     Notify(NOTIFY_NETWORK_ERROR, 0x8007274Du);
     EXPECT_EQ(Text(IDC_STATUS), "Ein Netzwerkfehler ist aufgetreten: 8007274D");
 
-    // The About box, without its table form's carriage returns.
+    // The About box keeps its shortcuts' tabs, not its table form's carriage returns.
     EXPECT_TRUE(ShownAboutText().startsWith(" Die folgenden Bibliotheken werden verwendet:\n"));
+    EXPECT_TRUE(ShownAboutText().contains("\n\tImmer im Vordergrund an/aus\tStrg+Umschalt+A\n"));
     EXPECT_FALSE(ShownAboutText().contains(QLatin1Char('\r')));
 }
 
