@@ -1,15 +1,12 @@
 // The whole chain: the real window (offscreen) on a session bus of its own,
-// the real callsim as the call client, the real player and renderer: the
-// call found, switched, lost, found again and ended. What the call hears is
-// measured by the far-end tests, at the port and in callsim's recording.
+// the real callsim as the call client, the real player and renderer. What the
+// call hears is measured by the far-end tests.
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QTimer>
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include "callsim_process.h"
 #include "dbus_skype_channel.h"
@@ -21,31 +18,23 @@ namespace {
 
 class CallChain : public WindowTest {
 protected:
-    CVoxreelDlg& OpenOnBus(int nDeliveryTimeoutMs = CDBusSkypeChannel::kDefaultDeliveryTimeoutMs)
-    {
-        m_pBus =
-            std::make_unique<CDBusSkypeChannel>(QDBusConnection::sessionBus(), nDeliveryTimeoutMs);
-        m_pDlg = std::make_unique<CVoxreelDlg>(CVoxreelDlg::Services{
-            m_settings, *m_pBus, m_pBus->GetOwnWindow(), kQuietSink, m_nPort});
-        m_pDlg->show();
-        WatchStatus();
-        return *m_pDlg;
-    }
-    QStringList CallsimArguments() const { return {"--call", "12:Nora Vale"}; }
-    std::string SwitchCommand() const
-    {
-        return "ALTER CALL 12 SET_INPUT PORT=\"" + std::to_string(m_nPort) + "\"";
-    }
-
     std::unique_ptr<CDBusSkypeChannel> m_pBus; // outlives the window, which TearDown ends
 };
 
 } // namespace
 
-TEST_F(CallChain, FindsTheCallFeedsItAndSwitchesBackAtClose)
+TEST_F(CallChain, FollowsTheCallThroughRefusalLossStallAndItsEnd)
 {
-    CVoxreelDlg& dlg = OpenOnBus();
-    auto callsim = std::make_unique<CCallsim>(CallsimArguments() << "--refuse-input");
+    // A window that waited on a line would miss the 3 s of ticks of the stall below.
+    m_pBus = std::make_unique<CDBusSkypeChannel>(QDBusConnection::sessionBus(), 3000);
+    m_pDlg = std::make_unique<CVoxreelDlg>(
+        CVoxreelDlg::Services{m_settings, *m_pBus, m_pBus->GetOwnWindow(), kQuietSink, m_nPort});
+    m_pDlg->show();
+    WatchStatus();
+    CVoxreelDlg& dlg = *m_pDlg;
+    dlg.AddPaths({MakeTone(m_folder / "tone.wav", 20.0)});
+    const QStringList call = {"--call", "12:Nora Vale"};
+    auto callsim = std::make_unique<CCallsim>(call + QStringList{"--refuse-input"});
 
     // A refused switch shows the reply and is asked again after a duration.
     ASSERT_TRUE(callsim->WaitFor("recv"));
@@ -53,7 +42,8 @@ TEST_F(CallChain, FindsTheCallFeedsItAndSwitchesBackAtClose)
         << Text(1019);
     const int nSearch = callsim->Find("SEARCH ACTIVECALLS");
     const int nName = callsim->Find("GET CALL 12 PARTNER_DISPNAME");
-    const int nSwitch = callsim->Find(SwitchCommand());
+    const int nSwitch =
+        callsim->Find("ALTER CALL 12 SET_INPUT PORT=\"" + std::to_string(m_nPort) + "\"");
     EXPECT_TRUE(nSearch >= 0 && nSearch < nName && nName < nSwitch);
     EXPECT_EQ(Control<QComboBox>(1002)->currentText().toStdString(), "Nora Vale");
     callsim->Control("refuse off");
@@ -64,49 +54,17 @@ TEST_F(CallChain, FindsTheCallFeedsItAndSwitchesBackAtClose)
     callsim->Kill();
     ASSERT_TRUE(WaitFor([&] { return Showed("Skype refused connection."); }, 20s)) << Text(1019);
     EXPECT_FALSE(dlg.IsTransmitting());
-    callsim = std::make_unique<CCallsim>(CallsimArguments());
+    callsim = std::make_unique<CCallsim>(call);
     ASSERT_TRUE(callsim->WaitFor("input connected 12"));
     ASSERT_TRUE(WaitFor([&] { return dlg.IsTransmitting(); }));
 
-    dlg.close();
-    EXPECT_TRUE(callsim->WaitFor("ALTER CALL 12 SET_INPUT SOUNDCARD=\"default\""));
-}
-
-TEST_F(CallChain, TheCallsEndStopsPlaybackAndClearsTheFlags)
-{
-    const fs::path tone = MakeTone(m_folder / "tone.wav", 20.0);
-    CVoxreelDlg& dlg = OpenOnBus();
-    dlg.AddPaths({tone});
-    CCallsim callsim(CallsimArguments());
-    ASSERT_TRUE(callsim.WaitFor("input connected 12"));
-    ASSERT_TRUE(WaitFor([&] { return dlg.IsTransmitting() && Rows()->rowCount() == 1; }));
-    TriggerCommand(103); // play
-    ASSERT_TRUE(WaitFor([&] { return dlg.Player().IsRunning(); }));
-    callsim.Control("end 12");
-    ASSERT_TRUE(WaitFor([&] { return Showed("Call finished."); }, 20s)) << Text(1019);
-    EXPECT_FALSE(dlg.Player().IsRunning());
-    EXPECT_FALSE(dlg.IsTransmitting());
-    EXPECT_EQ(dlg.StatusIconId(), 140);
-    EXPECT_TRUE(Rows()->index(0, 0).data(Qt::DecorationRole).isNull());
-    const int nLines = callsim.Count();
-    dlg.close(); // nothing to switch back
-    QCoreApplication::processEvents();
-    EXPECT_EQ(callsim.Find("SOUNDCARD", nLines), -1);
-}
-
-// The client answers nothing for longer than a line's delivery time-out: the
-// window's event loop serves every timer all along, the status line says the
-// link is gone, and the window finds the client again once it answers.
-TEST_F(CallChain, StaysResponsiveWhileTheClientAnswersNothing)
-{
-    CVoxreelDlg& dlg = OpenOnBus(3000); // a window that waited would miss 3 s of ticks
-    CCallsim callsim(CallsimArguments());
-    ASSERT_TRUE(callsim.WaitFor("input connected 12"));
-    ASSERT_TRUE(WaitFor([&] { return dlg.IsTransmitting(); }));
-
-    const int nBeforeHang = callsim.Count();
-    callsim.Control("hang");
-    ASSERT_TRUE(callsim.WaitFor("control hang", nBeforeHang));
+    // The client answers nothing for longer than a line's delivery time-out:
+    // the window's timers all run on, it shows the link gone, and finds the
+    // client again once it answers.
+    m_statusTexts.clear();
+    const int nBeforeHang = callsim->Count();
+    callsim->Control("hang");
+    ASSERT_TRUE(callsim->WaitFor("control hang", nBeforeHang));
     QElapsedTimer clock;
     std::vector<qint64> ticks{0};
     QTimer probe;
@@ -116,18 +74,32 @@ TEST_F(CallChain, StaysResponsiveWhileTheClientAnswersNothing)
     const bool bGone = WaitFor(
         [&] { return clock.elapsed() >= 5000 && Showed("Skype refused connection."); }, 20s);
     probe.stop();
-    const int nAnswering = callsim.Count();
-    callsim.Control("answer");
+    const int nAnswering = callsim->Count();
+    callsim->Control("answer");
     ASSERT_TRUE(bGone) << Text(1019);
-    EXPECT_GE(callsim.Find("unanswered", nBeforeHang), 0); // the window did ask meanwhile
-
+    EXPECT_GE(callsim->Find("unanswered", nBeforeHang), 0); // the window did ask meanwhile
     qint64 nLongestGap = 0;
     for (std::size_t i = 1; i < ticks.size(); ++i)
         nLongestGap = std::max(nLongestGap, ticks[i] - ticks[i - 1]);
     EXPECT_LT(nLongestGap, 1000) << ticks.size() << " ticks";
     EXPECT_FALSE(dlg.IsTransmitting());
     EXPECT_EQ(dlg.StatusIconId(), 140);
+    ASSERT_TRUE(callsim->WaitFor("input connected 12", nAnswering));
+    ASSERT_TRUE(WaitFor([&] { return dlg.IsTransmitting(); }));
 
-    ASSERT_TRUE(callsim.WaitFor("input connected 12", nAnswering));
-    EXPECT_TRUE(WaitFor([&] { return dlg.IsTransmitting(); }));
+    // The call's end stops playback and clears the flags: nothing is left to
+    // switch back at closing.
+    ASSERT_EQ(Rows()->rowCount(), 1);
+    TriggerCommand(103); // play
+    ASSERT_TRUE(WaitFor([&] { return dlg.Player().IsRunning(); }));
+    callsim->Control("end 12");
+    ASSERT_TRUE(WaitFor([&] { return Showed("Call finished."); }, 20s)) << Text(1019);
+    EXPECT_FALSE(dlg.Player().IsRunning());
+    EXPECT_FALSE(dlg.IsTransmitting());
+    EXPECT_EQ(dlg.StatusIconId(), 140);
+    EXPECT_TRUE(Rows()->index(0, 0).data(Qt::DecorationRole).isNull());
+    const int nLines = callsim->Count();
+    dlg.close();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(callsim->Find("SOUNDCARD", nLines), -1);
 }
