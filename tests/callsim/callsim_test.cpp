@@ -1,5 +1,5 @@
 // callsim as the player meets it: its replies on a private bus and its
-// network input against a plain TCP listener.
+// network input, recorded, against a plain TCP listener.
 #include "testkit/bus_testkit.h"
 
 #include <QFile>
@@ -19,44 +19,32 @@ std::string LittleEndian(std::uint32_t value, int size)
     return bytes;
 }
 
-class CallsimTest : public ::testing::Test {
-protected:
-    void Start(const QStringList& arguments)
-    {
-        m_pCallsim = std::make_unique<CCallsimProcess>(arguments);
-        m_pPlayer = std::make_unique<CTestPlayer>();
-        ASSERT_TRUE(m_pPlayer->TickUntilState());
-    }
-
-    std::unique_ptr<CCallsimProcess> m_pCallsim;
-    std::unique_ptr<CTestPlayer> m_pPlayer;
-    QTcpServer m_listener;
-};
-
-TEST_F(CallsimTest, RecordsTheInputAndReportsItsLoss)
+TEST(Callsim, RecordsTheInputAndAnswersWhatThePlayerAsks)
 {
     QTemporaryDir directory;
     const QString wavPath = directory.filePath(QStringLiteral("input.wav"));
-    ASSERT_NO_FATAL_FAILURE(Start({"--call", "7:Alice", "--record", wavPath}));
-    ASSERT_TRUE(m_listener.listen(QHostAddress::LocalHost));
+    CCallsimProcess callsim({"--call", "7:Alice", "--call", "9:Bob Smith", "--record", wavPath});
+    CTestPlayer player;
+    ASSERT_TRUE(player.TickUntilState());
+    QTcpServer listener;
+    ASSERT_TRUE(listener.listen(QHostAddress::LocalHost));
     const std::string command =
-        "ALTER CALL 7 SET_INPUT PORT=\"" + std::to_string(m_listener.serverPort()) + "\"";
-    EXPECT_EQ(m_pPlayer->Ask(command), command);
-    ASSERT_TRUE(WaitFor([&] { return m_listener.hasPendingConnections(); }));
-    std::unique_ptr<QTcpSocket> pPeer(m_listener.nextPendingConnection());
+        "ALTER CALL 7 SET_INPUT PORT=\"" + std::to_string(listener.serverPort()) + "\"";
+    EXPECT_EQ(player.Ask(command), command);
+    ASSERT_TRUE(WaitFor([&] { return listener.hasPendingConnections(); }));
+    std::unique_ptr<QTcpSocket> pPeer(listener.nextPendingConnection());
     // It connects after the echo has gone out.
-    const int echo = m_pCallsim->WaitForLine("send " + m_pPlayer->m_channel.GetOwnWindow() + " #");
+    const int echo = callsim.WaitForLine("send " + player.m_channel.GetOwnWindow() + " #");
     ASSERT_GE(echo, 0);
-    EXPECT_LT(echo, m_pCallsim->WaitForLine("input connected 7"));
+    EXPECT_LT(echo, callsim.WaitForLine("input connected 7"));
 
     std::string pcm;
     for (std::uint32_t i = 0; i < 8000; ++i) // half a second of a ramp
         pcm += LittleEndian(i, 2);
     pPeer->write(pcm.data(), static_cast<qint64>(pcm.size()));
     pPeer->disconnectFromHost(); // after what was written has gone out
-
-    EXPECT_TRUE(m_pPlayer->WaitForNotification("CALL 7 VAA_INPUT_STATUS FALSE"));
-    ASSERT_GE(m_pCallsim->WaitForLine("input lost 7 16000"), 0);
+    EXPECT_TRUE(player.WaitForNotification("CALL 7 VAA_INPUT_STATUS FALSE"));
+    ASSERT_GE(callsim.WaitForLine("input lost 7 16000"), 0);
     QFile wav(wavPath);
     ASSERT_TRUE(wav.open(QIODevice::ReadOnly));
     const auto size = static_cast<std::uint32_t>(pcm.size());
@@ -65,11 +53,7 @@ TEST_F(CallsimTest, RecordsTheInputAndReportsItsLoss)
                   LittleEndian(1, 2) + LittleEndian(1, 2) + LittleEndian(16000, 4) +
                   LittleEndian(32000, 4) + LittleEndian(2, 2) + LittleEndian(16, 2) + "data" +
                   LittleEndian(size, 4) + pcm);
-}
 
-TEST_F(CallsimTest, AnswersWhatThePlayerAsks)
-{
-    ASSERT_NO_FATAL_FAILURE(Start({"--call", "7:Alice", "--call", "9:Bob Smith"}));
     const char* const exchanges[][3] = {
         // control line sent first, command, reply
         {nullptr, "SEARCH ACTIVECALLS", "CALLS 7, 9"},
@@ -88,14 +72,14 @@ TEST_F(CallsimTest, AnswersWhatThePlayerAsks)
     for (const auto& [pszControl, pszCommand, pszReply] : exchanges) {
         SCOPED_TRACE(pszCommand);
         if (pszControl != nullptr) {
-            m_pCallsim->Control(pszControl);
-            ASSERT_GE(m_pCallsim->WaitForLine(std::string("control ") + pszControl), 0);
+            callsim.Control(pszControl);
+            ASSERT_GE(callsim.WaitForLine(std::string("control ") + pszControl), 0);
         }
-        EXPECT_EQ(m_pPlayer->Ask(pszCommand), pszReply);
+        EXPECT_EQ(player.Ask(pszCommand), pszReply);
     }
     for (const char* pszLine :
          {"CALL 7 STATUS BUSY", "CALL 9 STATUS FINISHED", "CALL 11 STATUS INPROGRESS"})
-        EXPECT_TRUE(m_pPlayer->WaitForNotification(pszLine));
+        EXPECT_TRUE(player.WaitForNotification(pszLine));
 }
 
 } // namespace
