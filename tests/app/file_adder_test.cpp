@@ -1,121 +1,84 @@
 // The file adder's worker and its hand-over to the owner's thread, also run
-// under ThreadSanitizer: order across requests, request numbers, finishing
-// at once, and a stop while the worker is busy.
+// under ThreadSanitizer.
 #include <QCoreApplication>
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <tuple>
 
 #include "app_testkit.h"
 #include "file_adder.h"
 
 using namespace apptest;
 
-namespace {
-
-class FileAdder : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        m_folder = TempFolder("adder");
-        fs::create_directories(m_folder / "album");
-        for (int i = 0; i < 300; ++i)
-            std::ofstream(m_folder / "album" / (std::to_string(1000 + i) + ".wav")) << "x";
-        std::ofstream(m_folder / "list.m3u") << "#EXTINF:5,Listed\nalbum/1000.wav\n";
-    }
-    void TearDown() override { fs::remove_all(m_folder); }
-
-    fs::path m_folder;
-    std::vector<std::pair<std::uint64_t, std::string>> m_added;
-    std::size_t m_nLastDone = 0, m_nLastFound = 0;
-};
-
-} // namespace
-
 // Closing finishes the adds on the spot: no event loop turns in between.
-TEST_F(FileAdder, KeepsOrderAcrossRequestsAndNamesThemWhenFinishedAtOnce)
+// Entries already listed are described after them, and only those whose
+// description found something come back, not counted as added files. A stop
+// while the worker is busy hands over nothing more.
+TEST(FileAdder, KeepsOrderFinishesAtOnceDescribesAndStops)
 {
-    CFileAdder adder(
-        [&](std::vector<CFileAdder::Added>&& batch) {
-            for (const auto& added : batch)
-                m_added.emplace_back(added.nRequest, added.item.title);
-        },
-        [&](std::size_t nDone, std::size_t nFound) { m_nLastDone = nDone, m_nLastFound = nFound; });
-    const std::uint64_t nFirst = adder.Add({m_folder / "b.mp3", m_folder / "album"});
-    const std::uint64_t nSecond = adder.Add({m_folder / "list.m3u"});
-    EXPECT_EQ(nSecond, nFirst + 1);
-    ASSERT_TRUE(adder.FinishAdds(60s));
-    ASSERT_EQ(m_added.size(), 302u);
-    EXPECT_EQ(m_added.front(), std::make_pair(nFirst, std::string("b")));
-    EXPECT_EQ(m_added[1], std::make_pair(nFirst, std::string("1000")));
-    EXPECT_EQ(m_added[300], std::make_pair(nFirst, std::string("1299")));
-    EXPECT_EQ(m_added.back(), std::make_pair(nSecond, std::string("Listed")));
-    EXPECT_EQ(m_nLastDone, 302u);
-    EXPECT_EQ(m_nLastFound, 302u);
-}
-
-TEST_F(FileAdder, StopsWhileBusyWithoutHandingOverMore)
-{
-    {
-        CFileAdder adder(
-            [&](std::vector<CFileAdder::Added>&& batch) {
-                m_added.resize(m_added.size() + batch.size());
-            },
-            [](std::size_t, std::size_t) {});
-        for (int i = 0; i < 20; ++i)
-            adder.Add({m_folder / "album"});
-        ASSERT_TRUE(WaitFor([&] { return !m_added.empty(); }));
-    }
-    const std::size_t nAdded = m_added.size();
-    QCoreApplication::processEvents();
-    EXPECT_EQ(m_added.size(), nAdded);
-    EXPECT_LT(nAdded, 20u * 300u);
-}
-
-// Entries already listed are described after the files being added, and
-// only those whose description found something come back, not counted as
-// added files.
-TEST_F(FileAdder, DescribesListedEntriesAndHandsBackWhatItFound)
-{
-    // Two MPEG-1 layer III frames, the first a Xing header counting 1000
-    // frames (26 s).
+    const fs::path folder = TempFolder("adder");
+    fs::create_directories(folder / "album");
+    for (int i = 0; i < 300; ++i)
+        std::ofstream(folder / "album" / (std::to_string(1000 + i) + ".wav")) << "x";
+    std::ofstream(folder / "list.m3u") << "#EXTINF:5,Listed\nalbum/1000.wav\n";
+    // Two MPEG-1 layer III frames, the first a Xing header counting 1000 frames (26 s).
     std::string frame = "\xFF\xFB\x90\x64" + std::string(32, '\0') + "Xing" +
                         std::string("\0\0\0\x01\0\0\x03\xE8", 8);
     frame.resize(417, '\0');
-    const fs::path song = m_folder / "song.mp3";
+    const fs::path song = folder / "song.mp3";
     std::ofstream(song, std::ios::binary) << frame << frame;
-    std::vector<PlaylistItem> described;
+    std::vector<std::pair<std::uint64_t, std::string>> added;
+    std::size_t nLastDone = 0, nLastFound = 0;
+    std::vector<std::tuple<std::int32_t, std::string, std::int32_t>> described;
     CFileAdder adder(
         [&](std::vector<CFileAdder::Added>&& batch) {
-            for (const auto& added : batch)
-                m_added.emplace_back(added.nRequest, added.item.title);
+            for (const auto& item : batch)
+                added.emplace_back(item.nRequest, item.item.title);
         },
         [&](std::size_t nDone, std::size_t nFound) {
             // A later drain of descriptions alone may report the finished burst again as 0 of 0.
             if (nDone + nFound > 0)
-                m_nLastDone = nDone, m_nLastFound = nFound;
+                nLastDone = nDone, nLastFound = nFound;
         },
         [&](std::vector<PlaylistItem>&& batch) {
-            described.insert(described.end(), batch.begin(), batch.end());
+            for (const PlaylistItem& item : batch)
+                described.emplace_back(item.id, item.title, item.duration);
         });
-    const std::vector<PlaylistItem> entries = {
-        {7, song, "", 0},                        // lacks both: its length is read
-        {8, m_folder / "album/1000.wav", "", 0}, // nothing to read in a WAV file
-        {9, song, "Known", 5},                   // lacks nothing: never read
-        {10, song, "Listed", 0}};                // keeps its title
-    adder.Describe(entries);
-    adder.Add({m_folder / "b.mp3"});
-    ASSERT_TRUE(WaitFor([&] { return !adder.Busy() && m_added.size() == 1; }));
-    ASSERT_EQ(described.size(), 2u);
-    EXPECT_EQ(described[0].id, 7);
-    EXPECT_EQ(described[0].title, "");
-    EXPECT_EQ(described[0].duration, 26);
-    EXPECT_EQ(described[1].id, 10);
-    EXPECT_EQ(described[1].title, "Listed");
-    EXPECT_EQ(described[1].duration, 26);
-    EXPECT_EQ(m_nLastDone, 1u);
-    EXPECT_EQ(m_nLastFound, 1u);
+    adder.Describe({{7, song, "", 0},                      // lacks both: its length is read
+                    {8, folder / "album/1000.wav", "", 0}, // nothing to read in a WAV file
+                    {9, song, "Known", 5},                 // lacks nothing: never read
+                    {10, song, "Listed", 0}});             // keeps its title
+    const std::uint64_t nFirst = adder.Add({folder / "b.mp3", folder / "album"});
+    const std::uint64_t nSecond = adder.Add({folder / "list.m3u"});
+    EXPECT_EQ(nSecond, nFirst + 1);
+    ASSERT_TRUE(adder.FinishAdds(60s));
+    ASSERT_EQ(added.size(), 302u);
+    EXPECT_EQ(added.front(), std::make_pair(nFirst, std::string("b")));
+    EXPECT_EQ(added[1], std::make_pair(nFirst, std::string("1000")));
+    EXPECT_EQ(added[300], std::make_pair(nFirst, std::string("1299")));
+    EXPECT_EQ(added.back(), std::make_pair(nSecond, std::string("Listed")));
+
+    ASSERT_TRUE(WaitFor([&] { return !adder.Busy() && described.size() >= 2; }));
+    EXPECT_EQ(described, (decltype(described){{7, "", 26}, {10, "Listed", 26}}));
+    EXPECT_EQ(added.size(), 302u);
+    EXPECT_EQ(nLastDone, 302u);
+    EXPECT_EQ(nLastFound, 302u);
+
+    std::size_t nHandedOver = 0;
+    {
+        CFileAdder stopped([&](auto&& batch) { nHandedOver += batch.size(); },
+                           [](std::size_t, std::size_t) {});
+        for (int i = 0; i < 20; ++i)
+            stopped.Add({folder / "album"});
+        ASSERT_TRUE(WaitFor([&] { return nHandedOver > 0; }));
+    }
+    const std::size_t nBeforeStop = nHandedOver;
+    QCoreApplication::processEvents();
+    EXPECT_EQ(nHandedOver, nBeforeStop);
+    EXPECT_LT(nBeforeStop, 20u * 300u);
+    fs::remove_all(folder);
 }
 
 int main(int argc, char** argv)
