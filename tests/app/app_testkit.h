@@ -9,9 +9,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "dsplayer.h"
@@ -60,14 +61,10 @@ inline fs::path MakeTone(const fs::path& path, double dSeconds, int nFreq = 440)
 // The whole content of a file ("" when it cannot be read).
 inline std::string ReadText(const fs::path& path)
 {
-    std::string text;
-    if (FILE* pFile = std::fopen(path.c_str(), "rb")) {
-        char chunk[4096];
-        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pFile)) > 0;)
-            text.append(chunk, n);
-        std::fclose(pFile);
-    }
-    return text;
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 using voxreel::test::FreePort;

@@ -65,11 +65,10 @@ protected:
     {
         return qobject_cast<T*>(FindControl(m_pDlg.get(), nId));
     }
+    // The text of a line edit or a label.
     std::string Text(int nId) const
     {
-        if (auto* pEdit = Control<QLineEdit>(nId))
-            return pEdit->text().toStdString();
-        return Control<QLabel>(nId)->text().toStdString();
+        return FindControl(m_pDlg.get(), nId)->property("text").toString().toStdString();
     }
     int Slider(int nId) const { return Control<QSlider>(nId)->value(); }
     QAbstractItemModel* Rows() const { return Control<QTreeView>(1000)->model(); }
