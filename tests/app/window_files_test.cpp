@@ -54,7 +54,6 @@ TEST_F(WindowTest, DropAddsFilesAndFoldersInOrderAndSavesThem)
     for (int nRow = 0; nRow < 6; ++nRow)
         strFirst += RowText(nRow) + " ";
     EXPECT_EQ(strFirst, "b a 01 02 01 0000 ");
-    EXPECT_EQ(dlg.Playlist().GetItems()[4].path, m_folder / "album/cd2/01.ogg");
     for (int nRow : {500, 1004})
         EXPECT_EQ(RowText(nRow), QString::asprintf("%04d", nRow - 5).toStdString());
     EXPECT_EQ(Text(1019), "Added 1005 files");
@@ -88,7 +87,6 @@ TEST_F(WindowTest, LengthsReadOrLearntByPlayingShowAndAreSaved)
     dlg.AddPaths({greeting}, true);
     EXPECT_TRUE(WaitFor([&] { return Text(1006) == "greeting"; })) << Text(1006);
     EXPECT_TRUE(WaitFor([&] { return RowText(2, 1) == "00:02"; })) << RowText(2, 1);
-    EXPECT_EQ(dlg.Playlist().GetItems()[1].title, "");
     for (const auto& [strExtInf, path] :
          {std::pair{"#EXTINF:2,", voice}, {"#EXTINF:3,", song}, {"#EXTINF:2,greeting", greeting}}) {
         const std::string strEntry = std::string(strExtInf) + "\r\n" + path.string() + "\r\n";

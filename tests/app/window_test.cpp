@@ -103,17 +103,15 @@ TEST_F(WindowTest, StartsFromTheSettingsAndShowsItsState)
     dlg.OnTimer();
     EXPECT_EQ(Text(1019), "");
 
-    // What a screen reader says of each slider follows its value.
+    // What a screen reader says of each slider follows its value (atspi_reader.py
+    // reads the words at the start and of the local volume at 0).
     const auto words = [&](int nId, int nValue) {
         Control<QSlider>(nId)->setValue(nValue);
         return Control<QSlider>(nId)->accessibleDescription().toStdString();
     };
-    EXPECT_EQ(words(1021, 0), "100 %, 0.0 dB");
     EXPECT_EQ(words(1021, 176), "31 %, -5.7 dB");
     EXPECT_EQ(words(1021, 255), "0 %, -100.0 dB");
     EXPECT_EQ(words(1023, 0), "100 %");
-    EXPECT_EQ(words(1023, 128), "50 %");
-    EXPECT_EQ(words(1024, 0), "Voice and playback even");
     EXPECT_EQ(words(1024, -127), "100 % towards the voice");
     EXPECT_EQ(words(1024, 64), "50 % towards the playback");
     Control<QSlider>(1015)->setRange(0, 200);
