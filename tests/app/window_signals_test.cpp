@@ -1,6 +1,8 @@
-// What the real window tells its followers, step by step through a session
-// on generated files: each command, seek, volume change, edit of the list,
-// the end of the only file and a file added to play.
+// What the real window tells its followers through a session on generated
+// files: commands, a seek, the volume, edits of the list, the end of the only
+// file and a file added to play.
+#include <QMetaEnum>
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -11,36 +13,6 @@
 
 using namespace apptest;
 
-namespace {
-
-const char* StateName(CVoxreelDlg::PlaybackState state)
-{
-    switch (state) {
-    case CVoxreelDlg::PlaybackState::Playing:
-        return "Playing";
-    case CVoxreelDlg::PlaybackState::Paused:
-        return "Paused";
-    default:
-        return "Stopped";
-    }
-}
-
-// The window's signals as lines, in the order they came.
-void Record(CVoxreelDlg& dlg, std::vector<std::string>& log)
-{
-    QObject::connect(&dlg, &CVoxreelDlg::playbackStateChanged,
-                     [&](auto state) { log.push_back(std::string("state ") + StateName(state)); });
-    QObject::connect(&dlg, &CVoxreelDlg::currentEntryChanged,
-                     [&](std::int32_t id) { log.push_back("entry " + std::to_string(id)); });
-    QObject::connect(&dlg, &CVoxreelDlg::positionJumped,
-                     [&](std::uint32_t n) { log.push_back("jumped " + std::to_string(n)); });
-    QObject::connect(&dlg, &CVoxreelDlg::localVolumeChanged,
-                     [&](int n) { log.push_back("volume " + std::to_string(n)); });
-    QObject::connect(&dlg, &CVoxreelDlg::playlistChanged, [&] { log.push_back("playlist"); });
-}
-
-} // namespace
-
 TEST_F(WindowTest, SignalsFollowEveryChangeOfPlayback)
 {
     // "one" is long enough never to end here; "two" ends within the test.
@@ -50,7 +22,18 @@ TEST_F(WindowTest, SignalsFollowEveryChangeOfPlayback)
     CVoxreelDlg& dlg = Open();
     ASSERT_TRUE(WaitFor([&] { return !dlg.IsAddingFiles(); }));
     std::vector<std::string> log;
-    Record(dlg, log);
+    const auto add = [&](const std::string& line) { log.push_back(line); };
+    QObject::connect(&dlg, &CVoxreelDlg::playbackStateChanged, [&](auto state) {
+        add(std::string("state ") +
+            QMetaEnum::fromType<CVoxreelDlg::PlaybackState>().valueToKey(static_cast<int>(state)));
+    });
+    QObject::connect(&dlg, &CVoxreelDlg::currentEntryChanged,
+                     [&](std::int32_t id) { add("entry " + std::to_string(id)); });
+    QObject::connect(&dlg, &CVoxreelDlg::positionJumped,
+                     [&](std::uint32_t n) { add("jumped " + std::to_string(n)); });
+    QObject::connect(&dlg, &CVoxreelDlg::localVolumeChanged,
+                     [&](int n) { add("volume " + std::to_string(n)); });
+    QObject::connect(&dlg, &CVoxreelDlg::playlistChanged, [&] { add("playlist"); });
 
     const struct {
         const char* pszStep;
@@ -58,8 +41,7 @@ TEST_F(WindowTest, SignalsFollowEveryChangeOfPlayback)
         std::vector<std::string> expected;
         bool bLater = false; // comes from the player, not from the step itself
     } steps[] = {
-        // A file plays once it is open. A WAV file's length is learnt as it
-        // opens: its row changes before it plays.
+        // A WAV file's length is learnt as it opens: its row changes before it plays.
         {"play", [&] { dlg.RunCommand(ID_PLAY); }, {"playlist", "state Playing"}, true},
         {"pause", [&] { dlg.RunCommand(ID_PAUSE); }, {"state Paused"}},
         {"resume", [&] { dlg.RunCommand(ID_PAUSE); }, {"state Playing"}},
