@@ -105,15 +105,16 @@ TEST(Transport, FollowsTheStateTableAndShowsWhatItOpened)
 
     using C = CPlaybackController;
     const std::pair<void (C::*)(), int> steps[] = {
-        {&C::OnPrevFile, 0}, // stays at the first
-        {&C::OnNextFile, 1},
-        {&C::OnNextFile, 0}, // wraps to the first
+        {&C::OnPrevFile, 0},                               // stays at the first
+        {&C::OnNextFile, 1}, {&C::OnNextFile, 0},          // wraps to the first
+        {&C::OnNextFile, 1}, {&C::OnPlaybackCompleted, 0}, // the last one's end plays the first
     };
     for (const auto& [pCommand, nExpected] : steps) {
         ASSERT_TRUE(opened([&] { (transport.*pCommand)(); }));
         EXPECT_EQ(view.m_marked, std::vector<std::int32_t>{ids[nExpected]});
         EXPECT_EQ(playlist.GetCurrentId(), ids[nExpected]);
     }
+    EXPECT_EQ(view.m_strStatus, "Playback completed.\n");
 
     const std::int32_t nMissing = playlist.AddFile(folder / "missing.wav");
     ASSERT_TRUE(opened([&] { transport.OnRowActivated(nMissing); })); // marks cleared, fails
@@ -132,7 +133,6 @@ TEST(Transport, FollowsTheStateTableAndShowsWhatItOpened)
     ASSERT_TRUE(opened([&] { alone.OnPlay(); }));
     ASSERT_TRUE(voxreel::test::WaitUntil([&] { return player.GetPosition() >= 1; }));
     ASSERT_TRUE(opened([&] { alone.OnPlaybackCompleted(); }));
-    EXPECT_EQ(view.m_strStatus, "Playback completed.\n");
     EXPECT_EQ(view.m_marked, std::vector<std::int32_t>{nOnly});
     EXPECT_LE(player.GetPosition(), 1u);
     EXPECT_TRUE(running());
