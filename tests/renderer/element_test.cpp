@@ -50,12 +50,6 @@ protected:
         m_pBus.reset(gst_element_get_bus(pPipeline.get()));
         return pPipeline;
     }
-    bool ReachesTheEnd(GstClockTime timeout = 30 * GST_SECOND)
-    {
-        const CMessagePtr pEnd(gst_bus_timed_pop_filtered(
-            m_pBus.get(), timeout, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
-        return pEnd && GST_MESSAGE_TYPE(pEnd.get()) == GST_MESSAGE_EOS;
-    }
     // The renderer under a harness, over a silent microphone: the wire
     // carries the file alone, at full scale.
     GstHarness* FileOnlyHarness()
@@ -407,13 +401,11 @@ void PushWideTones(GstAppSrc* pSource)
 }
 
 // What a client run as another user gets from the port: 'D' data, 'C' closed,
-// 'N' no connection, 'T' nothing within the time. The child creates its
-// socket after dropping to the other user, so the socket is that user's.
+// 'N' no connection, 'T' nothing within the time, as the child's exit
+// status. The child creates its socket after dropping to the other user, so
+// the socket is that user's.
 char OtherUsersClient(int nPort)
 {
-    int aPipe[2];
-    if (pipe(aPipe) != 0)
-        return '?';
     const pid_t pid = fork();
     if (pid == 0) {
         char result = 'N';
@@ -427,17 +419,11 @@ char OtherUsersClient(int nPort)
                 result = poll(&entry, 1, 10000) <= 0 ? 'T' : recv(fd, &byte, 1, 0) > 0 ? 'D' : 'C';
             }
         }
-        (void)!write(aPipe[1], &result, 1);
-        _exit(0);
+        _exit(result);
     }
-    close(aPipe[1]);
-    char result = '?';
-    pollfd entry{aPipe[0], POLLIN, 0};
-    if (poll(&entry, 1, 30000) > 0)
-        (void)!read(aPipe[0], &result, 1);
-    close(aPipe[0]);
-    waitpid(pid, nullptr, 0);
-    return result;
+    int nStatus = 0;
+    const bool bExited = waitpid(pid, &nStatus, 0) == pid && WIFEXITED(nStatus);
+    return bExited ? static_cast<char>(WEXITSTATUS(nStatus)) : '?';
 }
 
 // Playback at 500 Hz (and beside it at full band: 500 Hz left, 15 kHz right)
@@ -476,8 +462,11 @@ TEST_F(Transmission, AWholeTransmissionFeedsThePortAndBothOutputs)
     PushWideTones(GST_APP_SRC(pWide.get()));
     gst_element_set_state(pPipeline.get(), GST_STATE_PLAYING);
     bool bEnded = false; // heard only while the client reads
-    EXPECT_TRUE(client.ReadUntil([&] { return bEnded = bEnded || ReachesTheEnd(0); }, 30s))
-        << "the file's end, once heard";
+    const auto ended = [&] {
+        bEnded = bEnded || CMessagePtr(gst_bus_pop_filtered(m_pBus.get(), GST_MESSAGE_EOS));
+        return bEnded;
+    };
+    EXPECT_TRUE(client.ReadUntil(ended, 30s)) << "the file's end, once heard";
     EXPECT_TRUE(client.Read(client.m_received.size() + 4 * kBlockBytes));
     EXPECT_EQ(m_pControl->StopTransmission(), S_OK);
     EXPECT_EQ(Codes(2), (std::vector<int>{NOTIFY_CLIENT_DISCONNECTED, NOTIFY_CAPTURE_STOPPED}));

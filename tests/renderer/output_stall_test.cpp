@@ -1,16 +1,19 @@
 // The renderer's outputs that fail, never start (a sound server that takes
-// the connection and never answers) or never take a buffer: each is
-// reported once per start, and neither the port, the stop nor the way down
-// to NULL waits for it. Outputs that do start change nothing.
+// the connection and never answers, a stream stuck on its streaming thread)
+// or never take a buffer: each is reported once per start, and neither the
+// port, the stop nor the way down to NULL waits for it. Outputs that do
+// start change nothing.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -33,6 +36,36 @@ int OutputThreads()
     }
     return nThreads;
 }
+
+// Holds the buffers of every identity named "in-stream" on its streaming
+// thread while the gate is shut: a stream the server never starts, which
+// also keeps its pipeline from going down.
+std::mutex g_gateMutex;
+std::condition_variable g_gateOpened;
+bool g_bGateOpen = true; // guarded by g_gateMutex
+
+void SetGate(bool bOpen)
+{
+    std::lock_guard lock(g_gateMutex);
+    g_bGateOpen = bOpen;
+    g_gateOpened.notify_all();
+}
+
+gboolean HoldInStream(GSignalInvocationHint*, guint, const GValue* pParams, gpointer)
+{
+    if (g_str_has_prefix(GST_OBJECT_NAME(g_value_get_object(&pParams[0])), "in-stream")) {
+        std::unique_lock lock(g_gateMutex);
+        g_gateOpened.wait(lock, [] { return g_bGateOpen; });
+    }
+    return TRUE;
+}
+
+const bool g_bGateReady = [] {
+    const CElementPtr pIdentity(
+        GST_ELEMENT(gst_object_ref_sink(gst_element_factory_make("identity", nullptr))));
+    const guint nHandoff = g_signal_lookup("handoff", G_OBJECT_TYPE(pIdentity.get()));
+    return g_signal_add_emission_hook(nHandoff, 0, HoldInStream, nullptr, nullptr) != 0;
+}();
 
 constexpr const char* kNullSink = "fakesink sync=true";
 constexpr const char* kNeverAnswered = "pulsesink server={server}";
@@ -57,6 +90,7 @@ const SOutputCase kOutputCases[] = {
     {"SoundServerSinks", "pulsesink", "pulsesink", 0, 0, true},
     {"ServerThatNeverAnswers", kNullSink, kNeverAnswered, 1, 0, false},
     {"BothNeverAnswered", kNeverAnswered, kNeverAnswered, 2, 0, false},
+    {"StuckOnItsStreamingThread", kNullSink, "identity name=in-stream ! fakesink", 1, 0, false},
     {"SinksThatNeverTakeABuffer", kNeverTakes, kNeverTakes, 0, 0, false},
     {"MissingAndFailingSinks", "nosuchsink", "filesink location=/nonexistent/voxreel/out", 0, 2,
      false},
@@ -66,7 +100,8 @@ class OutputStall : public testing::TestWithParam<SOutputCase> {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(g_bGstReady && m_server->IsListening());
+        ASSERT_TRUE(g_bGstReady && g_bGateReady && m_server->IsListening());
+        SetGate(false);
         if (GetParam().bNeedsSoundServer && std::getenv("PULSE_SERVER") == nullptr)
             GTEST_SKIP() << "needs the sound server of scripts/with-services";
         m_pRenderer.reset(gst_bin_get_by_name(GST_BIN(m_pPipeline.get()), "renderer"));
@@ -79,11 +114,17 @@ protected:
     // Whatever is still stuck fails: no thread outlives the test.
     void TearDown() override
     {
-        m_server.reset();
+        LetGo();
         EXPECT_TRUE(WaitUntil([] { return OutputThreads() == 0; }))
             << "an output's thread never ended";
     }
 
+    // The stuck outputs fail (the server goes) or stream on (the gate opens).
+    void LetGo()
+    {
+        m_server.reset();
+        SetGate(true);
+    }
     std::string WithServer(std::string strSink) const
     {
         if (const std::size_t nAt = strSink.find("{server}"); nAt != std::string::npos)
@@ -101,7 +142,7 @@ protected:
         std::thread thread(std::move(task));
         const bool bReturned = done.wait_for(10s) == std::future_status::ready;
         if (!bReturned)
-            m_server.reset();
+            LetGo();
         if (done.wait_for(60s) == std::future_status::ready)
             thread.join();
         else
@@ -158,14 +199,15 @@ TEST_P(OutputStall, OutputsAreReportedOnceAndHoldNothingBack)
         << "the stop waited for a stuck output";
     EXPECT_EQ(NextCodes(m_pBus.get(), 2),
               (std::vector<int>{NOTIFY_CLIENT_DISCONNECTED, NOTIFY_CAPTURE_STOPPED}));
-    // Let go, the stuck sinks fail; their abandoned pipelines report nothing.
-    m_server.reset();
+    // Let go, their abandoned pipelines report nothing.
+    LetGo();
     ASSERT_TRUE(WaitUntil([] { return OutputThreads() == 0; }));
     EXPECT_EQ(NextCodes(m_pBus.get(), 1, 0), std::vector<int>{}) << "an abandoned output posted";
 
     // Once more, now leaving the renderer to its way down to NULL and its
     // disposal, as the player does at closing.
     m_server.emplace(m_strServerPath);
+    SetGate(false);
     ASSERT_TRUE(ReturnsSoon([&] { EXPECT_EQ(m_pControl->StartTransmission(), S_OK); }));
     EXPECT_EQ(SortedCodes(expected.size()), expected) << "posted once per start";
     EXPECT_TRUE(ReturnsSoon([&] {
