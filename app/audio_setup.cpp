@@ -116,16 +116,38 @@ void CAudioSetup::OnMade(const CVirtualMicrophone::Made& made, const std::string
         m_pPlayer->SetCaptureSource(strCapture);
         m_pPlayer->SetMixOutput(strMix);
     } else if (bRestart || strCapture != strWanted) {
-        const HRESULT hr = m_pPlayer->RestartTransmission(strCapture, strMix);
+        Restart(strCapture, strMix, strStatus);
+        return;
+    } else { // a running transmission starts feeding it at once
+        InTurn(m_pPlayer->MixOutputChange(strMix));
+    }
+    Say(strStatus);
+}
+
+void CAudioSetup::InTurn(std::function<void()> job)
+{
+    Microphone().RunInTurn([job = std::move(job)] {
+        job();
+        return CVirtualMicrophone::Answer{};
+    });
+}
+
+// The restart waits for the capture's start, which waits for the sound
+// server: it runs in turn with the microphone's requests, and strStatus (or
+// the failure) shows once it is done.
+void CAudioSetup::Restart(const std::string& strCapture, const std::string& strMix,
+                          std::string strStatus)
+{
+    Microphone().RunInTurn([this, restart = m_pPlayer->TransmissionRestart(strCapture, strMix),
+                            strCapture, strStatus = std::move(strStatus)] {
+        const HRESULT hr = restart();
         qCInfo(lcAudio) << "transmission restarted with capture"
                         << (strCapture.empty() ? "(default)" : strCapture.c_str()) << "result"
                         << Qt::hex << static_cast<std::uint32_t>(hr);
-        if (FAILED(hr))
-            strStatus = FormatStatus("Cannot record audio: %08X", {hr});
-    } else {
-        m_pPlayer->SetMixOutput(strMix); // a running transmission starts feeding it at once
-    }
-    Say(strStatus);
+        return [this, hr, strStatus] {
+            Say(FAILED(hr) ? FormatStatus("Cannot record audio: %08X", {hr}) : strStatus);
+        };
+    });
 }
 
 void CAudioSetup::Say(const std::string& strText)
@@ -171,11 +193,8 @@ std::string CAudioSetup::Apply(CDSPlayer& player, const Choice& choice)
         StartMicrophone(strCapture, true, strSinkNote); // the restart waits for the devices
         return {};
     }
-    const HRESULT hr = player.RestartTransmission(strCapture, "");
-    qCInfo(lcAudio) << "transmission restarted with capture"
-                    << (strCapture.empty() ? "(default)" : strCapture.c_str()) << "result"
-                    << Qt::hex << static_cast<std::uint32_t>(hr);
-    return FAILED(hr) ? FormatStatus("Cannot record audio: %08X", {hr}) : strSinkNote;
+    Restart(strCapture, "", strSinkNote);
+    return {};
 }
 
 void CAudioSetup::Shutdown()
@@ -191,7 +210,7 @@ void CAudioSetup::RemoveMicrophone(bool bClosing)
     ++m_nGeneration;
     if (m_bMicrophoneAsked) {
         if (m_pPlayer != nullptr)
-            m_pPlayer->SetMixOutput({});
+            InTurn(m_pPlayer->MixOutputChange({}));
         qCInfo(lcAudio) << "removing the Voxreel microphone";
     }
     const auto onRemoved = [](const std::vector<std::uint32_t>& modules) {

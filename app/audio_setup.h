@@ -58,6 +58,11 @@ private:
     void OnMade(const CVirtualMicrophone::Made& made, const std::string& strCapture, bool bRestart,
                 const std::string& strNote);
     void RemoveMicrophone(bool bClosing);
+    // Acts on the renderer on the microphone's sound server thread, in turn
+    // with its requests: the feed stops before its sink goes, and nothing
+    // here waits for the sound server.
+    void InTurn(std::function<void()> job);
+    void Restart(const std::string& strCapture, const std::string& strMix, std::string strStatus);
     // Shows a status text after what the window's queue already holds.
     void Say(const std::string& strText);
 

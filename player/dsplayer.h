@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -67,11 +68,22 @@ public:
     // plays the transmitted mix (empty: none). Before Initialize.
     void SetCaptureSource(std::string strSource) { m_strCaptureSource = std::move(strSource); }
     // An empty mix output also stops the renderer's running one at once.
-    void SetMixOutput(std::string strOutput);
+    void SetMixOutput(std::string strOutput) { MixOutputChange(std::move(strOutput))(); }
     // Stops the transmission and starts it again with another microphone
     // and mix output (and the local output again).
     HRESULT RestartTransmission(const std::string& strCaptureSource,
-                                const std::string& strMixOutput);
+                                const std::string& strMixOutput)
+    {
+        return TransmissionRestart(strCaptureSource, strMixOutput)();
+    }
+    // The same two, split for callers that must not wait for the sound
+    // server: the player takes the new choice at once, and the returned job
+    // acts on the renderer from any thread (it holds its own reference).
+    // Without a renderer the jobs do nothing; the restart then fails with
+    // E_UNEXPECTED.
+    std::function<void()> MixOutputChange(std::string strOutput);
+    std::function<HRESULT()> TransmissionRestart(const std::string& strCaptureSource,
+                                                 const std::string& strMixOutput);
 
     HRESULT Initialize();
     // Opens path and waits for it to be ready to play, paused at 0.
@@ -127,6 +139,8 @@ public:
 private:
     HRESULT BuildFileChain(const std::filesystem::path& path, FileSource source);
     HRESULT AddBranches(GstElement* pPcm);
+    // A reference of the renderer's own, for jobs that outlive this call.
+    std::shared_ptr<GstElement> SharedRenderer() const;
     // The local output's sink description as the renderer takes it.
     std::string LocalOutput() const;
     HRESULT SetState(GstState state);

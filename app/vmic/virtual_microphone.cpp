@@ -121,6 +121,14 @@ void CVirtualMicrophone::Close(RemovedFn onRemoved)
     m_thread.Settle();
 }
 
+void CVirtualMicrophone::RunInTurn(std::function<Answer()> job)
+{
+    m_thread.Post([this, job = std::move(job)] {
+        if (Answer answer = job())
+            m_thread.Reply(std::move(answer));
+    });
+}
+
 void CVirtualMicrophone::FindRealMicrophoneFor(std::string strCapture, FoundFn onFound)
 {
     m_thread.Post([this, strCapture = std::move(strCapture), onFound = std::move(onFound)] {

@@ -67,6 +67,14 @@ public:
     // microphone or the default is; empty when strCapture is fine.
     void FindRealMicrophoneFor(std::string strCapture, FoundFn onFound);
 
+    // Runs job on the microphone's sound server thread, in turn with the
+    // requests above, then the answer it returns (if any) on the owner's
+    // thread. What starts or stops the feed into the devices then keeps its
+    // order with their making and removal, and waits for the sound server
+    // there rather than on the owner's thread.
+    using Answer = std::function<void()>;
+    void RunInTurn(std::function<Answer()> job);
+
     static constexpr std::chrono::milliseconds kClosingAnswerTime{3000};
 
 private:
