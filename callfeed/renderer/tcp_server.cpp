@@ -1,8 +1,12 @@
 #include "tcp_server.h"
 
+#include <fcntl.h>
 #include <pthread.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <stdexcept>
 #include <system_error>
 
@@ -50,7 +54,14 @@ HRESULT CTcpServer::CSession::Listen(int nPort)
     const auto port = static_cast<std::uint16_t>(nPort & 0xFFFF);
     const tcp::endpoint endpoint(asio::ip::make_address_v4("127.0.0.1"), port);
     asio::error_code error;
-    m_acceptor.open(endpoint.protocol(), error);
+    // Close-on-exec from the start: a child started meanwhile (a helper the
+    // program runs, one that hangs) would otherwise hold the port after a
+    // stop, and the next start would find it taken.
+    const int nSocket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (nSocket < 0)
+        error.assign(errno, asio::error::get_system_category());
+    else if (m_acceptor.assign(endpoint.protocol(), nSocket, error); error)
+        ::close(nSocket);
     if (!error) // a restart must not be refused because of TIME_WAIT
         m_acceptor.set_option(tcp::acceptor::reuse_address(true), error);
     if (!error)
@@ -90,6 +101,7 @@ void CTcpServer::CSession::OnAccepted()
         m_incoming.close(error);
         return;
     }
+    ::fcntl(m_incoming.native_handle(), F_SETFD, FD_CLOEXEC);
     m_incoming.set_option(asio::socket_base::send_buffer_size(kClientSendBuffer), error);
     if (!error) // each write is a whole block meant to leave at once
         m_incoming.set_option(tcp::no_delay(true), error);
