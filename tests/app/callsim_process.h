@@ -5,6 +5,8 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -45,6 +47,20 @@ public:
         return apptest::WaitFor([&] { return Find(text, nFrom) >= 0; }, 20s);
     }
     int Count() const { return static_cast<int>(m_lines.size()); }
+    // Once this returns, every event callsim printed before has been read.
+    void Settle()
+    {
+        Control("notify settled");
+        EXPECT_TRUE(WaitFor("control notify settled"));
+    }
+    // How often a call was told to take its input from the sound card again.
+    int SwitchBacks(const std::string& strCall) const
+    {
+        int n = 0;
+        for (int i = 0; (i = Find("recv", i)) >= 0; ++i)
+            n += Find("ALTER CALL " + strCall + " SET_INPUT SOUNDCARD=\"default\"", i) == i;
+        return n;
+    }
 
 private:
     QProcess m_process;
