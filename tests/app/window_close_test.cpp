@@ -1,5 +1,5 @@
-// The ways a user may close the window, and Escape, which must not: the
-// window is the whole program, and closing it ends the call's feed.
+// The ways a user may close the window run the closing steps; Escape must not
+// close it, as the window is the whole program and closing ends the call's feed.
 #include <QAction>
 #include <QMenu>
 #include <QTest>
@@ -26,24 +26,15 @@ void PrintTo(const SCloseCase& c, std::ostream* pOut)
     *pOut << c.pszName;
 }
 
-QAction* QuitAction(CVoxreelDlg& dlg)
-{
-    for (QAction* pAction : dlg.WindowMenu()->actions()) {
-        if (pAction->text() == QStringLiteral("&Quit"))
-            return pAction;
-    }
-    return nullptr;
-}
-
 const SCloseCase kCloseCases[] = {
     {"Escape", [](CVoxreelDlg& dlg) { QTest::keyClick(&dlg, Qt::Key_Escape); }, false},
     {"CtrlQ", [](CVoxreelDlg& dlg) { QTest::keyClick(&dlg, Qt::Key_Q, Qt::ControlModifier); },
      true},
     {"QuitMenuItem",
      [](CVoxreelDlg& dlg) {
-         QAction* pQuit = QuitAction(dlg);
-         ASSERT_NE(pQuit, nullptr);
-         pQuit->trigger();
+         for (QAction* pAction : dlg.WindowMenu()->actions())
+             if (pAction->text() == QStringLiteral("&Quit"))
+                 pAction->trigger();
      },
      true},
     {"CloseButton", [](CVoxreelDlg& dlg) { dlg.close(); }, true},
@@ -53,6 +44,7 @@ class WindowClose : public WindowTest, public ::testing::WithParamInterface<SClo
 
 } // namespace
 
+// The closing steps write the sliders to the settings and free the port.
 TEST_P(WindowClose, OnlyTheWaysOfClosingRunTheClosingSteps)
 {
     CVoxreelDlg& dlg = Open();
@@ -66,7 +58,6 @@ TEST_P(WindowClose, OnlyTheWaysOfClosingRunTheClosingSteps)
     GetParam().act(dlg);
     QCoreApplication::processEvents();
     EXPECT_EQ(dlg.isVisible(), !bCloses);
-    // The closing steps write the settings.
     for (const auto& [nId, pszKey, nValue] : sliders)
         EXPECT_EQ(m_settings.GetProfileInt(pszKey, -1), bCloses ? nValue : -1) << pszKey;
     m_pDlg.reset();
