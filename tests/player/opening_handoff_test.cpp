@@ -14,12 +14,11 @@
 
 using namespace std::chrono_literals;
 
-TEST(OpeningHandoff, JobsRunInOrderOnOneThreadAndWaitIdleSeesAStall)
+TEST(OpeningHandoff, JobsRunInOrderOnOneThreadAndTheirWritesAreTheCallers)
 {
     std::vector<int> order; // the jobs' own until WaitIdle returns true
     std::thread::id worker;
     std::promise<void> release;
-    std::shared_future<void> released = release.get_future().share();
     {
         CFileOpener opener;
         for (int i = 0; i < 3; ++i)
@@ -33,30 +32,26 @@ TEST(OpeningHandoff, JobsRunInOrderOnOneThreadAndWaitIdleSeesAStall)
         EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
         EXPECT_NE(worker, std::this_thread::get_id());
 
-        opener.Post([released] { released.wait(); });
+        opener.Post([released = release.get_future().share()] { released.wait(); });
         EXPECT_FALSE(opener.WaitIdle(50ms)); // stalled: the job cannot have ended
         release.set_value();
         EXPECT_TRUE(opener.WaitIdle(10s));
+
+        auto pEvents = std::make_shared<CGraphEvents>();
+        std::string strFile; // the opening's until its end is popped
+        for (std::uint64_t nOpening = 1; nOpening <= 20; ++nOpening) {
+            opener.Post([&, nOpening] {
+                strFile = "file " + std::to_string(nOpening);
+                pEvents->QueueOpened(nOpening, S_OK, {});
+            });
+            std::optional<CGraphEvent> event;
+            ASSERT_TRUE(voxreel::test::WaitUntil(
+                [&] { return (event = pEvents->PopEvent(true)).has_value(); }));
+            EXPECT_EQ(event->m_kind, CGraphEvent::Kind::Opened);
+            EXPECT_EQ(event->m_nOpening, nOpening);
+            EXPECT_EQ(strFile, "file " + std::to_string(nOpening));
+        }
         opener.Post([&] { order.push_back(3); }); // the destructor waits for it
     }
     EXPECT_EQ(order.back(), 3);
-}
-
-TEST(OpeningHandoff, WhatTheOpeningWroteIsTheCallersOnceItsEndIsPopped)
-{
-    auto pEvents = std::make_shared<CGraphEvents>();
-    std::string strFile; // the opening's until its end is popped
-    CFileOpener opener;
-    for (std::uint64_t nOpening = 1; nOpening <= 20; ++nOpening) {
-        opener.Post([&, nOpening] {
-            strFile = "file " + std::to_string(nOpening);
-            pEvents->QueueOpened(nOpening, S_OK, {});
-        });
-        std::optional<CGraphEvent> event;
-        ASSERT_TRUE(voxreel::test::WaitUntil(
-            [&] { return (event = pEvents->PopEvent(true)).has_value(); }));
-        EXPECT_EQ(event->m_kind, CGraphEvent::Kind::Opened);
-        EXPECT_EQ(event->m_nOpening, nOpening);
-        EXPECT_EQ(strFile, "file " + std::to_string(nOpening));
-    }
 }

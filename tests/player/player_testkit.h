@@ -1,23 +1,20 @@
 // Shared pieces of the player's tests: media made at test time, a recording
-// callback, the renderer tests' loopback client and bounded waits that run
-// the main loop the player reports from.
+// callback, bounded waits that run the main loop the player reports from, and
+// a player on a silent capture.
 #pragma once
 
 #include <gst/gst.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,6 +26,8 @@
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using voxreel::test::RunLaunch;
+using voxreel::test::WaitUntil;
 
 inline void InitGst(bool bWithPlugin = true)
 {
@@ -43,51 +42,37 @@ inline void InitGst(bool bWithPlugin = true)
         ScanPluginFolder(VOXREEL_PLUGIN_OUTPUT_DIR);
 }
 
-using voxreel::test::RunLaunch;
-using voxreel::test::WaitUntil;
+// Encoders for MakeMedia.
+constexpr const char* kWav = "wavenc";
+constexpr const char* kMp3 = "lamemp3enc ! xingmux ! id3v2mux";
+constexpr const char* kWma = "avenc_wmav2 ! avmux_asf";
 
-// Encoders after "audiotestsrc ... ! <caps> ! audioconvert !".
-enum class Format { Wav, Mp3, Wma };
-inline const char* Encoder(Format format)
+// A file of dSeconds of a tone (freq 0: silence) at 44.1 kHz; strChannels
+// ends the raw caps and may convert further.
+inline std::filesystem::path MakeMedia(const std::filesystem::path& path, const char* pszEncoder,
+                                       double dSeconds, int nFreq = 1000, double dVolume = 0.8,
+                                       const std::string& strChannels = "channels=2")
 {
-    switch (format) {
-    case Format::Wav:
-        return "wavenc";
-    case Format::Mp3:
-        return "lamemp3enc ! xingmux ! id3v2mux";
-    case Format::Wma:
-        return "avenc_wmav2 ! avmux_asf";
-    }
-    return "";
-}
-
-// A file of nSeconds of a tone (freq 0: silence) at 44.1 kHz stereo.
-inline std::filesystem::path MakeMedia(const std::filesystem::path& path, Format format,
-                                       double dSeconds, int nFreq = 1000)
-{
-    const long nSamples = static_cast<long>(dSeconds * 44100);
-    const std::string strWave = nFreq == 0 ? "wave=silence" : "freq=" + std::to_string(nFreq);
-    RunLaunch("audiotestsrc " + strWave +
-              " samplesperbuffer=4410 num-buffers=" + std::to_string(nSamples / 4410) +
-              " ! audio/x-raw,rate=44100,channels=2 ! " + "audioconvert ! " + Encoder(format) +
-              " ! filesink location=\"" + path.string() + "\"");
+    EXPECT_TRUE(RunLaunch(
+        "audiotestsrc " + (nFreq == 0 ? "wave=silence" : "freq=" + std::to_string(nFreq)) +
+        " volume=" + std::to_string(dVolume) + " samplesperbuffer=4410 num-buffers=" +
+        std::to_string(std::lround(dSeconds * 10)) + " ! audio/x-raw,rate=44100," + strChannels +
+        " ! audioconvert ! " + pszEncoder + " ! filesink location=\"" + path.string() + "\""));
     return path;
 }
 
 // For a test that needs GStreamer set up its own way (no plugin, a tracer),
 // which only a process that has not initialised it yet can do: in the test
 // process this runs the test again alone in a fresh child and returns true
-// (the caller returns and the child's result counts); in that child it
-// returns false and the test body runs.
+// (the child's result counts); in that child it returns false.
 inline bool RunAloneInAChild()
 {
-    constexpr const char* kMarker = "VOXREEL_TEST_ALONE=1";
     if (std::getenv("VOXREEL_TEST_ALONE") != nullptr)
         return false;
     const testing::TestInfo* pInfo = testing::UnitTest::GetInstance()->current_test_info();
     std::string strFilter =
         std::string("--gtest_filter=") + pInfo->test_suite_name() + "." + pInfo->name();
-    std::vector<char*> environment{const_cast<char*>(kMarker)};
+    std::vector<char*> environment{const_cast<char*>("VOXREEL_TEST_ALONE=1")};
     for (char** p = environ; *p != nullptr; ++p)
         environment.push_back(*p);
     environment.push_back(nullptr);
@@ -121,15 +106,10 @@ inline void DeliverEvents()
 inline bool WaitDelivering(const std::function<bool()>& condition,
                            std::chrono::milliseconds timeout = 10s)
 {
-    return WaitUntil(
-        [&] {
-            DeliverEvents();
-            return condition();
-        },
-        timeout);
+    return WaitUntil([&] { return DeliverEvents(), condition(); }, timeout);
 }
 
-// Keeps what the player reports, and on which thread.
+// Keeps what the player reports, in order, and on which thread.
 class CRecordingCallback final : public CDSPlayerCallback {
 public:
     void OnFileOpened(HRESULT hr) override
@@ -137,10 +117,15 @@ public:
         m_opened.push_back(hr);
         m_order.push_back("opened");
     }
-    void OnPlaybackCompleted() override { Record(S_OK); }
+    void OnPlaybackCompleted() override
+    {
+        Record(S_OK, "completed");
+        if (m_onCompleted)
+            m_onCompleted();
+    }
     void OnPlaybackFailed(HRESULT hr, const std::string& strReason) override
     {
-        Record(hr);
+        Record(hr, "failed");
         m_reasons.push_back(strReason);
     }
     void OnRendererNotice(int nCode, std::uint32_t nValue) override
@@ -155,38 +140,52 @@ public:
                              [nCode](const auto& notice) { return notice.first == nCode; });
     }
 
-    std::vector<HRESULT> m_opened; // the ends of asynchronous openings
-    std::vector<HRESULT> m_calls;  // S_OK stands for a completion
+    std::function<void()> m_onCompleted; // called at each completion
+    std::vector<HRESULT> m_opened;       // the ends of asynchronous openings
+    std::vector<HRESULT> m_calls;        // S_OK stands for a completion
     std::vector<std::string> m_reasons;
     std::vector<std::pair<int, std::uint32_t>> m_notices;
     std::vector<std::string> m_order; // every report, in the order it came
     std::vector<std::thread::id> m_threads;
 
 private:
-    void Record(HRESULT hr)
+    void Record(HRESULT hr, const char* pszWhat)
     {
         m_calls.push_back(hr);
-        m_order.push_back(hr == S_OK ? "completed" : "failed");
+        m_order.push_back(pszWhat);
         m_threads.push_back(std::this_thread::get_id());
     }
 };
 
-// The player on a silent capture, its own port and a fake local sink, with a
-// scratch folder for the files a test makes.
-class PlayerFixture : public ::testing::Test {
-protected:
-    void SetUp() override
+// The player on a silent capture, its own port and the given local sink, with
+// a scratch folder for the files a test makes. Initialize is the test's.
+struct CPlayerRig {
+    explicit CPlayerRig(const std::string& strLocalSink = "fakesink sync=true")
+        : m_player(&m_callback, strLocalSink)
     {
         setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
         InitGst();
-        m_folder = TempFolder();
         m_player.SetServerPort(m_nPort);
-        ASSERT_EQ(m_player.Initialize(), S_OK);
     }
-    void TearDown() override { std::filesystem::remove_all(m_folder); }
+    ~CPlayerRig() { std::filesystem::remove_all(m_folder); }
 
-    std::filesystem::path m_folder;
+    // The names of the elements at the top of the player's pipeline.
+    std::vector<std::string> TopElements() const
+    {
+        std::vector<std::string> names;
+        CGstObjectPtr<GstObject> pGraph(gst_object_get_parent(GST_OBJECT(m_player.Renderer())));
+        for (GList* p = GST_BIN_CHILDREN(GST_BIN(pGraph.get())); p != nullptr; p = p->next)
+            names.emplace_back(GST_OBJECT_NAME(p->data));
+        return names;
+    }
+
+    std::filesystem::path m_folder = TempFolder();
     int m_nPort = FreePort();
     CRecordingCallback m_callback;
-    CDSPlayer m_player{&m_callback, "fakesink sync=true"};
+    CDSPlayer m_player;
+};
+
+class PlayerFixture : public ::testing::Test, public CPlayerRig {
+protected:
+    void SetUp() override { ASSERT_EQ(m_player.Initialize(), S_OK); }
 };
