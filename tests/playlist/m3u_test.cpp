@@ -24,9 +24,8 @@ struct Entry {
 std::vector<Entry> Entries(const CPlaylist& playlist)
 {
     std::vector<Entry> entries;
-    for (const PlaylistItem& item : playlist.GetItems()) {
+    for (const PlaylistItem& item : playlist.GetItems())
         entries.push_back({item.title, item.duration, item.path.string()});
-    }
     return entries;
 }
 
@@ -142,9 +141,8 @@ TEST(M3UFile, SavingReplacesOnlyTheContentsAndAFailureNothing)
     // would) must not touch the old file.
     const std::string saved = ReadFile(path);
     EXPECT_NE(saved.find("a.wav"), std::string::npos);
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 200; ++i)
         playlist.AddFile("/a/long/enough/path/" + std::to_string(i) + ".wav");
-    }
     ::signal(SIGXFSZ, SIG_IGN);
     rlimit old{};
     ::getrlimit(RLIMIT_FSIZE, &old);
@@ -156,7 +154,7 @@ TEST(M3UFile, SavingReplacesOnlyTheContentsAndAFailureNothing)
     EXPECT_EQ(ReadFile(path), saved);
 
     EXPECT_TRUE(FAILED(playlist.SaveM3U(folder / "no/such/folder.m3u")));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 2);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.m_path), {}), 2);
 }
 
 } // namespace

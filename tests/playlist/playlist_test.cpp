@@ -16,9 +16,8 @@ using testfiles::CTempFolder;
 // A playlist of the files "0.wav", "1.wav", ... (titles from their names).
 void AddFiles(CPlaylist& playlist, int count)
 {
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < count; ++i)
         playlist.AddFile(std::to_string(i) + ".wav");
-    }
 }
 
 TEST(PlaylistModel, IdsGrowAndAreNeverReused)
@@ -31,9 +30,9 @@ TEST(PlaylistModel, IdsGrowAndAreNeverReused)
     playlist.Remove(7);                    // no such id: nothing happens
     EXPECT_EQ(playlist.GetCurrentId(), 1); // Remove leaves the current id alone
     EXPECT_EQ(playlist.AddFile("x.wav"), 3);
-    ASSERT_EQ(playlist.GetItems().size(), 3u);
-    EXPECT_EQ(playlist.GetItems()[1].id, 2);
+    EXPECT_EQ(playlist.IndexOf(2), 1);
     EXPECT_EQ(playlist.Find(1), nullptr);
+    EXPECT_EQ(playlist.GetItems().size(), 3u);
 }
 
 // Ranges are cut by position and clamped to the list; the ids left still
@@ -118,38 +117,30 @@ TEST(PlaylistModel, FillInTakesOnlyWhatTheEntryLacks)
 // of this program may write to the real one.
 class DefaultPlaylist : public testing::Test {
 protected:
-    void SetUp() override { ::setenv("XDG_DATA_HOME", m_folder.Path().c_str(), 1); }
+    void SetUp() override { ::setenv("XDG_DATA_HOME", m_folder.m_path.c_str(), 1); }
     std::filesystem::path DataFile() const { return m_folder / "Kelmora/Voxreel/playlist.m3u"; }
 
     CTempFolder m_folder;
     CMemorySettings m_settings;
 };
 
-TEST_F(DefaultPlaylist, EmptySettingKeepsTheListInTheDataFolder)
+// Unset, the list lives in the data folder and comes back; a set path wins
+// and a missing file there is created at exit.
+TEST_F(DefaultPlaylist, LivesInTheDataFolderUnlessSetAndIsSavedAtExit)
 {
-    {
-        CPlaylist playlist(m_settings);
-        playlist.AddFile("/music/a.wav");
-    }
+    CPlaylist(m_settings).AddFile("/music/a.wav");
     EXPECT_TRUE(std::filesystem::exists(DataFile()));
     EXPECT_EQ(m_settings.GetProfileString("DefaultPlaylist", "unset"), "unset");
-
     CPlaylist reloaded(m_settings);
     ASSERT_EQ(reloaded.GetItems().size(), 1u);
     EXPECT_EQ(reloaded.GetItems()[0].path, "/music/a.wav");
     EXPECT_EQ(reloaded.GetCurrentId(), 0);
-}
 
-TEST_F(DefaultPlaylist, SetValueWinsAndAMissingFileIsCreatedAtExit)
-{
-    const auto path = m_folder / "mine.m3u";
-    m_settings.WriteProfileString("DefaultPlaylist", path.string());
-    {
-        CPlaylist playlist(m_settings);
-        playlist.AddFile("b.wav");
-    }
-    EXPECT_NE(testfiles::ReadFile(path).find("\r\nb.wav\r\n"), std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(DataFile()));
+    const std::string strDataFile = testfiles::ReadFile(DataFile());
+    m_settings.WriteProfileString("DefaultPlaylist", (m_folder / "mine.m3u").string());
+    CPlaylist(m_settings).AddFile("b.wav");
+    EXPECT_NE(testfiles::ReadFile(m_folder / "mine.m3u").find("\r\nb.wav\r\n"), std::string::npos);
+    EXPECT_EQ(testfiles::ReadFile(DataFile()), strDataFile);
 }
 
 TEST_F(DefaultPlaylist, AnUnreadableListIsNotOverwrittenAtExit)

@@ -1,5 +1,5 @@
-// Fixtures shared by the playlist tests: a private temporary folder and files
-// written and read byte by byte.
+// Shared by the playlist tests: a private temporary folder, and files written
+// and read byte by byte.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,26 +13,21 @@
 
 namespace testfiles {
 
+inline std::filesystem::path MakeTempFolder()
+{
+    std::string pattern = std::filesystem::temp_directory_path() / "voxreel-playlist-XXXXXX";
+    EXPECT_NE(::mkdtemp(pattern.data()), nullptr);
+    return pattern;
+}
+
 // A fresh folder, removed with its contents on destruction.
-class CTempFolder {
-public:
-    CTempFolder()
-    {
-        std::string pattern = std::filesystem::temp_directory_path() / "voxreel-playlist-XXXXXX";
-        EXPECT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_path = pattern;
-    }
+struct CTempFolder {
     ~CTempFolder() { std::filesystem::remove_all(m_path, m_ec); }
-    CTempFolder(const CTempFolder&) = delete;
-    CTempFolder& operator=(const CTempFolder&) = delete;
-    const std::filesystem::path& Path() const { return m_path; }
     std::filesystem::path operator/(const std::filesystem::path& name) const
     {
         return m_path / name;
     }
-
-private:
-    std::filesystem::path m_path;
+    const std::filesystem::path m_path = MakeTempFolder();
     std::error_code m_ec;
 };
 
