@@ -17,6 +17,7 @@
 #include <fstream>
 #include <future>
 #include <numeric>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <thread>
@@ -486,10 +487,38 @@ TEST_F(MicrophoneChain, SettingsTurnItOffAndOnAndTakeAMicrophone)
     g_free(pszCapture);
 }
 
+namespace {
+
+// Opens the settings while the sound server stands still and hands the
+// dialog to act; true when they came back before a rescue let the server go
+// on after 5 s.
+bool SettingsWhileStill(CVoxreelDlg& dlg, pid_t server, const std::function<void(QDialog&)>& act)
+{
+    std::atomic<bool> bResumed{false};
+    std::promise<void> done;
+    std::thread rescue([&, returned = done.get_future()] {
+        bResumed = returned.wait_for(5s) == std::future_status::timeout;
+        ::kill(server, SIGCONT);
+    });
+    QTimer::singleShot(0, [&] {
+        if (auto* pSettings = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            act(*pSettings);
+    });
+    dlg.OnSettings();
+    const bool bInTime = !bResumed;
+    done.set_value();
+    rescue.join();
+    return bInTime;
+}
+
+} // namespace
+
 // The window against the sound server as a user meets it. It opens, and its
 // settings too, while the server stands still, its timers running all along;
 // once the server answers, the Voxreel microphone is made and the mix plays
-// into it, and a client whose requests went unanswered is of use again.
+// into it, and a client whose requests went unanswered is of use again. A
+// change applied while the server stands still waits neither: the capture's
+// restart runs after the microphone's removal, once the server answers.
 TEST_F(MicrophoneChain, TheWindowAnswersWhileTheSoundServerStandsStill)
 {
     constexpr auto kStill = 5s;
@@ -509,35 +538,31 @@ TEST_F(MicrophoneChain, TheWindowAnswersWhileTheSoundServerStandsStill)
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, tick);
     timer.start(100);
-    bool bOpenedWhileStill = false;
-    {
-        CStoppedServer stopped(server);
-        CVoxreelDlg& dlg = Open();
-        EXPECT_FALSE(client.ListModules() || client.ListSources());
-        WaitFor([&] { return Clock::now() >= start + kStill; }, kStill + 5s);
-        // Should the settings wait for the server, this lets it go on after 5 s.
-        std::atomic<bool> bResumed{false};
-        std::promise<void> opened;
-        std::thread rescue([&, shown = opened.get_future()] {
-            bResumed = shown.wait_for(5s) == std::future_status::timeout;
-            ::kill(server, SIGCONT);
-        });
-        QTimer::singleShot(0, [&] {
-            bOpenedWhileStill = !bResumed;
-            opened.set_value();
-            if (auto* pSettings = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
-                pSettings->reject();
-        });
-        dlg.OnSettings();
-        rescue.join();
-    }
+    std::optional<CStoppedServer> stopped(server);
+    CVoxreelDlg& dlg = Open();
+    EXPECT_FALSE(client.ListModules() || client.ListSources());
+    WaitFor([&] { return Clock::now() >= start + kStill; }, kStill + 5s);
+    EXPECT_TRUE(SettingsWhileStill(dlg, server, [](QDialog& settings) { settings.reject(); }))
+        << "the settings waited for the sound server to open";
+    stopped.reset();
     tick();
     EXPECT_LT(longestGap, kStill / 2) << "the window stood still with the sound server";
-    EXPECT_TRUE(bOpenedWhileStill) << "the settings waited for the sound server";
     EXPECT_TRUE(WaitFor([&] { return client.ListSources().has_value(); }));
     ASSERT_TRUE(WaitFor(MicrophoneMade, 30s));
     EXPECT_TRUE(MixPlaysIntoIt()) << "the mix does not play into the Voxreel microphone";
     EXPECT_FALSE(ShowedPrefix("The Voxreel microphone is not available"));
+    EXPECT_FALSE(ShowedPrefix("Cannot record audio"));
+
+    unsetenv("VOXREEL_CAPTURE_SOURCE"); // the restarted capture records from the server
+    m_statusTexts.clear();
+    stopped.emplace(server);
+    EXPECT_TRUE(SettingsWhileStill(dlg, server, [](QDialog& settings) {
+        settings.findChild<QCheckBox*>("virtualMicrophone")->setChecked(false);
+        settings.accept();
+    })) << "the settings waited for the sound server to apply";
+    stopped.reset();
+    EXPECT_TRUE(WaitFor([] { return !MicrophoneMade(); }, 30s));
+    EXPECT_TRUE(WaitFor([&] { return Showed("Recording on a microphone started"); }, 30s));
     EXPECT_FALSE(ShowedPrefix("Cannot record audio"));
 }
 
