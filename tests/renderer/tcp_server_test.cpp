@@ -1,6 +1,9 @@
 // The audio server against real loopback clients.
 #include <gtest/gtest.h>
 
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include <csignal>
 #include <condition_variable>
 #include <mutex>
@@ -58,7 +61,8 @@ protected:
 // SIGPIPE (which would end this process) nor keep their blocks; a new
 // client is accepted. After an error the server discards at once, its stop
 // does not hang, and the restart succeeds: the closed clients' TIME_WAIT
-// must not refuse it, another listener on the port must.
+// must not refuse it, nor a child started while it listened;
+// another listener on the port must.
 TEST_F(TcpServer, SendsInOrderSurvivesClientsAndErrorsAndRestarts)
 {
     std::signal(SIGPIPE, SIG_DFL);
@@ -88,6 +92,14 @@ TEST_F(TcpServer, SendsInOrderSurvivesClientsAndErrorsAndRestarts)
     m_server.Stop();
     EXPECT_EQ(m_server.Start(nPort), S_OK);
     EXPECT_EQ(m_server.Start(nPort), E_FAIL) << "a server thread exists already";
+    // A child started while the port listens (a helper that hangs) must not keep it.
+    pid_t child = 0;
+    char* argv[] = {const_cast<char*>("sleep"), const_cast<char*>("60"), nullptr};
+    ASSERT_EQ(posix_spawnp(&child, "sleep", nullptr, nullptr, argv, environ), 0);
+    m_server.Stop();
+    EXPECT_EQ(m_server.Start(nPort), S_OK) << "the port was kept by a child";
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
     CTcpServer other([](int, std::uint32_t) {});
     EXPECT_EQ(other.Start(nPort), E_FAIL);
     EXPECT_EQ(other.Start(nPort + 65536 * 3), E_FAIL) << "only the low 16 bits count";
