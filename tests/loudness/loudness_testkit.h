@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -88,17 +87,15 @@ inline bool WriteWav(const fs::path& path, Signal signal, double dVolume, double
 inline double MakeAtLoudness(const fs::path& path, Signal signal, double dLufs,
                              double dSeconds = 8.0)
 {
+    const auto madeAt = [&](double dVolume) {
+        const auto loudness =
+            WriteWav(path, signal, dVolume, dSeconds)
+                ? loudness::AnalyseFile(path, loudness::AnalysisMode::MeasureOnly).loudness
+                : std::nullopt;
+        return loudness ? loudness->dLufs : NAN;
+    };
     constexpr double kProbeVolume = 0.1;
-    if (!WriteWav(path, signal, kProbeVolume, dSeconds))
-        return NAN;
-    const auto probe = loudness::AnalyseFile(path, loudness::AnalysisMode::MeasureOnly);
-    if (!probe.loudness)
-        return NAN;
-    const double dVolume = kProbeVolume * std::pow(10.0, (dLufs - probe.loudness->dLufs) / 20.0);
-    if (!WriteWav(path, signal, dVolume, dSeconds))
-        return NAN;
-    const auto made = loudness::AnalyseFile(path, loudness::AnalysisMode::MeasureOnly);
-    return made.loudness ? made.loudness->dLufs : NAN;
+    return madeAt(kProbeVolume * std::pow(10.0, (dLufs - madeAt(kProbeVolume)) / 20.0));
 }
 
 // Integrated loudness and true peak of 16-bit samples (one channel heard on both sides).
@@ -109,22 +106,19 @@ struct Measured {
 inline Measured Measure(const std::vector<std::int16_t>& samples, unsigned nRate,
                         unsigned nChannels)
 {
-    struct Free {
-        void operator()(ebur128_state* p) const { ebur128_destroy(&p); }
-    };
-    std::unique_ptr<ebur128_state, Free> pState(
-        ebur128_init(nChannels, nRate, EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK));
+    ebur128_state* pState = ebur128_init(nChannels, nRate, EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK);
     if (nChannels == 1)
-        ebur128_set_channel(pState.get(), 0, EBUR128_DUAL_MONO);
-    ebur128_add_frames_short(pState.get(), samples.data(), samples.size() / nChannels);
+        ebur128_set_channel(pState, 0, EBUR128_DUAL_MONO);
+    ebur128_add_frames_short(pState, samples.data(), samples.size() / nChannels);
     Measured measured;
-    ebur128_loudness_global(pState.get(), &measured.dLufs);
+    ebur128_loudness_global(pState, &measured.dLufs);
     double dPeak = 0.0;
     for (unsigned c = 0; c < nChannels; ++c) {
         double dChannel = 0.0;
-        ebur128_true_peak(pState.get(), c, &dChannel);
+        ebur128_true_peak(pState, c, &dChannel);
         dPeak = std::max(dPeak, dChannel);
     }
+    ebur128_destroy(&pState);
     measured.dTruePeakDb = 20.0 * std::log10(dPeak);
     return measured;
 }
