@@ -1,5 +1,6 @@
 // The far end's analysis on generated recordings with planted holes, gaps,
-// late and short files, at the port's and the Voxreel microphone's formats.
+// late and short files at the port's and the Voxreel microphone's formats;
+// reading recordings back, and the loudness of a span.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "recording.h"
+#include "span_loudness.h"
 #include "tone_frames.h"
 
 using namespace callreport;
@@ -25,39 +27,22 @@ struct SSound {
     Spans on;
 };
 
-// Interleaved samples with every channel alike, as the mix is.
-std::vector<std::int16_t> Synthesize(int nRate, int nChannels, int nMs,
-                                     const std::vector<SSound>& sounds)
-{
-    const std::size_t nFrames =
-        static_cast<std::size_t>(nRate) * static_cast<std::size_t>(nMs) / 1000;
-    std::vector<std::int16_t> samples(nFrames * static_cast<std::size_t>(nChannels));
-    for (std::size_t i = 0; i < nFrames; ++i) {
-        const double dMs = 1000.0 * static_cast<double>(i) / nRate;
-        double dValue = 0;
-        for (const SSound& sound : sounds) {
-            for (const auto& [nFrom, nTo] : sound.on) {
-                if (dMs >= nFrom && dMs < nTo)
-                    dValue += sound.dAmplitude *
-                              std::sin(2 * M_PI * sound.nFreq * static_cast<double>(i) / nRate);
-            }
-        }
-        for (int c = 0; c < nChannels; ++c)
-            samples[i * static_cast<std::size_t>(nChannels) + static_cast<std::size_t>(c)] =
-                static_cast<std::int16_t>(std::lround(dValue));
-    }
-    return samples;
-}
-
+// Sines on their spans, every channel alike as in the mix, folded to one.
 CRecording Record(int nRate, int nChannels, int nMs, const std::vector<SSound>& sounds)
 {
-    const std::vector<std::int16_t> interleaved = Synthesize(nRate, nChannels, nMs, sounds);
-    CRecording recording;
-    recording.m_nRate = nRate;
-    recording.m_nChannels = nChannels;
-    recording.m_samples = FoldChannels(reinterpret_cast<const std::uint8_t*>(interleaved.data()),
-                                       2 * interleaved.size(), nChannels);
-    return recording;
+    std::vector<std::int16_t> interleaved;
+    for (int i = 0; i < nRate * nMs / 1000; ++i) {
+        double dValue = 0;
+        for (const SSound& sound : sounds)
+            for (const auto& [nFrom, nTo] : sound.on)
+                if (1000.0 * i / nRate >= nFrom && 1000.0 * i / nRate < nTo)
+                    dValue += sound.dAmplitude * std::sin(2 * M_PI * sound.nFreq * i / nRate);
+        interleaved.insert(interleaved.end(), static_cast<std::size_t>(nChannels),
+                           static_cast<std::int16_t>(std::lround(dValue)));
+    }
+    return {nRate, nChannels,
+            FoldChannels(reinterpret_cast<const std::uint8_t*>(interleaved.data()),
+                         2 * interleaved.size(), nChannels)};
 }
 
 using Breaks = std::vector<std::pair<int, int>>; // {at, length} in ms
@@ -152,17 +137,17 @@ TEST_P(CallreportFrames, FindsSpansBreaksGapsAndDropouts)
     ASSERT_EQ(analysis.files.size(), c.expect.size());
     bool bAllWhole = true;
     for (std::size_t t = 0; t < c.expect.size(); ++t) {
+        SCOPED_TRACE("file " + std::to_string(t));
         const STone& file = analysis.files[t];
         const SExpectedFile& expect = c.expect[t];
-        EXPECT_EQ(file.bHeard, expect.nFirstMs >= 0) << "file " << t;
+        EXPECT_EQ(file.bHeard, expect.nFirstMs >= 0);
         if (expect.nFirstMs >= 0) {
-            EXPECT_EQ(file.nFirstMs, expect.nFirstMs) << "file " << t;
-            EXPECT_EQ(file.nEndMs, expect.nEndMs) << "file " << t;
-            EXPECT_NEAR(file.dLevelDbfs, 20 * std::log10(c.dFileAmplitude / 32768), 1.0)
-                << "file " << t;
+            EXPECT_EQ(std::pair(file.nFirstMs, file.nEndMs),
+                      std::pair(expect.nFirstMs, expect.nEndMs));
+            EXPECT_NEAR(file.dLevelDbfs, 20 * std::log10(c.dFileAmplitude / 32768), 1.0);
         }
-        EXPECT_EQ(BreaksOf(file), expect.breaks) << "file " << t;
-        EXPECT_EQ(file.Whole(), expect.bWhole) << "file " << t;
+        EXPECT_EQ(BreaksOf(file), expect.breaks);
+        EXPECT_EQ(file.Whole(), expect.bWhole);
         bAllWhole = bAllWhole && expect.bWhole;
     }
     EXPECT_EQ(analysis.EveryFileWhole(), bAllWhole);
@@ -184,15 +169,13 @@ TEST(CallreportRecordings, ReadsUnfinishedWavAndRawAlike)
     // A WAV header of 48 kHz stereo 16-bit whose sizes are still 0.
     const char header[] = "RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x80\xBB\0\0\0\xEE\x02\0\x04\0"
                           "\x10\0data\0\0\0\0";
-    std::FILE* pWav = std::fopen((strBase + ".wav").c_str(), "wb");
-    std::fwrite(header, 1, 44, pWav);
-    std::fwrite(stereo.data(), 2, stereo.size(), pWav);
-    std::fclose(pWav);
-    std::FILE* pRaw = std::fopen((strBase + ".raw").c_str(), "wb");
-    std::fwrite(stereo.data(), 2, stereo.size(), pRaw);
-    std::fputc(0, pRaw); // a partial sample, as a recorder stopped mid-write leaves
-    std::fclose(pRaw);
-
+    for (const char* pszExtension : {".wav", ".raw"}) {
+        std::FILE* pFile = std::fopen((strBase + pszExtension).c_str(), "wb");
+        std::fwrite(header, 1, pszExtension[1] == 'w' ? 44 : 0, pFile);
+        std::fwrite(stereo.data(), 2, stereo.size(), pFile);
+        std::fputc(0, pFile); // a partial sample, as a recorder stopped mid-write leaves
+        std::fclose(pFile);
+    }
     CRecording wav, raw, notWav;
     ASSERT_EQ(ReadWav(strBase + ".wav", wav), "");
     ASSERT_EQ(ReadRaw(strBase + ".raw", 48000, 2, raw), "");
@@ -210,20 +193,41 @@ TEST(CallreportRecordings, ReadsUnfinishedWavAndRawAlike)
 
 TEST(CallreportToneSpecs, TakeAFrequencyAndALength)
 {
-    const struct {
-        const char* pszText;
-        bool bValid;
-        int nFreq;
-        double dSeconds;
-    } cases[] = {{"523", true, 523, 0}, {"784:2.5", true, 784, 2.5}, {"x", false, 0, 0},
-                 {"523:", false, 0, 0}, {"523:-1", false, 0, 0},     {"0", false, 0, 0},
-                 {"523s", false, 0, 0}};
-    for (const auto& c : cases) {
+    const std::pair<const char*, SToneSpec> valid[] = {{"523", {523, 0}}, {"784:2.5", {784, 2.5}}};
+    for (const auto& [pszText, expected] : valid) {
         SToneSpec spec;
-        EXPECT_EQ(ParseToneSpec(c.pszText, spec), c.bValid) << c.pszText;
-        if (c.bValid) {
-            EXPECT_EQ(spec.nFreq, c.nFreq) << c.pszText;
-            EXPECT_EQ(spec.dSeconds, c.dSeconds) << c.pszText;
-        }
+        EXPECT_TRUE(ParseToneSpec(pszText, spec)) << pszText;
+        EXPECT_EQ(std::pair(spec.nFreq, spec.dSeconds),
+                  std::pair(expected.nFreq, expected.dSeconds));
+    }
+    for (const char* pszText : {"x", "523:", "523:-1", "0", "523s"}) {
+        SToneSpec spec;
+        EXPECT_FALSE(ParseToneSpec(pszText, spec)) << pszText;
+    }
+}
+
+// A 1 kHz sine at -20 dBFS on both sides reads -20 LUFS. Over the silence
+// around it the silent blocks are gated away, but the blocks that straddle
+// its edges pull the figure down a little.
+TEST(SpanLoudness, MeasuresTheSpanAsHeardOnBothSides)
+{
+    const struct {
+        double dAmplitude;
+        int nFromMs, nToMs;
+        double dLufs, dWithin;
+    } cases[] = {
+        {0.1, 2000, 4000, -20.0, 0.1},   {0.5, 2000, 4000, -6.02, 0.1},
+        {0.1, 0, 6000, -20.0, 1.0},      {0.1, 0, 2000, -HUGE_VAL, 0},
+        {0.1, 4000, 3000, -HUGE_VAL, 0}, {0.1, 5000, 9000, -HUGE_VAL, 0},
+    };
+    for (const auto& c : cases) {
+        const CRecording sine =
+            Record(16000, 1, 6000, {{1000, 32767 * c.dAmplitude, {{2000, 4000}}}});
+        const double dLufs = SpanLoudness(sine, c.nFromMs, c.nToMs);
+        const std::string what = std::to_string(c.nFromMs) + "-" + std::to_string(c.nToMs);
+        if (std::isinf(c.dLufs))
+            EXPECT_TRUE(std::isinf(dLufs) && dLufs < 0) << what << ": " << dLufs;
+        else
+            EXPECT_NEAR(dLufs, c.dLufs, c.dWithin) << what;
     }
 }
