@@ -1,11 +1,17 @@
 // Even loudness in the real window: added files are measured in the
-// background, each row's tooltip shows the gain its file plays with, and a
-// file that cannot be read says so in the status line.
+// background, each row's tooltip shows the gain its file plays with, a file
+// that cannot be read says so, and the target chosen in the settings applies.
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QTimer>
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 
 #include "loudness_testkit.h"
+#include "track_gains.h"
 #include "window_testkit.h"
 
 namespace {
@@ -17,12 +23,14 @@ protected:
     void SetUp() override
     {
         WindowTest::SetUp();
-        // The tests' main turns normalisation off for the other window tests.
-        setenv("VOXREEL_LOUDNESS_TARGET", "-18", 1);
+        // The tests' main turns normalisation off for the other window tests;
+        // here the stored target (-18 by default) decides.
+        unsetenv("VOXREEL_LOUDNESS_TARGET");
         setenv("XDG_CACHE_HOME", (m_folder / "cache").c_str(), 1);
     }
     void TearDown() override
     {
+        QObject::disconnect(m_watch);
         WindowTest::TearDown();
         setenv("VOXREEL_LOUDNESS_TARGET", "Off", 1);
         unsetenv("XDG_CACHE_HOME");
@@ -31,32 +39,102 @@ protected:
     {
         return Rows()->index(nRow, 0).data(Qt::ToolTipRole).toString().toStdString();
     }
+    const TrackGain& Gain(int nRow) const
+    {
+        return m_pDlg->Playlist().GetItems()[static_cast<std::size_t>(nRow)].gain;
+    }
+    bool Settled()
+    {
+        return WaitFor(
+            [&] {
+                const auto& items = m_pDlg->Playlist().GetItems();
+                return items.size() == 3 &&
+                       std::none_of(items.begin(), items.end(), [](const PlaylistItem& item) {
+                           return item.gain.state == TrackGain::State::Measuring;
+                       });
+            },
+            60s);
+    }
+    // Picks the target in the settings dialog, as the user does.
+    void Choose(const char* pszTarget)
+    {
+        QTimer::singleShot(0, [pszTarget] {
+            auto* pSettings = static_cast<QDialog*>(QApplication::activeModalWidget());
+            auto* pTargets = pSettings->findChild<QComboBox*>("loudnessTarget");
+            pTargets->setCurrentIndex(pTargets->findData(QString(pszTarget)));
+            pSettings->accept();
+        });
+        m_pDlg->OnSettings();
+    }
+
+    QMetaObject::Connection m_watch;
+    std::vector<double> m_measuringGains; // what each row plays with until its gain is known
 };
 
-TEST_F(LoudnessWindow, AddedFilesShowTheGainTheyPlayWith)
+TEST_F(LoudnessWindow, AddedFilesPlayWithTheGainForTheChosenTarget)
 {
-    const fs::path quiet = m_folder / "quiet.wav";
-    const double dMade = loudtest::MakeAtLoudness(quiet, loudtest::Signal::PinkNoise, -28.0, 3.0);
-    ASSERT_NEAR(dMade, -28.0, 1.0);
-    const fs::path broken = m_folder / "broken.mp3";
+    const fs::path loud = m_folder / "loud.wav", broken = m_folder / "broken.mp3",
+                   quiet = m_folder / "quiet.wav";
+    const double dLoud = loudtest::MakeAtLoudness(loud, loudtest::Signal::ToneMix, -10.0, 3.0);
+    const double dQuiet = loudtest::MakeAtLoudness(quiet, loudtest::Signal::PinkNoise, -28.0, 3.0);
+    ASSERT_NEAR(dQuiet, -28.0, 1.0);
     std::ofstream(broken) << "not audio at all";
 
     CVoxreelDlg& dlg = Open();
-    dlg.AddPaths({quiet, broken});
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            return Rows()->rowCount() == 2 && Tip(0) != "Track gain: ..." &&
-                   Tip(1) != "Track gain: ..." && !Tip(0).empty();
-        },
-        60s))
-        << Tip(0) << " / " << Tip(1);
-
-    const TrackGain& gain = dlg.Playlist().GetItems()[0].gain;
-    ASSERT_EQ(gain.state, TrackGain::State::Known);
-    EXPECT_NEAR(gain.dDb, -18.0 - dMade, 0.05);
-    EXPECT_EQ(Tip(0).rfind("Track gain: +", 0), 0u) << Tip(0);
+    m_watch =
+        QObject::connect(Rows(), &QAbstractItemModel::dataChanged, [&](const QModelIndex& at) {
+            if (Tip(at.row()) == "Track gain: ...")
+                m_measuringGains.push_back(Gain(at.row()).dDb);
+        });
+    dlg.AddPaths({loud, broken, quiet});
+    ASSERT_TRUE(Settled()) << Tip(0) << " / " << Tip(1) << " / " << Tip(2);
+    EXPECT_GE(m_measuringGains.size(), 3u) << "a row never showed that it was being measured";
+    EXPECT_EQ(m_measuringGains,
+              std::vector<double>(m_measuringGains.size(), loudness::kSafeDefaultGainDb));
+    ASSERT_EQ(Gain(0).state, TrackGain::State::Known);
+    EXPECT_NEAR(Gain(0).dDb, -18.0 - dLoud, 0.05);
+    EXPECT_EQ(Tip(0).rfind("Track gain: -", 0), 0u) << Tip(0);
+    EXPECT_EQ(Gain(1).state, TrackGain::State::Failed);
+    EXPECT_EQ(Gain(1).dDb, 0.0);
     EXPECT_EQ(Tip(1), "Track gain: none (the file could not be measured)");
     EXPECT_TRUE(ShowedPrefix("Cannot measure the loudness of broken")) << Text(1019);
+    ASSERT_EQ(Gain(2).state, TrackGain::State::Known) << "held up behind the broken file";
+    EXPECT_NEAR(Gain(2).dDb, -18.0 - dQuiet, 0.05);
+    EXPECT_EQ(Tip(2).rfind("Track gain: +", 0), 0u) << Tip(2);
+
+    // Another target applies at once and is kept; off takes every gain away.
+    Choose("-23");
+    EXPECT_NEAR(Gain(0).dDb, -23.0 - dLoud, 0.05);
+    EXPECT_EQ(m_settings.GetProfileString("LoudnessTarget", ""), "-23");
+    Choose("Off");
+    for (int nRow = 0; nRow < 3; ++nRow) {
+        EXPECT_EQ(Gain(nRow).state, TrackGain::State::None) << nRow;
+        EXPECT_EQ(Gain(nRow).dDb, 0.0) << nRow;
+        EXPECT_EQ(Tip(nRow), "") << nRow;
+    }
+    // On again: the cache answers for what was measured.
+    Choose("-18");
+    ASSERT_TRUE(Settled());
+    EXPECT_NEAR(Gain(2).dDb, -18.0 - dQuiet, 0.05);
+}
+
+TEST(LoudnessTarget, ReadsTheStoredTextAndTheEnvironment)
+{
+    const std::pair<const char*, std::optional<double>> cases[] = {
+        {"Off", std::nullopt}, {"-23", -23.0}, {"-16.5", -16.5}, {"", -18.0},
+        {"loud", -18.0},       {"-90", -18.0}, {"0", -18.0}};
+    for (const auto& [pszText, target] : cases) {
+        EXPECT_EQ(ParseLoudnessTarget(pszText), target) << pszText;
+        EXPECT_EQ(ParseLoudnessTarget(LoudnessTargetText(target)), target) << pszText;
+    }
+    CMemorySettings settings;
+    unsetenv("VOXREEL_LOUDNESS_TARGET");
+    EXPECT_EQ(LoudnessTargetSetting(settings), -18.0);
+    settings.WriteProfileString("LoudnessTarget", "Off");
+    EXPECT_EQ(LoudnessTargetSetting(settings), std::nullopt);
+    setenv("VOXREEL_LOUDNESS_TARGET", "-20", 1);
+    EXPECT_EQ(LoudnessTargetSetting(settings), -20.0);
+    setenv("VOXREEL_LOUDNESS_TARGET", "Off", 1); // as the tests' main leaves it
 }
 
 } // namespace
