@@ -43,15 +43,13 @@ inline bool SourceExists(const std::string& strName)
 inline fs::path MakeTones(const fs::path& path, double dSeconds, const std::vector<int>& freqs,
                           double dVolume)
 {
-    const std::string strBuffers = std::to_string(static_cast<long>(dSeconds * 100));
-    std::string strLaunch = "audiomixer name=mix ! audio/x-raw,rate=48000,channels=2 ! wavenc ! "
-                            "filesink location=\"" +
-                            path.string() + "\"";
+    const std::string strCaps = " ! audio/x-raw,rate=48000,channels=2 ";
+    std::string strLaunch =
+        "audiomixer name=mix" + strCaps + "! wavenc ! filesink location=\"" + path.string() + "\"";
     for (int nFreq : freqs)
         strLaunch += " audiotestsrc freq=" + std::to_string(nFreq) +
-                     " volume=" + std::to_string(dVolume) +
-                     " samplesperbuffer=480 num-buffers=" + strBuffers +
-                     " ! audio/x-raw,rate=48000,channels=2 ! mix.";
+                     " volume=" + std::to_string(dVolume) + " samplesperbuffer=480 num-buffers=" +
+                     std::to_string(static_cast<long>(dSeconds * 100)) + strCaps + "! mix.";
     voxreel::test::RunLaunch(strLaunch);
     return path;
 }
@@ -97,7 +95,6 @@ public:
             if (!m_program.waitForFinished(20000))
                 m_program.kill();
         }
-        m_callsim.Kill();
     }
 
     // The program running, the call's input on its port and the Voxreel
@@ -149,8 +146,6 @@ public:
         };
         return WaitEvery([&] { return done(Port(files)) && done(Mic(files)); }, 300ms, timeout);
     }
-
-    apptest::CCallsim& Callsim() { return m_callsim; }
 
 private:
     fs::path MicPath() const { return m_folder / "voxreel-mic.raw"; }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <sstream>
 
 #include "farend_chain.h"
 #include "report_text.h"
@@ -27,11 +28,11 @@ const std::vector<SToneSpec> kFiles{{523, kFileSeconds}, {784, kFileSeconds}};
 
 bool SinkSuspended(const std::string& strSink)
 {
-    const std::string sinks = Pactl({"list", "short", "sinks"});
-    const std::size_t nAt = sinks.find("\t" + strSink + "\t");
-    const std::size_t nEnd = sinks.find('\n', nAt);
-    return nAt != std::string::npos &&
-           sinks.substr(nAt, nEnd - nAt).find("SUSPENDED") != std::string::npos;
+    std::istringstream sinks(Pactl({"list", "short", "sinks"}));
+    for (std::string strLine; std::getline(sinks, strLine);)
+        if (strLine.find("\t" + strSink + "\t") != std::string::npos)
+            return strLine.find("SUSPENDED") != std::string::npos;
+    return false;
 }
 
 struct SSinkCase {
@@ -80,25 +81,19 @@ void PrintTo(const SSinkCase& c, std::ostream* pOut)
 
 class FarEndLocalOutput : public ::testing::TestWithParam<SSinkCase> {
 protected:
-    void SetUp() override
-    {
-        apptest::InitMedia();
-        m_folder = apptest::TempFolder("farend");
-    }
+    void SetUp() override { apptest::InitMedia(); }
     void TearDown() override { fs::remove_all(m_folder); }
-
-    fs::path m_folder;
+    const fs::path m_folder = apptest::TempFolder("farend");
 };
 
 void ExpectWhole(const SAnalysis& analysis, const char* pszWhere)
 {
-    for (std::size_t t = 0; t < analysis.files.size(); ++t) {
-        const callreport::STone& file = analysis.files[t];
-        EXPECT_TRUE(file.bHeard) << pszWhere << ": file " << t + 1;
-        EXPECT_NEAR(file.SpanMs(), kFileSeconds * 1000, callreport::kFrameMs)
-            << pszWhere << ": file " << t + 1;
-        EXPECT_EQ(file.LongestBreakMs(), 0)
-            << pszWhere << ": file " << t + 1 << ", " << file.breaks.size() << " breaks";
+    for (const callreport::STone& file : analysis.files) {
+        SCOPED_TRACE(std::string(pszWhere) + ", file of " + std::to_string(file.spec.nFreq) +
+                     " Hz");
+        EXPECT_TRUE(file.bHeard);
+        EXPECT_NEAR(file.SpanMs(), kFileSeconds * 1000, callreport::kFrameMs);
+        EXPECT_EQ(file.LongestBreakMs(), 0) << file.breaks.size() << " breaks";
     }
     ASSERT_EQ(analysis.gapsMs.size(), 1u);
     EXPECT_GE(analysis.gapsMs[0], 0) << pszWhere;
