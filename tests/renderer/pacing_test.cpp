@@ -1,6 +1,4 @@
-// The pacing side among threads, for ThreadSanitizer to watch: the pacing
-// thread's start and stop, the queue shared by streaming, flushes and the
-// mixer, the level board and the call's options.
+// The pacing side among threads, for ThreadSanitizer to watch.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -17,10 +15,8 @@
 
 namespace {
 
-// The streaming thread queues a file of both widths, flushing now and then
-// as a seek would, ends it and waits; a pacing thread mixes both and wakes
-// it. The count stays true to the queue throughout, and the wait ends when
-// every sample was mixed, or at once on an abort.
+// Streaming queues both widths with flushes, ends and waits while a pacing
+// thread mixes: the count stays true, and the wait ends when all was mixed or on abort.
 TEST(HeardWait, EndsWhenTheMixersHaveTakenBothQueuesOrOnAbort)
 {
     for (const bool bAbort : {false, true}) {
@@ -92,8 +88,7 @@ TEST(PacingThread, TicksUntilStopAndStopWaitsForARunningTick)
     EXPECT_TRUE(WaitUntil([&] { return nTicks > nAfterStop; }));
 }
 
-// Blocks published with rising peaks while a reader takes them: every take
-// sees them in order, none twice, and the last one is taken in the end.
+// A reader sees published blocks in order, none twice, the last one in the end.
 TEST(LevelBoard, AReaderTakesThePublishersBlocksInOrderAndOnce)
 {
     CLevelBoard board;
@@ -128,8 +123,7 @@ TEST(LevelBoard, AReaderTakesThePublishersBlocksInOrderAndOnce)
     EXPECT_TRUE(bClip);
 }
 
-// The control thread switches the options while the stage mixes: each
-// frame sees one value or the other, and the stage stays within its bounds.
+// Options switched while the stage mixes: each frame sees one value or the other.
 TEST(CallOptions, SwitchWhileTheStageMixes)
 {
     CCallOptions options;
