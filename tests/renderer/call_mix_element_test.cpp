@@ -1,6 +1,5 @@
-// The call's mix around the law on a real renderer: the limiter on the
-// port, talk-over under a microphone of speech-like bursts (its threshold
-// and its off state are pinned in-process), and the meters' levels.
+// The call's mix on a real renderer: the limiter and talk-over on the port,
+// and the meters' levels.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -17,30 +16,21 @@ namespace {
 
 using namespace callmix;
 
-// A full-scale square wave on the microphone and a full-scale tone in the
-// file: the law's sum comes within 0.1 dB of full scale, which the limiter
-// keeps at -1 dBFS or under, microphone alone included.
-class Limiter : public testing::TestWithParam<bool> {};
-
-TEST_P(Limiter, KeepsEverySampleOfThePortUnderFullScale)
+// Full-scale square microphone and full-scale file: the law's sum nears full
+// scale, which the limiter property keeps at its ceiling.
+TEST(LimiterOnThePort, KeepsEverySampleAtTheCeiling)
 {
-    const bool bLimiter = GetParam();
     CCallMixRig rig(3000, 500, 1.0);
-    g_object_set(rig.Renderer(), kCallLimiterProperty, gboolean(bLimiter), "balance", 0, "volume",
-                 kMaxVolume, nullptr);
+    g_object_set(rig.Renderer(), kCallLimiterProperty, TRUE, "balance", 0, "volume", kMaxVolume,
+                 nullptr);
     ASSERT_TRUE(rig.Start("audiotestsrc is-live=true wave=square freq=100 volume=1.0"));
     ASSERT_TRUE(rig.Read(2500));
-    if (bLimiter)
-        EXPECT_LE(rig.LoudestSample(), CCallLimiter::kCeiling);
-    else
-        EXPECT_GT(rig.LoudestSample(), 32000) << "the law's sum, as the port carried it";
+    EXPECT_LE(rig.LoudestSample(), CCallLimiter::kCeiling);
+    EXPECT_GT(rig.LoudestSample(), CCallLimiter::kCeiling - 1000) << "the mix reached the port";
 }
 
-INSTANTIATE_TEST_SUITE_P(OnAndOff, Limiter, testing::Bool());
-
-// A 2 kHz file tone under a voice at 220 Hz: the file is lowered by the
-// depth within the attack, stays lowered between syllables, and comes back
-// after the release.
+// A 2 kHz file under a 220 Hz voice: lowered by the depth within the attack,
+// kept down between syllables, back after the release.
 TEST(TalkOverOnThePort, LowersTheFileWhileTheMicrophoneCarriesSpeech)
 {
     constexpr double kDepth = 12.0;
@@ -61,8 +51,8 @@ TEST(TalkOverOnThePort, LowersTheFileWhileTheMicrophoneCarriesSpeech)
     EXPECT_LE(times.dReleaseMs, 1000 * (CTalkOver::kHoldSeconds + CTalkOver::kReleaseSeconds) + 20);
 }
 
-// The meters' levels of a known tone: a sine reads its peak and 3 dB under
-// it as RMS; the call hears it through the law (b 0, v 255: -6.07 dB).
+// A sine reads its peak and 3 dB under as RMS; the call hears it through the
+// law (b 0, v 255: -6.07 dB).
 TEST(Meters, ReadAKnownToneWithinOneDecibelAndMarkFullScale)
 {
     struct Case {
@@ -77,22 +67,12 @@ TEST(Meters, ReadAKnownToneWithinOneDecibelAndMarkFullScale)
         SCOPED_TRACE(pszMicrophone);
         CCallMixRig rig(1000, 500, 0.0);
         ASSERT_TRUE(rig.Start(pszMicrophone));
-        ASSERT_TRUE(rig.Read(400)); // the capture has settled
-        CallLevels levels;
-        ASSERT_TRUE(TakeCallLevels(rig.Renderer(), &levels)); // what came before
         CallLevels total;
-        ASSERT_TRUE(voxreel::test::WaitUntil([&] {
-            if (!TakeCallLevels(rig.Renderer(), &levels) || levels.microphone.nBlocks == 0)
-                return false;
-            total.microphone.nBlocks += levels.microphone.nBlocks;
-            total.microphone.bClip = total.microphone.bClip || levels.microphone.bClip;
-            total.call.bClip = total.call.bClip || levels.call.bClip;
-            total.microphone.dPeakDb = levels.microphone.dPeakDb;
-            total.microphone.dRmsDb = levels.microphone.dRmsDb;
-            total.call.dPeakDb = levels.call.dPeakDb;
-            total.call.dRmsDb = levels.call.dRmsDb;
-            return total.microphone.nBlocks >= 10;
-        }));
+        ASSERT_TRUE(rig.Read(400)); // the capture has settled: what came before is dropped
+        ASSERT_TRUE(TakeCallLevels(rig.Renderer(), &total));
+        ASSERT_TRUE(rig.Read(1000));
+        ASSERT_TRUE(TakeCallLevels(rig.Renderer(), &total));
+        ASSERT_GE(total.microphone.nBlocks, 10);
         EXPECT_NEAR(total.microphone.dPeakDb, dPeakDb, 1.0);
         EXPECT_NEAR(total.call.dPeakDb, dPeakDb - 6.07, 1.0);
         if (!bClip) { // a square's RMS is its peak

@@ -1,8 +1,5 @@
-// A renderer transmitting for real, for the call mix's tests and bench: a
-// generated file tone queued into it, a microphone from a gst-launch
-// description (a generated WAV of speech-like bursts, paced by the clock),
-// and a loopback client reading the port; with the port read back as
-// levels per 10 ms window.
+// A renderer transmitting a generated file tone over a given microphone to a
+// loopback client, the port read back as levels per 10 ms window.
 #pragma once
 
 #include <cmath>
@@ -46,9 +43,7 @@ inline std::vector<std::int16_t> Speech(int nRate, int nLeadMs, int nSpeechMs, i
     return samples;
 }
 
-// A 16 kHz mono WAV of Speech(). The port carries the WAV less what played
-// before the client came, so a long tail lets a reader have its fill however
-// late it connected.
+// A 16 kHz mono WAV of Speech(); a long tail lets a late reader have its fill.
 inline void WriteSpeechWav(const std::string& strPath, int nLeadMs, int nSpeechMs, int nTailMs)
 {
     const std::vector<std::int16_t> samples = Speech(kRate, nLeadMs, nSpeechMs, nTailMs);
@@ -61,7 +56,6 @@ inline void WriteSpeechWav(const std::string& strPath, int nLeadMs, int nSpeechM
     file.write(reinterpret_cast<const char*>(samples.data()), cbData);
 }
 
-// The microphone that plays a WAV in real time.
 inline std::string WavMicrophone(const std::string& strPath)
 {
     return "filesrc location=" + strPath + " ! wavparse ! identity sync=true";
@@ -69,7 +63,6 @@ inline std::string WavMicrophone(const std::string& strPath)
 
 class CCallMixRig {
 public:
-    // nFileMs of a tone at dFrequency and dVolume as the file.
     CCallMixRig(int nFileMs, double dFrequency, double dVolume)
         : m_pPipeline(
               gst_parse_launch(("audiotestsrc num-buffers=" + std::to_string(nFileMs / 100) +
@@ -91,8 +84,7 @@ public:
 
     GstElement* Renderer() const { return m_pRenderer.get(); }
 
-    // Transmits from the microphone, connects, and plays the file once the
-    // port carries audio. False when any step fails or times out.
+    // Transmits, connects, and plays the file once the port carries audio.
     bool Start(const std::string& strMicrophone)
     {
         g_object_set(m_pRenderer.get(), "capture-source", strMicrophone.c_str(), nullptr);
@@ -137,8 +129,7 @@ private:
     CTestClient m_client;
 };
 
-// How talk-over moved the file's tone on the port, from the windows' levels
-// of the file (dFile) and of the voice (dVoice).
+// How talk-over moved the file's tone on the port, from the windows' levels.
 struct TalkOverTimes {
     double dBaselineDb = 0;    // the file before the voice
     double dLoweredDb = 0;     // the file's median while the voice lasts
