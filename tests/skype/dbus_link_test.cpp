@@ -12,8 +12,9 @@
 namespace {
 
 // Replies are matched by id, also to commands issued from inside a reply
-// handler, the client's notifications reach the link's events, and what
-// another connection sends in the client's place is refused.
+// handler, the client's notifications reach the link's events, what another
+// connection sends in the client's place is refused, and a second channel on
+// one connection or one without a bus is unusable.
 TEST(DBusLinkTest, MatchesRepliesAndNotificationsOnlyFromTheClient)
 {
     CCallsimProcess callsim(
@@ -56,6 +57,15 @@ TEST(DBusLinkTest, MatchesRepliesAndNotificationsOnlyFromTheClient)
     }
     EXPECT_TRUE(pLog->responses.empty());
     EXPECT_EQ(std::ranges::count(player.m_events.m_notifications, "CALL 12 STATUS FINISHED"), 0);
+
+    // A channel is usable only where it could export the API object.
+    CDBusSkypeChannel first(intruder);
+    CDBusSkypeChannel second(intruder);
+    CDBusSkypeChannel unreachable(QDBusConnection::connectToBus(
+        QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("unreachable")));
+    EXPECT_TRUE(CSkypeConnection(first).IsUsable());
+    for (CDBusSkypeChannel* pChannel : {&second, &unreachable})
+        EXPECT_FALSE(CSkypeConnection(*pChannel).IsUsable()) << "object taken or no bus";
 }
 
 // A client that answers nothing: the command goes out and the link carries
@@ -81,7 +91,7 @@ TEST(DBusLinkTest, AHungOrCrashedClientNeverHoldsTheLinkUp)
         auto pLog = player.Issue("SEARCH ACTIVECALLS");
         EXPECT_EQ(player.m_connection.GetHandlerCount(), 1u);
         if (bHang) {
-            EXPECT_EQ(player.m_connection.GetAttachState(), 0); // not waiting for the answer
+            EXPECT_EQ(player.m_connection.GetAttachState(), 0) << "waited for the answer";
         }
         if (std::string_view(pszFault).ends_with("flush")) {
             player.m_connection.FlushDeliveries();
@@ -103,18 +113,6 @@ TEST(DBusLinkTest, AHungOrCrashedClientNeverHoldsTheLinkUp)
         EXPECT_EQ(pLog->responses[0], bHang ? "CALLS 12" : "CALLS 56");
     }
     EXPECT_EQ(player.m_events.m_nDetached, 3);
-}
-
-TEST(DBusChannelRegistrationTest, FailsWithoutABusOrWhenTheObjectIsTaken)
-{
-    QDBusConnection shared = ConnectToBus();
-    CDBusSkypeChannel first(shared);
-    CDBusSkypeChannel second(shared); // the API object is already exported
-    CDBusSkypeChannel unreachable(QDBusConnection::connectToBus(
-        QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("unreachable")));
-    EXPECT_TRUE(CSkypeConnection(first).IsUsable());
-    for (CDBusSkypeChannel* pChannel : {&second, &unreachable})
-        EXPECT_FALSE(CSkypeConnection(*pChannel).IsUsable());
 }
 
 } // namespace

@@ -58,12 +58,13 @@ CTestPlayer::CTestPlayer(int deliveryTimeoutMs) : m_channel(ConnectToBus(), deli
     m_connection.SetOwnWindow(m_channel.GetOwnWindow());
 }
 
-bool CTestPlayer::TickUntilState(std::int32_t state)
+bool CTestPlayer::TickUntilState()
 {
     return WaitFor([&] {
         m_connection.Tick();
-        return WaitFor([&] { return m_connection.GetAttachState() == state; },
-                       std::chrono::milliseconds(100));
+        return WaitFor(
+            [&] { return m_connection.GetAttachState() == CSkypeConnection::kAttachSuccess; },
+            std::chrono::milliseconds(100));
     });
 }
 

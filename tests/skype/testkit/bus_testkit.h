@@ -41,8 +41,8 @@ private:
 struct CTestPlayer {
     explicit CTestPlayer(int deliveryTimeoutMs = 1000);
 
-    // Ticks every 100 ms until the attach state is the given one.
-    bool TickUntilState(std::int32_t state = CSkypeConnection::kAttachSuccess);
+    // Ticks every 100 ms until the link is attached.
+    bool TickUntilState();
     // AddHandler and SendCommand, as every command is issued.
     std::shared_ptr<CommandLog> Issue(const std::string& command,
                                       std::function<void()> onResponse = {});

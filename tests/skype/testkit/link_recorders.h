@@ -53,18 +53,16 @@ private:
     bool m_bClaim;
 };
 
-// Takes the link's events for as long as it lives.
+// Takes the link's events; declared after the link, so it goes first and the
+// link raises no event in between.
 struct CLinkEventLog {
-    explicit CLinkEventLog(CSkypeConnection& link) : m_link(link)
+    explicit CLinkEventLog(CSkypeConnection& link)
     {
-        m_link.SetEvents({[this] { ++m_nAttached; }, [this] { ++m_nDetached; },
-                          [this](const std::string& line) { m_notifications.push_back(line); }});
+        link.SetEvents({[this] { ++m_nAttached; }, [this] { ++m_nDetached; },
+                        [this](const std::string& line) { m_notifications.push_back(line); }});
     }
-    ~CLinkEventLog() { m_link.SetEvents({}); }
     CLinkEventLog(const CLinkEventLog&) = delete;
     CLinkEventLog& operator=(const CLinkEventLog&) = delete;
-
-    CSkypeConnection& m_link;
 
     int m_nAttached = 0;
     int m_nDetached = 0;
