@@ -1,6 +1,8 @@
 // CDSPlayer on real pipelines: files made at test time, the Callfeed plugin
 // from the build tree, a silent capture source and a fake local sink.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 
@@ -127,6 +129,40 @@ TEST_F(PlayerTest, ToneReachesTheClientOnlyWhileRunning)
     EXPECT_EQ(client.Louder(nNext, 1000), 0u) << "nothing of the closed file";
 }
 
+// A source that stalls (a FIFO nobody writes) holds only the opening thread:
+// the player answers at once, and another file or Stop cancels the opening,
+// whose end is then never reported. The FIFO lets go when a writer comes and
+// leaves.
+TEST_F(PlayerTest, AStalledOpeningHoldsNobodyAndIsCancelled)
+{
+    const fs::path fifo = m_folder / "stalled.wav";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const fs::path tone = MakeMedia(m_folder / "tone.wav", kWav, 3.0);
+    for (const bool bByStop : {false, true}) {
+        SCOPED_TRACE(bByStop ? "cancelled by Stop" : "cancelled by another file");
+        m_callback.m_opened.clear();
+        m_callback.m_calls.clear();
+        m_player.Close();
+        ASSERT_EQ(m_player.OpenAsync(fifo), S_FALSE);
+        ASSERT_TRUE(WaitUntil([&] { return m_player.IsOpening(); }));
+        EXPECT_FALSE(m_player.IsRunning());
+        EXPECT_EQ(m_player.GetPosition(), 0u);
+        EXPECT_FALSE(SUCCEEDED(m_player.Run())); // nothing to run yet
+        EXPECT_EQ(bByStop ? m_player.Stop() : m_player.OpenAsync(tone), bByStop ? S_OK : S_FALSE);
+        // A writer that comes and goes ends each of the two routes' opens.
+        ASSERT_TRUE(WaitDelivering([&] {
+            const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+            return !m_player.IsOpening();
+        }));
+        EXPECT_TRUE(m_callback.m_calls.empty()) << "the stalled file's failure was reported";
+        EXPECT_EQ(m_callback.m_opened, bByStop ? std::vector<HRESULT>{} : std::vector{S_OK});
+        EXPECT_EQ(m_player.GetDuration(), bByStop ? 0u : 3u);
+        EXPECT_EQ(SUCCEEDED(m_player.Run()), !bByStop);
+    }
+}
+
 void PostErrorAndConnect(GstElement* pRenderer)
 {
     GError* pError = g_error_new_literal(GST_STREAM_ERROR, GST_STREAM_ERROR_DECODE, "broken");
@@ -173,24 +209,24 @@ TEST(PlayerEventsTest, ReachTheCallbackInOrderOnTheMainLoop)
 // never delivered: not to the callback, not through a player that is gone.
 TEST(PlayerEventsTest, NothingReachesACallbackThatLeft)
 {
-    for (const bool bPlayerDestroyed : {false, true}) {
-        SCOPED_TRACE(bPlayerDestroyed ? "player destroyed" : "callback removed");
-        setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
-        InitGst();
-        CRecordingCallback callback;
-        auto pPlayer = std::make_unique<CDSPlayer>(&callback, "fakesink sync=true");
-        pPlayer->SetServerPort(FreePort());
-        ASSERT_EQ(pPlayer->Initialize(), S_OK);
-        DeliverEvents();
-        ASSERT_EQ(callback.m_order, std::vector<std::string>{"notice 6"});
-        PostErrorAndConnect(pPlayer->Renderer());
-        if (bPlayerDestroyed)
-            pPlayer.reset();
-        else
-            pPlayer->SetCallback(nullptr);
-        DeliverEvents();
-        EXPECT_EQ(callback.m_order, std::vector<std::string>{"notice 6"});
-    }
+    setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
+    InitGst();
+    CRecordingCallback callback;
+    auto pPlayer = std::make_unique<CDSPlayer>(&callback, "fakesink sync=true");
+    pPlayer->SetServerPort(FreePort());
+    ASSERT_EQ(pPlayer->Initialize(), S_OK);
+    DeliverEvents();
+    const std::vector<std::string> started{"notice 6"};
+    ASSERT_EQ(callback.m_order, started);
+    PostErrorAndConnect(pPlayer->Renderer());
+    pPlayer->SetCallback(nullptr);
+    DeliverEvents();
+    EXPECT_EQ(callback.m_order, started) << "delivered to a callback that was removed";
+    pPlayer->SetCallback(&callback);
+    PostErrorAndConnect(pPlayer->Renderer());
+    pPlayer.reset();
+    DeliverEvents();
+    EXPECT_EQ(callback.m_order, started) << "delivered through a player that is gone";
 }
 
 TEST(PlayerSetupTest, WithoutThePluginNothingIsCreated)
@@ -208,10 +244,10 @@ TEST(PlayerSetupTest, WithoutThePluginNothingIsCreated)
     player.Close();
 }
 
-// GStreamer keeps the first Callfeed plugin it meets (the build's here); a
-// folder only counts when its plugin is that one, not when it has none or a
-// copy of the same name, as a package installed beside a build would be.
-TEST(PlayerSetupTest, APluginFolderCountsOnlyWhenItsPluginIsTheOneInUse)
+// GStreamer keeps the first Callfeed plugin it meets (the build's here): a folder counts
+// only when its plugin is that one, not when it has none or a copy of it (an installed
+// package beside a build). A capture that cannot start fails Initialize, reported after it.
+TEST(PlayerSetupTest, PluginFolderAndCaptureStart)
 {
     CPlayerRig rig;
     EXPECT_FALSE(ScanPluginFolder(rig.m_folder)) << "no plugin there";
@@ -219,18 +255,14 @@ TEST(PlayerSetupTest, APluginFolderCountsOnlyWhenItsPluginIsTheOneInUse)
                   rig.m_folder / "libgstcallfeed.so");
     EXPECT_FALSE(ScanPluginFolder(rig.m_folder)) << "a copy, hidden by the build's";
     EXPECT_TRUE(ScanPluginFolder(VOXREEL_PLUGIN_OUTPUT_DIR));
-}
 
-TEST(PlayerSetupTest, ACaptureThatCannotStartFailsInitialize)
-{
-    CPlayerRig rig;
     setenv("VOXREEL_CAPTURE_SOURCE", "nosuchcapturesource", 1);
     EXPECT_TRUE(FAILED(rig.m_player.Initialize()));
     EXPECT_FALSE(rig.m_player.HasRenderer());
     EXPECT_FALSE(rig.m_player.SetRemoteBalance(0));
     EXPECT_TRUE(rig.m_callback.m_notices.empty()) << "reported from inside Initialize";
-    DeliverEvents(); // why the start failed is still reported
-    EXPECT_EQ(rig.m_callback.Notices(NOTIFY_CAPTURE_ERROR), 1u);
+    DeliverEvents();
+    EXPECT_EQ(rig.m_callback.Notices(NOTIFY_CAPTURE_ERROR), 1u) << "why the start failed";
 }
 
 } // namespace
