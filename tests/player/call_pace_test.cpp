@@ -34,10 +34,6 @@ struct LocalSinkCase {
     const char* pszName;
     const char* pszSink;
     bool bFails;
-    friend void PrintTo(const LocalSinkCase& sink, std::ostream* pStream)
-    {
-        *pStream << sink.pszName;
-    }
 };
 
 class LocalSinkTest : public ::testing::TestWithParam<LocalSinkCase> {};
@@ -98,31 +94,28 @@ INSTANTIATE_TEST_SUITE_P(
         LocalSinkCase{"CannotOpen", "filesink location=/nonexistent/voxreel.raw", true}),
     [](const auto& sink) { return std::string(sink.param.pszName); });
 
+// From a start of 2 s, the position is the start plus what the call heard.
 TEST(PlayerPositionTest, FollowsWhatTheCallHeard)
 {
-    for (const std::uint32_t nStart : {0u, 2u}) {
-        SCOPED_TRACE(nStart);
-        CWiredRig rig;
-        const fs::path tone = MakeMedia(rig.m_folder / "tone.wav", kWav, 6.0, 500);
-        ASSERT_TRUE(rig.Start());
-        ASSERT_EQ(rig.m_player.Open(tone), S_OK);
-        ASSERT_TRUE(rig.m_player.SetPosition(static_cast<std::int32_t>(nStart)));
-        EXPECT_TRUE(WaitUntil([&] { return rig.m_player.GetPosition() == nStart; }));
-        ASSERT_TRUE(SUCCEEDED(rig.m_player.Run()));
-        const auto heard = [&] { // seconds of the tone on the wire so far
-            const WireTone::Span span = WireTone(rig.m_recorder.Copy()).Find(kLoudLow, kLoudHigh);
-            return span.LengthMs() / 1000.0;
-        };
-        std::uint32_t nLast = 0;
-        while (heard() < 3.0) {
-            ASSERT_TRUE(rig.ReadOn(4000));
-            const double dBefore = nStart + heard();
-            nLast = rig.m_player.GetPosition();
-            EXPECT_GE(nLast, std::floor(dBefore - 0.5));
-            EXPECT_LE(nLast, nStart + heard() + 0.5);
-        }
-        EXPECT_GE(nLast, nStart + 2);
+    CWiredRig rig;
+    const fs::path tone = MakeMedia(rig.m_folder / "tone.wav", kWav, 6.0, 500);
+    ASSERT_TRUE(rig.Start());
+    ASSERT_EQ(rig.m_player.Open(tone), S_OK);
+    ASSERT_TRUE(rig.m_player.SetPosition(2));
+    EXPECT_TRUE(WaitUntil([&] { return rig.m_player.GetPosition() == 2u; }));
+    ASSERT_TRUE(SUCCEEDED(rig.m_player.Run()));
+    const auto heard = [&] { // seconds of the tone on the wire so far
+        return WireTone(rig.m_recorder.Copy()).Find(kLoudLow, kLoudHigh).LengthMs() / 1000.0;
+    };
+    std::uint32_t nLast = 0;
+    while (heard() < 3.0) {
+        ASSERT_TRUE(rig.ReadOn(4000));
+        const double dBefore = 2 + heard();
+        nLast = rig.m_player.GetPosition();
+        EXPECT_GE(nLast, std::floor(dBefore - 0.5));
+        EXPECT_LE(nLast, 2 + heard() + 0.5);
     }
+    EXPECT_GE(nLast, 4u);
 }
 
 // Peaks of each channel, and of their difference, at the renderer's wide input.

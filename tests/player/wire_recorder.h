@@ -44,12 +44,15 @@ public:
     std::size_t Samples() const
     {
         std::lock_guard lock(m_mutex);
-        return m_samples.size();
+        return m_bytes.size() / 2;
     }
-    std::vector<std::int16_t> Copy() const
+    std::vector<std::int16_t> Copy() const // the wire's little-endian samples
     {
         std::lock_guard lock(m_mutex);
-        return m_samples;
+        std::vector<std::int16_t> samples(m_bytes.size() / 2);
+        for (std::size_t i = 0; i < samples.size(); ++i)
+            samples[i] = static_cast<std::int16_t>(m_bytes[2 * i] | m_bytes[2 * i + 1] << 8);
+        return samples;
     }
 
 private:
@@ -64,14 +67,7 @@ private:
             if (n <= 0)
                 return;
             std::lock_guard lock(m_mutex);
-            for (ssize_t i = 0; i < n; ++i) {
-                if (m_nLowByte < 0) {
-                    m_nLowByte = chunk[i];
-                    continue;
-                }
-                m_samples.push_back(static_cast<std::int16_t>(m_nLowByte | chunk[i] << 8));
-                m_nLowByte = -1;
-            }
+            m_bytes.insert(m_bytes.end(), chunk, chunk + n);
         }
     }
 
@@ -79,8 +75,7 @@ private:
     std::atomic<bool> m_bStop{false};
     std::thread m_thread;
     mutable std::mutex m_mutex;
-    std::vector<std::int16_t> m_samples; // guarded by m_mutex
-    int m_nLowByte = -1;                 // guarded by m_mutex; a sample's first byte
+    std::vector<std::uint8_t> m_bytes; // guarded by m_mutex
 };
 
 // The wire cut into 2 ms windows (32 samples at 16 kHz, a whole period of
