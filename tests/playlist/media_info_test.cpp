@@ -127,10 +127,9 @@ std::vector<DescribeCase> Cases()
         // Titles from tags and file names.
         {"ArtistOnlyInLatin1FirstValue", "Song.mp3",
          Tagged(3, Latin1Text(std::string("Caf\xE9\0B", 5)), ""), "Caf\xC3\xA9", 3},
-        {"NoTag", "Song.mp3", Audio(), "Song", 3},
+        {"NoTagShortFile", "Song.mp3", Audio(1), "Song", 1},
         {"UpperCaseExtension", "A.MP3", Tagged(3, "", Latin1Text("N")), "A : N", 3},
         {"OtherFormatKeepsItsName", "y.z.wav", Tagged(3, "", Latin1Text("N")), "y.z", 0},
-        {"ShortFileHasADuration", "s.mp3", Audio(1), "s", 1},
         {"XingFrameCount", "v.mp3", xing + Audio(), "v", 26},
         // VBR: MPEG-2 (22.05 kHz) by its Xing header, MPEG-2.5 (8 kHz) frame by frame.
         {"Mpeg2VbrXing", "v.mp3", Encoded(4, "", 22050, "target=quality ! xingmux"), "v", 4},
