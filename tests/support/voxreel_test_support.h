@@ -40,12 +40,10 @@ inline bool WaitUntil(const std::function<bool()>& condition,
 // the stream within the time (60 s by default) without an error.
 inline bool RunLaunch(const std::string& strDescription, GstClockTime timeout = 60 * GST_SECOND)
 {
-    GError* pError = nullptr;
-    CElementPtr pPipeline(gst_parse_launch(strDescription.c_str(), &pError));
-    if (pError != nullptr) {
-        g_clear_error(&pError);
+    CElementPtr pPipeline(gst_parse_launch_full(strDescription.c_str(), nullptr,
+                                                GST_PARSE_FLAG_FATAL_ERRORS, nullptr));
+    if (!pPipeline)
         return false;
-    }
     gst_element_set_state(pPipeline.get(), GST_STATE_PLAYING);
     CBusPtr pBus(gst_element_get_bus(pPipeline.get()));
     CMessagePtr pMessage(gst_bus_timed_pop_filtered(
@@ -111,16 +109,14 @@ public:
             bind(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
             listen(m_fd, 16) == 0;
     }
-    ~CSilentServer() { Close(); }
-    CSilentServer(const CSilentServer&) = delete;
-    CSilentServer& operator=(const CSilentServer&) = delete;
     // Whoever waits on it is turned away.
-    void Close()
+    ~CSilentServer()
     {
-        if (m_fd >= 0)
-            close(std::exchange(m_fd, -1));
+        close(m_fd);
         unlink(m_strPath.c_str());
     }
+    CSilentServer(const CSilentServer&) = delete;
+    CSilentServer& operator=(const CSilentServer&) = delete;
     bool IsListening() const { return m_bListening; }
     std::string Address() const { return "unix:" + m_strPath; }
 
