@@ -199,26 +199,10 @@ INSTANTIATE_TEST_SUITE_P(Levels, StagedMixer,
                          testing::Values(LawCase{0, 255, false}, LawCase{-127, 200, false},
                                          LawCase{0, 255, true}, LawCase{37, 101, true}));
 
-// Entries the mixer holds across a flush (one used in part, one unmappable)
-// neither come back nor take samples off the zeroed count.
-TEST(PlaybackQueue, AFlushWhileTheMixerHoldsEntriesDropsThem)
-{
-    CPlaybackQueue queue;
-    queue.Push(MakeBuffer(Ramp(1000, 1, 1)));
-    queue.Push(MakeBuffer(Ramp(1000, 1, 1)));
-    std::optional<TakenSample> used = queue.TakeFront(), broken = queue.TakeFront();
-    queue.Flush();
-    queue.Push(MakeBuffer(Ramp(500, 1, 1)));
-    used->m_entry.m_nConsumed = 300;
-    queue.Return(std::move(*used), 300);
-    queue.Discard(std::move(*broken), 1000);
-    EXPECT_EQ(queue.Count(), 500);
-    EXPECT_EQ(queue.QueuedSamples(), 500);
-}
-
 // Held, the queue gives upstream's pool back (for the sink's preroll), its
-// samples waiting unchanged.
-TEST(PlaybackQueue, HeldQueueGivesUpstreamItsBuffersBack)
+// samples waiting unchanged; entries the mixer holds across a flush (one used
+// in part, one unmappable) neither come back nor take samples off the count.
+TEST(PlaybackQueue, HeldQueueGivesUpstreamItsBuffersBackAndAFlushDropsTakenEntries)
 {
     CBufferPoolPtr pPool(gst_buffer_pool_new());
     GstStructure* pConfig = gst_buffer_pool_get_config(pPool.get());
@@ -243,12 +227,20 @@ TEST(PlaybackQueue, HeldQueueGivesUpstreamItsBuffersBack)
     queue.SetHeld(true);
     EXPECT_TRUE(acquire()); // held: the pool is free again
     queue.SetHeld(false);
-    std::optional<TakenSample> front = queue.TakeFront();
-    ASSERT_TRUE(front);
+    std::optional<TakenSample> used = queue.TakeFront();
+    ASSERT_TRUE(used);
     guint8 nByte = 0;
-    gst_buffer_extract(front->m_entry.m_pSample.get(), 1999, &nByte, 1);
+    gst_buffer_extract(used->m_entry.m_pSample.get(), 1999, &nByte, 1);
     EXPECT_EQ(nByte, 11);
     EXPECT_EQ(queue.Count(), 2000);
+    std::optional<TakenSample> broken = queue.TakeFront();
+    queue.Flush();
+    queue.Push(MakeBuffer(Ramp(500, 1, 1)));
+    used->m_entry.m_nConsumed = 300;
+    queue.Return(std::move(*used), 300);
+    queue.Discard(std::move(*broken), 1000);
+    EXPECT_EQ(queue.Count(), 500);
+    EXPECT_EQ(queue.QueuedSamples(), 500);
     gst_buffer_pool_set_active(pPool.get(), FALSE);
 }
 
