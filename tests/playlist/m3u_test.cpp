@@ -78,14 +78,6 @@ TEST(M3UFile, ReadsTheLinesItKnowsAndSkipsTheRest)
     // U+4E00 has a zero low byte, U+0100 a zero high byte and U+0A0D the bytes
     // of a line end: none may end a line or split a character.
     const std::u16string_view text = u"#EXTINF:4,Caf\u00e9 \u4e00\u0100\r\n/m/\u0a0d.mp3";
-    auto utf16 = [&](bool bigEndian) {
-        std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-        for (char16_t unit : text) {
-            const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
-            bytes += bigEndian ? std::string{high, low} : std::string{low, high};
-        }
-        return bytes;
-    };
     const std::vector<Entry> utf16Entries = {
         {"Caf\xC3\xA9 \xE4\xB8\x80\xC4\x80", 4, "/m/\xE0\xA8\x8D.mp3"}};
     struct ReadCase {
@@ -107,8 +99,8 @@ TEST(M3UFile, ReadsTheLinesItKnowsAndSkipsTheRest)
         {"Utf8WithoutBom",
          "#EXTINF:1,Caf\xC3\xA9\n/m/\xC3\xA9.mp3",
          {{"Caf\xC3\xA9", 1, "/m/\xC3\xA9.mp3"}}},
-        {"Utf16LittleEndian", utf16(false), utf16Entries},
-        {"Utf16BigEndian", utf16(true), utf16Entries}};
+        {"Utf16LittleEndian", testfiles::Utf16(text, false), utf16Entries},
+        {"Utf16BigEndian", testfiles::Utf16(text, true), utf16Entries}};
     CTempFolder folder;
     for (const ReadCase& c : cases) {
         SCOPED_TRACE(c.name);

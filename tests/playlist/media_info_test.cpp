@@ -72,12 +72,9 @@ std::string Tag(int major, const std::string& frames, std::uint8_t flags = 0)
 // Text frame bodies: the encoding byte, then the text.
 const auto Latin1Text = [](std::string_view text) { return '\0' + std::string(text); };
 const auto Utf8Text = [](std::string_view text) { return '\x03' + std::string(text); };
-std::string Utf16Text(std::u16string_view text, bool bigEndian) // 2, or 1 with FF FE
+std::string Utf16Text(std::u16string_view text, bool bigEndian) // 2 without a BOM, or 1
 {
-    std::string out = bigEndian ? "\x02" : "\x01\xFF\xFE";
-    for (char16_t unit : text)
-        out += BigEndian(bigEndian ? unit : ((unit & 0xFF) << 8 | unit >> 8), 2);
-    return out;
+    return bigEndian ? '\x02' + Utf16(text, true).substr(2) : '\x01' + Utf16(text, false);
 }
 
 // A frame body compressed as ID3v2.3 does it: decompressed size, then zlib data.

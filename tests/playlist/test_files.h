@@ -1,5 +1,5 @@
-// Shared by the playlist tests: a private temporary folder, and files written
-// and read byte by byte.
+// Shared by the playlist tests: a private temporary folder, files written and
+// read byte by byte, and UTF-16 text.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -32,6 +32,17 @@ inline void WriteFile(const std::filesystem::path& path, std::string_view bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     ASSERT_TRUE(out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()))) << path;
+}
+
+// UTF-16 in either byte order, after its byte-order mark.
+inline std::string Utf16(std::u16string_view text, bool bigEndian)
+{
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t unit : text) {
+        const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+        bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+    }
+    return bytes;
 }
 
 inline std::string ReadFile(const std::filesystem::path& path)
