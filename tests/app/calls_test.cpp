@@ -174,7 +174,6 @@ TEST_F(Calls, NotificationsAboutTheSelectedCallOnly)
         bool bTransmittingBefore, bPendingAfter, bTransmittingAfter;
         Lines told;
     } cases[] = {
-        {"call 5 status finished", true, false, false, kEnd},
         {"CALL 5 STATUS FINISHED", false, false, false, kEnd},
         {"CALL 5 STATUS CANCELLED", true, false, false, kEnd},
         {"CALL 5 STATUS FAILED", true, false, false, kEnd},
