@@ -21,11 +21,6 @@ struct SCloseCase {
     bool bCloses;
 };
 
-void PrintTo(const SCloseCase& c, std::ostream* pOut)
-{
-    *pOut << c.pszName;
-}
-
 const SCloseCase kCloseCases[] = {
     {"Escape", [](CVoxreelDlg& dlg) { QTest::keyClick(&dlg, Qt::Key_Escape); }, false},
     {"CtrlQ", [](CVoxreelDlg& dlg) { QTest::keyClick(&dlg, Qt::Key_Q, Qt::ControlModifier); },
