@@ -1,6 +1,5 @@
-// The loudness service's hand-over between the window's thread and its worker,
-// with an analysis answering from a table (so that ThreadSanitizer sees only
-// this code): order, the cache, progress, cancelling and stopping mid-file.
+// The loudness service's hand-over between threads, its analysis faked so ThreadSanitizer
+// sees only this code: order, the cache, progress, cancelling and stopping mid-file.
 #include <QCoreApplication>
 #include <QTest>
 
@@ -92,8 +91,7 @@ TEST_F(LoudnessServiceThreads, HandsBackEveryFileInOrderMeasuredOnceAndStopsMidF
     ASSERT_EQ(m_progress.size(), static_cast<std::size_t>(kFiles + 1));
     EXPECT_EQ(m_progress.back(), std::make_pair(std::size_t{kFiles + 1}, std::size_t{kFiles + 1}));
 
-    // A new run finds it in the cache. Held on one file, the queue behind it
-    // is cancelled; stopping then cancels the held one.
+    // A new run finds it in the cache; held on one file, the queue behind it is cancelled.
     pService.reset();
     pService = Service();
     pService->Request(1000, File("21"));
