@@ -80,22 +80,18 @@ struct Output {
     Samples samples;
     std::vector<gsize> blockBytes;
     std::vector<GstClockTime> pts, durations;
-    void Add(GstBuffer* pBuffer)
-    {
-        const gsize cb = gst_buffer_get_size(pBuffer);
-        samples.resize(samples.size() + cb / 2);
-        gst_buffer_extract(pBuffer, 0, samples.data() + samples.size() - cb / 2, cb);
-        blockBytes.push_back(cb);
-        pts.push_back(GST_BUFFER_PTS(pBuffer));
-        durations.push_back(GST_BUFFER_DURATION(pBuffer));
-    }
 };
 
 // Appends everything the harness holds to out.
 inline Output PullAll(GstHarness* pHarness, Output out = {})
 {
     while (GstBuffer* pBuffer = gst_harness_try_pull(pHarness)) {
-        out.Add(pBuffer);
+        const gsize cb = gst_buffer_get_size(pBuffer);
+        out.samples.resize(out.samples.size() + cb / 2);
+        gst_buffer_extract(pBuffer, 0, out.samples.data() + out.samples.size() - cb / 2, cb);
+        out.blockBytes.push_back(cb);
+        out.pts.push_back(GST_BUFFER_PTS(pBuffer));
+        out.durations.push_back(GST_BUFFER_DURATION(pBuffer));
         gst_buffer_unref(pBuffer);
     }
     return out;
