@@ -72,17 +72,15 @@ inline bool RunAloneInAChild()
     const testing::TestInfo* pInfo = testing::UnitTest::GetInstance()->current_test_info();
     std::string strFilter =
         std::string("--gtest_filter=") + pInfo->test_suite_name() + "." + pInfo->name();
-    std::vector<char*> environment{const_cast<char*>("VOXREEL_TEST_ALONE=1")};
-    for (char** p = environ; *p != nullptr; ++p)
-        environment.push_back(*p);
-    environment.push_back(nullptr);
     char szSelf[] = "/proc/self/exe";
     char* argv[] = {szSelf, strFilter.data(), nullptr};
-    const pid_t pid = fork(); // the child only execs: nothing else is safe there
+    setenv("VOXREEL_TEST_ALONE", "1", 1); // the child's alone
+    const pid_t pid = fork();             // the child only execs: nothing else is safe there
     if (pid == 0) {
-        execve(szSelf, argv, environment.data());
+        execv(szSelf, argv);
         _exit(127);
     }
+    unsetenv("VOXREEL_TEST_ALONE");
     int nStatus = -1;
     EXPECT_EQ(waitpid(pid, &nStatus, 0), pid);
     EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0) << "the test failed alone";
