@@ -1,12 +1,12 @@
-// The far end's analysis on generated recordings with planted holes, gaps,
-// late and short files at the port's and the Voxreel microphone's formats;
-// reading recordings back, and the loudness of a span.
+// The far end's analysis on generated recordings with planted holes, gaps, late and
+// short files; reading recordings back, and the loudness of a span.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -78,9 +78,6 @@ const int kFileFreqs[] = {523, 784, 15000};
 
 // clang-format off
 const SCase kCases[] = {
-    {"WholeFilesBackToBack", 16000, 1, 5000, {{0, 5000}},
-     {{{500, 2500}}, {{2500, 4500}}}, {2.0, 2.0},
-     {{500, 2500, {}, true}, {2500, 4500, {}, true}}, {0}, {}},
     {"HolesInAFileAndTheVoice", 16000, 1, 5000, {{0, 1000}, {1040, 1500}, {1700, 5000}},
      {{{500, 1000}, {1040, 1500}, {1700, 2700}}, {{2800, 4000}}}, {2.2, 1.2},
      {{500, 2700, {{1000, 40}, {1500, 200}}, false}, {2800, 4000, {}, true}}, {100},
@@ -100,9 +97,6 @@ const SCase kCases[] = {
     {"APlaylistStartingOverIsAnotherPlay", 16000, 1, 4000, {{0, 4000}},
      {{{500, 1500}, {2600, 3600}}, {{1500, 2500}}}, {1.0, 1.0},
      {{500, 1500, {}, true}, {1500, 2500, {}, true}}, {0}, {}},
-    {"AFileNeverHeard", 16000, 1, 3000, {{0, 3000}},
-     {{{300, 1300}}, {}}, {1.0, 1.0},
-     {{300, 1300, {}, true}, {-1, -1, {}, false}}, {-1}, {}},
     {"HighToneAtFullRate", 48000, 2, 3000, {{0, 3000}},
      {{{400, 1000}}, {}, {{1000, 2600}}}, {0.6, 0, 1.6},
      {{400, 1000, {}, true}, {-1, -1, {}, false}, {1000, 2600, {}, true}}, {-1, -1}, {}},
@@ -112,12 +106,6 @@ const SCase kCases[] = {
      {{{525, 2025}}}, {1.5}, {{520, 2020, {}, true}}, {}, {}, {{511, 2025}}, 700},
 };
 // clang-format on
-
-// Names the case in gtest's messages.
-void PrintTo(const SCase& c, std::ostream* pOut)
-{
-    *pOut << c.pszName;
-}
 
 class CallreportFrames : public ::testing::TestWithParam<SCase> {};
 
@@ -160,8 +148,7 @@ TEST_P(CallreportFrames, FindsSpansBreaksGapsAndDropouts)
 INSTANTIATE_TEST_SUITE_P(Planted, CallreportFrames, ::testing::ValuesIn(kCases),
                          [](const auto& test) { return std::string(test.param.pszName); });
 
-// A recorder that has not closed its file leaves the data size unwritten;
-// the samples still count to the file's end, their channels folded.
+// An unclosed recorder leaves the data size unwritten: the samples count to the file's end.
 TEST(CallreportRecordings, ReadsUnfinishedWavAndRawAlike)
 {
     const std::vector<std::int16_t> stereo{100, 300, -200, -400, 7, 9};
@@ -193,36 +180,32 @@ TEST(CallreportRecordings, ReadsUnfinishedWavAndRawAlike)
 
 TEST(CallreportToneSpecs, TakeAFrequencyAndALength)
 {
-    const std::pair<const char*, SToneSpec> valid[] = {{"523", {523, 0}}, {"784:2.5", {784, 2.5}}};
-    for (const auto& [pszText, expected] : valid) {
-        SToneSpec spec;
-        EXPECT_TRUE(ParseToneSpec(pszText, spec)) << pszText;
-        EXPECT_EQ(std::pair(spec.nFreq, spec.dSeconds),
-                  std::pair(expected.nFreq, expected.dSeconds));
-    }
-    for (const char* pszText : {"x", "523:", "523:-1", "0", "523s"}) {
-        SToneSpec spec;
-        EXPECT_FALSE(ParseToneSpec(pszText, spec)) << pszText;
+    // {text, frequency and length read; 0 Hz: refused}
+    const std::tuple<const char*, int, double> cases[] = {
+        {"523", 523, 0},  {"784:2.5", 784, 2.5}, {"x", 0, 0},   {"523:", 0, 0},
+        {"523:-1", 0, 0}, {"0", 0, 0},           {"523s", 0, 0}};
+    for (const auto& [pszText, nFreq, dSeconds] : cases) {
+        SToneSpec spec{};
+        EXPECT_EQ(ParseToneSpec(pszText, spec), nFreq != 0) << pszText;
+        if (nFreq != 0) {
+            EXPECT_EQ(std::pair(spec.nFreq, spec.dSeconds), std::pair(nFreq, dSeconds)) << pszText;
+        }
     }
 }
 
-// A 1 kHz sine at -20 dBFS on both sides reads -20 LUFS. Over the silence
-// around it the silent blocks are gated away, but the blocks that straddle
-// its edges pull the figure down a little.
+// A 1 kHz sine at -20 dBFS reads -20 LUFS; blocks straddling its edges pull it down a little.
 TEST(SpanLoudness, MeasuresTheSpanAsHeardOnBothSides)
 {
     const struct {
-        double dAmplitude;
         int nFromMs, nToMs;
         double dLufs, dWithin;
-    } cases[] = {
-        {0.1, 2000, 4000, -20.0, 0.1},   {0.5, 2000, 4000, -6.02, 0.1},
-        {0.1, 0, 6000, -20.0, 1.0},      {0.1, 0, 2000, -HUGE_VAL, 0},
-        {0.1, 4000, 3000, -HUGE_VAL, 0}, {0.1, 5000, 9000, -HUGE_VAL, 0},
-    };
+    } cases[] = {{2000, 4000, -20.0, 0.1},
+                 {0, 6000, -20.0, 1.0},
+                 {0, 2000, -HUGE_VAL, 0},
+                 {4000, 3000, -HUGE_VAL, 0},
+                 {5000, 9000, -HUGE_VAL, 0}};
+    const CRecording sine = Record(16000, 1, 6000, {{1000, 3276.7, {{2000, 4000}}}});
     for (const auto& c : cases) {
-        const CRecording sine =
-            Record(16000, 1, 6000, {{1000, 32767 * c.dAmplitude, {{2000, 4000}}}});
         const double dLufs = SpanLoudness(sine, c.nFromMs, c.nToMs);
         const std::string what = std::to_string(c.nFromMs) + "-" + std::to_string(c.nToMs);
         if (std::isinf(c.dLufs))
