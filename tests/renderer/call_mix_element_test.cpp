@@ -62,7 +62,6 @@ TEST(Meters, ReadAKnownToneWithinOneDecibelAndMarkFullScale)
     };
     for (const auto& [pszMicrophone, dPeakDb, bClip] :
          {Case{"audiotestsrc is-live=true freq=1000 volume=0.5", -6.02, false},
-          Case{"audiotestsrc is-live=true freq=1000 volume=0.1", -20.0, false},
           Case{"audiotestsrc is-live=true wave=square freq=100 volume=1.0", 0.0, true}}) {
         SCOPED_TRACE(pszMicrophone);
         CCallMixRig rig(1000, 500, 0.0);

@@ -114,10 +114,10 @@ public:
         }
         return levels;
     }
-    int LoudestSample(std::size_t nFrom = 0) const
+    int LoudestSample() const
     {
         int nLoudest = 0;
-        for (std::size_t n = nFrom; n < m_client.Samples(); ++n)
+        for (std::size_t n = 0; n < m_client.Samples(); ++n)
             nLoudest = std::max(nLoudest, std::abs(static_cast<int>(m_client.Sample(n))));
         return nLoudest;
     }

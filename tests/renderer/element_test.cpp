@@ -11,9 +11,9 @@
 #include <cmath>
 #include <complex>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <map>
+#include <numeric>
 #include <numbers>
 #include <thread>
 
@@ -37,15 +37,6 @@ protected:
     {
         return NextCodes(m_pBus.get(), n, timeout, &m_values);
     }
-    // From here on, the element named "renderer" in the pipeline is driven.
-    CElementPtr Launch(const char* pszDescription)
-    {
-        CElementPtr pPipeline(gst_parse_launch(pszDescription, nullptr));
-        m_pRenderer.reset(gst_bin_get_by_name(GST_BIN(pPipeline.get()), "renderer"));
-        m_pControl = std::make_unique<CCallfeedControl>(m_pRenderer.get());
-        m_pBus.reset(gst_element_get_bus(pPipeline.get()));
-        return pPipeline;
-    }
     // Over a silent microphone, the wire carries the file alone at full scale.
     GstHarness* FileOnlyHarness()
     {
@@ -65,10 +56,33 @@ protected:
     std::vector<std::uint32_t> m_values;
 };
 
-// The facade clamps; a new port moves the server, and the renderer's
-// destruction reports the client's end.
-TEST_F(Transmission, ControlFacadeClampsAndSetPortMovesTheServer)
+// A port held elsewhere, or a capture that cannot start, is reported with
+// its failure, and nothing is left running. The facade clamps; a new port
+// moves the server, and the renderer's destruction reports the client's end.
+TEST_F(Transmission, FailedStartsLeaveNothingRunningAndANewPortMovesTheServer)
 {
+    CTcpServer other([](int, std::uint32_t) {});
+    ASSERT_EQ(other.Start(m_nPort), S_OK);
+    EXPECT_EQ(m_pControl->StartTransmission(), E_FAIL);
+    EXPECT_EQ(Codes(1), std::vector<int>{NOTIFY_NETWORK_ERROR});
+    EXPECT_EQ(m_values.back(), static_cast<std::uint32_t>(E_FAIL));
+    other.Stop();
+    const std::pair<const char*, const char*> sources[] = {
+        {"nosuchsource", nullptr},
+        {"filesrc location=/nonexistent/voxreel ! wavparse", nullptr},
+        {"audiotestsrc", "nosuchsource"}}; // the environment overrides the property
+    for (const auto& [pszProperty, pszEnvironment] : sources) {
+        g_object_set(m_pRenderer.get(), "capture-source", pszProperty, nullptr);
+        if (pszEnvironment != nullptr)
+            setenv("VOXREEL_CAPTURE_SOURCE", pszEnvironment, 1);
+        const HRESULT hr = m_pControl->StartTransmission();
+        unsetenv("VOXREEL_CAPTURE_SOURCE");
+        EXPECT_TRUE(FAILED(hr)) << pszProperty;
+        EXPECT_EQ(Codes(2), (std::vector<int>{NOTIFY_CLIENT_DISCONNECTED, NOTIFY_CAPTURE_ERROR}));
+        EXPECT_EQ(m_values.back(), static_cast<std::uint32_t>(hr));
+        EXPECT_FALSE(CTestClient().Connect(m_nPort)) << "the server was stopped again";
+    }
+
     int nBalance = 0, nVolume = 0;
     for (const auto& [nSet, nBalanceKept, nVolumeKept] :
          {std::array{-1000, -127, 0}, {500, 128, 255}, {17, 17, 17}}) {
@@ -92,33 +106,6 @@ TEST_F(Transmission, ControlFacadeClampsAndSetPortMovesTheServer)
     m_pRenderer.reset();
     EXPECT_EQ(Codes(2, GST_SECOND), std::vector<int>{NOTIFY_CLIENT_DISCONNECTED})
         << "destruction ends the server, and posts no stop";
-}
-
-// A port held elsewhere, or a capture that cannot start, is reported with
-// its failure, and nothing is left running.
-TEST_F(Transmission, AFailedStartReportsItAndLeavesNothingRunning)
-{
-    CTcpServer other([](int, std::uint32_t) {});
-    ASSERT_EQ(other.Start(m_nPort), S_OK);
-    EXPECT_EQ(m_pControl->StartTransmission(), E_FAIL);
-    EXPECT_EQ(Codes(1), std::vector<int>{NOTIFY_NETWORK_ERROR});
-    EXPECT_EQ(m_values.back(), static_cast<std::uint32_t>(E_FAIL));
-    other.Stop();
-    const std::pair<const char*, const char*> sources[] = {
-        {"nosuchsource", nullptr},
-        {"filesrc location=/nonexistent/voxreel ! wavparse", nullptr},
-        {"audiotestsrc", "nosuchsource"}}; // the environment overrides the property
-    for (const auto& [pszProperty, pszEnvironment] : sources) {
-        g_object_set(m_pRenderer.get(), "capture-source", pszProperty, nullptr);
-        if (pszEnvironment != nullptr)
-            setenv("VOXREEL_CAPTURE_SOURCE", pszEnvironment, 1);
-        const HRESULT hr = m_pControl->StartTransmission();
-        unsetenv("VOXREEL_CAPTURE_SOURCE");
-        EXPECT_TRUE(FAILED(hr)) << pszProperty;
-        EXPECT_EQ(Codes(2), (std::vector<int>{NOTIFY_CLIENT_DISCONNECTED, NOTIFY_CAPTURE_ERROR}));
-        EXPECT_EQ(m_values.back(), static_cast<std::uint32_t>(hr));
-        EXPECT_FALSE(CTestClient().Connect(m_nPort)) << "the server was stopped again";
-    }
 }
 
 // File sample i is 1000 + 2 * (i % 15000), each distinct on the wire over a
@@ -154,10 +141,9 @@ std::vector<std::pair<int, int>> FileRuns(const CTestClient& client)
 
 int FileSamplesSent(const CTestClient& client)
 {
-    int n = 0;
-    for (const auto& run : FileRuns(client))
-        n += run.second;
-    return n;
+    const auto runs = FileRuns(client);
+    return std::accumulate(runs.begin(), runs.end(), 0,
+                           [](int n, auto run) { return n + run.second; });
 }
 
 // Only the call's format is taken; through pause, resume, a flush while
@@ -329,10 +315,9 @@ INSTANTIATE_TEST_SUITE_P(Releases, EndOfStream,
 // Interleaved stereo S16LE as it lies in a file.
 std::vector<std::int16_t> ReadSamples(const std::string& strPath)
 {
-    std::ifstream file(strPath, std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(file)), {});
-    std::vector<std::int16_t> samples(bytes.size() / 2);
-    std::memcpy(samples.data(), bytes.data(), 2 * samples.size());
+    std::ifstream file(strPath, std::ios::binary | std::ios::ate);
+    std::vector<std::int16_t> samples(static_cast<std::size_t>(file.tellg()) / 2);
+    file.seekg(0).read(reinterpret_cast<char*>(samples.data()), std::ssize(samples) * 2);
     return samples;
 }
 
@@ -394,15 +379,19 @@ TEST_F(Transmission, AWholeTransmissionFeedsThePortAndBothOutputs)
 {
     const std::string strMix = testing::TempDir() + "voxreel_wide_mix.raw";
     const std::string strLocal = testing::TempDir() + "voxreel_local.raw";
-    const CElementPtr pPipeline =
-        Launch("audiotestsrc num-buffers=50 samplesperbuffer=1600 freq=500 volume=0.5 ! "
-               "audio/x-raw,format=S16LE,rate=16000,channels=1 ! callfeedrenderer name=renderer ! "
-               "fakesink sync=false async=false "
-               "interleave name=wide ! audio/x-raw,channels=2 ! renderer.wide "
-               "audiotestsrc num-buffers=50 samplesperbuffer=4800 freq=500 volume=0.5 ! "
-               "audio/x-raw,format=S16LE,rate=48000,channels=1 ! wide. "
-               "audiotestsrc num-buffers=50 samplesperbuffer=4800 freq=15000 volume=0.5 ! "
-               "audio/x-raw,format=S16LE,rate=48000,channels=1 ! wide.");
+    const CElementPtr pPipeline(gst_parse_launch(
+        "audiotestsrc num-buffers=50 samplesperbuffer=1600 freq=500 volume=0.5 ! "
+        "audio/x-raw,format=S16LE,rate=16000,channels=1 ! callfeedrenderer name=renderer ! "
+        "fakesink sync=false async=false "
+        "interleave name=wide ! audio/x-raw,channels=2 ! renderer.wide "
+        "audiotestsrc num-buffers=50 samplesperbuffer=4800 freq=500 volume=0.5 ! "
+        "audio/x-raw,format=S16LE,rate=48000,channels=1 ! wide. "
+        "audiotestsrc num-buffers=50 samplesperbuffer=4800 freq=15000 volume=0.5 ! "
+        "audio/x-raw,format=S16LE,rate=48000,channels=1 ! wide.",
+        nullptr));
+    m_pRenderer.reset(gst_bin_get_by_name(GST_BIN(pPipeline.get()), "renderer"));
+    m_pControl = std::make_unique<CCallfeedControl>(m_pRenderer.get());
+    m_pBus.reset(gst_element_get_bus(pPipeline.get()));
     const int b = 64, v = 128;
     g_object_set(m_pRenderer.get(), "port", m_nPort, "capture-source",
                  "audiotestsrc is-live=true freq=1250 volume=0.3", "mix-output",
