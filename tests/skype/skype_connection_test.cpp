@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <optional>
+#include <memory>
 
 namespace {
 
@@ -41,7 +41,8 @@ protected:
     std::size_t DiscoverCount() const { return std::ranges::count(m_channel.GetDiscovers(), kOwn); }
 
     CInProcessSkypeChannel m_channel;
-    std::optional<CSkypeConnection> m_connection{std::in_place, m_channel};
+    // On the heap, so that a use after reset() is a use after free.
+    std::unique_ptr<CSkypeConnection> m_connection = std::make_unique<CSkypeConnection>(m_channel);
     CLinkEventLog m_events{*m_connection};
 };
 
