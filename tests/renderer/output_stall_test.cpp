@@ -1,8 +1,5 @@
-// The renderer's outputs that fail, never start (a sound server that takes
-// the connection and never answers, a stream stuck on its streaming thread)
-// or never take a buffer: each is reported once per start, and neither the
-// port, the stop nor the way down to NULL waits for it. Outputs that do
-// start change nothing.
+// Outputs that fail, never start or never take a buffer: reported once per
+// start, and neither the port, the stop nor the way down to NULL waits for them.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -37,9 +34,8 @@ int OutputThreads()
     return nThreads;
 }
 
-// Holds the buffers of every identity named "in-stream" on its streaming
-// thread while the gate is shut: a stream the server never starts, which
-// also keeps its pipeline from going down.
+// While the gate is shut, an identity named "in-stream" holds its streaming
+// thread: a stream that never starts and keeps its pipeline from going down.
 std::mutex g_gateMutex;
 std::condition_variable g_gateOpened;
 bool g_bGateOpen = true; // guarded by g_gateMutex
@@ -77,23 +73,15 @@ struct SOutputCase {
     std::string strLocalOutput; // as above
     int nStuck;                 // outputs that never start
     int nFailed;                // outputs that fail to start
-    bool bNeedsSoundServer;     // the private sound server of scripts/with-services
 };
 
-void PrintTo(const SOutputCase& c, std::ostream* pOut)
-{
-    *pOut << c.pszName;
-}
-
 const SOutputCase kOutputCases[] = {
-    {"NullSinks", kNullSink, kNullSink, 0, 0, false},
-    {"SoundServerSinks", "pulsesink", "pulsesink", 0, 0, true},
-    {"ServerThatNeverAnswers", kNullSink, kNeverAnswered, 1, 0, false},
-    {"BothNeverAnswered", kNeverAnswered, kNeverAnswered, 2, 0, false},
-    {"StuckOnItsStreamingThread", kNullSink, "identity name=in-stream ! fakesink", 1, 0, false},
-    {"SinksThatNeverTakeABuffer", kNeverTakes, kNeverTakes, 0, 0, false},
-    {"MissingAndFailingSinks", "nosuchsink", "filesink location=/nonexistent/voxreel/out", 0, 2,
-     false},
+    {"NullSinks", kNullSink, kNullSink, 0, 0},
+    {"SoundServerSinks", "pulsesink", "pulsesink", 0, 0}, // needs scripts/with-services
+    {"BothNeverAnswered", kNeverAnswered, kNeverAnswered, 2, 0},
+    {"StuckOnItsStreamingThread", kNullSink, "identity name=in-stream ! fakesink", 1, 0},
+    {"SinksThatNeverTakeABuffer", kNeverTakes, kNeverTakes, 0, 0},
+    {"MissingAndFailingSinks", "nosuchsink", "filesink location=/nonexistent/voxreel/out", 0, 2},
 };
 
 class OutputStall : public testing::TestWithParam<SOutputCase> {
@@ -102,7 +90,7 @@ protected:
     {
         ASSERT_TRUE(g_bGstReady && g_bGateReady && m_server->IsListening());
         SetGate(false);
-        if (GetParam().bNeedsSoundServer && std::getenv("PULSE_SERVER") == nullptr)
+        if (GetParam().strMixOutput == "pulsesink" && std::getenv("PULSE_SERVER") == nullptr)
             GTEST_SKIP() << "needs the sound server of scripts/with-services";
         m_pRenderer.reset(gst_bin_get_by_name(GST_BIN(m_pPipeline.get()), "renderer"));
         m_pControl = std::make_unique<CCallfeedControl>(m_pRenderer.get());
@@ -119,7 +107,6 @@ protected:
             << "an output's thread never ended";
     }
 
-    // The stuck outputs fail (the server goes) or stream on (the gate opens).
     void LetGo()
     {
         m_server.reset();
@@ -131,10 +118,8 @@ protected:
             strSink.replace(nAt, 8, m_server->Address());
         return strSink;
     }
-    // Runs work on a thread of its own and gives it 10 s: true when it
-    // returned by then. When it did not, the stuck sinks are let go, and the
-    // thread is waited for a while longer so that it does not outlive what
-    // it uses.
+    // True when work returns within 10 s; if not, the stuck sinks are let go
+    // so that the thread ends before what it uses.
     bool ReturnsSoon(std::function<void()> work)
     {
         std::packaged_task<void()> task(std::move(work));
@@ -149,8 +134,7 @@ protected:
             thread.detach();
         return bReturned;
     }
-    // The notifications' codes, sorted: an output starts on a thread of its
-    // own, and may fail before the capture starts.
+    // Sorted: an output starts on its own thread, and may fail before the capture.
     std::vector<int> SortedCodes(std::size_t n)
     {
         std::vector<int> codes = NextCodes(m_pBus.get(), n);
@@ -162,7 +146,6 @@ protected:
         testing::TempDir() + "voxreel-silent-" + std::to_string(getpid());
     std::optional<CSilentServer> m_server{m_strServerPath};
     int m_nPort = FreePort();
-    // A file playing: the same tone at the call's rate and at full band.
     CElementPtr m_pPipeline{gst_parse_launch(
         "audiotestsrc is-live=true samplesperbuffer=1600 ! "
         "audio/x-raw,format=S16LE,rate=16000,channels=1 ! callfeedrenderer name=renderer ! "
@@ -199,13 +182,11 @@ TEST_P(OutputStall, OutputsAreReportedOnceAndHoldNothingBack)
         << "the stop waited for a stuck output";
     EXPECT_EQ(NextCodes(m_pBus.get(), 2),
               (std::vector<int>{NOTIFY_CLIENT_DISCONNECTED, NOTIFY_CAPTURE_STOPPED}));
-    // Let go, their abandoned pipelines report nothing.
     LetGo();
     ASSERT_TRUE(WaitUntil([] { return OutputThreads() == 0; }));
     EXPECT_EQ(NextCodes(m_pBus.get(), 1, 0), std::vector<int>{}) << "an abandoned output posted";
 
-    // Once more, now leaving the renderer to its way down to NULL and its
-    // disposal, as the player does at closing.
+    // Once more, then the renderer's way down to NULL, as the player closes.
     m_server.emplace(m_strServerPath);
     SetGate(false);
     ASSERT_TRUE(ReturnsSoon([&] { EXPECT_EQ(m_pControl->StartTransmission(), S_OK); }));
