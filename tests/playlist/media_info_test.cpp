@@ -242,12 +242,14 @@ TEST(DescribeMissing, FillsOnlyWhatTheEntryLacks)
         {"ListedDurationStays", "a.mp3", Tagged(3, Latin1Text("A"), ""), "", 9, "A", 9, "A"},
         {"StreamLengthStays", "a.mp3", Audio(), "", -1, "", -1, "a"},
         {"OtherFormatsGiveNothing", "L\xE9gende.wav", Audio(), "", 0, "", 0, "L\xEF\xBF\xBDgende"},
+        {"MissingFileGivesNothing", "gone.mp3", "", "", 0, "", 0, "gone"},
     };
     CTempFolder folder;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         PlaylistItem item{4, folder / c.fileName, c.title, c.duration};
-        WriteFile(item.path, c.bytes);
+        if (!c.bytes.empty()) // else no file at all
+            WriteFile(item.path, c.bytes);
         DescribeMissing(item);
         EXPECT_EQ(item.title, c.expectedTitle);
         EXPECT_EQ(item.duration, c.expectedDuration);
