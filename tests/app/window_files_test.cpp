@@ -18,20 +18,6 @@
 
 using namespace apptest;
 
-namespace {
-
-void Drop(QWidget* pTarget, const QList<QUrl>& urls)
-{
-    QMimeData data;
-    data.setUrls(urls);
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(pTarget, &enter);
-    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(pTarget, &drop);
-}
-
-} // namespace
-
 // Dropped files and folders are added in the order dropped, a folder's files
 // sorted (a thousand of them, made in reverse order), and saved.
 TEST_F(WindowTest, DropAddsFilesAndFoldersInOrderAndSavesThem)
@@ -47,7 +33,12 @@ TEST_F(WindowTest, DropAddsFilesAndFoldersInOrderAndSavesThem)
     QList<QUrl> urls{QUrl("https://example.org/x.mp3")};
     for (const char* name : {"b.mp3", "a.wav", "album", "many"})
         urls.push_back(QUrl::fromLocalFile(QString::fromStdString((m_folder / name).string())));
-    Drop(&dlg, urls);
+    QMimeData data;
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&dlg, &enter);
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&dlg, &drop);
     EXPECT_EQ(Text(1019), "Only local files can be added: 1 ignored");
     ASSERT_TRUE(WaitFor([&] { return Rows()->rowCount() == 1005 && !dlg.IsAddingFiles(); }, 60s));
     std::string strFirst; // folders sorted, subfolders last, only audio files
@@ -66,7 +57,9 @@ TEST_F(WindowTest, DropAddsFilesAndFoldersInOrderAndSavesThem)
 // Entries with bare paths show their names at once; an MP3 file's length is
 // read from it later, a WAV file's learnt by playing it, whether loaded or
 // handed over to play (--play). Only a handed-over file gets a saved title.
-TEST_F(WindowTest, LengthsReadOrLearntByPlayingShowAndAreSaved)
+// Then a file whose source stalls (a FIFO nobody writes yet): the window goes
+// on answering and says that the file is opening; once data comes, it plays.
+TEST_F(WindowTest, LengthsAreLearntAndSavedAndAStalledSourceLeavesTheWindowAnswering)
 {
     const fs::path voice = MakeTone(m_folder / "voice.wav", 2.0);
     const fs::path greeting = MakeTone(m_folder / "greeting.wav", 2.0);
@@ -94,24 +87,18 @@ TEST_F(WindowTest, LengthsReadOrLearntByPlayingShowAndAreSaved)
             return ReadText(m_folder / "default.m3u").find(strEntry) != std::string::npos;
         })) << ReadText(m_folder / "default.m3u");
     }
-}
 
-// A file whose source stalls (a FIFO nobody writes yet): the window goes on
-// answering and says that the file is opening; once data comes, it plays.
-TEST_F(WindowTest, AFileWhoseSourceStallsLeavesTheWindowAnswering)
-{
     const fs::path fifo = m_folder / "stalled.wav";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    const std::string strTone = ReadText(MakeTone(m_folder / "tone.wav", 2.0)); // < a pipe's 64 KiB
     ::signal(SIGPIPE, SIG_IGN); // a reader may leave before the write
-
-    CVoxreelDlg& dlg = Open();
+    m_statusTexts.clear();
     dlg.AddPaths({fifo}, true);
     // Only a window that answers gets to say so: the status comes from its tick.
     ASSERT_TRUE(WaitFor([&] { return Showed("Opening ..."); }));
     EXPECT_FALSE(dlg.Player().IsRunning());
     // GStreamer opens a FIFO twice (to learn that it cannot seek, then to
-    // read): each reader that waits gets the whole file.
+    // read): each reader that waits gets the whole file (< a pipe's 64 KiB).
+    const std::string strTone = ReadText(voice);
     ASSERT_TRUE(WaitFor([&] {
         if (const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK); fd >= 0) {
             (void)!::write(fd, strTone.data(), strTone.size());
