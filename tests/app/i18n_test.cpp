@@ -38,41 +38,31 @@ std::string Sample(std::string_view strFormat)
     return out;
 }
 
-TEST(Languages, TheFirstTheProgramSpeaksIsChosen)
+// The language is the first of the user's list the program speaks; every text
+// the renderer can send and every known format reaches the status line in
+// German, with its arguments; any other text is shown as it comes, and
+// without translations the English stays as it is.
+TEST(Languages, TheFirstSpokenIsChosenAndStatusTextsAreTranslatedWithTheirArguments)
 {
     const fs::path folder = TempFolder("languages");
     for (const char* pszFile : {"voxreel_de.qm", "voxreel_fr.qm"})
         std::ofstream(folder / pszFile) << "";
-    const struct {
-        QStringList uiLanguages;
-        const char* pszChosen;
-    } cases[] = {
-        {{"de-DE"}, "de"},          {{"fr_FR.UTF-8"}, "fr"}, {{"de-AT", "en-US"}, "de"},
+    const std::pair<QStringList, const char*> languages[] = {
+        {{"fr_FR.UTF-8"}, "fr"},
         {{"en-US", "de"}, "en"}, // English first: the program's own
-        {{"pt-BR", "fr-CA"}, "fr"}, {{"pt-BR"}, ""},         {{}, ""},
-    };
-    const QString qFolder = QString::fromStdString(folder.string());
-    for (const auto& c : cases)
-        EXPECT_EQ(ChooseLanguage(c.uiLanguages, qFolder).toStdString(), c.pszChosen)
-            << c.uiLanguages.join(',').toStdString();
+        {{"pt-BR", "fr-CA"}, "fr"},
+        {{"pt-BR"}, ""}};
+    for (const auto& [uiLanguages, pszChosen] : languages)
+        EXPECT_EQ(
+            ChooseLanguage(uiLanguages, QString::fromStdString(folder.string())).toStdString(),
+            pszChosen)
+            << uiLanguages.join(',').toStdString();
     fs::remove_all(folder);
-}
 
-// Every text the renderer can send and every known format reaches the status
-// line in German, with its arguments; any other text is shown as it comes, and
-// without translations the English stays as it is.
-TEST(StatusTexts, AreTranslatedWithTheirArguments)
-{
-    const struct {
-        const char* pszEnglish;
-        const char* pszGerman;
-    } cases[] = {
+    const std::pair<const char*, const char*> texts[] = {
         {"Adding files: 3 of 400", "Dateien werden hinzugefügt: 3 von 400"},
-        {"Added 400 files", "400 Dateien hinzugefügt"},
         {"Playback failed: error code 80004005 - Datei nicht gefunden",
          "Wiedergabe fehlgeschlagen: Fehlercode 80004005 - Datei nicht gefunden"},
-        {"Cannot establish connection with Skype: ERROR 68 - busy",
-         "Keine Verbindung zu Skype möglich: ERROR 68 - busy"},
         {"The Voxreel microphone cannot hear itself: recording from Mic 2 instead",
          "Das Voxreel-Mikrofon kann sich nicht selbst hören: Aufnahme stattdessen von Mic 2"},
         // Not the form of any text: shown as it comes.
@@ -80,8 +70,8 @@ TEST(StatusTexts, AreTranslatedWithTheirArguments)
         {"An error occurred: 8000400", "An error occurred: 8000400"},
         {"", ""},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(Shown(c.pszEnglish), c.pszGerman);
+    for (const auto& [pszEnglish, pszGerman] : texts)
+        EXPECT_EQ(Shown(pszEnglish), pszGerman);
     EXPECT_EQ(ShownCallName("Call 7", 7).toStdString(), "Anruf 7");
     EXPECT_EQ(ShownCallName("Call 7", 8).toStdString(), "Call 7"); // a partner's own name
     for (const char* pszFormat : kRendererNotifyTexts) {
@@ -117,17 +107,13 @@ TEST_F(WindowTest, ShowsGermanTexts)
     for (int nColumn : {0, 1})
         add(Rows()->headerData(nColumn, Qt::Horizontal).toString());
     add(Control<QLabel>(IDC_STATUS_ICON)->accessibleName());
-    const auto expectShown = [&](std::initializer_list<const char*> texts) {
-        for (const char* pszText : texts)
-            EXPECT_TRUE(shown.count(pszText)) << pszText;
-    };
-    expectShown({"Immer im Vordergrund\tStrg+Umschalt+A", "&Einstellungen...", "&Über Voxreel...",
-                 "&Beenden"});
-    expectShown({"Zur vorherigen Datei", "Jetzt abspielen!", "Eine Weile pausieren",
-                 "Jetzt stoppen!", "Zur nächsten Datei", "Dateien hinzufügen"});
-    expectShown({"Aktive Anrufe", "Stimme", "Wiedergabe", "Aktuelle Wiedergabe:",
-                 "Lokale Lautstärke", "Lautstärke im Anruf", "Titel", "Dauer"});
-    expectShown({"Anrufprogramm nicht verbunden"});
+    for (const char* pszText :
+         {"Immer im Vordergrund\tStrg+Umschalt+A", "&Einstellungen...", "&Über Voxreel...",
+          "&Beenden", "Zur vorherigen Datei", "Jetzt abspielen!", "Eine Weile pausieren",
+          "Jetzt stoppen!", "Zur nächsten Datei", "Dateien hinzufügen", "Aktive Anrufe", "Stimme",
+          "Wiedergabe", "Aktuelle Wiedergabe:", "Lokale Lautstärke", "Lautstärke im Anruf", "Titel",
+          "Dauer", "Anrufprogramm nicht verbunden"})
+        EXPECT_TRUE(shown.count(pszText)) << pszText;
     EXPECT_EQ(Control<QSlider>(IDC_LOCAL_VOLUME)->toolTip().toStdString(), "Lokale Lautstärke");
     // Qt's own dialogs, from qt6-translations-l10n.
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel").toStdString(), "Abbrechen");
