@@ -20,7 +20,6 @@ TEST(SettingsStore, KeepsValuesInTheSettingsSectionAndDefaultsTheRest)
     setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
     {
         CQtSettingsStore store;
-        EXPECT_EQ(store.GetProfileInt("RemoteVolume", 255), 255);
         EXPECT_EQ(store.GetProfileString("DefaultPlaylist", "none"), "none");
         EXPECT_TRUE(store.WriteProfileInt("LocalVolume", -1200));
         EXPECT_TRUE(store.WriteProfileString("DefaultPlaylist", "/tmp/l\xC3\xA4ist.m3u"));
