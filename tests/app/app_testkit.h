@@ -61,9 +61,8 @@ inline fs::path MakeTone(const fs::path& path, double dSeconds, int nFreq = 440)
 // The whole content of a file ("" when it cannot be read).
 inline std::string ReadText(const fs::path& path)
 {
-    std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
-    text << in.rdbuf();
+    text << std::ifstream(path, std::ios::binary).rdbuf();
     return text.str();
 }
 

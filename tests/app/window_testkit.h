@@ -53,8 +53,7 @@ protected:
     }
     bool Showed(const std::string& strText) const
     {
-        return std::find(m_statusTexts.begin(), m_statusTexts.end(), strText) !=
-               m_statusTexts.end();
+        return std::count(m_statusTexts.begin(), m_statusTexts.end(), strText) > 0;
     }
     bool ShowedPrefix(const std::string& strPrefix) const
     {
@@ -79,10 +78,9 @@ protected:
     // Runs the window's command with that id, as its button or key does.
     void TriggerCommand(int nId)
     {
-        for (QAction* pAction : m_pDlg->findChildren<QAction*>()) {
+        for (QAction* pAction : m_pDlg->findChildren<QAction*>())
             if (pAction->property("commandId").toInt() == nId)
                 pAction->trigger();
-        }
     }
     // Posts a notification on the renderer's bus, as its threads do, and
     // runs the event loop once: the bus hands it over on this very thread,
