@@ -21,7 +21,7 @@ import tempfile
 import xml.etree.ElementTree as ET
 
 # The window's menu: its items come from two contexts.
-MENUS = [{"Always on top\tCtrl+Shift+A", "&Settings...", "&About Voxreel...", "&Quit"}]
+MENU = {"Always on top\tCtrl+Shift+A", "&Settings...", "&About Voxreel...", "&Quit"}
 
 QT_ARG = re.compile(r"%L?(\d{1,2}|n)")
 STATUS_DIRECTIVE = re.compile(r"%08X|%d|%S")
@@ -89,10 +89,8 @@ def check(ts_path):
             if accelerator(translation):
                 by_context[name].append((accelerator(translation), translation))
             by_source[source] = translation
-    groups = list(by_context.items())
-    for i, menu in enumerate(MENUS):
-        items = [by_source[s] for s in menu if s in by_source]
-        groups.append((f"menu {i}", [(accelerator(t), t) for t in items if accelerator(t)]))
+    menu = [by_source[s] for s in MENU if s in by_source]
+    groups = [*by_context.items(), ("menu", [(accelerator(t), t) for t in menu if accelerator(t)])]
     for name, items in groups:
         seen = collections.defaultdict(list)
         for key, text in items:
@@ -107,9 +105,7 @@ def main():
     lupdate, sources, ts_files = sys.argv[1], sys.argv[2], sys.argv[3:]
     failed = False
     with tempfile.TemporaryDirectory() as work:
-        copies = []
-        for ts in ts_files:
-            copies.append(shutil.copy(ts, os.path.join(work, os.path.basename(ts))))
+        copies = [shutil.copy(ts, os.path.join(work, os.path.basename(ts))) for ts in ts_files]
         subprocess.run([lupdate, "-silent", "-locations", "none", "-no-obsolete", sources,
                         "-ts", *copies], check=True)
         for copy in copies:
