@@ -42,8 +42,8 @@ struct CheckedModel {
 } // namespace
 
 // Rows go in any order and in runs; the playing mark stays with its entry,
-// and goes when the entry goes.
-TEST(PlaylistRows, RemovedRowsTakeTheirEntriesAndTheMarkFollowsItsEntry)
+// and goes when the entry goes; what the entries learn shows in their rows.
+TEST(PlaylistRows, FollowTheirEntriesAndTheMarkFollowsItsEntry)
 {
     const std::pair<std::vector<int>, std::string> cases[] = {{{0}, "1|2|*3|4|5"},
                                                               {{4, 1, 0, 4, 9, -1}, "2|*3|5"},
@@ -61,12 +61,9 @@ TEST(PlaylistRows, RemovedRowsTakeTheirEntriesAndTheMarkFollowsItsEntry)
         EXPECT_EQ(m.model.PlayingId(), strLeft.find('*') == std::string::npos ? -1 : 3);
         EXPECT_EQ(changes.count(), rows.empty() ? 0 : 1); // once, however many runs
     }
-}
 
-// A title or a length learnt later shows in its row and is announced; the
-// mark alone is not a change of the entries.
-TEST(PlaylistRows, WhatTheEntriesLearnShowsInTheirRows)
-{
+    // A title or a length learnt later shows in its row and is announced; the
+    // mark alone is not a change of the entries.
     CheckedModel m(3);
     QSignalSpy changes(&m.model, &CPlaylistModel::entriesChanged);
     QSignalSpy rows(&m.model, &QAbstractItemModel::dataChanged);
