@@ -206,57 +206,13 @@ TEST(SoundServerThread, KeepsTheOrderOfJobsAndReplies)
     }
 }
 
-// Each start makes the devices once, after taking away a killed run's
-// devices and leaving others' alone, even when named like ours.
-TEST_F(VirtualMicrophone, MadeOnceAndOnlyALeftoverRemoved)
-{
-    const QStringList leftover[] = {
-        {"module-null-sink", "sink_name=voxreel_mic_sink", "rate=16000"},
-        {"module-remap-source", "master=voxreel_mic_sink.monitor", "source_name=voxreel_mic",
-         "channels=1"}};
-    const QStringList others[] = {{"module-null-sink", "sink_name=voxreel_mic_sink_spare"},
-                                  {"module-remap-source", "master=voxreel_mic_sink_spare.monitor",
-                                   "source_name=voxreel_mic_spare"}};
-    // Our modules, by the names in their arguments.
-    const auto oursLoaded = [] {
-        const std::string modules = Pactl({"list", "short", "modules"});
-        return Occurrences(modules, "sink_name=voxreel_mic_sink ") +
-               Occurrences(modules, "source_name=voxreel_mic ");
-    };
-    // By name and arguments: PipeWire gives a removed module's index to the next one.
-    const auto isLoaded = [](const QStringList& load) {
-        const QString line = '\t' + load.first() + '\t' + load.mid(1).join(' ') + '\t';
-        return Pactl({"list", "short", "modules"}).find(line.toStdString()) != std::string::npos;
-    };
-    for (const QStringList& load : leftover)
-        Pactl(QStringList{"load-module"} + load);
-    ASSERT_EQ(oursLoaded(), 2) << "no leftover to remove";
-    QStringList foreign; // the indices of others' modules, unloaded at the end
-    for (const QStringList& load : others) {
-        foreign << QString::fromStdString(Pactl(QStringList{"load-module"} + load)).trimmed();
-        ASSERT_TRUE(isLoaded(load)) << load.join(' ').toStdString();
-    }
-    for (int nCycle = 0; nCycle < 3; ++nCycle) {
-        SCOPED_TRACE(nCycle);
-        const CVirtualMicrophone::Made made = Create(m_mic);
-        ASSERT_EQ(made.strError, "");
-        EXPECT_EQ(made.modules.size(), 2U);
-        EXPECT_EQ(oursLoaded(), 2);
-        EXPECT_EQ(Occurrences(Pactl({"list", "short", "sources"}), "voxreel_mic\t"), 1);
-        for (const QStringList& load : others)
-            EXPECT_TRUE(isLoaded(load)) << load.join(' ').toStdString();
-        EXPECT_EQ(Remove(m_mic).size(), 2U);
-        EXPECT_EQ(oursLoaded(), 0);
-    }
-    for (const QString& index : foreign)
-        Pactl({"unload-module", index});
-}
-
-// An application recording from the Voxreel microphone is reported as a
-// listener, and goes on recording from the user's microphone (the services'
-// 440 Hz tone) when the devices go; the user's defaults stay as they were,
-// and a capture from the Voxreel microphone is turned to the real one.
-TEST_F(VirtualMicrophone, RecordingsMoveToTheRealMicrophoneWhenTheDevicesGo)
+// Each start makes the devices once, after taking away a killed run's devices
+// and leaving others' alone, even when named like ours. An application
+// recording from the Voxreel microphone is reported as a listener, and goes on
+// recording from the user's microphone (the services' 440 Hz tone) when the
+// devices go; the user's defaults stay as they were, and a capture from the
+// Voxreel microphone is turned to the real one.
+TEST_F(VirtualMicrophone, LeftoversGoAndRecordingsMoveToTheRealMicrophone)
 {
     // Where the sound server stores the defaults a user names (PipeWire's
     // session manager): nothing of ours may be stored there.
@@ -271,9 +227,46 @@ TEST_F(VirtualMicrophone, RecordingsMoveToTheRealMicrophoneWhenTheDevicesGo)
         LinesWithout(defaults / "restore-stream", {":volume"});
     ASSERT_EQ(ReadText(defaults / "default-nodes").find("voxreel_mic"), std::string::npos);
 
+    const QStringList leftover[] = {
+        {"module-null-sink", "sink_name=voxreel_mic_sink", "rate=16000"},
+        {"module-remap-source", "master=voxreel_mic_sink.monitor", "source_name=voxreel_mic",
+         "channels=1"}};
+    const QStringList others[] = {{"module-null-sink", "sink_name=voxreel_mic_sink_spare"},
+                                  {"module-remap-source", "master=voxreel_mic_sink_spare.monitor",
+                                   "source_name=voxreel_mic_spare"}};
+    // Our modules, by the names in their arguments.
+    const auto oursLoaded = [] {
+        const std::string modules = Pactl({"list", "short", "modules"});
+        return Occurrences(modules, "sink_name=voxreel_mic_sink ") +
+               Occurrences(modules, "source_name=voxreel_mic ");
+    };
+    // By name and arguments: PipeWire gives a removed module's index to the next one.
+    const auto othersLoaded = [&] {
+        for (const QStringList& load : others) {
+            const QString line = '\t' + load.first() + '\t' + load.mid(1).join(' ') + '\t';
+            if (Pactl({"list", "short", "modules"}).find(line.toStdString()) == std::string::npos)
+                return false;
+        }
+        return true;
+    };
+    for (const QStringList& load : leftover)
+        Pactl(QStringList{"load-module"} + load);
+    ASSERT_EQ(oursLoaded(), 2) << "no leftover to remove";
+    QStringList foreign; // the indices of others' modules, unloaded at the end
+    for (const QStringList& load : others)
+        foreign << QString::fromStdString(Pactl(QStringList{"load-module"} + load)).trimmed();
+    ASSERT_TRUE(othersLoaded());
+    const auto madeOnce = [&] {
+        EXPECT_EQ(oursLoaded(), 2);
+        EXPECT_EQ(Occurrences(Pactl({"list", "short", "sources"}), "voxreel_mic\t"), 1);
+        EXPECT_TRUE(othersLoaded()) << "a foreign device was removed";
+    };
+
     const std::string strReal = "pulsesrc device=voxreel_tone";
     const CVirtualMicrophone::Made made = Create(m_mic, "pulsesrc device=voxreel_mic");
     ASSERT_EQ(made.strError, "");
+    EXPECT_EQ(made.modules.size(), 2U);
+    madeOnce();
     EXPECT_EQ(made.strCaptureInstead, strReal);
     Record("voxreel_mic", kRate, 1);
     ASSERT_TRUE(WaitFor([&] { return SourceOf("Meeting app") == "voxreel_mic"; }));
@@ -293,7 +286,9 @@ TEST_F(VirtualMicrophone, RecordingsMoveToTheRealMicrophoneWhenTheDevicesGo)
     EXPECT_EQ(Pactl({"get-default-source"}), "voxreel_tone\n");
     EXPECT_EQ(Pactl({"get-default-sink"}), "voxreel_null\n");
 
-    Remove(m_mic);
+    EXPECT_EQ(Remove(m_mic).size(), 2U);
+    EXPECT_EQ(oursLoaded(), 0);
+    EXPECT_TRUE(othersLoaded()) << "a foreign device was removed";
     EXPECT_TRUE(WaitFor([&] { return SourceOf("Meeting app") == "voxreel_tone"; }));
     EXPECT_TRUE(WaitFor([&] {
         const std::vector<std::int16_t> samples = Recording();
@@ -321,10 +316,13 @@ TEST_F(VirtualMicrophone, RecordingsMoveToTheRealMicrophoneWhenTheDevicesGo)
     }
     // With the Voxreel microphone the default, the first real one is taken.
     ASSERT_EQ(Create(m_mic).strError, "");
+    madeOnce();
     Pactl({"set-default-source", "voxreel_mic"});
     ASSERT_TRUE(WaitFor([] { return Pactl({"get-default-source"}) == "voxreel_mic\n"; }));
     EXPECT_EQ(RealMicrophoneFor(m_mic, "autoaudiosrc"), strReal);
     EXPECT_EQ(RealMicrophoneFor(m_mic, ""), strReal);
+    for (const QString& index : foreign)
+        Pactl({"unload-module", index});
 }
 
 namespace {
@@ -447,46 +445,6 @@ protected:
 
 } // namespace
 
-// Turned off in the settings, the Voxreel microphone goes; turned on again,
-// it is made again and the restarted transmission's mix plays into it. The
-// settings offer the sound server's devices and take a new microphone at once.
-TEST_F(MicrophoneChain, SettingsTurnItOffAndOnAndTakeAMicrophone)
-{
-    CVoxreelDlg& dlg = Open();
-    ASSERT_TRUE(WaitFor(MicrophoneMade));
-    for (const bool bOn : {false, true}) {
-        ChangeSettings(dlg, [bOn](QDialog& settings) {
-            settings.findChild<QCheckBox*>("virtualMicrophone")->setChecked(bOn);
-        });
-        ASSERT_TRUE(WaitFor([bOn] { return MicrophoneMade() == bOn; })) << bOn;
-        ASSERT_TRUE(WaitFor([&] { return Showed("Recording on a microphone started"); })) << bOn;
-    }
-    EXPECT_TRUE(MixPlaysIntoIt()) << "the mix does not play into the Voxreel microphone made again";
-    EXPECT_FALSE(ShowedPrefix("The Voxreel microphone is not available"));
-    m_recorder.kill();
-    m_recorder.waitForFinished();
-
-    unsetenv("VOXREEL_CAPTURE_SOURCE"); // the settings decide
-    Pactl({"load-module", "module-null-sink", "sink_name=headset"});
-    const std::string strChosen = "pulsesrc device=headset.monitor";
-    ChangeSettings(dlg, [&](QDialog& settings) {
-        auto* pMicrophones = settings.findChild<QComboBox*>("microphones");
-        auto* pOutputs = settings.findChild<QComboBox*>("outputs");
-        EXPECT_EQ(pMicrophones->itemText(0).toStdString(), "System default");
-        EXPECT_TRUE(WaitFor([&] { return pOutputs->findData("pulsesink device=headset") >= 1; }));
-        pMicrophones->setCurrentIndex(pMicrophones->findData(QString::fromStdString(strChosen)));
-    });
-    EXPECT_EQ(m_settings.GetProfileString("CaptureSource", ""), strChosen);
-    EXPECT_TRUE(WaitFor([&] {
-        return Showed("Recording on a microphone stopped") &&
-               Showed("Recording on a microphone started");
-    }));
-    gchar* pszCapture = nullptr;
-    g_object_get(dlg.Player().Renderer(), "capture-source", &pszCapture, nullptr);
-    EXPECT_STREQ(pszCapture, strChosen.c_str());
-    g_free(pszCapture);
-}
-
 namespace {
 
 // Opens the settings while the sound server stands still and hands the
@@ -513,12 +471,11 @@ bool SettingsWhileStill(CVoxreelDlg& dlg, pid_t server, const std::function<void
 
 } // namespace
 
-// The window against the sound server as a user meets it. It opens, and its
-// settings too, while the server stands still, its timers running all along;
-// once the server answers, the Voxreel microphone is made and the mix plays
-// into it, and a client whose requests went unanswered is of use again. A
-// change applied while the server stands still waits neither: the capture's
-// restart runs after the microphone's removal, once the server answers.
+// The window and its settings open while the sound server stands still, the
+// timers running all along; once it answers, the microphone is made and the
+// mix plays into it. A change applied while it stands still comes back at
+// once and takes effect once it answers; turned on again, the microphone is
+// made again; a microphone chosen is taken at once.
 TEST_F(MicrophoneChain, TheWindowAnswersWhileTheSoundServerStandsStill)
 {
     constexpr auto kStill = 5s;
@@ -553,6 +510,7 @@ TEST_F(MicrophoneChain, TheWindowAnswersWhileTheSoundServerStandsStill)
     EXPECT_FALSE(ShowedPrefix("The Voxreel microphone is not available"));
     EXPECT_FALSE(ShowedPrefix("Cannot record audio"));
 
+    const std::string strTone = std::getenv("VOXREEL_CAPTURE_SOURCE");
     unsetenv("VOXREEL_CAPTURE_SOURCE"); // the restarted capture records from the server
     m_statusTexts.clear();
     stopped.emplace(server);
@@ -564,6 +522,38 @@ TEST_F(MicrophoneChain, TheWindowAnswersWhileTheSoundServerStandsStill)
     EXPECT_TRUE(WaitFor([] { return !MicrophoneMade(); }, 30s));
     EXPECT_TRUE(WaitFor([&] { return Showed("Recording on a microphone started"); }, 30s));
     EXPECT_FALSE(ShowedPrefix("Cannot record audio"));
+
+    // Turned on again, it is made again and the restarted capture's mix plays into it.
+    setenv("VOXREEL_CAPTURE_SOURCE", strTone.c_str(), 1);
+    ChangeSettings(dlg, [](QDialog& settings) {
+        settings.findChild<QCheckBox*>("virtualMicrophone")->setChecked(true);
+    });
+    ASSERT_TRUE(WaitFor(MicrophoneMade));
+    EXPECT_TRUE(MixPlaysIntoIt()) << "the mix does not play into the Voxreel microphone made again";
+    EXPECT_FALSE(ShowedPrefix("The Voxreel microphone is not available"));
+    m_recorder.kill();
+    m_recorder.waitForFinished();
+
+    // The settings offer the sound server's devices and take a new microphone at once.
+    unsetenv("VOXREEL_CAPTURE_SOURCE");
+    Pactl({"load-module", "module-null-sink", "sink_name=headset"});
+    const std::string strChosen = "pulsesrc device=headset.monitor";
+    ChangeSettings(dlg, [&](QDialog& settings) {
+        auto* pMicrophones = settings.findChild<QComboBox*>("microphones");
+        auto* pOutputs = settings.findChild<QComboBox*>("outputs");
+        EXPECT_EQ(pMicrophones->itemText(0).toStdString(), "System default");
+        EXPECT_TRUE(WaitFor([&] { return pOutputs->findData("pulsesink device=headset") >= 1; }));
+        pMicrophones->setCurrentIndex(pMicrophones->findData(QString::fromStdString(strChosen)));
+    });
+    EXPECT_EQ(m_settings.GetProfileString("CaptureSource", ""), strChosen);
+    EXPECT_TRUE(WaitFor([&] {
+        return Showed("Recording on a microphone stopped") &&
+               Showed("Recording on a microphone started");
+    }));
+    gchar* pszCapture = nullptr;
+    g_object_get(dlg.Player().Renderer(), "capture-source", &pszCapture, nullptr);
+    EXPECT_STREQ(pszCapture, strChosen.c_str());
+    g_free(pszCapture);
 }
 
 // Last in this file, in a suite of its own so that it runs last: it cuts the
