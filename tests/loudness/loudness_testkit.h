@@ -1,5 +1,4 @@
-// Media of known loudness made at test time, and the loudness of what came
-// out, for the loudness tests and the benchmark.
+// Media of known loudness made at test time, and the loudness of what came out.
 #pragma once
 
 #include <gst/gst.h>
@@ -48,8 +47,7 @@ inline std::string Sources(Signal signal, double dVolume, double dSeconds)
 {
     const std::string strBuffers = std::to_string(static_cast<long>(dSeconds * 10));
     const std::string strCaps = " ! audio/x-raw,format=F32LE,rate=44100,channels=2 ";
-    // A volume element rather than the source's own volume, which ends at
-    // full scale: loud noise is meant to clip in the 16-bit file, as in a loud master.
+    // A volume element, not the source's own capped one: loud noise clips as in a loud master.
     const auto source = [&](const std::string& strWave, double dLevel) {
         return "audiotestsrc " + strWave + " samplesperbuffer=4410 num-buffers=" + strBuffers +
                strCaps + "! volume volume=" + std::to_string(dLevel) + " ";
@@ -81,9 +79,8 @@ inline bool WriteWav(const fs::path& path, Signal signal, double dVolume, double
                                     path.string() + "\" " + Sources(signal, dVolume, dSeconds));
 }
 
-// A WAV file of the signal brought to about dLufs: made once at a known
-// volume, measured, and made again at the volume that corrects the
-// difference. Returns the file's measured loudness (NaN on failure).
+// A WAV file of the signal made at a probe volume, measured and made again at about
+// dLufs; returns its measured loudness (NaN on failure).
 inline double MakeAtLoudness(const fs::path& path, Signal signal, double dLufs,
                              double dSeconds = 8.0)
 {
