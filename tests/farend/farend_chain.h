@@ -1,8 +1,5 @@
-// The far end of a call, as the tests and benchmarks meet it: the voxreel
-// program (offscreen) with a test microphone, callsim with a call under way
-// recording what the port carries, and a recorder of the Voxreel microphone at
-// 48 kHz stereo, on the session bus and sound server this process runs with.
-// Each recording is read back through callreport's analysis.
+// The far end of a call: the voxreel program with a test microphone, callsim recording the
+// port, and a recorder of the Voxreel microphone, each recording read back for analysis.
 #pragma once
 
 #include <QCoreApplication>
@@ -38,8 +35,7 @@ inline bool SourceExists(const std::string& strName)
     return Pactl({"list", "short", "sources"}).find(strName + "\t") != std::string::npos;
 }
 
-// A WAV file of sine tones at 48 kHz stereo, each at the given volume (peak
-// over full scale), mixed.
+// A WAV file of sine tones mixed at 48 kHz stereo, each at dVolume of full scale.
 inline fs::path MakeTones(const fs::path& path, double dSeconds, const std::vector<int>& freqs,
                           double dVolume)
 {
@@ -54,8 +50,7 @@ inline fs::path MakeTones(const fs::path& path, double dSeconds, const std::vect
     return path;
 }
 
-// Waits, with Qt's events turning, until condition holds; the condition is
-// looked at every period only, since reading a recording back is not free.
+// Waits with Qt's events turning; the condition is looked at every period only (it is costly).
 inline bool WaitEvery(const std::function<bool()>& condition, std::chrono::milliseconds period,
                       std::chrono::milliseconds timeout)
 {
@@ -71,6 +66,14 @@ inline bool WaitEvery(const std::function<bool()>& condition, std::chrono::milli
             std::this_thread::sleep_for(5ms);
         }
     }
+}
+
+// A raw recording of the Voxreel microphone, as far as it got.
+inline callreport::CRecording ReadMic(const fs::path& path)
+{
+    callreport::CRecording recording;
+    callreport::ReadRaw(path.string(), kRecorderRate, kRecorderChannels, recording);
+    return recording;
 }
 
 class CFarEndChain {
@@ -97,8 +100,7 @@ public:
         }
     }
 
-    // The program running, the call's input on its port and the Voxreel
-    // microphone recorded; false when one of them never came.
+    // The program running, the call's input on its port and the Voxreel microphone recorded.
     bool Start()
     {
         apptest::StartProgram(m_program, m_env);
@@ -132,9 +134,7 @@ public:
     }
     callreport::SAnalysis Mic(const std::vector<callreport::SToneSpec>& files) const
     {
-        callreport::CRecording recording;
-        callreport::ReadRaw(MicPath().string(), kRecorderRate, kRecorderChannels, recording);
-        return callreport::Analyse(recording, kMicFreq, files);
+        return callreport::Analyse(ReadMic(MicPath()), kMicFreq, files);
     }
     // Until both recordings carry the last file and then half a second more.
     bool WaitForAll(const std::vector<callreport::SToneSpec>& files,
