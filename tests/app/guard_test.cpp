@@ -39,15 +39,6 @@ int ModulesOfOurs()
     return Occurrences(Pactl({"list", "short", "modules"}), "voxreel_mic");
 }
 
-// The last quarter second of a 16 kHz recording carries a 440 Hz tone: the
-// test services' microphone, or the test's file.
-bool EndsWith440(const fs::path& recording, std::size_t cbHeader)
-{
-    const std::vector<std::int16_t> samples = Recorded(recording, cbHeader);
-    return samples.size() > kRate / 4 &&
-           ToneAmplitude(samples, samples.size() - kRate / 4, samples.size(), 440) > 1000;
-}
-
 class Program : public ::testing::Test {
 protected:
     void SetUp() override
@@ -114,7 +105,8 @@ TEST_P(ProgramClose, SwitchesTheCallBackAndKeepsEverything)
     Start(second, {"--play", "second.wav"}); // relative: taken from this folder
     ASSERT_TRUE(Finished(second));
     EXPECT_EQ(second.exitCode(), 0);
-    EXPECT_TRUE(WaitFor([&] { return EndsWith440(call, 44); }, 20s)) << "not played";
+    EXPECT_TRUE(WaitFor([&] { return EndsWithTone(Recorded(call, 44), 440, 1000); }, 20s))
+        << "not played";
 
     if (GetParam() != 0)
         ::kill(static_cast<pid_t>(m_program.processId()), GetParam());
@@ -171,7 +163,7 @@ TEST_P(GuardAfterDeath, SwitchesTheCallBackAndGivesTheRecorderTheRealMicrophone)
                                "--format=s16le", "--raw", "--latency-msec=20",
                                QString::fromStdString((m_folder / "mic.raw").string())});
     ASSERT_TRUE(WaitFor([&] { return Recorded(m_folder / "mic.raw", 0).size() > kRate / 4; }));
-    EXPECT_FALSE(EndsWith440(m_folder / "mic.raw", 0));
+    EXPECT_FALSE(EndsWithTone(Recorded(m_folder / "mic.raw", 0), 440, 1000));
     ASSERT_EQ(Guards().size(), 1u);
 
     ::kill(static_cast<pid_t>(m_program.processId()), GetParam());
@@ -179,7 +171,8 @@ TEST_P(GuardAfterDeath, SwitchesTheCallBackAndGivesTheRecorderTheRealMicrophone)
     EXPECT_EQ(m_program.exitStatus(), QProcess::CrashExit);
     EXPECT_TRUE(callsim.WaitFor("ALTER CALL " + strCall + " SET_INPUT SOUNDCARD"));
     EXPECT_TRUE(WaitFor([&] { return ModulesOfOurs() == 0; }, 20s));
-    EXPECT_TRUE(WaitFor([&] { return EndsWith440(m_folder / "mic.raw", 0); }, 20s));
+    EXPECT_TRUE(
+        WaitFor([&] { return EndsWithTone(Recorded(m_folder / "mic.raw", 0), 440, 1000); }, 20s));
     EXPECT_TRUE(WaitFor([] { return Guards().empty(); }, 20s));
     callsim.Settle();
     EXPECT_EQ(callsim.SwitchBacks(strCall), 1);

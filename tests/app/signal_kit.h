@@ -40,6 +40,15 @@ inline double ToneAmplitude(const std::vector<std::int16_t>& samples, std::size_
     return 2.0 * std::sqrt(std::max(dPower, 0.0)) / static_cast<double>(nTo - nFrom);
 }
 
+// The last quarter second of samples at nRate carries nFreq above dLevel.
+inline bool EndsWithTone(const std::vector<std::int16_t>& samples, int nFreq, double dLevel,
+                         int nRate = kRate)
+{
+    const auto nQuarter = static_cast<std::size_t>(nRate / 4);
+    return samples.size() > nQuarter &&
+           ToneAmplitude(samples, samples.size() - nQuarter, samples.size(), nFreq, nRate) > dLevel;
+}
+
 // pactl's output ("" when it failed or said nothing).
 inline std::string Pactl(const QStringList& arguments)
 {
