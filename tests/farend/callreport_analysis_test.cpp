@@ -107,6 +107,12 @@ const SCase kCases[] = {
 };
 // clang-format on
 
+// Names the case in gtest's messages and in the test list ctest reads.
+void PrintTo(const SCase& c, std::ostream* pOut)
+{
+    *pOut << c.pszName;
+}
+
 class CallreportFrames : public ::testing::TestWithParam<SCase> {};
 
 } // namespace

@@ -64,6 +64,12 @@ const SSinkCase kSinkCases[] = {
      }},
 };
 
+// Names the case in gtest's messages and in the test list ctest reads.
+void PrintTo(const SSinkCase& c, std::ostream* pOut)
+{
+    *pOut << c.pszName;
+}
+
 class FarEndLocalOutput : public ::testing::TestWithParam<SSinkCase> {
 protected:
     void SetUp() override { apptest::InitMedia(); }
