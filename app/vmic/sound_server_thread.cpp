@@ -87,7 +87,10 @@ void CSoundServerThread::Loop()
             if (m_delayed.empty()) {
                 m_wake.wait(lock);
             } else {
-                m_wake.wait_until(lock, m_delayed.front().due); // TakeDue sorted them
+                // A copy: the wait reads the time again once woken, when a
+                // PostAfter may have moved the delayed jobs elsewhere.
+                const auto due = m_delayed.front().due; // TakeDue sorted them
+                m_wake.wait_until(lock, due);
             }
             continue;
         }
