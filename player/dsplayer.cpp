@@ -377,39 +377,6 @@ void CDSPlayer::StopTransmission()
         CCallfeedControl(m_pRenderer.get()).StopTransmission();
 }
 
-std::shared_ptr<GstElement> CDSPlayer::SharedRenderer() const
-{
-    return {GST_ELEMENT(gst_object_ref(m_pRenderer.get())), gst_object_unref};
-}
-
-std::function<void()> CDSPlayer::MixOutputChange(std::string strOutput)
-{
-    m_strMixOutput = std::move(strOutput);
-    if (!m_pRenderer)
-        return [] {};
-    return [pRenderer = SharedRenderer(), strOutput = m_strMixOutput] {
-        g_object_set(pRenderer.get(), "mix-output", strOutput.c_str(), nullptr);
-    };
-}
-
-std::function<HRESULT()> CDSPlayer::TransmissionRestart(const std::string& strCaptureSource,
-                                                        const std::string& strMixOutput)
-{
-    if (!m_pRenderer)
-        return [] { return E_UNEXPECTED; };
-    m_strCaptureSource = strCaptureSource;
-    m_strMixOutput = strMixOutput;
-    return [pRenderer = SharedRenderer(),
-            strCapture = strCaptureSource.empty() ? "autoaudiosrc" : strCaptureSource,
-            strMix = strMixOutput, strLocal = LocalOutput()] {
-        CCallfeedControl control(pRenderer.get());
-        control.StopTransmission();
-        g_object_set(pRenderer.get(), "capture-source", strCapture.c_str(), "mix-output",
-                     strMix.c_str(), "local-output", strLocal.c_str(), nullptr);
-        return control.StartTransmission();
-    };
-}
-
 // Drains every queued event; a callback may close, open and run the next
 // file before the loop goes on.
 void CDSPlayer::DeliverEvents()
