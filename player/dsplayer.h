@@ -69,18 +69,12 @@ public:
     void SetCaptureSource(std::string strSource) { m_strCaptureSource = std::move(strSource); }
     // An empty mix output also stops the renderer's running one at once.
     void SetMixOutput(std::string strOutput) { MixOutputChange(std::move(strOutput))(); }
-    // Stops the transmission and starts it again with another microphone
-    // and mix output (and the local output again).
-    HRESULT RestartTransmission(const std::string& strCaptureSource,
-                                const std::string& strMixOutput)
-    {
-        return TransmissionRestart(strCaptureSource, strMixOutput)();
-    }
-    // The same two, split for callers that must not wait for the sound
-    // server: the player takes the new choice at once, and the returned job
-    // acts on the renderer from any thread (it holds its own reference).
-    // Without a renderer the jobs do nothing; the restart then fails with
-    // E_UNEXPECTED.
+    // For callers that must not wait for the sound server: the player takes
+    // the new choice at once, and the returned job acts on the renderer from
+    // any thread (it holds its own reference). The mix output's change, and
+    // a restart of the transmission with another microphone and mix output
+    // (and the local output again). Without a renderer the jobs do nothing;
+    // the restart then fails with E_UNEXPECTED.
     std::function<void()> MixOutputChange(std::string strOutput);
     std::function<HRESULT()> TransmissionRestart(const std::string& strCaptureSource,
                                                  const std::string& strMixOutput);
