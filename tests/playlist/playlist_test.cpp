@@ -20,38 +20,26 @@ void AddFiles(CPlaylist& playlist, int count)
         playlist.AddFile(std::to_string(i) + ".wav");
 }
 
-TEST(PlaylistModel, IdsGrowAndAreNeverReused)
-{
-    CPlaylist playlist;
-    AddFiles(playlist, 3);
-    EXPECT_EQ(playlist.GetCurrentId(), 0);
-    playlist.SetCurrentId(1);
-    playlist.Remove(1);
-    playlist.Remove(7);                    // no such id: nothing happens
-    EXPECT_EQ(playlist.GetCurrentId(), 1); // Remove leaves the current id alone
-    EXPECT_EQ(playlist.AddFile("x.wav"), 3);
-    EXPECT_EQ(playlist.IndexOf(2), 1);
-    EXPECT_EQ(playlist.Find(1), nullptr);
-    EXPECT_EQ(playlist.GetItems().size(), 3u);
-}
-
-// Ranges are cut by position and clamped to the list; the ids left still
-// find their items, and the current id is left alone.
-TEST(PlaylistModel, RemoveRangeKeepsTheRestFindable)
+// Ranges are cut by position and clamped to the list, single ids by id; the ids left
+// still find their items, the current id is left alone and no id is given out again.
+TEST(PlaylistModel, RemovingKeepsTheRestFindableAndNeverReusesIds)
 {
     struct {
         std::size_t first, count;
+        std::int32_t id; // >= 0: removed by id instead
         std::vector<std::int32_t> left;
-    } const cases[] = {{2, 3, {0, 1, 5}},
-                       {4, 9, {0, 1, 2, 3}},
-                       {6, 1, {0, 1, 2, 3, 4, 5}},
-                       {1, 0, {0, 1, 2, 3, 4, 5}}};
+    } const cases[] = {{2, 3, -1, {0, 1, 5}},          {4, 9, -1, {0, 1, 2, 3}},
+                       {6, 1, -1, {0, 1, 2, 3, 4, 5}}, {1, 0, -1, {0, 1, 2, 3, 4, 5}},
+                       {0, 0, 3, {0, 1, 2, 4, 5}},     {0, 0, 7, {0, 1, 2, 3, 4, 5}}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.count << " from " << c.first);
+        SCOPED_TRACE(testing::Message() << c.count << " from " << c.first << ", id " << c.id);
         CPlaylist playlist;
         AddFiles(playlist, 6);
         playlist.SetCurrentId(3);
-        playlist.RemoveRange(c.first, c.count);
+        if (c.id >= 0)
+            playlist.Remove(c.id);
+        else
+            playlist.RemoveRange(c.first, c.count);
         std::vector<std::int32_t> left;
         for (const PlaylistItem& item : playlist.GetItems())
             left.push_back(item.id);
@@ -63,6 +51,7 @@ TEST(PlaylistModel, RemoveRangeKeepsTheRestFindable)
             EXPECT_EQ(playlist.IndexOf(id), expected) << id;
             EXPECT_EQ(playlist.Find(id) != nullptr, expected != -1) << id;
         }
+        EXPECT_EQ(playlist.AddFile("x.wav"), 6);
     }
 }
 
