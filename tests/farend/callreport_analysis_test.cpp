@@ -1,13 +1,9 @@
 // The far end's analysis on generated recordings with planted holes, gaps, late and
-// short files; reading recordings back, and the loudness of a span.
+// short files, and the loudness of a span.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
-#include <filesystem>
 #include <string>
-#include <tuple>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -153,51 +149,6 @@ TEST_P(CallreportFrames, FindsSpansBreaksGapsAndDropouts)
 
 INSTANTIATE_TEST_SUITE_P(Planted, CallreportFrames, ::testing::ValuesIn(kCases),
                          [](const auto& test) { return std::string(test.param.pszName); });
-
-// An unclosed recorder leaves the data size unwritten: the samples count to the file's end.
-TEST(CallreportRecordings, ReadsUnfinishedWavAndRawAlike)
-{
-    const std::vector<std::int16_t> stereo{100, 300, -200, -400, 7, 9};
-    const std::string strBase = ::testing::TempDir() + "callreport" + std::to_string(getpid());
-    // A WAV header of 48 kHz stereo 16-bit whose sizes are still 0.
-    const char header[] = "RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x80\xBB\0\0\0\xEE\x02\0\x04\0"
-                          "\x10\0data\0\0\0\0";
-    for (const char* pszExtension : {".wav", ".raw"}) {
-        std::FILE* pFile = std::fopen((strBase + pszExtension).c_str(), "wb");
-        std::fwrite(header, 1, pszExtension[1] == 'w' ? 44 : 0, pFile);
-        std::fwrite(stereo.data(), 2, stereo.size(), pFile);
-        std::fputc(0, pFile); // a partial sample, as a recorder stopped mid-write leaves
-        std::fclose(pFile);
-    }
-    CRecording wav, raw, notWav;
-    ASSERT_EQ(ReadWav(strBase + ".wav", wav), "");
-    ASSERT_EQ(ReadRaw(strBase + ".raw", 48000, 2, raw), "");
-    EXPECT_NE(ReadWav(strBase + ".raw", notWav), "");
-    EXPECT_NE(ReadWav(strBase + ".missing", notWav), "");
-    EXPECT_NE(ReadRaw(strBase + ".raw", 48000, 0, notWav), "");
-    for (const CRecording* pRecording : {&wav, &raw}) {
-        EXPECT_EQ(pRecording->m_nRate, 48000);
-        EXPECT_EQ(pRecording->m_nChannels, 2);
-        EXPECT_EQ(pRecording->m_samples, (std::vector<std::int16_t>{200, -300, 8}));
-    }
-    std::filesystem::remove(strBase + ".wav");
-    std::filesystem::remove(strBase + ".raw");
-}
-
-TEST(CallreportToneSpecs, TakeAFrequencyAndALength)
-{
-    // {text, frequency and length read; 0 Hz: refused}
-    const std::tuple<const char*, int, double> cases[] = {
-        {"523", 523, 0},  {"784:2.5", 784, 2.5}, {"x", 0, 0},   {"523:", 0, 0},
-        {"523:-1", 0, 0}, {"0", 0, 0},           {"523s", 0, 0}};
-    for (const auto& [pszText, nFreq, dSeconds] : cases) {
-        SToneSpec spec{};
-        EXPECT_EQ(ParseToneSpec(pszText, spec), nFreq != 0) << pszText;
-        if (nFreq != 0) {
-            EXPECT_EQ(std::pair(spec.nFreq, spec.dSeconds), std::pair(nFreq, dSeconds)) << pszText;
-        }
-    }
-}
 
 // A 1 kHz sine at -20 dBFS reads -20 LUFS; blocks straddling its edges pull it down a little.
 TEST(SpanLoudness, MeasuresTheSpanAsHeardOnBothSides)
