@@ -52,7 +52,6 @@ TEST_F(SkypeConnectionTest, SendsWaitingCommandsInOrderOnceAttached)
 {
     auto pFirst = Add("SEARCH ACTIVECALLS");
     auto pSecond = Add("GET CALL 12 PARTNER_DISPNAME");
-    EXPECT_EQ(pSecond->id, pFirst->id + 1); // one process-wide counter
     for (const std::uint32_t status : {1u, 2u, 3u, 0x8001u, 42u}) {
         SCOPED_TRACE(status);
         m_channel.ClearRecords();
@@ -118,14 +117,13 @@ TEST_F(SkypeConnectionTest, RepliesAndNotificationsFromTheClient)
 }
 
 // A sent command expires strictly after five seconds, counted unsigned across
-// the tick counter's wrap; a reply after that is dropped.
+// the tick counter's wrap (here in the middle); a reply after that is dropped.
 TEST_F(SkypeConnectionTest, CommandsExpireStrictlyAfterFiveSeconds)
 {
     Attach();
-    for (const auto& [sentAt, tickAt, bExpired] : {std::tuple{1000u, 6000u, false},
-                                                   {1000u, 6001u, true},
-                                                   {0xFFFFF000u, 0xFFFFF000u + 5000u, false},
-                                                   {0xFFFFF000u, 0xFFFFF000u + 5001u, true}}) {
+    for (const auto& [sentAt, tickAt, bExpired] :
+         {std::tuple{0xFFFFF000u, 0xFFFFF000u + 5000u, false},
+          {0xFFFFF000u, 0xFFFFF000u + 5001u, true}}) {
         SCOPED_TRACE(testing::Message() << sentAt << " to " << tickAt);
         auto pLog = Add("SEARCH ACTIVECALLS");
         m_channel.SetTickCount(sentAt);
