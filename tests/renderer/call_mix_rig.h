@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <algorithm>
-#include <complex>
 #include <cstdint>
 #include <fstream>
 #include <functional>
@@ -105,11 +104,7 @@ public:
     {
         std::vector<double> levels;
         for (std::size_t nFrom = 0; nFrom + kWindow <= m_client.Samples(); nFrom += kWindow) {
-            std::complex<double> sum;
-            for (std::size_t n = nFrom; n < nFrom + kWindow; ++n)
-                sum += std::polar<double>(m_client.Sample(n),
-                                          2 * std::numbers::pi * dFrequency * n / kRate);
-            const double dAmplitude = 2 * std::abs(sum) / kWindow;
+            const double dAmplitude = m_client.ToneAmplitude(nFrom, dFrequency, kWindow);
             levels.push_back(20 * std::log10(std::max(dAmplitude, 1.0) / 32768));
         }
         return levels;

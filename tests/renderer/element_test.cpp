@@ -9,15 +9,14 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <complex>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <numeric>
-#include <numbers>
 #include <thread>
 
 #include "mix_law.h"
+#include "recording.h"
+#include "tone_frames.h"
 #include "test_support.h"
 #include "voxreel/callfeed_control.h"
 
@@ -312,35 +311,29 @@ INSTANTIATE_TEST_SUITE_P(Releases, EndOfStream,
                          testing::Values(Release::Heard, Release::Flush, Release::StateDown,
                                          Release::StopTransmission, Release::NotTransmitting));
 
-// Interleaved stereo S16LE as it lies in a file.
-std::vector<std::int16_t> ReadSamples(const std::string& strPath)
+// The two channels of a file of interleaved stereo S16LE at 48 kHz.
+using Stereo = std::array<std::vector<std::int16_t>, 2>;
+Stereo ReadStereo(const std::string& strPath)
 {
-    std::ifstream file(strPath, std::ios::binary | std::ios::ate);
-    std::vector<std::int16_t> samples(static_cast<std::size_t>(file.tellg()) / 2);
-    file.seekg(0).read(reinterpret_cast<char*>(samples.data()), std::ssize(samples) * 2);
-    return samples;
-}
-
-double ChannelTone(const std::vector<std::int16_t>& samples, std::size_t nFrame, int nChannel,
-                   double dFrequency)
-{
-    std::complex<double> sum;
-    for (std::size_t n = 0; n < 4800; ++n)
-        sum +=
-            std::polar<double>(samples[2 * (nFrame + n) + static_cast<std::size_t>(nChannel)],
-                               2 * std::numbers::pi * dFrequency * static_cast<double>(n) / 48000);
-    return 2 * std::abs(sum) / 4800;
+    callreport::CRecording recording;
+    EXPECT_EQ(callreport::ReadRaw(strPath, 48000, 1, recording), "") << strPath;
+    Stereo channels;
+    for (std::size_t n = 0; n < recording.m_samples.size(); ++n)
+        channels[n % 2].push_back(recording.m_samples[n]);
+    return channels;
 }
 
 // A channel's median tone over the 0.1 s windows where the left 500 Hz
 // playback is heard whole; NaN when fewer than 20 are.
-double MedianWhilePlaying(const std::vector<std::int16_t>& samples, double dPlaying, int nChannel,
-                          double dFrequency)
+double MedianWhilePlaying(const Stereo& output, double dPlaying, int nChannel, double dFrequency)
 {
+    const auto tone = [](const std::vector<std::int16_t>& channel, std::size_t n, double dHz) {
+        return callreport::ToneAmplitude(channel.data() + n, 4800, 48000, dHz);
+    };
     std::vector<double> values;
-    for (std::size_t nFrame = 0; 2 * (nFrame + 4800) <= samples.size(); nFrame += 4800)
-        if (ChannelTone(samples, nFrame, 0, 500) > 0.97 * dPlaying)
-            values.push_back(ChannelTone(samples, nFrame, nChannel, dFrequency));
+    for (std::size_t n = 0; n + 4800 <= output[0].size(); n += 4800)
+        if (tone(output[0], n, 500) > 0.97 * dPlaying)
+            values.push_back(tone(output[static_cast<std::size_t>(nChannel)], n, dFrequency));
     if (values.size() < 20)
         return std::nan("");
     std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
@@ -434,9 +427,9 @@ TEST_F(Transmission, AWholeTransmissionFeedsThePortAndBothOutputs)
     EXPECT_NEAR(dPort, dPlayback, 0.01 * dPlayback + 20) << "playback on the port";
     EXPECT_NEAR(client.ToneAmplitude(nPlaying, 1250), dMicrophone, 0.01 * dMicrophone + 20)
         << "microphone on the port";
-    const auto mix = ReadSamples(strMix), local = ReadSamples(strLocal);
+    const Stereo mix = ReadStereo(strMix), local = ReadStereo(strLocal);
     // output, channel, tone, level
-    using Case = std::tuple<const std::vector<std::int16_t>*, int, double, double>;
+    using Case = std::tuple<const Stereo*, int, double, double>;
     for (const auto& [pOutput, nChannel, dFrequency, dLevel] :
          {Case{&mix, 0, 500, dPlayback}, Case{&mix, 1, 15000, dPlayback},
           Case{&mix, 0, 1250, dMicrophone}, Case{&mix, 1, 1250, dMicrophone},
@@ -448,7 +441,7 @@ TEST_F(Transmission, AWholeTransmissionFeedsThePortAndBothOutputs)
             << (pOutput == &mix ? "wide mix" : "local output") << ", channel " << nChannel << ", "
             << dFrequency << " Hz";
     }
-    EXPECT_LE(local.size(), 2 * 48000 * 51 / 10) << "the playback alone, nothing between files";
+    EXPECT_LE(local[0].size(), 48000 * 51 / 10) << "the playback alone, nothing between files";
     std::remove(strMix.c_str());
     std::remove(strLocal.c_str());
 }

@@ -73,14 +73,14 @@ public:
         return nLoud;
     }
 
-    // Amplitude of a tone in the 8192 samples from nFrom on, by projection
+    // Amplitude of a tone in the nWindow samples from nFrom on, by projection
     // onto the tone over that window.
-    double ToneAmplitude(std::size_t nFrom, double dFrequency) const
+    double ToneAmplitude(std::size_t nFrom, double dFrequency, std::size_t nWindow = 8192) const
     {
         std::complex<double> sum;
-        for (std::size_t n = nFrom; n < nFrom + 8192 && n < Samples(); ++n)
+        for (std::size_t n = nFrom; n < nFrom + nWindow && n < Samples(); ++n)
             sum += std::polar<double>(Sample(n), 2 * std::numbers::pi * dFrequency * n / 16000);
-        return 2 * std::abs(sum) / 8192;
+        return 2 * std::abs(sum) / static_cast<double>(nWindow);
     }
 
     std::vector<std::uint8_t> m_received; // every byte read so far
