@@ -1,6 +1,7 @@
 // The pacing side among threads, for ThreadSanitizer to watch.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <random>
@@ -15,9 +16,10 @@
 
 namespace {
 
-// Streaming queues both widths with flushes, ends and waits while a pacing
-// thread mixes: the count stays true, and the wait ends when all was mixed or on abort.
-TEST(HeardWait, EndsWhenTheMixersHaveTakenBothQueuesOrOnAbort)
+// A pacing thread mixes both widths while streaming queues them with flushes,
+// ends and waits: the count stays true, the wait ends when all was mixed or
+// on abort, one pacing thread runs at a time and its stop waits for a tick.
+TEST(HeardWait, EndsWhenThePacingThreadHasMixedBothQueuesOrOnAbort)
 {
     for (const bool bAbort : {false, true}) {
         CPlaybackQueue queue, wideQueue(48000, 2);
@@ -28,17 +30,21 @@ TEST(HeardWait, EndsWhenTheMixersHaveTakenBothQueuesOrOnAbort)
             queue, ring, levels, [](SendBlock& block) { block.Release(); },
             [](int, std::uint32_t) {});
         CWideMixer wideMixer(wideQueue, levels, [](int, std::uint32_t) {});
-        std::atomic<bool> bPacing{true}, bNegative{false};
-        std::thread pacing([&] {
-            const std::vector<std::int16_t> mic(200, 3), wideMic(4800, 3);
-            while (bPacing.load()) {
-                mixer.FeedBlocks(mic.data(), 400);
-                wideMixer.BeginTick(CPlaybackQueue::kNoPosition);
-                wideMixer.Feed(wideMic.data(), 9600);
-                bNegative = bNegative || queue.Count() < 0;
-                wait.Wake();
-            }
-        });
+        std::atomic<bool> bInTick{false}, bNegative{false};
+        const std::vector<std::int16_t> mic(200, 3), wideMic(4800, 3);
+        const auto tick = [&] {
+            bInTick = true;
+            mixer.FeedBlocks(mic.data(), 400);
+            wideMixer.BeginTick(CPlaybackQueue::kNoPosition);
+            wideMixer.Feed(wideMic.data(), 9600);
+            bNegative = bNegative || queue.Count() < 0;
+            wait.Wake();
+            std::this_thread::sleep_for(1ms); // so that a stop may come during a tick
+            bInTick = false;
+        };
+        CPacingThread pacing;
+        ASSERT_EQ(pacing.Start(2ms, tick), S_OK);
+        EXPECT_NE(pacing.Start(2ms, tick), S_OK) << "one thread at a time";
         bool bHeard = false;
         std::thread streaming([&] {
             std::mt19937 random(bAbort);
@@ -56,50 +62,51 @@ TEST(HeardWait, EndsWhenTheMixersHaveTakenBothQueuesOrOnAbort)
         if (bAbort)
             wait.Abort();
         streaming.join();
-        bPacing = false;
-        pacing.join();
+        ASSERT_TRUE(WaitUntil([&] { return bInTick.load(); }));
+        pacing.Stop();
+        EXPECT_FALSE(bInTick.load()) << "the stop returned while a tick ran";
         EXPECT_FALSE(bNegative.load());
         EXPECT_EQ(queue.Count(), queue.QueuedSamples());
         if (!bAbort) {
             EXPECT_TRUE(bHeard);
             EXPECT_EQ(queue.QueuedSamples() + wideQueue.QueuedSamples(), 0);
         }
+        std::atomic<bool> bTicked{false};
+        ASSERT_EQ(pacing.Start(2ms, [&] { bTicked = true; }), S_OK);
+        EXPECT_TRUE(WaitUntil([&] { return bTicked.load(); })) << "ticks again after a stop";
     }
 }
 
-TEST(PacingThread, TicksUntilStopAndStopWaitsForARunningTick)
+// The pacing thread mixes through the call's stage, whose meters publish on
+// the board, while options switch and the window takes the levels: each frame
+// sees one option value or the other, and the reader the microphone's blocks
+// in order, none twice, the last one in the end.
+TEST(CallStage, MixesAndMetersWhileOptionsSwitchAndTheWindowReads)
 {
-    CPacingThread pacing;
-    std::atomic<int> nTicks{0};
-    std::atomic<bool> bInTick{false};
-    const auto tick = [&] {
-        bInTick = true;
-        std::this_thread::sleep_for(2ms);
-        ++nTicks;
-        bInTick = false;
-    };
-    ASSERT_EQ(pacing.Start(5ms, tick), S_OK);
-    EXPECT_NE(pacing.Start(5ms, tick), S_OK) << "one thread at a time";
-    ASSERT_TRUE(WaitUntil([&] { return nTicks >= 3 && bInTick; }));
-    pacing.Stop();
-    EXPECT_FALSE(bInTick.load());
-    const int nAfterStop = nTicks;
-    ASSERT_EQ(pacing.Start(5ms, tick), S_OK);
-    EXPECT_TRUE(WaitUntil([&] { return nTicks > nAfterStop; }));
-}
-
-// A reader sees published blocks in order, none twice, the last one in the end.
-TEST(LevelBoard, AReaderTakesThePublishersBlocksInOrderAndOnce)
-{
+    CCallOptions options;
     CLevelBoard board;
-    constexpr int kBlocks = 20000;
-    const CLevelBoard::Clock::time_point past{};
-    std::atomic<bool> bDone{false};
-    std::thread publisher([&] {
+    CCallStage stage(16000, 1, options, &board);
+    constexpr int kBlocks = 5000; // of 20 ms
+    std::atomic<bool> bDone{false}, bNegative{false};
+    std::thread control([&] {
+        for (int n = 0; !bDone; ++n) {
+            options.SetLimiter(n % 2 == 0);
+            options.SetTalkOver(n % 3 == 0);
+            options.SetTalkOverDepthDb(n % 40);
+            std::this_thread::yield();
+        }
+    });
+    std::thread pacing([&] {
+        std::vector<std::int16_t> playback(320, 32767), mix(320);
         for (int n = 1; n <= kBlocks; ++n) {
-            const float fLevel = static_cast<float>(n) / kBlocks;
-            board.Publish(CLevelBoard::Meter::Microphone, {fLevel, fLevel, n == kBlocks}, past);
-            board.Publish(CLevelBoard::Meter::Call, {fLevel / 2, fLevel / 2, false}, past);
+            const std::vector<std::int16_t> mic(320,
+                                                static_cast<std::int16_t>(32767 * n / kBlocks));
+            stage.Listen(mic.data(), 320);
+            const std::uint8_t* pPlayback =
+                stage.Playback(reinterpret_cast<const std::uint8_t*>(playback.data()), 320);
+            std::memcpy(mix.data(), pPlayback, 640);
+            stage.Finish(mix.data(), 320);
+            bNegative = bNegative || *std::min_element(mix.begin(), mix.end()) < 0;
         }
         bDone = true;
     });
@@ -112,43 +119,17 @@ TEST(LevelBoard, AReaderTakesThePublishersBlocksInOrderAndOnce)
         const CallLevels levels = board.Take(farFuture);
         if (levels.microphone.nBlocks == 0)
             continue;
-        ASSERT_GE(levels.microphone.dPeakDb, dLastPeak);
+        EXPECT_GE(levels.microphone.dPeakDb, dLastPeak);
         dLastPeak = levels.microphone.dPeakDb;
         nTaken += levels.microphone.nBlocks;
         bClip = bClip || levels.microphone.bClip;
     }
-    publisher.join();
-    EXPECT_LE(nTaken, kBlocks);
-    EXPECT_EQ(dLastPeak, 0.0) << "the last block, at full scale";
-    EXPECT_TRUE(bClip);
-}
-
-// Options switched while the stage mixes: each frame sees one value or the other.
-TEST(CallOptions, SwitchWhileTheStageMixes)
-{
-    CCallOptions options;
-    CCallStage stage(16000, 1, options);
-    std::atomic<bool> bDone{false};
-    std::thread control([&] {
-        for (int n = 0; !bDone; ++n) {
-            options.SetLimiter(n % 2 == 0);
-            options.SetTalkOver(n % 3 == 0);
-            options.SetTalkOverDepthDb(n % 40);
-            std::this_thread::yield();
-        }
-    });
-    std::vector<std::int16_t> mic(160, 12000), playback(160, 32767), mix(160);
-    for (int nBlock = 0; nBlock < 5000; ++nBlock) {
-        stage.Listen(mic.data(), 160);
-        const std::uint8_t* pPlayback =
-            stage.Playback(reinterpret_cast<const std::uint8_t*>(playback.data()), 160);
-        std::memcpy(mix.data(), pPlayback, 320);
-        stage.Finish(mix.data(), 160);
-        for (const std::int16_t sample : mix)
-            ASSERT_GE(sample, 0);
-    }
-    bDone = true;
+    pacing.join();
     control.join();
+    EXPECT_FALSE(bNegative.load()) << "a frame saw a torn option";
+    EXPECT_LE(nTaken, kBlocks);
+    EXPECT_NEAR(dLastPeak, 0.0, 0.01) << "the last block, at full scale";
+    EXPECT_TRUE(bClip);
 }
 
 } // namespace
