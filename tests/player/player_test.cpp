@@ -19,13 +19,12 @@ using PlayerTest = PlayerFixture;
 // Also: without a file the file operations refuse but the volumes work; the
 // loaded path opened again changes nothing, even while running, but the same
 // name in other letters is another file; durations are whole seconds, and
-// positions go beyond 32 bits of nanoseconds.
+// positions go beyond 32 bits of nanoseconds (4.3 s).
 TEST_F(PlayerTest, OpensEachFormatAndKeepsOnlyTheRendererBetweenFiles)
 {
     EXPECT_EQ(m_player.Run(), E_FAIL);
     EXPECT_EQ(m_player.Pause(), E_FAIL);
     EXPECT_EQ(m_player.Stop(), E_FAIL);
-    EXPECT_FALSE(m_player.IsPaused() || m_player.IsRunning());
     EXPECT_EQ(m_player.GetDuration() + m_player.GetPosition(), 0u);
     EXPECT_FALSE(m_player.SetPosition(0));
     EXPECT_TRUE(m_player.SetLocalVolume(0));
@@ -49,9 +48,6 @@ TEST_F(PlayerTest, OpensEachFormatAndKeepsOnlyTheRendererBetweenFiles)
         EXPECT_EQ(m_player.GetPosition(), 0u);
         EXPECT_GE(m_player.GetDuration(), 2u);
         EXPECT_LE(m_player.GetDuration(), 3u);
-        // Only the plain file route has a separate "Decoder" next to "Source".
-        const std::vector<std::string> names = TopElements();
-        EXPECT_EQ(std::count(names.begin(), names.end(), "Decoder"), pszEncoder == kWma ? 0 : 1);
         GstElement* pSource = source(); // identity only: the pipeline keeps it
         ASSERT_TRUE(SUCCEEDED(m_player.Run()));
         ASSERT_TRUE(WaitUntil([&] { return m_player.IsRunning(); }));
@@ -66,10 +62,8 @@ TEST_F(PlayerTest, OpensEachFormatAndKeepsOnlyTheRendererBetweenFiles)
     }
     ASSERT_EQ(m_player.Open(MakeMedia(m_folder / "short.wav", kWav, 59.9, 0)), S_OK);
     EXPECT_EQ(m_player.GetDuration(), 59u);
-    ASSERT_EQ(m_player.Open(MakeMedia(m_folder / "long.wav", kWav, 601.0, 0)), S_OK);
-    EXPECT_EQ(m_player.GetDuration(), 601u);
-    ASSERT_TRUE(m_player.SetPosition(600));
-    EXPECT_TRUE(WaitUntil([&] { return m_player.GetPosition() == 600u; }));
+    ASSERT_TRUE(m_player.SetPosition(50));
+    EXPECT_TRUE(WaitUntil([&] { return m_player.GetPosition() == 50u; }));
 }
 
 // Also: the state reads follow Run, Pause and Stop.
@@ -171,8 +165,10 @@ void PostErrorAndConnect(GstElement* pRenderer)
 // Through the audio server when there is one (scripts/with-services): the
 // capture's start, the end of the file, then an error and the renderer's
 // notices posted from another thread reach the callback in that order, all
-// on this thread's main loop and none from inside a player call.
-TEST(PlayerEventsTest, ReachTheCallbackInOrderOnTheMainLoop)
+// on this thread's main loop and none from inside a player call. What is
+// still queued when the callback lets go, or the player goes, is never
+// delivered: not to the callback, not through a player that is gone.
+TEST(PlayerEventsTest, ReachTheCallbackInOrderOnTheMainLoopWhileItIsThere)
 {
     CPlayerRig rig(std::getenv("PULSE_SERVER") != nullptr ? "pulsesink" : "fakesink sync=true");
     CRecordingCallback& callback = rig.m_callback;
@@ -200,50 +196,25 @@ TEST(PlayerEventsTest, ReachTheCallbackInOrderOnTheMainLoop)
     EXPECT_EQ(rig.m_player.LastError(), VFW_E_INVALID_FILE_FORMAT);
     for (const std::thread::id& thread : callback.m_threads)
         EXPECT_EQ(thread, std::this_thread::get_id());
-}
 
-// What is still queued when the callback lets go, or the player goes, is
-// never delivered: not to the callback, not through a player that is gone.
-TEST(PlayerEventsTest, NothingReachesACallbackThatLeft)
-{
-    setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
-    InitGst();
-    CRecordingCallback callback;
+    // Left: queued reports are dropped.
+    PostErrorAndConnect(rig.m_player.Renderer());
+    rig.m_player.SetCallback(nullptr);
+    DeliverEvents();
+    EXPECT_EQ(callback.m_order, expected) << "delivered to a callback that was removed";
     auto pPlayer = std::make_unique<CDSPlayer>(&callback, "fakesink sync=true");
     pPlayer->SetServerPort(FreePort());
     ASSERT_EQ(pPlayer->Initialize(), S_OK);
-    DeliverEvents();
-    const std::vector<std::string> started{"notice 6"};
-    ASSERT_EQ(callback.m_order, started);
-    PostErrorAndConnect(pPlayer->Renderer());
-    pPlayer->SetCallback(nullptr);
-    DeliverEvents();
-    EXPECT_EQ(callback.m_order, started) << "delivered to a callback that was removed";
-    pPlayer->SetCallback(&callback);
     PostErrorAndConnect(pPlayer->Renderer());
     pPlayer.reset();
     DeliverEvents();
-    EXPECT_EQ(callback.m_order, started) << "delivered through a player that is gone";
-}
-
-TEST(PlayerSetupTest, WithoutThePluginNothingIsCreated)
-{
-    if (RunAloneInAChild())
-        return;
-    setenv("GST_REGISTRY", (fs::temp_directory_path() / "player-empty-registry.bin").c_str(), 1);
-    InitGst(false);
-    ASSERT_EQ(gst_registry_find_plugin(gst_registry_get(), kCallfeedPluginName), nullptr);
-    CDSPlayer player(nullptr);
-    EXPECT_EQ(player.Initialize(), REGDB_E_CLASSNOTREG);
-    EXPECT_FALSE(player.HasRenderer());
-    EXPECT_EQ(player.Open("/nowhere.mp3"), E_FAIL);
-    EXPECT_FALSE(player.SetRemoteVolume(10));
-    player.Close();
+    EXPECT_EQ(callback.m_order, expected) << "delivered through a player that is gone";
 }
 
 // GStreamer keeps the first Callfeed plugin it meets (the build's here): a folder counts
 // only when its plugin is that one, not when it has none or a copy of it (an installed
-// package beside a build). A capture that cannot start fails Initialize, reported after it.
+// package beside a build). A capture that cannot start fails Initialize, reported after
+// it, and the player without a renderer refuses what needs one.
 TEST(PlayerSetupTest, PluginFolderAndCaptureStart)
 {
     CPlayerRig rig;
@@ -257,6 +228,9 @@ TEST(PlayerSetupTest, PluginFolderAndCaptureStart)
     EXPECT_TRUE(FAILED(rig.m_player.Initialize()));
     EXPECT_FALSE(rig.m_player.HasRenderer());
     EXPECT_FALSE(rig.m_player.SetRemoteBalance(0));
+    EXPECT_FALSE(rig.m_player.SetRemoteVolume(10));
+    EXPECT_EQ(rig.m_player.Open(MakeMedia(rig.m_folder / "t.wav", kWav, 0.5)), E_FAIL);
+    rig.m_player.Close();
     EXPECT_TRUE(rig.m_callback.m_notices.empty()) << "reported from inside Initialize";
     DeliverEvents();
     EXPECT_EQ(rig.m_callback.Notices(NOTIFY_CAPTURE_ERROR), 1u) << "why the start failed";

@@ -5,7 +5,6 @@
 
 #include <gst/gst.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -29,7 +28,7 @@ using Clock = std::chrono::steady_clock;
 using voxreel::test::RunLaunch;
 using voxreel::test::WaitUntil;
 
-inline void InitGst(bool bWithPlugin = true)
+inline void InitGst()
 {
     static const bool bReady = [] {
         // Load plugins in this process: a forked scanner lacks the sanitizer runtime.
@@ -38,8 +37,7 @@ inline void InitGst(bool bWithPlugin = true)
         return true;
     }();
     (void)bReady;
-    if (bWithPlugin)
-        ScanPluginFolder(VOXREEL_PLUGIN_OUTPUT_DIR);
+    ScanPluginFolder(VOXREEL_PLUGIN_OUTPUT_DIR);
 }
 
 // Encoders for MakeMedia.
@@ -59,32 +57,6 @@ inline std::filesystem::path MakeMedia(const std::filesystem::path& path, const 
         std::to_string(std::lround(dSeconds * 10)) + " ! audio/x-raw,rate=44100," + strChannels +
         " ! audioconvert ! " + pszEncoder + " ! filesink location=\"" + path.string() + "\""));
     return path;
-}
-
-// For a test that needs GStreamer set up its own way (no plugin, a tracer),
-// which only a process that has not initialised it yet can do: in the test
-// process this runs the test again alone in a fresh child and returns true
-// (the child's result counts); in that child it returns false.
-inline bool RunAloneInAChild()
-{
-    if (std::getenv("VOXREEL_TEST_ALONE") != nullptr)
-        return false;
-    const testing::TestInfo* pInfo = testing::UnitTest::GetInstance()->current_test_info();
-    std::string strFilter =
-        std::string("--gtest_filter=") + pInfo->test_suite_name() + "." + pInfo->name();
-    char szSelf[] = "/proc/self/exe";
-    char* argv[] = {szSelf, strFilter.data(), nullptr};
-    setenv("VOXREEL_TEST_ALONE", "1", 1); // the child's alone
-    const pid_t pid = fork();             // the child only execs: nothing else is safe there
-    if (pid == 0) {
-        execv(szSelf, argv);
-        _exit(127);
-    }
-    unsetenv("VOXREEL_TEST_ALONE");
-    int nStatus = -1;
-    EXPECT_EQ(waitpid(pid, &nStatus, 0), pid);
-    EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0) << "the test failed alone";
-    return true;
 }
 
 inline std::filesystem::path TempFolder()
@@ -113,24 +85,25 @@ public:
     void OnFileOpened(HRESULT hr) override
     {
         m_opened.push_back(hr);
-        m_order.push_back("opened");
+        Record("opened");
     }
     void OnPlaybackCompleted() override
     {
-        Record(S_OK, "completed");
+        m_calls.push_back(S_OK);
+        Record("completed");
         if (m_onCompleted)
             m_onCompleted();
     }
     void OnPlaybackFailed(HRESULT hr, const std::string& strReason) override
     {
-        Record(hr, "failed");
+        m_calls.push_back(hr);
         m_reasons.push_back(strReason);
+        Record("failed");
     }
     void OnRendererNotice(int nCode, std::uint32_t nValue) override
     {
         m_notices.emplace_back(nCode, nValue);
-        m_order.push_back("notice " + std::to_string(nCode));
-        m_threads.push_back(std::this_thread::get_id());
+        Record("notice " + std::to_string(nCode));
     }
     std::size_t Notices(int nCode) const
     {
@@ -147,10 +120,9 @@ public:
     std::vector<std::thread::id> m_threads;
 
 private:
-    void Record(HRESULT hr, const char* pszWhat)
+    void Record(std::string strWhat)
     {
-        m_calls.push_back(hr);
-        m_order.push_back(pszWhat);
+        m_order.push_back(std::move(strWhat));
         m_threads.push_back(std::this_thread::get_id());
     }
 };
