@@ -96,12 +96,17 @@ std::string Tagged(int major, std::string_view artistBody, std::string_view titl
            Audio();
 }
 
+// Rows with an entry listed (read from a playlist) describe only what it lacks; a file without
+// tags then leaves its title empty, for the window to show the file's name in its place.
 struct DescribeCase {
     const char* name;
     std::string fileName;
     std::string bytes;
     std::string title;
     int duration;
+    const char* listedTitle = nullptr; // nullptr: a file added, described whole
+    int listedDuration = 0;
+    std::string shown = ""; // "": the title
     friend void PrintTo(const DescribeCase& c, std::ostream* out) { *out << c.name; }
 };
 
@@ -185,19 +190,31 @@ std::vector<DescribeCase> Cases()
         {"TagLongerThanFile", "Song.mp3",
          std::string("ID3\x03\0\0\x7F\x7F\x7F\x7F", 10) + Frame(3, "TIT2", Latin1Text("Cut")),
          "Song : Cut", 0},
-        {"EmptyFile", "Song.mp3", "", "Song", 0}};
+        {"EmptyFile", "Song.mp3", "", "Song", 0},
+        {"ListedUntaggedKeepsNoTitle", "a.b.mp3", Audio(), "", 3, "", 0, "a.b"},
+        {"ListedTitleStays", "a.mp3", Tagged(3, Latin1Text("A"), ""), "Listed", 3, "Listed", 0},
+        {"ListedDurationStays", "a.mp3", Tagged(3, Latin1Text("A"), ""), "A", 9, "", 9},
+        {"ListedStreamLengthStays", "a.mp3", Audio(), "", -1, "", -1, "a"},
+        // File names are native bytes: a non-UTF-8 one still gives a showable title.
+        {"ListedOtherFormatGivesNothing", "L\xE9gende.wav", Audio(), "", 0, "", 0,
+         "L\xEF\xBF\xBDgende"}};
 }
 
 class Describe : public testing::TestWithParam<DescribeCase> {};
 
 TEST_P(Describe, GivesTitleAndDuration)
 {
+    const DescribeCase& c = GetParam();
     CTempFolder folder;
-    WriteFile(folder / GetParam().fileName, GetParam().bytes);
-    PlaylistItem item;
-    DescribeFile(folder / GetParam().fileName, item);
-    EXPECT_EQ(item.title, GetParam().title);
-    EXPECT_EQ(item.duration, GetParam().duration);
+    WriteFile(folder / c.fileName, c.bytes);
+    PlaylistItem item{4, folder / c.fileName, c.listedTitle ? c.listedTitle : "", c.listedDuration};
+    if (c.listedTitle != nullptr)
+        DescribeMissing(item);
+    else
+        DescribeFile(item.path, item);
+    EXPECT_EQ(item.title, c.title);
+    EXPECT_EQ(item.duration, c.duration);
+    EXPECT_EQ(ShownTitle(item), c.shown.empty() ? c.title : c.shown);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, Describe, testing::ValuesIn(Cases()),
@@ -216,40 +233,6 @@ TEST(DescribeSpecialFiles, NeverBlockOrReadThem)
         DescribeFile(folder / name, item);
         EXPECT_EQ(item.title, std::filesystem::path(name).stem()) << name;
         EXPECT_EQ(item.duration, 0) << name;
-    }
-}
-
-// An entry read from a playlist: what it lacks is filled in from the file,
-// what it has stays, and a file without tags leaves its title empty, for the
-// window to show the file's name in its place.
-TEST(DescribeMissing, FillsOnlyWhatTheEntryLacks)
-{
-    struct {
-        const char* name;
-        std::string fileName, bytes, title;
-        int duration;
-        std::string expectedTitle;
-        int expectedDuration;
-        std::string shown;
-    } const cases[] = {
-        {"UntaggedKeepsNoTitle", "a.b.mp3", Audio(), "", 0, "", 3, "a.b"},
-        {"ListedTitleStays", "a.mp3", Tagged(3, Latin1Text("A"), ""), "Listed", 0, "Listed", 3,
-         "Listed"},
-        {"ListedDurationStays", "a.mp3", Tagged(3, Latin1Text("A"), ""), "", 9, "A", 9, "A"},
-        {"StreamLengthStays", "a.mp3", Audio(), "", -1, "", -1, "a"},
-        // File names are native bytes: a non-UTF-8 one still gives a showable title.
-        {"OtherFormatsGiveNothing", "L\xE9gende.wav", Audio(), "", 0, "", 0, "L\xEF\xBF\xBDgende"},
-    };
-    CTempFolder folder;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        PlaylistItem item{4, folder / c.fileName, c.title, c.duration};
-        WriteFile(item.path, c.bytes);
-        DescribeMissing(item);
-        EXPECT_EQ(item.title, c.expectedTitle);
-        EXPECT_EQ(item.duration, c.expectedDuration);
-        EXPECT_EQ(item.id, 4);
-        EXPECT_EQ(ShownTitle(item), c.shown);
     }
 }
 

@@ -90,8 +90,7 @@ TEST(PlaylistModel, FillInTakesOnlyWhatTheEntryLacks)
     } const cases[] = {{"", 0, "A : T", 12, true, "A : T", 12},
                        {"Listed", 0, "A : T", 12, true, "Listed", 12},
                        {"", 7, "", 12, false, "", 7},
-                       {"", -1, "", 12, false, "", -1},
-                       {"Listed", 7, "", 0, false, "Listed", 7}};
+                       {"", -1, "", 12, false, "", -1}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "\"" << c.title << "\" " << c.duration);
         CPlaylist playlist;
