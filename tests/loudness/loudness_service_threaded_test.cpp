@@ -6,11 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <fstream>
-#include <thread>
 
 #include "loudness_service.h"
+#include "voxreel_test_support.h"
 
 namespace {
 
@@ -36,9 +35,7 @@ protected:
         loudness::Analysis analysis;
         if (strName == "hold") {
             m_bHolding = true;
-            const auto deadline = std::chrono::steady_clock::now() + 60s;
-            while (!pCancel->load() && std::chrono::steady_clock::now() < deadline)
-                std::this_thread::sleep_for(1ms);
+            voxreel::test::WaitUntil([&] { return pCancel->load(); }, 60s, 1ms);
         } else if (strName.rfind("bad", 0) != 0) {
             analysis.loudness = {-std::stod(strName), -3.0, loudness::Origin::Measured};
         }
