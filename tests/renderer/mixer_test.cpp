@@ -231,22 +231,21 @@ TEST_F(WideMixer, MixesEachChannelByTheLawAndKeepsThePlaybackBeside)
     const auto playback = Noise(2 * 7000, 3); // stereo, its channels differing
     m_queue.Push(MakeBuffer({playback.begin(), playback.begin() + 6000}));
     m_queue.Push(MakeBuffer({playback.begin() + 6000, playback.end()}));
-    struct Case {
-        bool bEnded;
-        std::size_t nMixedFrames; // from the start of the tick
-        std::size_t nFrom;        // first playback frame used
-    };
-    for (const Case& expected : {Case{false, 4800, 0}, Case{false, 0, 0}, Case{true, 2200, 4800}}) {
-        if (expected.bEnded)
+    // Whether the queue has ended; frames mixed from the tick's start; the
+    // first playback frame used.
+    using Case = std::tuple<bool, std::size_t, std::size_t>;
+    for (const auto& [bEnded, nMixedFrames, nFrom] :
+         {Case{false, 4800, 0}, Case{false, 0, 0}, Case{true, 2200, 4800}}) {
+        if (bEnded)
             m_queue.SetEnded();
         Tick(mic);
         const auto& mix = m_mixer.Mix();
         ASSERT_EQ(mix.size(), 2 * mic.size());
-        ASSERT_EQ(m_mixer.Playback().size(), 2 * expected.nMixedFrames);
+        ASSERT_EQ(m_mixer.Playback().size(), 2 * nMixedFrames);
         for (std::size_t i = 0; i < mic.size(); ++i)
             for (std::size_t c = 0; c < 2; ++c) {
-                const std::size_t p = 2 * (expected.nFrom + i) + c;
-                const bool bMixed = i < expected.nMixedFrames;
+                const std::size_t p = 2 * (nFrom + i) + c;
+                const bool bMixed = i < nMixedFrames;
                 ASSERT_EQ(mix[2 * i + c],
                           bMixed ? MixSample(playback[p], mic[i], -40, 180) : mic[i])
                     << i << " " << c;

@@ -76,7 +76,6 @@ struct SOutputCase {
 };
 
 const SOutputCase kOutputCases[] = {
-    {"NullSinks", kNullSink, kNullSink, 0, 0},
     {"SoundServerSinks", "pulsesink", "pulsesink", 0, 0}, // needs scripts/with-services
     {"BothNeverAnswered", kNeverAnswered, kNeverAnswered, 2, 0},
     {"StuckOnItsStreamingThread", kNullSink, "identity name=in-stream ! fakesink", 1, 0},
