@@ -52,16 +52,16 @@ TEST_F(SkypeConnectionTest, SendsWaitingCommandsInOrderOnceAttached)
 {
     auto pFirst = Add("SEARCH ACTIVECALLS");
     auto pSecond = Add("GET CALL 12 PARTNER_DISPNAME");
-    for (const std::uint32_t status : {1u, 2u, 3u, 0x8001u, 42u}) {
+    for (const std::uint32_t status : {2u, 0x8001u}) { // any other status; "API available"
         SCOPED_TRACE(status);
         m_channel.ClearRecords();
         m_channel.ReceiveAttach(kClient, status);
         EXPECT_EQ(m_connection->GetAttachState(), static_cast<std::int32_t>(status));
-        EXPECT_EQ(DiscoverCount(), status == 0x8001 ? 1u : 0u);
-        const std::size_t atOnce = DiscoverCount();
+        const std::size_t atOnce = status == 0x8001 ? 1u : 0u;
+        EXPECT_EQ(DiscoverCount(), atOnce);
         for (int i = 0; i < 3; ++i)
             m_connection->Tick();
-        EXPECT_EQ(DiscoverCount() - atOnce, 3u);
+        EXPECT_EQ(DiscoverCount(), atOnce + 3);
         EXPECT_TRUE(m_channel.GetDeliveries().empty());
         EXPECT_TRUE(m_connection->GetSkypeWindow().empty());
     }
