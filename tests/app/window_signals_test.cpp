@@ -1,10 +1,12 @@
-// What the real window tells its followers through a session on generated
-// files: commands, a seek, the volume, edits of the list, the end of the only
-// file and a file added to play.
+// What the real window tells its followers, and where its transport takes
+// playback, through a session on generated files: commands, a seek, the
+// volume, edits of the list, the ends of files, a missing file and a file
+// added to play.
 #include <QMetaEnum>
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 #include <functional>
 
@@ -15,8 +17,9 @@ using namespace apptest;
 
 TEST_F(WindowTest, SignalsFollowEveryChangeOfPlayback)
 {
-    // "one" is long enough never to end here; "two" ends within the test.
-    std::ofstream(m_folder / "default.m3u") << MakeTone(m_folder / "one.wav", 30.0).string() << "\n"
+    // "one" is long enough never to end here, and never to reach its middle
+    // within a wait from its start; "two" ends within the test.
+    std::ofstream(m_folder / "default.m3u") << MakeTone(m_folder / "one.wav", 60.0).string() << "\n"
                                             << MakeTone(m_folder / "two.wav", 1.5).string() << "\n";
     const fs::path three = MakeTone(m_folder / "three.wav", 30.0);
     CVoxreelDlg& dlg = Open();
@@ -34,19 +37,59 @@ TEST_F(WindowTest, SignalsFollowEveryChangeOfPlayback)
     QObject::connect(&dlg, &CVoxreelDlg::localVolumeChanged,
                      [&](int n) { add("volume " + std::to_string(n)); });
     QObject::connect(&dlg, &CVoxreelDlg::playlistChanged, [&] { add("playlist"); });
+    const auto position = [&] { return dlg.Player().GetPosition(); };
+    const auto unmarked = [&] {
+        for (int nRow = 0; nRow < Rows()->rowCount(); ++nRow)
+            if (!Rows()->index(nRow, 0).data(Qt::DecorationRole).isNull())
+                return false;
+        return Text(1006).empty();
+    };
+    const auto localFactor = [&] {
+        double dFactor = 0;
+        g_object_get(dlg.Player().Renderer(), "local-volume", &dFactor, nullptr);
+        return dFactor;
+    };
 
     const struct {
         const char* pszStep;
         std::function<void()> act;
         std::vector<std::string> expected;
         bool bLater = false; // comes from the player, not from the step itself
+        std::function<bool()> holds = [] { return true; }; // then comes to hold
     } steps[] = {
-        // A WAV file's length is learnt as it opens: its row changes before it plays.
-        {"play", [&] { dlg.RunCommand(ID_PLAY); }, {"playlist", "state Playing"}, true},
+        // A WAV file's length is learnt as it opens: its row changes before it
+        // plays. The local volume's 176 is heard at -5.7 dB.
+        {"play",
+         [&] { dlg.RunCommand(ID_PLAY); },
+         {"playlist", "state Playing"},
+         true,
+         [&] { return Text(1007).ends_with("/01:00") && std::abs(localFactor() - 0.5164) < 1e-3; }},
+        {"seek", [&] { dlg.SeekTo(30); }, {"jumped 30"}, false, [&] { return position() >= 30; }},
         {"pause", [&] { dlg.RunCommand(ID_PAUSE); }, {"state Paused"}},
-        {"resume", [&] { dlg.RunCommand(ID_PAUSE); }, {"state Playing"}},
-        {"seek", [&] { dlg.SeekTo(3); }, {"jumped 3"}},
+        {"play resumes where it paused",
+         [&] { dlg.RunCommand(ID_PLAY); },
+         {"state Playing"},
+         true,
+         [&] { return position() >= 30; }},
+        {"stop", [&] { dlg.RunCommand(ID_STOP); }, {"state Stopped"}, false, unmarked},
+        {"pause after a stop plays", [&] { dlg.RunCommand(ID_PAUSE); }, {"state Playing"}, true},
+        {"stop", [&] { dlg.RunCommand(ID_STOP); }, {"state Stopped"}},
+        {"play after a stop starts over",
+         [&] { dlg.RunCommand(ID_PLAY); },
+         {"state Playing"},
+         true,
+         [&] { return position() < 30; }},
         {"next", [&] { dlg.RunCommand(ID_NEXT_FILE); }, {"entry 1", "playlist"}, true},
+        {"the last one's end plays the first",
+         [] {},
+         {"entry 0"},
+         true,
+         [&] { return Showed("Playback completed."); }},
+        {"next again",
+         [&] { dlg.RunCommand(ID_NEXT_FILE); },
+         {"entry 1"},
+         true,
+         [&] { return dlg.Player().IsRunning(); }},
         {"stop", [&] { dlg.RunCommand(ID_STOP); }, {"state Stopped"}},
         {"volume", [&] { dlg.SetLocalVolume(10); }, {"volume 10"}},
         {"remove the first row",
@@ -58,13 +101,21 @@ TEST_F(WindowTest, SignalsFollowEveryChangeOfPlayback)
          {"playlist"}},
         {"play the only entry", [&] { dlg.RunCommand(ID_PLAY); }, {"state Playing"}, true},
         // The only file plays again from its start, to its end again.
-        {"its end", [] {}, {"jumped 0"}, true},
+        {"its end", [] {}, {"jumped 0"}, true, [&] { return position() == 0; }},
         {"its end again", [] {}, {"jumped 0"}, true},
         {"stop again", [&] { dlg.RunCommand(ID_STOP); }, {"state Stopped"}},
+        {"a missing file added to play",
+         [&] { dlg.AddPaths({m_folder / "missing.wav"}, true); },
+         {"playlist", "entry 2"},
+         true,
+         [&] {
+             return unmarked() && Showed("An error occurred during file playback: 80070002 - "
+                                         "The file \"missing.wav\" does not exist.");
+         }},
         // Added and made current, then its length learnt as it opens.
         {"a file added to play",
          [&] { dlg.AddPaths({three}, true); },
-         {"playlist", "entry 2", "playlist", "state Playing"},
+         {"playlist", "entry 3", "playlist", "state Playing"},
          true},
     };
     for (const auto& step : steps) {
@@ -75,6 +126,7 @@ TEST_F(WindowTest, SignalsFollowEveryChangeOfPlayback)
             EXPECT_TRUE(WaitFor([&] { return log.size() >= step.expected.size(); }));
         }
         EXPECT_EQ(log, step.expected);
+        EXPECT_TRUE(WaitFor(step.holds));
     }
     EXPECT_EQ(Text(1006), "three");
     EXPECT_TRUE(dlg.Player().IsRunning());

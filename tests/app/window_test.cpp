@@ -85,6 +85,7 @@ TEST_F(WindowTest, StartsFromTheSettingsAndShowsItsState)
     EXPECT_NE(pIcon->toolTip().toStdString().find("playback is local only"), std::string::npos);
     const std::tuple<int, int, const char*> steps[] = {
         {1, 141, "Skype has connected!"},
+        {0, 141, "An error occurred: 80070005"},
         {4, 141, "A network error occurred: 80070005"},
         {2, 140, "Skype has disconnected!"},
         {9, 140, "Skype has disconnected!"}}; // unknown codes change nothing
@@ -121,7 +122,7 @@ TEST_F(WindowTest, StartsFromTheSettingsAndShowsItsState)
     EXPECT_EQ(words(1015, 65), "01:05 of 03:20");
 }
 
-// Every command from the keyboard alone.
+// Every command from the keyboard alone, and the ways of closing.
 TEST_F(WindowTest, EveryCommandWorksFromTheKeyboard)
 {
     m_settings.WriteProfileInt("LocalVolume", 1);
@@ -140,11 +141,12 @@ TEST_F(WindowTest, EveryCommandWorksFromTheKeyboard)
 
     const Qt::KeyboardModifiers alt = Qt::ControlModifier | Qt::AltModifier,
                                 shift = Qt::ShiftModifier;
+    // One key of each kind: the arrows and the volume keys, for each level.
     const std::tuple<Qt::Key, Qt::KeyboardModifiers, int, int> keys[] = {
-        {Qt::Key_Up, alt, 0, 254},           {Qt::Key_Down, alt, 1, 254},
-        {Qt::Key_VolumeUp, {}, 0, 254},      {Qt::Key_VolumeDown, {}, 1, 254},
-        {Qt::Key_Down, alt | shift, 1, 255}, {Qt::Key_Up, alt | shift, 1, 254},
-        {Qt::Key_VolumeDown, shift, 1, 255}, {Qt::Key_VolumeUp, shift, 1, 254}};
+        {Qt::Key_Down, alt, 2, 254},
+        {Qt::Key_VolumeDown, {}, 3, 254},
+        {Qt::Key_Up, alt | shift, 3, 253},
+        {Qt::Key_VolumeUp, shift, 3, 252}};
     for (const auto& [key, modifiers, nLocal, nRemote] : keys) {
         QTest::keyClick(&dlg, key, modifiers);
         EXPECT_EQ(Slider(1021), nLocal) << key;
@@ -158,8 +160,6 @@ TEST_F(WindowTest, EveryCommandWorksFromTheKeyboard)
     auto* pBalance = Control<QSlider>(1024);
     QTest::keyClick(pBalance, Qt::Key_PageUp);
     EXPECT_EQ(RendererInt(dlg, "balance"), 10);
-    QTest::keyClick(pBalance, Qt::Key_Left);
-    EXPECT_EQ(RendererInt(dlg, "balance"), 9);
     pBalance->setSliderDown(true);
     pBalance->setSliderPosition(-40);
     EXPECT_EQ(RendererInt(dlg, "balance"), -40);
@@ -227,4 +227,22 @@ TEST_F(WindowTest, EveryCommandWorksFromTheKeyboard)
         EXPECT_EQ(dlg.WindowMenu()->actions()[0]->isChecked(), i == 0);
         EXPECT_EQ(dlg.windowFlags().testFlag(Qt::WindowStaysOnTopHint), i == 0);
     }
+
+    // Escape must not close the window: it is the whole program, and closing
+    // ends the call's feed. Ctrl+Q (the Quit command) runs the closing steps.
+    dlg.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+    QTest::keyClick(&dlg, Qt::Key_Escape);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(dlg.isVisible());
+    EXPECT_EQ(m_settings.GetProfileInt("Balance", -1), -1) << "saved without closing";
+    QTest::keyClick(&dlg, Qt::Key_Q, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(dlg.isVisible());
+    for (const auto& [pszKey, nValue] :
+         {std::pair{"LocalVolume", 3}, {"RemoteVolume", 252}, {"Balance", -40}})
+        EXPECT_EQ(m_settings.GetProfileInt(pszKey, -1), nValue) << pszKey;
+    m_pDlg.reset();
+    QCoreApplication::processEvents(); // what the renderer posted while going is dropped
+    EXPECT_TRUE(PortIsFree(m_nPort));
 }
