@@ -1,19 +1,10 @@
-// The window's rules that need no widget: status texts, sliders, the
-// renderer's notices and what adding a path adds.
+// The window's rules that need no widget: status texts, sliders and the
+// renderer's notices.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-
-#include "audio_files.h"
 #include "renderer_notice.h"
 #include "slider_rules.h"
 #include "status_text.h"
-
-namespace fs = std::filesystem;
-using Strings = std::vector<std::string>;
 
 TEST(StatusText, FormatsShowsAndExpires)
 {
@@ -65,42 +56,12 @@ TEST(Sliders, VolumeToAttenuationFollowsTheVolumeLaw)
     const std::pair<int, int> cases[] = {{0, 0}, {20, 0}, {21, -1}, {176, -574}, {255, -9999}};
     for (const auto& [nPosition, nExpected] : cases)
         EXPECT_EQ(VolumeToAttenuation(nPosition), nExpected) << nPosition;
-    EXPECT_EQ(RemoteLevelFromPosition(0), 255);
-    EXPECT_EQ(RemoteLevelFromPosition(176), 79);
 }
 
-// Texts come from one table; only the client's coming and going touch the icon.
-TEST(RendererNotices, FormatTheirCodeAndTheLossEndsTransmitting)
+// Only the port's client leaving ends transmitting (the texts and the icon
+// are checked in the window).
+TEST(RendererNotices, OnlyTheClientLeavingEndsTransmitting)
 {
-    const RendererNotice error = DescribeRendererNotify(0, 0x80004005u);
-    EXPECT_EQ(error.strStatus, "An error occurred: 80004005");
-    EXPECT_EQ(error.icon, StatusIcon::Unchanged);
-    EXPECT_FALSE(error.bTransmissionLost);
-    const RendererNotice gone = DescribeRendererNotify(2, 0);
-    EXPECT_EQ(gone.strStatus, "Skype has disconnected!");
-    EXPECT_EQ(gone.icon, StatusIcon::NotConnected);
-    EXPECT_TRUE(gone.bTransmissionLost);
-}
-
-TEST(AudioFiles, FoldersAndPlaylistsExpandInOrder)
-{
-    const fs::path root = fs::temp_directory_path() / ("drop-" + std::to_string(getpid()));
-    fs::create_directories(root / "b-sub");
-    for (const char* name : {"c.MP3", "a.wav", "notes.txt", "b-sub/z.flac"})
-        std::ofstream(root / name) << "x";
-    std::ofstream(root / "b-sub" / "list.M3U")
-        << "#EXTM3U\n#EXTINF:61,Kept title\nz.flac\n/abs/x.mp3\nhttp://host/s.mp3\n";
-    const auto added = [](const fs::path& path) {
-        Strings out;
-        for (const PlaylistItem& item : ExpandAddedPath(path))
-            out.push_back(item.path.string() + "|" + item.title + "|" +
-                          std::to_string(item.duration));
-        return out;
-    };
-    const std::string r = root.string();
-    EXPECT_EQ(added(root), (Strings{r + "/a.wav||0", r + "/b-sub/z.flac||0", r + "/c.MP3||0"}));
-    EXPECT_EQ(added(root / "notes.txt"), Strings{r + "/notes.txt||0"});
-    EXPECT_EQ(added(root / "b-sub/list.M3U"), (Strings{r + "/b-sub/z.flac|Kept title|61",
-                                                       "/abs/x.mp3||0", "http://host/s.mp3||0"}));
-    fs::remove_all(root);
+    EXPECT_TRUE(DescribeRendererNotify(2, 0).bTransmissionLost);
+    EXPECT_FALSE(DescribeRendererNotify(0, 0x80004005u).bTransmissionLost);
 }

@@ -18,20 +18,24 @@
 
 using namespace apptest;
 
-// Dropped files and folders are added in the order dropped, a folder's files
-// sorted (a thousand of them, made in reverse order), and saved.
+// Dropped files, folders and playlists are added in the order dropped, a
+// folder's audio files sorted (a thousand of them, made in reverse order), a
+// playlist's entries with their titles and lengths, and saved. A file named
+// itself is added whatever its name.
 TEST_F(WindowTest, DropAddsFilesAndFoldersInOrderAndSavesThem)
 {
     fs::create_directories(m_folder / "album" / "cd2");
     fs::create_directories(m_folder / "many");
     for (const char* name :
-         {"b.mp3", "a.wav", "album/02.mp3", "album/01.flac", "album/cover.jpg", "album/cd2/01.ogg"})
+         {"b.txt", "a.wav", "album/02.mp3", "album/01.FLAC", "album/cover.jpg", "album/cd2/01.ogg"})
         std::ofstream(m_folder / name) << "x";
+    std::ofstream(m_folder / "list.M3U")
+        << "#EXTM3U\n#EXTINF:61,Kept title\nalbum/02.mp3\n/abs/x.mp3\nhttp://host/s.mp3\n";
     for (int i = 999; i >= 0; --i)
         std::ofstream(m_folder / "many" / QString::asprintf("%04d.mp3", i).toStdString()) << "x";
     CVoxreelDlg& dlg = Open();
     QList<QUrl> urls{QUrl("https://example.org/x.mp3")};
-    for (const char* name : {"b.mp3", "a.wav", "album", "many"})
+    for (const char* name : {"b.txt", "a.wav", "album", "list.M3U", "many"})
         urls.push_back(QUrl::fromLocalFile(QString::fromStdString((m_folder / name).string())));
     QMimeData data;
     data.setUrls(urls);
@@ -40,14 +44,15 @@ TEST_F(WindowTest, DropAddsFilesAndFoldersInOrderAndSavesThem)
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&dlg, &drop);
     EXPECT_EQ(Text(1019), "Only local files can be added: 1 ignored");
-    ASSERT_TRUE(WaitFor([&] { return Rows()->rowCount() == 1005 && !dlg.IsAddingFiles(); }, 60s));
+    ASSERT_TRUE(WaitFor([&] { return Rows()->rowCount() == 1008 && !dlg.IsAddingFiles(); }, 60s));
     std::string strFirst; // folders sorted, subfolders last, only audio files
-    for (int nRow = 0; nRow < 6; ++nRow)
+    for (int nRow = 0; nRow < 9; ++nRow)
         strFirst += RowText(nRow) + " ";
-    EXPECT_EQ(strFirst, "b a 01 02 01 0000 ");
-    for (int nRow : {500, 1004})
-        EXPECT_EQ(RowText(nRow), QString::asprintf("%04d", nRow - 5).toStdString());
-    EXPECT_EQ(Text(1019), "Added 1005 files");
+    EXPECT_EQ(strFirst, "b a 01 02 01 Kept title x s 0000 ");
+    EXPECT_EQ(RowText(5, 1), "01:01");
+    for (int nRow : {500, 1007})
+        EXPECT_EQ(RowText(nRow), QString::asprintf("%04d", nRow - 8).toStdString());
+    EXPECT_EQ(Text(1019), "Added 1008 files");
     // Saved once the adds are over: the last file is in the default playlist.
     EXPECT_TRUE(WaitFor([&] {
         return ReadText(m_folder / "default.m3u").find("many/0999.mp3") != std::string::npos;
