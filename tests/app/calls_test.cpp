@@ -105,7 +105,6 @@ TEST_F(Calls, SearchRepliesListAndPruneCalls)
         {"calls 34", {"GET CALL 34 PARTNER_DISPNAME"}, {}, std::nullopt}, // the selected call left
         {"CALLS ", {}, {}, std::nullopt},
         {"CALLS", {}, both, 12},
-        {"ERROR 68", {}, both, 12},
         {"CALLS ,,x, 30,", {"GET CALL 30 PARTNER_DISPNAME"}, {{"Bob", 30}}, std::nullopt},
     };
     for (const auto& c : cases) {
@@ -185,7 +184,6 @@ TEST_F(Calls, NotificationsAboutTheSelectedCallOnly)
         {"CALL 6 STATUS FINISHED", true, true, true, {}},
         {"CALL 5 DURATION 61", false, true, false, {"duration 01:01"}},
         {"CALL 5 DURATION 0", false, false, false, {"duration 00:00"}},
-        {"CALL 5 DURATION 61", true, false, true, {"duration 01:01"}},
         {"CALL 5 DURATION 6000", true, false, true, {"duration 100:00"}},
         {"CALL 5 VAA_INPUT_STATUS FALSE", true, true, false, kLost},
         {"CALL 5 VAA_INPUT_STATUS FALSE ", true, true, true, {}},
