@@ -1,8 +1,6 @@
 #!/usr/bin/python3
 """Reads the running voxreel window through the accessibility bus, as a
-screen reader does: checks the names, roles and descriptions of its
-controls, that a slider's words follow its value, and that a change of the
-status line reaches the bus while the focus stays where it is."""
+screen reader does."""
 import re
 import sys
 import time

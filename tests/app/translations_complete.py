@@ -1,16 +1,8 @@
 #!/usr/bin/env python3
-"""Checks that each shipped translation is complete and well formed.
+"""translations_complete.py LUPDATE SOURCE_FOLDER TS_FILE...
 
-  translations_complete.py LUPDATE SOURCE_FOLDER TS_FILE...
-
-Runs lupdate over the sources into copies of the .ts files, as the
-update_translations target would, so that a text added to the sources without
-an entry fails here. Then, in each copy, every message must have a finished,
-non-empty translation that keeps the source's arguments (%1, %n, and the
-status formats' %08X, %d and %S in their order), its line breaks, the tab of
-a menu item's shortcut and its accelerator; and accelerators must stay unique
-within each dialog (one context) and within the window's menu.
-"""
+Updates copies of the .ts files from the sources (a text without an entry
+fails), then checks each message's translation and the accelerators."""
 import collections
 import os
 import re
