@@ -37,60 +37,51 @@ TEST_F(WindowTest, SignalsFollowEveryChangeOfPlayback)
     QObject::connect(&dlg, &CVoxreelDlg::localVolumeChanged,
                      [&](int n) { add("volume " + std::to_string(n)); });
     QObject::connect(&dlg, &CVoxreelDlg::playlistChanged, [&] { add("playlist"); });
+    const auto run = [&](int nId) { return [&dlg, nId] { dlg.RunCommand(nId); }; };
     const auto position = [&] { return dlg.Player().GetPosition(); };
+    const auto pastMiddle = [&] { return position() >= 30; };
+    const auto beforeMiddle = [&] { return position() < 30; };
+    const auto completed = [&] { return Showed("Playback completed."); };
+    const auto running = [&] { return dlg.Player().IsRunning(); };
+    const auto addToPlay = [&](fs::path path) {
+        return [&dlg, path] { dlg.AddPaths({path}, true); };
+    };
     const auto unmarked = [&] {
         for (int nRow = 0; nRow < Rows()->rowCount(); ++nRow)
             if (!Rows()->index(nRow, 0).data(Qt::DecorationRole).isNull())
                 return false;
         return Text(1006).empty();
     };
-    const auto localFactor = [&] {
+    // Its length shown, and the local volume's 176 heard at -5.7 dB.
+    const auto opened = [&] {
         double dFactor = 0;
         g_object_get(dlg.Player().Renderer(), "local-volume", &dFactor, nullptr);
-        return dFactor;
+        return Text(1007).ends_with("/01:00") && std::abs(dFactor - 0.5164) < 1e-3;
+    };
+    const auto missingShown = [&] {
+        return unmarked() && Showed("An error occurred during file playback: 80070002 - The file "
+                                    "\"missing.wav\" does not exist.");
     };
 
     const struct {
         const char* pszStep;
         std::function<void()> act;
         std::vector<std::string> expected;
-        bool bLater = false; // comes from the player, not from the step itself
         std::function<bool()> holds = [] { return true; }; // then comes to hold
     } steps[] = {
-        // A WAV file's length is learnt as it opens: its row changes before it
-        // plays. The local volume's 176 is heard at -5.7 dB.
-        {"play",
-         [&] { dlg.RunCommand(ID_PLAY); },
-         {"playlist", "state Playing"},
-         true,
-         [&] { return Text(1007).ends_with("/01:00") && std::abs(localFactor() - 0.5164) < 1e-3; }},
-        {"seek", [&] { dlg.SeekTo(30); }, {"jumped 30"}, false, [&] { return position() >= 30; }},
-        {"pause", [&] { dlg.RunCommand(ID_PAUSE); }, {"state Paused"}},
-        {"play resumes where it paused",
-         [&] { dlg.RunCommand(ID_PLAY); },
-         {"state Playing"},
-         true,
-         [&] { return position() >= 30; }},
-        {"stop", [&] { dlg.RunCommand(ID_STOP); }, {"state Stopped"}, false, unmarked},
-        {"pause after a stop plays", [&] { dlg.RunCommand(ID_PAUSE); }, {"state Playing"}, true},
-        {"stop", [&] { dlg.RunCommand(ID_STOP); }, {"state Stopped"}},
-        {"play after a stop starts over",
-         [&] { dlg.RunCommand(ID_PLAY); },
-         {"state Playing"},
-         true,
-         [&] { return position() < 30; }},
-        {"next", [&] { dlg.RunCommand(ID_NEXT_FILE); }, {"entry 1", "playlist"}, true},
-        {"the last one's end plays the first",
-         [] {},
-         {"entry 0"},
-         true,
-         [&] { return Showed("Playback completed."); }},
-        {"next again",
-         [&] { dlg.RunCommand(ID_NEXT_FILE); },
-         {"entry 1"},
-         true,
-         [&] { return dlg.Player().IsRunning(); }},
-        {"stop", [&] { dlg.RunCommand(ID_STOP); }, {"state Stopped"}},
+        // A WAV file's length is learnt as it opens: its row changes before it plays.
+        {"play", run(ID_PLAY), {"playlist", "state Playing"}, opened},
+        {"seek", [&] { dlg.SeekTo(30); }, {"jumped 30"}, pastMiddle},
+        {"pause", run(ID_PAUSE), {"state Paused"}},
+        {"play resumes where it paused", run(ID_PLAY), {"state Playing"}, pastMiddle},
+        {"stop", run(ID_STOP), {"state Stopped"}, unmarked},
+        {"pause after a stop plays", run(ID_PAUSE), {"state Playing"}},
+        {"stop", run(ID_STOP), {"state Stopped"}},
+        {"play after a stop starts over", run(ID_PLAY), {"state Playing"}, beforeMiddle},
+        {"next", run(ID_NEXT_FILE), {"entry 1", "playlist"}},
+        {"the last file's end plays the first", [] {}, {"entry 0"}, completed},
+        {"next again", run(ID_NEXT_FILE), {"entry 1"}, running},
+        {"stop", run(ID_STOP), {"state Stopped"}},
         {"volume", [&] { dlg.SetLocalVolume(10); }, {"volume 10"}},
         {"remove the first row",
          [&] {
@@ -99,32 +90,23 @@ TEST_F(WindowTest, SignalsFollowEveryChangeOfPlayback)
              dlg.OnRemoveFiles();
          },
          {"playlist"}},
-        {"play the only entry", [&] { dlg.RunCommand(ID_PLAY); }, {"state Playing"}, true},
+        {"play the only entry", run(ID_PLAY), {"state Playing"}},
         // The only file plays again from its start, to its end again.
-        {"its end", [] {}, {"jumped 0"}, true, [&] { return position() == 0; }},
-        {"its end again", [] {}, {"jumped 0"}, true},
-        {"stop again", [&] { dlg.RunCommand(ID_STOP); }, {"state Stopped"}},
-        {"a missing file added to play",
-         [&] { dlg.AddPaths({m_folder / "missing.wav"}, true); },
+        {"its end", [] {}, {"jumped 0"}, [&] { return position() == 0; }},
+        {"its end again", [] {}, {"jumped 0"}},
+        {"stop again", run(ID_STOP), {"state Stopped"}},
+        {"a missing file to play",
+         addToPlay(m_folder / "missing.wav"),
          {"playlist", "entry 2"},
-         true,
-         [&] {
-             return unmarked() && Showed("An error occurred during file playback: 80070002 - "
-                                         "The file \"missing.wav\" does not exist.");
-         }},
+         missingShown},
         // Added and made current, then its length learnt as it opens.
-        {"a file added to play",
-         [&] { dlg.AddPaths({three}, true); },
-         {"playlist", "entry 3", "playlist", "state Playing"},
-         true},
+        {"a file to play", addToPlay(three), {"playlist", "entry 3", "playlist", "state Playing"}},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.pszStep);
         log.clear();
         step.act();
-        if (step.bLater) {
-            EXPECT_TRUE(WaitFor([&] { return log.size() >= step.expected.size(); }));
-        }
+        EXPECT_TRUE(WaitFor([&] { return log.size() >= step.expected.size(); }));
         EXPECT_EQ(log, step.expected);
         EXPECT_TRUE(WaitFor(step.holds));
     }
