@@ -41,8 +41,8 @@ std::string Sample(std::string_view strFormat)
 // The language is the first of the user's list the program speaks; every text
 // the renderer can send and every known format reaches the status line in
 // German, with its arguments; any other text is shown as it comes, and
-// without translations the English stays as it is.
-TEST(Languages, TheFirstSpokenIsChosenAndStatusTextsAreTranslatedWithTheirArguments)
+// without translations the English stays as it is. Then the window's texts.
+TEST_F(WindowTest, TheFirstSpokenLanguageIsChosenAndTextsAreShownInIt)
 {
     const fs::path folder = TempFolder("languages");
     for (const char* pszFile : {"voxreel_de.qm", "voxreel_fr.qm"})
@@ -68,7 +68,6 @@ TEST(Languages, TheFirstSpokenIsChosenAndStatusTextsAreTranslatedWithTheirArgume
         // Not the form of any text: shown as it comes.
         {"Skype has connected!!", "Skype has connected!!"},
         {"An error occurred: 8000400", "An error occurred: 8000400"},
-        {"", ""},
     };
     for (const auto& [pszEnglish, pszGerman] : texts)
         EXPECT_EQ(Shown(pszEnglish), pszGerman);
@@ -91,10 +90,7 @@ TEST(Languages, TheFirstSpokenIsChosenAndStatusTextsAreTranslatedWithTheirArgume
     }
     for (QTranslator* pTranslator : translators)
         QCoreApplication::installTranslator(pTranslator);
-}
 
-TEST_F(WindowTest, ShowsGermanTexts)
-{
     CVoxreelDlg& dlg = Open();
     std::set<std::string> shown;
     const auto add = [&](const QString& text) { shown.insert(text.toStdString()); };
