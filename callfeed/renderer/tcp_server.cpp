@@ -7,8 +7,10 @@
 
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <stdexcept>
 #include <system_error>
+#include <thread>
 
 #include <asio.hpp>
 
@@ -49,6 +51,28 @@ private:
     bool m_bWriting = false;
 };
 
+namespace {
+
+// A port just closed may still be held for a moment by a child forked before
+// the close and not yet through its exec (close-on-exec acts only there), so
+// "in use" is tried again for a while before it is believed.
+constexpr auto kHeldPortWait = std::chrono::seconds(1);
+constexpr auto kHeldPortRetry = std::chrono::milliseconds(10);
+
+void BindRetryingWhileHeld(tcp::acceptor& acceptor, const tcp::endpoint& endpoint,
+                           asio::error_code& error)
+{
+    const auto giveUp = std::chrono::steady_clock::now() + kHeldPortWait;
+    for (;;) {
+        acceptor.bind(endpoint, error);
+        if (error != asio::error::address_in_use || std::chrono::steady_clock::now() >= giveUp)
+            return;
+        std::this_thread::sleep_for(kHeldPortRetry);
+    }
+}
+
+} // namespace
+
 HRESULT CTcpServer::CSession::Listen(int nPort)
 {
     const auto port = static_cast<std::uint16_t>(nPort & 0xFFFF);
@@ -65,7 +89,7 @@ HRESULT CTcpServer::CSession::Listen(int nPort)
     if (!error) // a restart must not be refused because of TIME_WAIT
         m_acceptor.set_option(tcp::acceptor::reuse_address(true), error);
     if (!error)
-        m_acceptor.bind(endpoint, error);
+        BindRetryingWhileHeld(m_acceptor, endpoint, error);
     if (!error)
         m_acceptor.listen(1, error);
     if (error) {

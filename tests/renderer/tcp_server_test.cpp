@@ -89,16 +89,24 @@ TEST_F(TcpServer, SendsInOrderSurvivesClientsAndErrorsAndRestarts)
     m_server.Stop();
     EXPECT_EQ(m_server.Start(nPort), S_OK);
     EXPECT_EQ(m_server.Start(nPort), E_FAIL) << "a server thread exists already";
-    // A child started while the port listens (a helper that hangs) must not keep it.
+    // A child started while the port listens (a helper that hangs) must not
+    // keep it, nor one still between its fork and its exec as the port restarts.
     pid_t child = 0;
     char* argv[] = {const_cast<char*>("sleep"), const_cast<char*>("60"), nullptr};
     ASSERT_EQ(posix_spawnp(&child, "sleep", nullptr, nullptr, argv, environ), 0);
     m_server.Stop();
-    // The parent resumes before exec closes the child's copies: give it a moment.
-    EXPECT_TRUE(WaitUntil([&] { return m_server.Start(nPort) == S_OK; }, 5s))
-        << "the port was kept by a child";
-    ::kill(child, SIGKILL);
-    ::waitpid(child, nullptr, 0);
+    EXPECT_EQ(m_server.Start(nPort), S_OK) << "the port was kept by a child";
+    const pid_t forked = ::fork();
+    if (forked == 0) {
+        ::usleep(300'000);
+        ::_exit(0);
+    }
+    m_server.Stop();
+    EXPECT_EQ(m_server.Start(nPort), S_OK) << "a child about to exec took the port for good";
+    for (const pid_t pid : {child, forked}) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+    }
     CTcpServer other([](int, std::uint32_t) {});
     EXPECT_EQ(other.Start(nPort), E_FAIL);
     EXPECT_EQ(other.Start(nPort + 65536 * 3), E_FAIL) << "only the low 16 bits count";
