@@ -8,8 +8,9 @@
 
 CVoxreelDlg::PlaybackState CVoxreelDlg::State()
 {
-    // While a file opens, nothing has changed yet for those who listen.
-    if (m_player.IsOpening())
+    // While a file opens to play, nothing has changed yet for those who
+    // listen; a stop cancels that opening, and stopped is what they hear.
+    if (m_transport.IsOpening())
         return m_announcedState;
     if (m_player.IsRunning())
         return PlaybackState::Playing;

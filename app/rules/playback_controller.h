@@ -20,6 +20,8 @@ public:
     // the player reports it open (OnFileOpened).
     void PlayEntry(std::int32_t id);
     void OnFileOpened(HRESULT hr);
+    // A file is opening to play: until it is open, playback is as it was.
+    bool IsOpening() const { return m_nOpeningId != -1; }
 
     void OnPrevFile();
     void OnNextFile();

@@ -64,6 +64,7 @@ TEST_F(WindowTest, DropAddsFilesAndFoldersInOrderAndSavesThem)
 // handed over to play (--play). Only a handed-over file gets a saved title.
 // Then a file whose source stalls (a FIFO nobody writes yet): the window goes
 // on answering and says that the file is opening; once data comes, it plays.
+// A stop while the next such file opens is announced at once.
 TEST_F(WindowTest, LengthsAreLearntAndSavedAndAStalledSourceLeavesTheWindowAnswering)
 {
     const fs::path voice = MakeTone(m_folder / "voice.wav", 2.0);
@@ -104,13 +105,29 @@ TEST_F(WindowTest, LengthsAreLearntAndSavedAndAStalledSourceLeavesTheWindowAnswe
     // GStreamer opens a FIFO twice (to learn that it cannot seek, then to
     // read): each reader that waits gets the whole file (< a pipe's 64 KiB).
     const std::string strTone = ReadText(voice);
-    ASSERT_TRUE(WaitFor([&] {
-        if (const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK); fd >= 0) {
-            (void)!::write(fd, strTone.data(), strTone.size());
-            ::close(fd);
-        }
-        return !dlg.Player().IsOpening();
-    }));
+    const auto feed = [&](const fs::path& path) {
+        return WaitFor([&] {
+            if (const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK); fd >= 0) {
+                (void)!::write(fd, strTone.data(), strTone.size());
+                ::close(fd);
+            }
+            return !dlg.Player().IsOpening();
+        });
+    };
+    ASSERT_TRUE(feed(fifo));
     EXPECT_TRUE(WaitFor([&] { return dlg.Player().IsRunning(); }));
     EXPECT_EQ(Text(1019), "");
+
+    // Stopped while the next file opens: those who follow playback hear of it.
+    std::vector<CVoxreelDlg::PlaybackState> states;
+    QObject::connect(&dlg, &CVoxreelDlg::playbackStateChanged,
+                     [&](CVoxreelDlg::PlaybackState state) { states.push_back(state); });
+    const fs::path next = m_folder / "stalled too.wav";
+    ASSERT_EQ(mkfifo(next.c_str(), 0600), 0);
+    dlg.AddPaths({next}, true);
+    ASSERT_TRUE(WaitFor([&] { return dlg.Player().IsOpening(); }));
+    dlg.RunCommand(ID_STOP);
+    EXPECT_EQ(states, std::vector{CVoxreelDlg::PlaybackState::Stopped});
+    ASSERT_TRUE(feed(next));
+    EXPECT_EQ(states, std::vector{CVoxreelDlg::PlaybackState::Stopped});
 }
