@@ -154,7 +154,7 @@ void CDSPlayer::OnOpeningEnded(const CGraphEvent& event)
         StartOpening(std::move(next), dGainDb);
         return;
     }
-    // Stopped while it opened: the file stays open, parked at 0 as after Stop.
+    // Stopped while it opened: the file stays open, stopped at its start.
     m_bOpening = false;
     m_bStopped = true;
 }
@@ -270,7 +270,8 @@ HRESULT CDSPlayer::Pause()
     return hr;
 }
 
-// Stopped is paused at the start: the file stays ready for the next Run.
+// Stopped is paused where it stopped, and reads as neither paused nor
+// running: a Run goes on from there, and Play starts over by seeking to 0.
 HRESULT CDSPlayer::Stop()
 {
     if (m_bOpening) {
@@ -281,7 +282,6 @@ HRESULT CDSPlayer::Stop()
     const HRESULT hr = SetState(GST_STATE_PAUSED);
     if (FAILED(hr))
         return hr;
-    SetPosition(0);
     m_bStopped = true;
     return S_OK;
 }

@@ -161,7 +161,7 @@ private:
     CDSPlayerCallback* m_pCallback;
     std::filesystem::path m_strFile; // compared byte for byte: another case is another file
     bool m_bLoaded = false;
-    bool m_bStopped = false; // Stop parks the pipeline paused at 0
+    bool m_bStopped = false; // Stop parks the pipeline paused where it was
     int m_nPort = 0;
     double m_dTrackGainDb = 0.0; // caller's thread: for the next Open
     double m_dChainGainDb = 0.0; // the opening's: the file being opened plays with it
