@@ -282,6 +282,11 @@ HRESULT CDSPlayer::Stop()
     const HRESULT hr = SetState(GST_STATE_PAUSED);
     if (FAILED(hr))
         return hr;
+    const gint64 nAt = PositionNs();
+    // A flushing seek to where it stopped: what the renderer still holds of
+    // the file, its end among it, goes, and a Run plays on from there.
+    gst_element_seek_simple(m_pGraph.get(), GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH,
+                            std::max<gint64>(nAt, 0));
     m_bStopped = true;
     return S_OK;
 }
@@ -320,14 +325,19 @@ std::uint32_t CDSPlayer::GetDuration()
 // file by what is queued for the call, only where a seek or the open put it.
 std::uint32_t CDSPlayer::GetPosition()
 {
-    if (!CanAct())
-        return 0;
+    return CanAct() ? static_cast<std::uint32_t>(std::max<gint64>(PositionNs(), 0) / GST_SECOND)
+                    : 0;
+}
+
+// Where the call is in the file (the renderer's heard position), else where
+// the pipeline is; -1 when neither can tell.
+gint64 CDSPlayer::PositionNs()
+{
     gint64 nPosition = -1;
     g_object_get(m_pRenderer.get(), "position", &nPosition, nullptr);
-    if (nPosition < 0 &&
-        (!gst_element_query_position(m_pGraph.get(), GST_FORMAT_TIME, &nPosition) || nPosition < 0))
-        return 0;
-    return static_cast<std::uint32_t>(nPosition / GST_SECOND);
+    if (nPosition < 0 && !gst_element_query_position(m_pGraph.get(), GST_FORMAT_TIME, &nPosition))
+        return -1;
+    return nPosition;
 }
 
 bool CDSPlayer::SetPosition(std::int32_t nSeconds)

@@ -139,6 +139,7 @@ private:
     std::string LocalOutput() const;
     HRESULT SetState(GstState state);
     bool QueryState(GstState* pState);
+    gint64 PositionNs();
     // CanAct is the caller's test; the opening thread, which owns the file
     // while it opens, tests HasFile.
     bool CanAct() const { return !m_bOpening && HasFile(); }

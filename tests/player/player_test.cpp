@@ -121,6 +121,22 @@ TEST_F(PlayerTest, ToneReachesTheClientOnlyWhileRunning)
     EXPECT_EQ(client.Louder(nNext, 1000), 0u) << "nothing of the closed file";
 }
 
+// Stopped as it plays, a file stops there: what the renderer still held of
+// it, its end among it, goes, so no completion follows the stop; resumed, it
+// plays on to its end.
+TEST_F(PlayerTest, AStopDropsWhatTheRendererStillHeld)
+{
+    ASSERT_EQ(m_player.Open(MakeMedia(m_folder / "short.wav", kWav, 1.0)), S_OK);
+    ASSERT_TRUE(SUCCEEDED(m_player.Run()));
+    ASSERT_TRUE(WaitDelivering([&] { return m_player.IsRunning(); }));
+    WaitDelivering([] { return false; }, 300ms); // the whole file is queued by now
+    ASSERT_EQ(m_player.Stop(), S_OK);
+    WaitDelivering([] { return false; }, 2s);
+    EXPECT_TRUE(m_callback.m_calls.empty()) << "the stopped file's end was reported";
+    ASSERT_TRUE(SUCCEEDED(m_player.Run()));
+    EXPECT_TRUE(WaitDelivering([&] { return !m_callback.m_calls.empty(); }));
+}
+
 // A source that stalls (a FIFO nobody writes) holds only the opening thread:
 // the player answers at once, and another file or Stop cancels the opening,
 // whose end is then never reported. The FIFO lets go when a writer comes and
