@@ -53,12 +53,10 @@ function(voxreel_add_test name)
   voxreel_warnings(${name})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main
                         GTest::gmock)
+  set(properties TIMEOUT ${T_TIMEOUT})
   if(T_ENVIRONMENT)
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-                         PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${T_ENVIRONMENT}"
-                                    LABELS "${T_LABELS}")
-  else()
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-                         PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}")
+    list(APPEND properties ENVIRONMENT "${T_ENVIRONMENT}")
   endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+                       PROPERTIES ${properties} LABELS "${T_LABELS}")
 endfunction()
