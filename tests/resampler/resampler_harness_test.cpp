@@ -1,18 +1,17 @@
-// The element through GstHarness and in real pipelines: length, mixdown, tone
-// level and stop band, blocks and times, resets, refused inputs and files.
+// The element through GstHarness: length, mixdown, tone level and stop band,
+// blocks and times, resets and refused inputs.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
 #include <numbers>
 #include <tuple>
 
 #include "resampler_support.h"
-#include "voxreel/gst_handle.h"
-#include "voxreel_test_support.h"
+#include "tone_frames.h"
 
 namespace {
 
+using callreport::ToneAmplitude;
 constexpr GstClockTime kStart = 3 * GST_SECOND;
 
 // Pushes the samples in pieces of uneven size, the first stamped kStart, with
@@ -54,7 +53,9 @@ TEST_P(ResamplerRates, KeepLengthFrequencyMeanLevelAndEnd)
     const Output out = Convert(nRate, nChannels, Tone(nRate, nChannels, nFrames, 1000, 10000));
     EXPECT_NEAR(static_cast<double>(out.samples.size()), 16000.0 * nFrames / nRate, 1);
     const double dMean = 10000.0 * (nChannels + 1) / (2 * nChannels);
-    EXPECT_NEAR(20 * std::log10(ToneAmplitude(out.samples, 2000, 8000, 1000) / dMean), 0, 0.05);
+    EXPECT_NEAR(20 *
+                    std::log10(ToneAmplitude(out.samples.data() + 2000, 8000, 16000, 1000) / dMean),
+                0, 0.05);
     double dError = 0;
     double dPower = 0;
     for (std::size_t n = out.samples.size() - 16; n < out.samples.size(); ++n) {
@@ -84,7 +85,8 @@ TEST(Resampler, SuppressesTonesAboveEightKilohertzBy90Decibels)
         const Samples out = Convert(44100, 1, Tone(44100, 1, 88200, dHz, 29000)).samples;
         ASSERT_GE(out.size(), 20000u);
         const double dFolded = std::abs(dHz - 16000 * std::round(dHz / 16000));
-        const double dLeak = std::max(ToneAmplitude(out, 4000, 16000, dFolded), 1e-9);
+        const double dLeak =
+            std::max(ToneAmplitude(out.data() + 4000, 16000, 16000, dFolded), 1e-9);
         EXPECT_GE(20 * std::log10(29000 / dLeak), 90.0) << dHz << " Hz folds to " << dFolded;
     }
 }
@@ -152,9 +154,7 @@ TEST(Resampler, NegotiatesBlockSizeAndRefusesUnusableInputs)
           std::tuple<const char*, guint, gsize>{pszUsable, 4001, 4000},
           {pszUsable, 1, 0},
           {"format=F32LE,layout=interleaved,rate=44100,channels=2", 0, 0},
-          {"format=S16LE,layout=non-interleaved,rate=44100,channels=2", 0, 0},
-          {"format=S16LE,layout=interleaved,rate=40,channels=1", 0, 0},
-          {"format=S16LE,layout=interleaved,rate=44100,channels=0", 0, 0}}) {
+          {"format=S16LE,layout=interleaved,rate=40,channels=1", 0, 0}}) {
         CHarnessPtr pHarness = NewResampler(std::string("audio/x-raw,") + pszCaps, true, cbAsked);
         EXPECT_EQ(gst_harness_push(pHarness.get(), BufferFrom(Tone(16000, 1, 8000, 300, 5000))),
                   cbExpected ? GST_FLOW_OK : GST_FLOW_NOT_NEGOTIATED)
@@ -162,31 +162,6 @@ TEST(Resampler, NegotiatesBlockSizeAndRefusesUnusableInputs)
         for (gsize cbBlock : PullAll(pHarness.get()).blockBytes)
             EXPECT_EQ(cbBlock, cbExpected);
     }
-}
-
-// Three seconds encoded, decoded and converted: 32000 bytes a second, plus at
-// most an encoder's padding. Unbuffered, as a buffering filesink would hold
-// every block of the bounded pool.
-TEST(Resampler, DecodesFilesToThirtyTwoThousandBytesPerSecond)
-{
-    EnsureResamplerRegistered();
-    char szDir[] = "/tmp/resampler-files-XXXXXX";
-    ASSERT_NE(mkdtemp(szDir), nullptr);
-    const std::string encoded = std::string(szDir) + "/tone", converted = encoded + ".raw";
-    for (const char* pszEncoder : {"wavenc", "lamemp3enc", "avenc_wmav2 ! avmux_asf"}) {
-        ASSERT_TRUE(voxreel::test::RunLaunch(
-            "audiotestsrc freq=440 volume=0.5 samplesperbuffer=4410 num-buffers=30 ! "
-            "audio/x-raw,format=S16LE,rate=44100,channels=2 ! audioconvert ! " +
-            std::string(pszEncoder) + " ! filesink location=" + encoded));
-        ASSERT_TRUE(voxreel::test::RunLaunch("filesrc location=" + encoded +
-                                             " ! decodebin ! audioconvert ! callfeedresampler ! "
-                                             "filesink buffer-mode=unbuffered location=" +
-                                             converted));
-        const auto cbTotal = std::filesystem::file_size(converted);
-        EXPECT_GE(cbTotal + 2, 3u * 32000) << pszEncoder;
-        EXPECT_LE(cbTotal, 3u * 32000 + 1600) << pszEncoder;
-    }
-    std::filesystem::remove_all(szDir);
 }
 
 } // namespace

@@ -1,11 +1,10 @@
-// Helpers shared by the resampler tests: the element in a harness, tones in
-// and out, and what came out of it.
+// Helpers shared by the resampler tests: the element in a harness, tones in,
+// and what came out of it.
 #pragma once
 
 #include <gst/check/gstharness.h>
 
 #include <cmath>
-#include <complex>
 #include <cstdint>
 #include <memory>
 #include <numbers>
@@ -95,21 +94,4 @@ inline Output PullAll(GstHarness* pHarness, Output out = {})
         gst_buffer_unref(pBuffer);
     }
     return out;
-}
-
-// Peak amplitude of the dHz component of samples[nFirst, nFirst + nCount) at
-// 16 kHz, through a Blackman-Harris window.
-inline double ToneAmplitude(const Samples& samples, std::size_t nFirst, std::size_t nCount,
-                            double dHz)
-{
-    std::complex<double> sum;
-    double dWindowSum = 0;
-    for (std::size_t n = 0; n < nCount; ++n) {
-        const double x = 2 * std::numbers::pi * n / (nCount - 1);
-        const double w =
-            0.35875 - 0.48829 * std::cos(x) + 0.14128 * std::cos(2 * x) - 0.01168 * std::cos(3 * x);
-        sum += w * samples[nFirst + n] * std::polar(1.0, -2 * std::numbers::pi * dHz * n / 16000.0);
-        dWindowSum += w;
-    }
-    return 2 * std::abs(sum) / dWindowSum;
 }
