@@ -1,11 +1,9 @@
-// The media player interface against the real window (offscreen), through a
-// D-Bus client on the test's own bus and through playerctl.
-#include <QDBusArgument>
+// The media player interface against the real window (offscreen), driven by
+// playerctl on the test's own bus and watched through its signals.
+#include <QDBusPendingReply>
 #include <QDBusConnection>
 #include <QDBusInterface>
-#include <QDBusReply>
 #include <QProcess>
-#include <QSlider>
 
 #include <gtest/gtest.h>
 
@@ -41,29 +39,14 @@ public:
 
 class Mpris : public WindowTest {
 protected:
-    QDBusInterface Interface(const char* pszInterface)
-    {
-        return {CMprisService::kServiceName, CMprisService::kObjectPath, pszInterface};
-    }
-    // Calls a method of the player interface and waits for its answer.
-    void Call(const char* pszMethod, const QVariant& arg = {})
-    {
-        QDBusInterface player = Interface(kPlayer);
-        QDBusPendingCall call =
-            arg.isValid() ? player.asyncCall(pszMethod, arg) : player.asyncCall(pszMethod);
-        ASSERT_TRUE(WaitFor([&] { return call.isFinished(); })) << pszMethod;
-        EXPECT_FALSE(call.isError()) << pszMethod << " " << call.error().message().toStdString();
-    }
     QVariant Property(const char* pszName, const char* pszInterface = kPlayer)
     {
         QDBusPendingReply<QVariant> reply =
-            Interface("org.freedesktop.DBus.Properties").asyncCall("Get", pszInterface, pszName);
+            QDBusInterface(CMprisService::kServiceName, CMprisService::kObjectPath,
+                           "org.freedesktop.DBus.Properties")
+                .asyncCall("Get", pszInterface, pszName);
         WaitFor([&] { return reply.isFinished(); });
         return reply.value();
-    }
-    QVariantMap Metadata()
-    {
-        return qdbus_cast<QVariantMap>(Property("Metadata").value<QDBusArgument>());
     }
     std::string Playerctl(const QStringList& arguments)
     {
@@ -84,8 +67,7 @@ TEST_F(Mpris, DrivesTheWindowAndTellsEveryChange)
                                             << MakeTone(m_folder / "two.wav", 8.0).string() << "\n";
     CVoxreelDlg& dlg = Open();
     ASSERT_EQ(Rows()->rowCount(), 2);
-    int nQuits = 0;
-    CMprisService service(dlg, [&] { ++nQuits; });
+    CMprisService service(dlg, [] {});
     ASSERT_TRUE(service.Register());
     CChangeLog log;
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -95,25 +77,24 @@ TEST_F(Mpris, DrivesTheWindowAndTellsEveryChange)
     bus.connect(CMprisService::kServiceName, CMprisService::kObjectPath, kPlayer, "Seeked", &log,
                 SLOT(OnSeeked(qlonglong)));
     EXPECT_EQ(Property("DesktopEntry", "org.mpris.MediaPlayer2").toString(), "voxreel");
-    EXPECT_EQ(Property("PlaybackStatus").toString(), "Stopped");
+    EXPECT_EQ(Playerctl({"status"}), "Stopped");
     // An entry without a title is named by its file; its length, unknown
     // until it plays, is the player's from then on.
-    EXPECT_EQ(Metadata().value("xesam:title").toString(), "one");
-    EXPECT_EQ(Metadata().value("mpris:length").toLongLong(), 0);
+    EXPECT_EQ(Playerctl({"metadata", "xesam:title"}), "one");
+    EXPECT_EQ(Playerctl({"metadata", "mpris:length"}), "0");
     Playerctl({"play"});
     ASSERT_TRUE(WaitFor([&] { return dlg.Player().IsRunning(); }));
-    EXPECT_EQ(Metadata().value("mpris:length").toLongLong(), 8000000);
-    EXPECT_EQ(Playerctl({"metadata", "xesam:title"}), "one");
+    EXPECT_EQ(Playerctl({"metadata", "mpris:length"}), "8000000");
 
-    // The method, then the status and the title shown once the window followed.
-    const char* const steps[][3] = {{"Pause", "Paused", "one"},
-                                    {"PlayPause", "Playing", "one"},
-                                    {"Next", "Playing", "two"},
-                                    {"Stop", "Stopped", ""},
-                                    {"Previous", "Playing", "one"}};
-    for (const auto& [pszMethod, pszStatus, pszTitle] : steps) {
-        SCOPED_TRACE(pszMethod);
-        Call(pszMethod);
+    // The command, then the status and the title shown once the window followed.
+    const char* const steps[][3] = {{"pause", "Paused", "one"},
+                                    {"play-pause", "Playing", "one"},
+                                    {"next", "Playing", "two"},
+                                    {"stop", "Stopped", ""},
+                                    {"previous", "Playing", "one"}};
+    for (const auto& [pszCommand, pszStatus, pszTitle] : steps) {
+        SCOPED_TRACE(pszCommand);
+        Playerctl({pszCommand});
         // A file plays once it has opened, after the call returned.
         EXPECT_TRUE(WaitFor([&] {
             return Property("PlaybackStatus").toString() == pszStatus && Text(1006) == pszTitle;
@@ -121,26 +102,21 @@ TEST_F(Mpris, DrivesTheWindowAndTellsEveryChange)
         EXPECT_TRUE(WaitFor([&] { return log.Saw(QString("PlaybackStatus=") + pszStatus); }));
     }
 
-    Call("Seek", QVariant::fromValue(qlonglong{3000000}));
-    // From the start it could not be 3 s in so soon.
-    EXPECT_TRUE(WaitFor([&] { return dlg.Player().GetPosition() >= 3; }, 1500ms));
-    // Told where it went, once; and so is a seek in the window itself.
+    // Told where a seek went, once; and so is a seek in the window itself.
+    Playerctl({"position", "3+"});
     EXPECT_TRUE(WaitFor([&] { return !log.m_seeks.empty(); }));
     dlg.SeekTo(5);
     EXPECT_TRUE(WaitFor([&] { return log.m_seeks.size() >= 2; }));
     ASSERT_EQ(log.m_seeks.size(), 2u);
     EXPECT_GE(log.m_seeks[0], 3000000); // 3 s on from where it was
     EXPECT_EQ(log.m_seeks[1], 5000000);
-    Interface("org.freedesktop.DBus.Properties")
-        .asyncCall("Set", kPlayer, "Volume", QVariant::fromValue(QDBusVariant(0.0)));
+    Playerctl({"volume", "0"});
     EXPECT_TRUE(WaitFor([&] { return Slider(1021) == 255; }));
     EXPECT_TRUE(WaitFor([&] { return log.Saw("Volume=0"); }));
 
     MakeTone(m_folder / "three.wav", 2.0);
-    Call("OpenUri", QString::fromStdString("file://" + (m_folder / "three.wav").string()));
+    Playerctl({"open", QString::fromStdString("file://" + (m_folder / "three.wav").string())});
     EXPECT_TRUE(WaitFor([&] { return Rows()->rowCount() == 3 && Text(1006) == "three"; }));
-    Interface("org.mpris.MediaPlayer2").asyncCall("Quit");
-    EXPECT_TRUE(WaitFor([&] { return nQuits == 1; }));
 }
 
 #include "mpris_test.moc"
