@@ -51,13 +51,6 @@ TEST(Sliders, StepSliderMovesOneStepPerMove)
             << "move " << static_cast<int>(c.move);
 }
 
-TEST(Sliders, VolumeToAttenuationFollowsTheVolumeLaw)
-{
-    const std::pair<int, int> cases[] = {{0, 0}, {20, 0}, {21, -1}, {176, -574}, {255, -9999}};
-    for (const auto& [nPosition, nExpected] : cases)
-        EXPECT_EQ(VolumeToAttenuation(nPosition), nExpected) << nPosition;
-}
-
 // Only the port's client leaving ends transmitting (the texts and the icon
 // are checked in the window).
 TEST(RendererNotices, OnlyTheClientLeavingEndsTransmitting)
