@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QTimer>
 
@@ -133,10 +134,6 @@ protected:
                     return source.strName;
         return {};
     }
-    bool OnPipeWire()
-    {
-        return m_client.ServerName().value_or("").find("PipeWire") != std::string::npos;
-    }
     bool Texted(const std::string& text) const
     {
         return std::find(m_texts.begin(), m_texts.end(), text) != m_texts.end();
@@ -243,7 +240,6 @@ TEST_F(VirtualMicrophone, LeftoversGoAndRecordingsMoveToTheRealMicrophone)
     const std::string strReal = "pulsesrc device=voxreel_tone";
     const CVirtualMicrophone::Made made = Create(m_mic, "pulsesrc device=voxreel_mic");
     ASSERT_EQ(made.strError, "");
-    EXPECT_EQ(made.modules.size(), 2U);
     madeOnce();
     EXPECT_EQ(made.strCaptureInstead, strReal);
     Record("voxreel_mic", kRate, 1);
@@ -258,7 +254,6 @@ TEST_F(VirtualMicrophone, LeftoversGoAndRecordingsMoveToTheRealMicrophone)
     EXPECT_TRUE(
         WaitFor([&] { return Texted("Other app stopped listening to the Voxreel microphone"); }));
     EXPECT_EQ(m_listeners, std::vector<std::string>{"Meeting app"});
-    EXPECT_EQ(RealMicrophoneFor(m_mic, "pulsesrc device=voxreel_mic"), strReal);
     EXPECT_EQ(RealMicrophoneFor(m_mic, "pulsesrc device=voxreel_tone"), "");
     EXPECT_EQ(RealMicrophoneFor(m_mic, "autoaudiosrc"), ""); // the default is not ours
     EXPECT_EQ(Pactl({"get-default-source"}), "voxreel_tone\n");
@@ -357,7 +352,7 @@ TEST_F(VirtualMicrophone, CarriesTheFullBandInStereoAndWakesTheSinkOnceFed)
         EXPECT_LT(Median(FrameLevels(side, nOther, nStart, nStart + kHalfSecond)), 0.01 * kLevel);
     }
     gst_element_set_state(pFeed.get(), GST_STATE_NULL);
-    if (!OnPipeWire()) {
+    if (m_client.ServerName().value_or("").find("PipeWire") == std::string::npos) {
         const std::vector<double> levels = FrameLevels(Channel(recording, 1), kLow);
         const auto heard = [](double dLevel) { return dLevel >= kLevel / 2.0; };
         EXPECT_EQ(std::count_if(std::find_if(levels.begin(), levels.end(), heard), levels.end(),
@@ -407,44 +402,29 @@ protected:
             },
             30s);
     }
-    // Opens the settings, lets change act on them, and accepts them.
-    void ChangeSettings(CVoxreelDlg& dlg, const std::function<void(QDialog& settings)>& change)
+    // Opens the settings and hands them to act; true when they came back
+    // before a rescue let a stopped sound server go on after 5 s.
+    bool Settings(CVoxreelDlg& dlg, const std::function<void(QDialog&)>& act)
     {
-        m_statusTexts.clear();
+        std::atomic<bool> bResumed{false};
+        std::promise<void> done;
+        std::thread rescue([&, returned = done.get_future()] {
+            bResumed = returned.wait_for(5s) == std::future_status::timeout;
+            ::kill(m_server, SIGCONT);
+        });
         QTimer::singleShot(0, [&] {
-            auto* pSettings = static_cast<QDialog*>(QApplication::activeModalWidget());
-            change(*pSettings);
-            pSettings->accept();
+            if (auto* pSettings = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                act(*pSettings);
         });
         dlg.OnSettings();
+        const bool bInTime = !bResumed;
+        done.set_value();
+        rescue.join();
+        return bInTime;
     }
+
+    const pid_t m_server = SoundServerPid();
 };
-
-} // namespace
-
-namespace {
-
-// Opens the settings while the sound server stands still and hands the
-// dialog to act; true when they came back before a rescue let the server go
-// on after 5 s.
-bool SettingsWhileStill(CVoxreelDlg& dlg, pid_t server, const std::function<void(QDialog&)>& act)
-{
-    std::atomic<bool> bResumed{false};
-    std::promise<void> done;
-    std::thread rescue([&, returned = done.get_future()] {
-        bResumed = returned.wait_for(5s) == std::future_status::timeout;
-        ::kill(server, SIGCONT);
-    });
-    QTimer::singleShot(0, [&] {
-        if (auto* pSettings = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
-            act(*pSettings);
-    });
-    dlg.OnSettings();
-    const bool bInTime = !bResumed;
-    done.set_value();
-    rescue.join();
-    return bInTime;
-}
 
 } // namespace
 
@@ -455,33 +435,27 @@ bool SettingsWhileStill(CVoxreelDlg& dlg, pid_t server, const std::function<void
 // made again; a microphone chosen is taken at once.
 TEST_F(MicrophoneChain, TheWindowAnswersWhileTheSoundServerStandsStill)
 {
-    constexpr auto kStill = 5s;
-    const pid_t server = SoundServerPid();
-    ASSERT_GT(server, 0);
+    ASSERT_GT(m_server, 0);
     CPulseClient client;
     ASSERT_TRUE(client.Connect("Voxreel test"));
     client.SetAnswerTime(300ms);
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point start = Clock::now();
-    Clock::time_point lastTick = start;
-    Clock::duration longestGap{};
-    const auto tick = [&] {
-        longestGap = std::max(longestGap, Clock::now() - lastTick);
-        lastTick = Clock::now();
-    };
+    QElapsedTimer still, sinceTick;
+    qint64 nLongestGap = 0;
+    const auto tick = [&] { nLongestGap = std::max(nLongestGap, sinceTick.restart()); };
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, tick);
+    still.start();
+    sinceTick.start();
     timer.start(100);
-    std::optional<CStoppedServer> stopped(server);
+    std::optional<CStoppedServer> stopped(m_server);
     CVoxreelDlg& dlg = Open();
     EXPECT_FALSE(client.ListModules() || client.ListSources());
-    WaitFor([&] { return Clock::now() >= start + kStill; }, kStill + 5s);
-    EXPECT_TRUE(SettingsWhileStill(dlg, server, [](QDialog& settings) { settings.reject(); }))
+    WaitFor([&] { return still.elapsed() >= 5000; }, 10s);
+    EXPECT_TRUE(Settings(dlg, [](QDialog& settings) { settings.reject(); }))
         << "the settings waited for the sound server to open";
     stopped.reset();
     tick();
-    EXPECT_LT(longestGap, kStill / 2) << "the window stood still with the sound server";
-    EXPECT_TRUE(WaitFor([&] { return client.ListSources().has_value(); }));
+    EXPECT_LT(nLongestGap, 2500) << "the window stood still with the sound server";
     ASSERT_TRUE(WaitFor(MicrophoneMade, 30s));
     EXPECT_TRUE(MixPlaysIntoIt()) << "the mix does not play into the Voxreel microphone";
     EXPECT_FALSE(ShowedPrefix("The Voxreel microphone is not available"));
@@ -490,8 +464,8 @@ TEST_F(MicrophoneChain, TheWindowAnswersWhileTheSoundServerStandsStill)
     const std::string strTone = std::getenv("VOXREEL_CAPTURE_SOURCE");
     unsetenv("VOXREEL_CAPTURE_SOURCE"); // the restarted capture records from the server
     m_statusTexts.clear();
-    stopped.emplace(server);
-    EXPECT_TRUE(SettingsWhileStill(dlg, server, [](QDialog& settings) {
+    stopped.emplace(m_server);
+    EXPECT_TRUE(Settings(dlg, [](QDialog& settings) {
         settings.findChild<QCheckBox*>("virtualMicrophone")->setChecked(false);
         settings.accept();
     })) << "the settings waited for the sound server to apply";
@@ -502,8 +476,10 @@ TEST_F(MicrophoneChain, TheWindowAnswersWhileTheSoundServerStandsStill)
 
     // Turned on again, it is made again and the restarted capture's mix plays into it.
     setenv("VOXREEL_CAPTURE_SOURCE", strTone.c_str(), 1);
-    ChangeSettings(dlg, [](QDialog& settings) {
+    m_statusTexts.clear();
+    Settings(dlg, [](QDialog& settings) {
         settings.findChild<QCheckBox*>("virtualMicrophone")->setChecked(true);
+        settings.accept();
     });
     ASSERT_TRUE(WaitFor(MicrophoneMade));
     EXPECT_TRUE(MixPlaysIntoIt()) << "the mix does not play into the Voxreel microphone made again";
@@ -515,12 +491,14 @@ TEST_F(MicrophoneChain, TheWindowAnswersWhileTheSoundServerStandsStill)
     unsetenv("VOXREEL_CAPTURE_SOURCE");
     Pactl({"load-module", "module-null-sink", "sink_name=headset"});
     const std::string strChosen = "pulsesrc device=headset.monitor";
-    ChangeSettings(dlg, [&](QDialog& settings) {
+    m_statusTexts.clear();
+    Settings(dlg, [&](QDialog& settings) {
         auto* pMicrophones = settings.findChild<QComboBox*>("microphones");
         auto* pOutputs = settings.findChild<QComboBox*>("outputs");
         EXPECT_EQ(pMicrophones->itemText(0).toStdString(), "System default");
         EXPECT_TRUE(WaitFor([&] { return pOutputs->findData("pulsesink device=headset") >= 1; }));
         pMicrophones->setCurrentIndex(pMicrophones->findData(QString::fromStdString(strChosen)));
+        settings.accept();
     });
     EXPECT_EQ(m_settings.GetProfileString("CaptureSource", ""), strChosen);
     EXPECT_TRUE(WaitFor([&] {
@@ -533,12 +511,9 @@ TEST_F(MicrophoneChain, TheWindowAnswersWhileTheSoundServerStandsStill)
     g_free(pszCapture);
 }
 
-// Last in this file, in a suite of its own so that it runs last: it cuts the
-// test's sound server off for good. The port streams on, and closing does
-// not wait on the sound server.
-class SoundServerGone : public MicrophoneChain {};
-
-TEST_F(SoundServerGone, ThePortGoesOnStreaming)
+// Last in this file, as it cuts the test's sound server off for good: the
+// port streams on, and closing does not wait on the sound server.
+TEST_F(MicrophoneChain, ThePortGoesOnStreamingWhenTheSoundServerGoes)
 {
     CVoxreelDlg& dlg = Open();
     CWireRecorder port;
