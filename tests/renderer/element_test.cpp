@@ -1,5 +1,6 @@
 // The renderer element transmitting for real over loopback TCP, the file
-// pushed through GstHarness or a pipeline, driven through the control facade.
+// pushed through GstHarness or a pipeline, driven through the control facade;
+// the call's mix on the port: the limiter, talk-over and the meters' levels.
 #include <gtest/gtest.h>
 
 #include <gst/check/gstharness.h>
@@ -13,9 +14,12 @@
 #include <numeric>
 #include <thread>
 
+#include "call_limiter.h"
+#include "call_mix_rig.h"
 #include "mix_law.h"
 #include "recording.h"
 #include "tone_frames.h"
+#include "talk_over.h"
 #include "test_support.h"
 #include "voxreel/callfeed_control.h"
 
@@ -257,10 +261,7 @@ double MedianWhilePlaying(const Stereo& output, double dPlaying, int nChannel, d
     for (std::size_t n = 0; n + 4800 <= output[0].size(); n += 4800)
         if (tone(output[0], n, 500) > 0.97 * dPlaying)
             values.push_back(tone(output[static_cast<std::size_t>(nChannel)], n, dFrequency));
-    if (values.size() < 20)
-        return std::nan("");
-    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
-    return values[values.size() / 2];
+    return values.size() < 20 ? std::nan("") : callmix::Median(values);
 }
 
 // What a client of another user (its socket made after dropping to it) gets
@@ -370,6 +371,51 @@ TEST_F(Transmission, AWholeTransmissionFeedsThePortAndBothOutputs)
     EXPECT_LE(nSounding, 48000 * 51 / 10) << "the playback alone, nothing between files";
     std::remove(strMix.c_str());
     std::remove(strLocal.c_str());
+}
+
+using namespace callmix;
+
+// Full-scale square microphone over a full-scale file: the microphone's meter
+// marks full scale; the law's sum nears it, which the limiter property holds
+// at its ceiling on the port and on the call's meter.
+TEST(LimiterOnThePort, KeepsEverySampleAtTheCeilingAndTheMetersMarkFullScale)
+{
+    CCallMixRig rig(3000, 500, 1.0);
+    g_object_set(rig.Renderer(), kCallLimiterProperty, TRUE, "balance", 0, "volume", kMaxVolume,
+                 nullptr);
+    ASSERT_TRUE(rig.Start("audiotestsrc is-live=true wave=square freq=100 volume=1.0"));
+    CallLevels levels; // less the first 400 ms, while the capture settles
+    EXPECT_TRUE(rig.Read(400) && TakeCallLevels(rig.Renderer(), &levels));
+    EXPECT_TRUE(rig.Read(2500) && TakeCallLevels(rig.Renderer(), &levels));
+    EXPECT_GE(levels.microphone.nBlocks, 10);
+    EXPECT_LE(rig.LoudestSample(), CCallLimiter::kCeiling);
+    EXPECT_GT(rig.LoudestSample(), CCallLimiter::kCeiling - 1000) << "the mix reached the port";
+    EXPECT_NEAR(levels.microphone.dPeakDb, 0.0, 1.0);
+    EXPECT_TRUE(levels.microphone.bClip);
+    EXPECT_NEAR(levels.call.dPeakDb, 20 * std::log10(CCallLimiter::kCeiling / 32768.0), 1.0);
+    EXPECT_FALSE(levels.call.bClip);
+}
+
+// A 2 kHz file under a 220 Hz voice: lowered by the depth within the attack,
+// kept down between syllables, back after the release.
+TEST(TalkOverOnThePort, LowersTheFileWhileTheMicrophoneCarriesSpeech)
+{
+    constexpr double kDepth = 12.0;
+    const std::string strWav = testing::TempDir() + "talkover_" + std::to_string(getpid()) + ".wav";
+    WriteSpeechWav(strWav, 2000, 2000, 8000);
+    CCallMixRig rig(12000, 2000, 0.5);
+    g_object_set(rig.Renderer(), kTalkOverProperty, TRUE, kTalkOverDepthProperty, kDepth, nullptr);
+    ASSERT_TRUE(rig.Start(WavMicrophone(strWav)));
+    ASSERT_TRUE(rig.Read(6500));
+    std::remove(strWav.c_str());
+    const TalkOverTimes times = MeasureTalkOver(rig.ToneDb(2000), rig.ToneDb(220), kDepth);
+    ASSERT_GT(times.dAttackMs, -1) << "the file and then the voice reached the port";
+    EXPECT_NEAR(times.dLoweredDb, times.dBaselineDb - kDepth, 0.5);
+    // Each bound has one 10 ms window of slack on either side.
+    EXPECT_LE(times.dAttackMs, 1000 * (CTalkOver::kBlockSeconds + CTalkOver::kAttackSeconds) + 20);
+    EXPECT_LT(times.dLargestRiseDb, 1.0) << "no pumping between syllables";
+    EXPECT_GE(times.dReleaseMs, 1000 * CTalkOver::kHoldSeconds) << "a slow release";
+    EXPECT_LE(times.dReleaseMs, 1000 * (CTalkOver::kHoldSeconds + CTalkOver::kReleaseSeconds) + 20);
 }
 
 } // namespace
