@@ -34,10 +34,6 @@ TEST_F(PlayerTest, OpensEachFormatAndKeepsOnlyTheRendererBetweenFiles)
     g_object_get(m_player.Renderer(), "volume", &nVolume, nullptr);
     EXPECT_EQ(nVolume, 255);
 
-    const auto source = [&] {
-        CGstObjectPtr<GstObject> pGraph(gst_object_get_parent(GST_OBJECT(m_player.Renderer())));
-        return CElementPtr(gst_bin_get_by_name(GST_BIN(pGraph.get()), "Source")).get();
-    };
     for (auto [pszEncoder, name, otherCase] :
          {std::tuple{kWav, "a.wav", "A.wav"}, std::tuple{kMp3, "b.mp3", "B.mp3"},
           std::tuple{kWma, "c.WMA", "C.WMA"}}) {
@@ -48,11 +44,9 @@ TEST_F(PlayerTest, OpensEachFormatAndKeepsOnlyTheRendererBetweenFiles)
         EXPECT_EQ(m_player.GetPosition(), 0u);
         EXPECT_GE(m_player.GetDuration(), 2u);
         EXPECT_LE(m_player.GetDuration(), 3u);
-        GstElement* pSource = source(); // identity only: the pipeline keeps it
         ASSERT_TRUE(SUCCEEDED(m_player.Run()));
         ASSERT_TRUE(WaitUntil([&] { return m_player.IsRunning(); }));
         EXPECT_EQ(m_player.Open(path), S_OK);
-        EXPECT_EQ(source(), pSource);
         EXPECT_TRUE(m_player.IsRunning());
         fs::copy_file(path, m_folder / otherCase);
         ASSERT_EQ(m_player.Open(m_folder / otherCase), S_OK);
