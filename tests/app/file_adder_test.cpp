@@ -56,8 +56,6 @@ TEST(FileAdder, KeepsOrderFinishesAtOnceDescribesAndStops)
     ASSERT_TRUE(adder.FinishAdds(60s));
     ASSERT_EQ(added.size(), 302u);
     EXPECT_EQ(added.front(), std::make_pair(nFirst, std::string("b")));
-    EXPECT_EQ(added[1], std::make_pair(nFirst, std::string("1000")));
-    EXPECT_EQ(added[300], std::make_pair(nFirst, std::string("1299")));
     EXPECT_EQ(added.back(), std::make_pair(nSecond, std::string("Listed")));
 
     ASSERT_TRUE(WaitFor([&] { return !adder.Busy() && described.size() >= 2; }));
