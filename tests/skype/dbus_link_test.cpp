@@ -1,8 +1,12 @@
 // The link over a private bus against callsim, the way the player meets the
-// call client.
+// call client, and callsim's answers and recording of a call's network input.
 #include "testkit/bus_testkit.h"
 
 #include <QDBusReply>
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -10,6 +14,14 @@
 #include <string_view>
 
 namespace {
+
+std::string LittleEndian(std::uint32_t value, int size)
+{
+    std::string bytes;
+    for (int i = 0; i < size; ++i)
+        bytes.push_back(static_cast<char>(value >> (8 * i)));
+    return bytes;
+}
 
 // Replies are matched by id, also to commands issued from inside a reply
 // handler, and the client's notifications reach the link's events. A client
@@ -22,9 +34,12 @@ namespace {
 // unusable.
 TEST(DBusLinkTest, MatchesRepliesOnlyFromTheClientAndNeverHangsOnIt)
 {
+    QTemporaryDir directory;
+    const QString wavPath = directory.filePath(QStringLiteral("input.wav"));
     // No timed lines: one that crosses a re-attach would detach the link again.
-    auto pCallsim = std::make_unique<CCallsimProcess>(QStringList{
-        "--call", "12:Alice", "--call", "34:Bob Smith", "--duration-interval", "3600000"});
+    auto pCallsim = std::make_unique<CCallsimProcess>(
+        QStringList{"--call", "12:Alice", "--call", "34:Bob Smith", "--duration-interval",
+                    "3600000", "--record", wavPath});
     CTestPlayer player(1500);
     ASSERT_TRUE(player.TickUntilState());
     EXPECT_EQ(player.m_events.m_nAttached, 1);
@@ -45,6 +60,59 @@ TEST(DBusLinkTest, MatchesRepliesOnlyFromTheClientAndNeverHangsOnIt)
     EXPECT_EQ(player.m_connection.GetHandlerCount(), 0u);
     pCallsim->Control("notify CALL 12 DURATION 7");
     EXPECT_TRUE(player.WaitForNotification("CALL 12 DURATION 7"));
+
+    // callsim connects to the port it is given after its echo has gone out and records
+    // what comes as a WAV file.
+    QTcpServer listener;
+    ASSERT_TRUE(listener.listen(QHostAddress::LocalHost));
+    const std::string command =
+        "ALTER CALL 12 SET_INPUT PORT=\"" + std::to_string(listener.serverPort()) + "\"";
+    EXPECT_EQ(player.Ask(command), command);
+    ASSERT_TRUE(WaitFor([&] { return listener.hasPendingConnections(); }));
+    std::unique_ptr<QTcpSocket> pPeer(listener.nextPendingConnection());
+    const int echo = pCallsim->WaitForLine("send " + player.m_channel.GetOwnWindow() + " #");
+    ASSERT_GE(echo, 0);
+    EXPECT_LT(echo, pCallsim->WaitForLine("input connected 12"));
+    std::string pcm;
+    for (std::uint32_t i = 0; i < 8000; ++i) // half a second of a ramp
+        pcm += LittleEndian(i, 2);
+    pPeer->write(pcm.data(), static_cast<qint64>(pcm.size()));
+    pPeer->disconnectFromHost(); // after what was written has gone out
+    EXPECT_TRUE(player.WaitForNotification("CALL 12 VAA_INPUT_STATUS FALSE"));
+    ASSERT_GE(pCallsim->WaitForLine("input lost 12 16000"), 0);
+    QFile wav(wavPath);
+    ASSERT_TRUE(wav.open(QIODevice::ReadOnly));
+    const auto size = static_cast<std::uint32_t>(pcm.size());
+    EXPECT_EQ(wav.readAll().toStdString(),
+              "RIFF" + LittleEndian(36 + size, 4) + "WAVEfmt " + LittleEndian(16, 4) +
+                  LittleEndian(1, 2) + LittleEndian(1, 2) + LittleEndian(16000, 4) +
+                  LittleEndian(32000, 4) + LittleEndian(2, 2) + LittleEndian(16, 2) + "data" +
+                  LittleEndian(size, 4) + pcm);
+
+    // Its answers, and its calls coming and going.
+    const char* const exchanges[][3] = {
+        // control line sent first, command, reply
+        {nullptr, "get call 34 partner_dispname", "CALL 34 PARTNER_DISPNAME Bob Smith"},
+        {nullptr, "GET CALL 5 PARTNER_DISPNAME", "ERROR 3 Unknown call"},
+        {nullptr, "ALTER CALL 5 SET_INPUT PORT=\"17171\"", "ERROR 3 Unknown call"},
+        {nullptr, "ALTER CALL 34 SET_INPUT PORT=\"99999\"", "ERROR 2 Unknown command"},
+        {"refuse on", "ALTER CALL 34 SET_INPUT PORT=\"17171\"", "ERROR 4 Input switch refused"},
+        {"end 12 BUSY", "SEARCH ACTIVECALLS", "CALLS 34"},
+        {"call 11 Carol", "GET CALL 11 PARTNER_DISPNAME", "CALL 11 PARTNER_DISPNAME Carol"},
+        {"end 34", "SEARCH ACTIVECALLS", "CALLS 11"},
+        {"end 11 CANCELLED", "SEARCH ACTIVECALLS", "CALLS "},
+    };
+    for (const auto& [pszControl, pszCommand, pszReply] : exchanges) {
+        SCOPED_TRACE(pszCommand);
+        if (pszControl != nullptr) {
+            pCallsim->Control(pszControl);
+            ASSERT_GE(pCallsim->WaitForLine(std::string("control ") + pszControl), 0);
+        }
+        EXPECT_EQ(player.Ask(pszCommand), pszReply);
+    }
+    for (const char* pszLine :
+         {"CALL 12 STATUS BUSY", "CALL 34 STATUS FINISHED", "CALL 11 STATUS INPROGRESS"})
+        EXPECT_TRUE(player.WaitForNotification(pszLine));
 
     // A hung or crashed client.
     int nHung = -1;
@@ -80,7 +148,7 @@ TEST(DBusLinkTest, MatchesRepliesOnlyFromTheClientAndNeverHangsOnIt)
         EXPECT_EQ(player.m_connection.GetSkypeWindow(), pCallsim->GetWindow());
         player.m_connection.Tick(); // the waiting command goes out now
         ASSERT_TRUE(WaitFor([&] { return !pLog->responses.empty(); }));
-        EXPECT_EQ(pLog->responses[0], bHang ? "CALLS 12, 34" : "CALLS 56");
+        EXPECT_EQ(pLog->responses[0], bHang ? "CALLS " : "CALLS 56");
     }
     EXPECT_EQ(player.m_events.m_nDetached, 3);
 
