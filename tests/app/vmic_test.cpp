@@ -123,17 +123,6 @@ protected:
                                    QString::fromStdString((m_folder / "recording.raw").string())});
     }
     std::vector<std::int16_t> Recording() const { return Recorded(m_folder / "recording.raw", 0); }
-    // The name of the source an application records from; empty when none.
-    std::string SourceOf(const std::string& strApp)
-    {
-        const auto sources = m_client.ListSources().value_or(std::vector<CPulseClient::Source>{});
-        for (const auto& recording :
-             m_client.ListRecordings().value_or(std::vector<CPulseClient::Recording>{}))
-            for (const auto& source : sources)
-                if (recording.strApplication == strApp && recording.nSource == source.nIndex)
-                    return source.strName;
-        return {};
-    }
     bool Texted(const std::string& text) const
     {
         return std::find(m_texts.begin(), m_texts.end(), text) != m_texts.end();
@@ -243,8 +232,7 @@ TEST_F(VirtualMicrophone, LeftoversGoAndRecordingsMoveToTheRealMicrophone)
     madeOnce();
     EXPECT_EQ(made.strCaptureInstead, strReal);
     Record("voxreel_mic", kRate, 1);
-    ASSERT_TRUE(WaitFor([&] { return SourceOf("Meeting app") == "voxreel_mic"; }));
-    EXPECT_TRUE(
+    ASSERT_TRUE(
         WaitFor([&] { return Texted("Meeting app is listening to the Voxreel microphone"); }));
     QProcess other;
     other.start("parec", {"-d", "voxreel_mic", "--client-name=Other app", "/dev/null"});
@@ -262,7 +250,6 @@ TEST_F(VirtualMicrophone, LeftoversGoAndRecordingsMoveToTheRealMicrophone)
     EXPECT_EQ(Remove(m_mic).size(), 2U);
     EXPECT_EQ(oursLoaded(), 0);
     EXPECT_TRUE(othersLoaded()) << "a foreign device was removed";
-    EXPECT_TRUE(WaitFor([&] { return SourceOf("Meeting app") == "voxreel_tone"; }));
     EXPECT_TRUE(WaitFor([&] { return EndsWithTone(Recording(), 440, 1000); }));
     EXPECT_EQ(m_recorder.state(), QProcess::Running);
 
