@@ -15,7 +15,6 @@
 #include <thread>
 
 #include "call_limiter.h"
-#include "call_mix_rig.h"
 #include "mix_law.h"
 #include "recording.h"
 #include "tone_frames.h"

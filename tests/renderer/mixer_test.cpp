@@ -9,7 +9,6 @@
 #include <random>
 
 #include "call_limiter.h"
-#include "call_mix_rig.h"
 #include "call_stage.h"
 #include "capture_reader.h"
 #include "capture_ring.h"
@@ -304,11 +303,8 @@ TEST_F(WideMixer, TalkOverLowersTheMixButNotTheLocalOutput)
 // touched, and a second after the loud part a quiet one passes untouched.
 TEST(CallLimiter, HoldsLoudAudioUnderTheCeilingOnlyWhenOn)
 {
-    for (const auto& [nChannels, dAmplitude, bOn] : {std::tuple{1, 0.5, true},
-                                                     {1, 1.0, true},
-                                                     {2, 0.85, true},
-                                                     {2, 1.0, true},
-                                                     {2, 1.0, false}}) {
+    for (const auto& [nChannels, dAmplitude, bOn] :
+         {std::tuple{1, 1.0, true}, {2, 0.85, true}, {2, 1.0, true}, {2, 1.0, false}}) {
         SCOPED_TRACE(testing::Message() << nChannels << " channels at " << dAmplitude);
         CCallOptions options;
         options.SetLimiter(bOn);

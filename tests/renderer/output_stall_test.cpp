@@ -54,7 +54,7 @@ class OutputStall : public testing::TestWithParam<SOutputCase> {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(g_bGstReady && m_server->IsListening());
+        ASSERT_TRUE(callmix::g_bRendererReady && m_server->IsListening());
         if (GetParam().strMixOutput == "pulsesink" && std::getenv("PULSE_SERVER") == nullptr)
             GTEST_SKIP() << "needs the sound server of scripts/with-services";
         m_pRenderer.reset(gst_bin_get_by_name(GST_BIN(m_pPipeline.get()), "renderer"));

@@ -1,5 +1,5 @@
-// Helpers shared by the renderer's tests: buffers and bounded waits, with
-// the loopback client.
+// Helpers shared by the renderer's tests: buffers, notifications and bounded
+// waits, with the call's mix rig (which readies GStreamer) and its loopback client.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,20 +7,13 @@
 #include <chrono>
 #include <vector>
 
-#include "callfeed_renderer_register.h"
+#include "call_mix_rig.h"
 #include "tcp_server.h"
 #include "voxreel/callfeed_control.h"
 #include "voxreel/gst_handle.h"
-#include "loopback_client.h"
 #include "voxreel_test_support.h"
 
 using namespace std::chrono_literals;
-
-// GStreamer is ready, and the renderer registered, before any test runs.
-inline const bool g_bGstReady = [] {
-    gst_init(nullptr, nullptr);
-    return GST_ELEMENT_REGISTER(callfeedrenderer, nullptr) != FALSE;
-}();
 
 using voxreel::test::WaitUntil;
 
