@@ -6,8 +6,6 @@
 
 #include "meters/level_meter_widget.h"
 
-namespace {
-
 using Clock = CLevelMeterWidget::Clock;
 
 // Readings at set times: the hold keeps the loudest peak for its time and
@@ -44,5 +42,3 @@ TEST(LevelMeters, HoldThePeakAndMarkAClip)
         EXPECT_EQ(meter.accessibleDescription().toStdString(), pszWords);
     }
 }
-
-} // namespace
