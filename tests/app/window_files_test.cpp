@@ -1,5 +1,6 @@
 // Files in the real window: drops, lengths read or learnt by playing, the
 // default playlist kept current, and a file whose source stalls.
+#include <QAbstractItemModelTester>
 #include <QDragEnterEvent>
 #include <QMimeData>
 #include <QUrl>
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <set>
 
 #include "rules/window_ids.h"
 #include "window_testkit.h"
@@ -21,7 +23,7 @@ using namespace apptest;
 // Dropped files, folders and playlists are added in the order dropped, a
 // folder's audio files sorted (a thousand of them, made in reverse order), a
 // playlist's entries with their titles and lengths, and saved. A file named
-// itself is added whatever its name.
+// itself is added whatever its name. Then rows picked here and there go.
 TEST_F(WindowTest, DropAddsFilesAndFoldersInOrderAndSavesThem)
 {
     fs::create_directories(m_folder / "album" / "cd2");
@@ -34,6 +36,9 @@ TEST_F(WindowTest, DropAddsFilesAndFoldersInOrderAndSavesThem)
     for (int i = 999; i >= 0; --i)
         std::ofstream(m_folder / "many" / QString::asprintf("%04d.mp3", i).toStdString()) << "x";
     CVoxreelDlg& dlg = Open();
+    // Qt's checker watches every change of the rows through the scene.
+    new QAbstractItemModelTester(Rows(), QAbstractItemModelTester::FailureReportingMode::Fatal,
+                                 Rows());
     QList<QUrl> urls{QUrl("https://example.org/x.mp3")};
     for (const char* name : {"b.txt", "a.wav", "album", "list.M3U", "many"})
         urls.push_back(QUrl::fromLocalFile(QString::fromStdString((m_folder / name).string())));
@@ -57,6 +62,14 @@ TEST_F(WindowTest, DropAddsFilesAndFoldersInOrderAndSavesThem)
     EXPECT_TRUE(WaitFor([&] {
         return ReadText(m_folder / "default.m3u").find("many/0999.mp3") != std::string::npos;
     }));
+
+    // Removing rows picked in any order, runs and single rows.
+    for (int nRow : {1007, 2, 0, 1})
+        Control<QTreeView>(1000)->selectionModel()->select(
+            Rows()->index(nRow, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    dlg.OnRemoveFiles();
+    ASSERT_EQ(Rows()->rowCount(), 1004);
+    EXPECT_EQ(RowText(0) + " " + RowText(1003), "02 0998");
 }
 
 // Entries with bare paths show their names at once; an MP3 file's length is
@@ -76,6 +89,12 @@ TEST_F(WindowTest, LengthsAreLearntAndSavedAndAStalledSourceLeavesTheWindowAnswe
         song.string() + "\"");
     std::ofstream(m_folder / "default.m3u") << voice.string() << "\n" << song.string() << "\n";
     CVoxreelDlg& dlg = Open();
+    std::set<int> redrawn; // the rows whose texts the view is told changed
+    QObject::connect(Rows(), &QAbstractItemModel::dataChanged,
+                     [&](const QModelIndex& from, const QModelIndex&, const QList<int>& roles) {
+                         if (roles.contains(Qt::DisplayRole))
+                             redrawn.insert(from.row());
+                     });
     ASSERT_EQ(Rows()->rowCount(), 2);
     EXPECT_EQ(RowText(0) + "|" + RowText(1), "voice|Song One");
     EXPECT_EQ(RowText(0, 1), "00:00");
@@ -86,6 +105,7 @@ TEST_F(WindowTest, LengthsAreLearntAndSavedAndAStalledSourceLeavesTheWindowAnswe
     dlg.AddPaths({greeting}, true);
     EXPECT_TRUE(WaitFor([&] { return Text(1006) == "greeting"; })) << Text(1006);
     EXPECT_TRUE(WaitFor([&] { return RowText(2, 1) == "00:02"; })) << RowText(2, 1);
+    EXPECT_EQ(redrawn, (std::set<int>{0, 1, 2}));
     for (const auto& [strExtInf, path] :
          {std::pair{"#EXTINF:2,", voice}, {"#EXTINF:3,", song}, {"#EXTINF:2,greeting", greeting}}) {
         const std::string strEntry = std::string(strExtInf) + "\r\n" + path.string() + "\r\n";
