@@ -53,6 +53,8 @@ TEST(FailedOpen, SaysWhyInPlainWordsAndLeavesNothingBehind)
     ASSERT_TRUE(RunLaunch("videotestsrc num-buffers=10 ! video/x-raw,width=64,height=48 ! "
                           "jpegenc ! matroskamux ! filesink location=\"" +
                           film.string() + "\""));
+    const bool bMidiDecoder = CGstObjectPtr<GstPluginFeature>(gst_registry_lookup_feature(
+                                  gst_registry_get(), "midiparse")) != nullptr;
     const struct {
         fs::path path;
         HRESULT hr;
@@ -69,6 +71,8 @@ TEST(FailedOpen, SaysWhyInPlainWordsAndLeavesNothingBehind)
          VFW_E_UNKNOWN_FILE_TYPE,
          "Playback failed: error code 80040240 - The file \"notes.mp3\" is not in a sound format "
          "Voxreel knows."},
+        {make("song.mid", std::string("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\4\0\xff\x2f\0", 26)),
+         VFW_E_UNSUPPORTED_STREAM, bMidiDecoder ? "" : NoDecoder("audio/midi", "plugins-bad")},
         {film, VFW_E_CANNOT_CONNECT, ""},
         {encode("tone.mp3", "lamemp3enc"), VFW_E_UNSUPPORTED_STREAM,
          NoDecoder("MPEG-1 Layer 3 (MP3)", "plugins-good")},
