@@ -2,7 +2,6 @@
 // port, and a recorder of the Voxreel microphone, each recording read back for analysis.
 #pragma once
 
-#include <QCoreApplication>
 #include <QProcess>
 #include <QProcessEnvironment>
 
@@ -11,7 +10,6 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "callsim_process.h"
@@ -54,18 +52,15 @@ inline fs::path MakeTones(const fs::path& path, double dSeconds, const std::vect
 inline bool WaitEvery(const std::function<bool()>& condition, std::chrono::milliseconds period,
                       std::chrono::milliseconds timeout)
 {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        if (condition())
-            return true;
-        const auto next = std::chrono::steady_clock::now() + period;
-        if (next > deadline)
-            return false;
-        while (std::chrono::steady_clock::now() < next) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-            std::this_thread::sleep_for(5ms);
-        }
-    }
+    auto next = std::chrono::steady_clock::now();
+    return apptest::WaitFor(
+        [&] {
+            if (std::chrono::steady_clock::now() < next)
+                return false;
+            next = std::chrono::steady_clock::now() + period;
+            return condition();
+        },
+        timeout);
 }
 
 // A raw recording of the Voxreel microphone, as far as it got.
