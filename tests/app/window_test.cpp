@@ -128,11 +128,7 @@ TEST_F(WindowTest, EveryCommandWorksFromTheKeyboard)
                                          MakeTone(m_folder / "two.wav", 20.0, 660),
                                          MakeTone(m_folder / "three.wav", 20.0, 880)};
     CVoxreelDlg& dlg = Open();
-    int nDialogs = 0;
-    dlg.SetFileChooser([&](QWidget*) {
-        ++nDialogs;
-        return files;
-    });
+    dlg.SetFileChooser([&](QWidget*) { return files; });
     dlg.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
 
@@ -171,7 +167,6 @@ TEST_F(WindowTest, EveryCommandWorksFromTheKeyboard)
     };
     Key(Qt::Key_Insert);
     ASSERT_TRUE(WaitFor([&] { return Rows()->rowCount() == 3; }));
-    EXPECT_EQ(nDialogs, 1);
     const std::tuple<Qt::Key, State, int> commands[] = {
         {Qt::Key_X, State::Playing, 0}, {Qt::Key_C, State::Paused, 0},
         {Qt::Key_C, State::Playing, 0}, {Qt::Key_B, State::Playing, 1},
