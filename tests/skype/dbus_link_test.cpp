@@ -70,7 +70,10 @@ TEST(DBusLinkTest, MatchesRepliesOnlyFromTheClientAndNeverHangsOnIt)
     EXPECT_EQ(player.Ask(command), command);
     ASSERT_TRUE(WaitFor([&] { return listener.hasPendingConnections(); }));
     std::unique_ptr<QTcpSocket> pPeer(listener.nextPendingConnection());
-    const int echo = pCallsim->WaitForLine("send " + player.m_channel.GetOwnWindow() + " #");
+    const int nArrived = pCallsim->WaitForLine(command); // then its echo, the next reply
+    ASSERT_GE(nArrived, 0);
+    const int echo =
+        pCallsim->WaitForLine("send " + player.m_channel.GetOwnWindow() + " #", nArrived + 1);
     ASSERT_GE(echo, 0);
     EXPECT_LT(echo, pCallsim->WaitForLine("input connected 12"));
     std::string pcm;
