@@ -136,8 +136,8 @@ double LargestError(const fs::path& folder)
 
 int main()
 {
-    loudtest::InitGst();
-    const fs::path folder = loudtest::TempFolder();
+    loudtest::InitGstInProcess();
+    const fs::path folder = loudtest::MakeTempFolder("loudness");
     const fs::path mp3 = folder / "four-minutes.mp3";
     if (!MakeMp3(mp3)) {
         std::fprintf(stderr, "could not make the MP3\n");

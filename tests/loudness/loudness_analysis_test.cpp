@@ -39,9 +39,9 @@ TEST(GainFor, BringsToTheTargetAndCapsOnlyBoostsByThePeak)
 
 class InFolder : public ::testing::Test {
 protected:
-    void SetUp() override { InitGst(); }
+    void SetUp() override { loudtest::InitGstInProcess(); }
     void TearDown() override { fs::remove_all(m_folder); }
-    const fs::path m_folder = TempFolder();
+    const fs::path m_folder = loudtest::MakeTempFolder("loudness");
 };
 
 TEST_F(InFolder, AnalysesFilesByTagsOrMeasurementAndNamesWhyNot)

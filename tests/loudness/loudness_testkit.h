@@ -19,22 +19,8 @@ namespace loudtest {
 
 namespace fs = std::filesystem;
 
-inline void InitGst()
-{
-    static const bool bReady = [] {
-        // Load plugins in this process: a forked scanner lacks the sanitizer runtime.
-        setenv("GST_REGISTRY_FORK", "no", 1);
-        gst_init(nullptr, nullptr);
-        return true;
-    }();
-    (void)bReady;
-}
-
-inline fs::path TempFolder()
-{
-    std::string strTemplate = (fs::temp_directory_path() / "loudness.XXXXXX").string();
-    return mkdtemp(strTemplate.data());
-}
+using voxreel::test::InitGstInProcess;
+using voxreel::test::MakeTempFolder;
 
 enum class Signal {
     PinkNoise,     // pink noise, band-limited to 7 kHz so a 16 kHz call carries all of it

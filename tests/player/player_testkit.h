@@ -30,13 +30,7 @@ using voxreel::test::WaitUntil;
 
 inline void InitGst()
 {
-    static const bool bReady = [] {
-        // Load plugins in this process: a forked scanner lacks the sanitizer runtime.
-        setenv("GST_REGISTRY_FORK", "no", 1);
-        gst_init(nullptr, nullptr);
-        return true;
-    }();
-    (void)bReady;
+    voxreel::test::InitGstInProcess();
     ScanPluginFolder(VOXREEL_PLUGIN_OUTPUT_DIR);
 }
 
@@ -57,12 +51,6 @@ inline std::filesystem::path MakeMedia(const std::filesystem::path& path, const 
         std::to_string(std::lround(dSeconds * 10)) + " ! audio/x-raw,rate=44100," + strChannels +
         " ! audioconvert ! " + pszEncoder + " ! filesink location=\"" + path.string() + "\""));
     return path;
-}
-
-inline std::filesystem::path TempFolder()
-{
-    std::string strTemplate = (std::filesystem::temp_directory_path() / "player.XXXXXX").string();
-    return mkdtemp(strTemplate.data());
 }
 
 // Runs what is due on this thread's main loop, where the player reports.
@@ -149,7 +137,7 @@ struct CPlayerRig {
         return names;
     }
 
-    std::filesystem::path m_folder = TempFolder();
+    std::filesystem::path m_folder = voxreel::test::MakeTempFolder("player");
     int m_nPort = FreePort();
     CRecordingCallback m_callback;
     CDSPlayer m_player;

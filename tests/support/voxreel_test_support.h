@@ -1,4 +1,5 @@
-// Pieces every test and benchmark of Voxreel needs: bounded waits, running a
+// Pieces every test and benchmark of Voxreel needs: GStreamer started once,
+// temporary folders, bounded waits, running a
 // gst-launch description to its end, the process's CPU time, the sound
 // server's process, and a sound server that never answers.
 #pragma once
@@ -12,6 +13,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
@@ -22,6 +24,26 @@
 namespace voxreel::test {
 
 using namespace std::chrono_literals;
+
+// GStreamer, started once. Plugins load in this process: a forked scanner
+// lacks the sanitizer runtime.
+inline void InitGstInProcess()
+{
+    static const bool bReady = [] {
+        setenv("GST_REGISTRY_FORK", "no", 1);
+        gst_init(nullptr, nullptr);
+        return true;
+    }();
+    (void)bReady;
+}
+
+// A new empty folder in the temporary folder, its name starting with strPrefix.
+inline std::filesystem::path MakeTempFolder(const std::string& strPrefix)
+{
+    std::string strTemplate =
+        (std::filesystem::temp_directory_path() / (strPrefix + ".XXXXXX")).string();
+    return mkdtemp(strTemplate.data());
+}
 
 // Polls a condition until it holds or the time is up; false on time-out.
 inline bool WaitUntil(const std::function<bool()>& condition,
