@@ -22,7 +22,7 @@ using namespace testfiles;
 std::string Encoded(int seconds, const std::string& tags = "", int rate = 44100,
                     const std::string& encoder = "target=bitrate bitrate=64 cbr=true")
 {
-    gst_init(nullptr, nullptr); // once done, does nothing
+    voxreel::test::InitGstInProcess();
     CTempFolder folder;
     const std::string description =
         "audiotestsrc num-buffers=" + std::to_string(seconds * 10) +

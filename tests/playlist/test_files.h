@@ -4,12 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <string_view>
+
+#include "voxreel_test_support.h"
 
 namespace testfiles {
 
@@ -20,11 +21,7 @@ struct CTempFolder {
     {
         return m_path / name;
     }
-    const std::filesystem::path m_path = [] {
-        std::string pattern = std::filesystem::temp_directory_path() / "voxreel-playlist-XXXXXX";
-        EXPECT_NE(::mkdtemp(pattern.data()), nullptr);
-        return std::filesystem::path(pattern);
-    }();
+    const std::filesystem::path m_path = voxreel::test::MakeTempFolder("voxreel-playlist");
     std::error_code m_ec;
 };
 
