@@ -136,7 +136,6 @@ TEST_F(Calls, PropertyRepliesAddNamedCallsAndKeepTheSelection)
 TEST_F(Calls, InputSwitchTakesOnlyTheEcho)
 {
     const std::pair<const char*, bool> replies[] = {
-        {"ALTER CALL 12 SET_INPUT PORT=\"17171\"", true},
         {"alter call 12 set_input port=\"17171\" and more", true},
         {"ALTER CALL 12 SET_INPUT PORT=\"1717\"", false}};
     for (const auto& [pszReply, bTaken] : replies) {
