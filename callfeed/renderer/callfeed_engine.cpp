@@ -37,6 +37,13 @@ CCallfeedEngine::CCallfeedEngine(NotifyFn notify)
                    [this](const std::int16_t* pCapture, std::uint32_t cbLength) {
                        m_wideMixer.Feed(pCapture, cbLength);
                    }),
+      m_captureKeeper(
+          m_capture,
+          [this] {
+              return m_capture.Start(EffectiveCaptureSource(), m_captureRing,
+                                     m_bWideCapture ? &m_wideCaptureRing : nullptr);
+          },
+          [this](int nCode, std::uint32_t nValue) { Notify(nCode, nValue); }),
       m_mixOutput(kWideCaps, kOutputSamplesPerSecond, kOutputQueueBytes,
                   [this](int nCode, std::uint32_t nValue) { Notify(nCode, nValue); }),
       m_localOutput(kWideCaps, kOutputSamplesPerSecond, kOutputQueueBytes,
@@ -111,6 +118,7 @@ HRESULT CCallfeedEngine::StartCapture()
     if (FAILED(hr))
         return hr;
     m_sendRing.Reset();
+    m_captureKeeper.Reset();
     m_reader.Reset();
     m_wideReader.Reset();
     // The outputs are further listeners: their failures (posted by them)
@@ -153,6 +161,7 @@ void CCallfeedEngine::OnTick()
 {
     const std::int64_t nCallStart = m_queue.Position();
     m_cbCallFed = 0;
+    m_captureKeeper.OnTick(m_captureRing, m_bWideCapture ? &m_wideCaptureRing : nullptr);
     m_reader.OnPacingTick();
     const bool bCallMixed = m_queue.Position() != nCallStart;
     m_wideMixer.BeginTick(bCallMixed ? nCallStart : CPlaybackQueue::kNoPosition);

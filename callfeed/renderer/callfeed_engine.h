@@ -12,7 +12,9 @@
 //    runs dry while its buffers wait here, until the mixer uses them.
 // 2. Tick (the pacing thread, "callfeed-pacing", every 100 ms): the capture
 //    reader takes what the capture pipeline's own thread has written into
-//    the capture ring since the previous tick, in up to two regions.
+//    the capture ring since the previous tick, in up to two regions. A
+//    capture that failed is replaced by silence until it runs again
+//    (capture_keeper.h).
 // 3. Mixer (pacing thread): each region goes into the current transmit
 //    block, mixed with queued playback when the queue covers it (or holds
 //    the stream's last samples) and is not held, otherwise as the
@@ -44,6 +46,7 @@
 #include "audio_output.h"
 #include "call_options.h"
 #include "call_stage.h"
+#include "capture_keeper.h"
 #include "capture_pipeline.h"
 #include "capture_reader.h"
 #include "capture_ring.h"
@@ -144,9 +147,13 @@ private:
     CWideMixer m_wideMixer;        // pacing thread only
     CCaptureReader m_wideReader;   // pacing thread only
     std::uint32_t m_cbCallFed = 0; // pacing thread only: capture fed to the call this tick
+    // Started and stopped by the control operations while no pacing thread
+    // runs, and restarted by the pacing thread while it runs (its start and
+    // join order the accesses).
     CCapturePipeline m_capture;
-    CAudioOutput m_mixOutput;   // started and stopped with the capture
-    CAudioOutput m_localOutput; // started and stopped with the capture
+    CCaptureKeeper m_captureKeeper; // pacing thread only, but Reset
+    CAudioOutput m_mixOutput;       // started and stopped with the capture
+    CAudioOutput m_localOutput;     // started and stopped with the capture
     CPacingThread m_pacing;
     CHeardWait m_heardWait;
     CHeardPosition m_position{m_queue};

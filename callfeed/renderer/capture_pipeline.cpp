@@ -53,22 +53,26 @@ bool ConnectRing(GstElement* pPipeline, const char* pszSink, CCaptureRing* pRing
     return true;
 }
 
-// The error the pipeline reported, if any is waiting on its bus.
-HRESULT PendingError(GstElement* pPipeline)
+// The failure an error message reports, logged.
+HRESULT ErrorOf(GstMessage* pMessage)
 {
-    CBusPtr pBus(gst_element_get_bus(pPipeline));
-    CMessagePtr pMessage(gst_bus_pop_filtered(pBus.get(), GST_MESSAGE_ERROR));
-    if (!pMessage)
-        return S_OK;
     GError* pError = nullptr;
     gchar* pszDetails = nullptr;
-    gst_message_parse_error(pMessage.get(), &pError, &pszDetails);
+    gst_message_parse_error(pMessage, &pError, &pszDetails);
     GST_WARNING("capture failed: %s (%s)", pError != nullptr ? pError->message : "?",
                 pszDetails != nullptr ? pszDetails : "");
     g_free(pszDetails);
     const HRESULT hr = pError != nullptr ? HResultFromGError(pError) : E_FAIL;
     g_clear_error(&pError);
     return FAILED(hr) ? hr : E_FAIL;
+}
+
+// The error the pipeline reported, if any is waiting on its bus.
+HRESULT PendingError(GstElement* pPipeline)
+{
+    CBusPtr pBus(gst_element_get_bus(pPipeline));
+    CMessagePtr pMessage(gst_bus_pop_filtered(pBus.get(), GST_MESSAGE_ERROR));
+    return pMessage ? ErrorOf(pMessage.get()) : S_OK;
 }
 
 } // namespace
@@ -78,6 +82,7 @@ HRESULT CCapturePipeline::Start(const std::string& strSource, CCaptureRing& ring
 {
     if (m_pPipeline)
         return E_UNEXPECTED;
+    m_hrFailure.store(S_OK);
     GError* pError = nullptr;
     const std::string strDescription = CaptureDescription(strSource, pWideRing != nullptr);
     CElementPtr pPipeline(gst_parse_launch_full(strDescription.c_str(), nullptr,
@@ -102,10 +107,24 @@ HRESULT CCapturePipeline::Start(const std::string& strSource, CCaptureRing& ring
         return hr;
     }
     GST_INFO("capture started: %s", strDescription.c_str());
-    // Nobody reads this bus while the capture runs; do not let it fill up.
+    // Nobody reads this bus while the capture runs: its messages are seen as
+    // they are posted, a failure kept, and none piles up.
     CBusPtr pBus(gst_element_get_bus(m_pPipeline.get()));
-    gst_bus_set_flushing(pBus.get(), TRUE);
+    gst_bus_set_sync_handler(pBus.get(), OnBusMessage, this, nullptr);
+    const HRESULT hrMeanwhile = PendingError(m_pPipeline.get());
+    if (FAILED(hrMeanwhile))
+        m_hrFailure.store(hrMeanwhile);
     return S_OK;
+}
+
+GstBusSyncReply CCapturePipeline::OnBusMessage(GstBus*, GstMessage* pMessage, gpointer pSelf)
+{
+    if (GST_MESSAGE_TYPE(pMessage) == GST_MESSAGE_ERROR) {
+        HRESULT hrNone = S_OK;
+        static_cast<CCapturePipeline*>(pSelf)->m_hrFailure.compare_exchange_strong(
+            hrNone, ErrorOf(pMessage));
+    }
+    return GST_BUS_DROP;
 }
 
 HRESULT CCapturePipeline::WaitUntilPlaying()

@@ -5,6 +5,7 @@
 // by the pipeline's one streaming thread, one after the other.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "capture_ring.h"
@@ -23,9 +24,16 @@ public:
     HRESULT Start(const std::string& strSource, CCaptureRing& ring, CCaptureRing* pWideRing);
     // Stops and frees the pipeline; no write into the ring follows.
     void Stop();
+    bool IsRunning() const { return static_cast<bool>(m_pPipeline); }
+    // The first error the running pipeline reported (its sound server gone,
+    // its device unplugged): from then on it writes nothing. S_OK before.
+    HRESULT Failure() const { return m_hrFailure.load(); }
 
 private:
     HRESULT WaitUntilPlaying();
+    static GstBusSyncReply OnBusMessage(GstBus* pBus, GstMessage* pMessage, gpointer pSelf);
 
-    CElementPtr m_pPipeline; // the controlling thread only
+    CElementPtr m_pPipeline; // the thread that starts and stops it
+    // Set by the pipeline's threads, reset by Start while none runs.
+    std::atomic<HRESULT> m_hrFailure{S_OK};
 };

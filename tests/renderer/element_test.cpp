@@ -90,6 +90,35 @@ TEST_F(Transmission, FailedStartsLeaveNothingRunningAndANewPortMovesTheServer)
         << "destruction ends the server, and posts no stop";
 }
 
+// A capture that fails as it runs (its sound server gone) is reported, the port
+// goes on at the capture's pace with silence for the voice, and the capture
+// starts again: the call hears the voice come back.
+TEST_F(Transmission, ACaptureThatFailsGoesOnAsSilenceAndStartsAgain)
+{
+    g_object_set(m_pRenderer.get(), "capture-source",
+                 "audiotestsrc is-live=true freq=1000 volume=0.5 ! identity error-after=20",
+                 nullptr);
+    ASSERT_EQ(m_pControl->StartTransmission(), S_OK);
+    CTestClient client;
+    ASSERT_TRUE(client.Connect(m_nPort));
+    const std::vector<int> codes = Codes(4);
+    const auto failed = std::find(codes.begin(), codes.end(), NOTIFY_CAPTURE_ERROR);
+    ASSERT_NE(failed, codes.end()) << "the failure is reported";
+    EXPECT_TRUE(FAILED(static_cast<HRESULT>(m_values[std::size_t(failed - codes.begin())])));
+    EXPECT_NE(std::find(failed, codes.end(), NOTIFY_CAPTURE_STARTED), codes.end())
+        << "and the capture's new start";
+    ASSERT_TRUE(client.Read(2 * 16000 * 4)) << "the port went on";
+    // In 100 ms steps: the voice, a stretch of silence, the voice again.
+    std::vector<bool> voiced;
+    for (std::size_t n = 0; n + 1600 <= client.Samples(); n += 1600)
+        voiced.push_back(client.ToneAmplitude(n, 1000, 1600) > 1000);
+    const auto silent = std::find(voiced.begin() + 1, voiced.end(), false);
+    ASSERT_NE(silent, voiced.end());
+    EXPECT_GE(std::find(silent, voiced.end(), true) - silent, 5) << "silence while it was down";
+    EXPECT_NE(std::find(silent, voiced.end(), true), voiced.end()) << "the voice came back";
+    m_pControl->StopTransmission();
+}
+
 // File sample i is 1000 + 2 * (i % 15000), each distinct on the wire over a
 // silent microphone, so the wire tells which file samples went out, in order.
 constexpr int kPeriod = 15000;

@@ -1,0 +1,77 @@
+#include "capture_keeper.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "renderer_debug.h"
+#include "voxreel/ids.h"
+
+namespace {
+
+constexpr std::uint64_t kCallRate = 16000;
+constexpr std::uint64_t kWideSamplesPerCallSample = 3;
+
+} // namespace
+
+CCaptureKeeper::CCaptureKeeper(CCapturePipeline& capture, std::function<HRESULT()> restart,
+                               NotifyFn notify)
+    : m_capture(capture), m_restart(std::move(restart)), m_notify(std::move(notify))
+{
+}
+
+void CCaptureKeeper::OnTick(CCaptureRing& ring, CCaptureRing* pWideRing)
+{
+    if (m_capture.IsRunning()) {
+        const HRESULT hr = m_capture.Failure();
+        if (SUCCEEDED(hr)) {
+            // A capture started again may take a while to deliver its first
+            // samples (a sound server that has just started): silence until then.
+            if (m_bWarming && HasWritten(ring))
+                m_bWarming = false;
+            if (m_bWarming)
+                FillWithSilence(ring, pWideRing);
+            return;
+        }
+        GST_WARNING("capture failed while running (0x%08X): silence until it starts again",
+                    static_cast<unsigned>(hr));
+        m_capture.Stop();
+        m_notify(NOTIFY_CAPTURE_ERROR, static_cast<std::uint32_t>(hr));
+        m_down = std::chrono::steady_clock::now();
+        m_nSilentSamples = 0;
+        m_nTicksDown = 0;
+    }
+    FillWithSilence(ring, pWideRing);
+    if (++m_nTicksDown % kTicksBetweenStarts == 0 && SUCCEEDED(m_restart())) {
+        GST_INFO("capture running again");
+        m_notify(NOTIFY_CAPTURE_STARTED, 0);
+        m_bWarming = true;
+    }
+}
+
+// True when the capture wrote into the ring since the last silence.
+bool CCaptureKeeper::HasWritten(CCaptureRing& ring) const
+{
+    std::uint32_t nPosition = 0;
+    ring.GetCurrentPosition(&nPosition);
+    return nPosition != m_nSilenceEnd;
+}
+
+// Counted from the failure, so late ticks neither lose nor add time.
+void CCaptureKeeper::FillWithSilence(CCaptureRing& ring, CCaptureRing* pWideRing)
+{
+    const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now() - m_down);
+    const std::uint64_t nDue = static_cast<std::uint64_t>(elapsed.count()) * kCallRate / 1000000;
+    const std::uint64_t nSamples = nDue - std::min(nDue, m_nSilentSamples);
+    m_nSilentSamples = std::max(nDue, m_nSilentSamples);
+    const auto write = [&](CCaptureRing& target, std::uint64_t cbWanted) {
+        const std::size_t cb =
+            static_cast<std::size_t>(std::min<std::uint64_t>(cbWanted, target.Capacity()));
+        m_zeros.resize(std::max(m_zeros.size(), cb));
+        target.Write(m_zeros.data(), cb);
+    };
+    write(ring, 2 * nSamples);
+    if (pWideRing != nullptr)
+        write(*pWideRing, 2 * kWideSamplesPerCallSample * nSamples);
+    ring.GetCurrentPosition(&m_nSilenceEnd);
+}

@@ -1,0 +1,47 @@
+// Keeps the microphone's pace when its capture fails while it runs (the
+// sound server gone or restarted, the device unplugged). The pace of the
+// port comes from what is captured: without this the port would stop, the
+// call would hear nothing more, and the file would stall. The failure is
+// reported, the rings get silence at the capture's rate in its place, and
+// the capture is started again every second until it runs and delivers.
+// The pacing thread only, while it runs; Reset while none runs.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "capture_pipeline.h"
+#include "capture_ring.h"
+#include "renderer_callbacks.h"
+
+class CCaptureKeeper {
+public:
+    // restart starts the capture again into the same rings.
+    CCaptureKeeper(CCapturePipeline& capture, std::function<HRESULT()> restart, NotifyFn notify);
+
+    void Reset()
+    {
+        m_nTicksDown = 0;
+        m_bWarming = false;
+    }
+    // Before the tick reads the rings; pWideRing may be null.
+    void OnTick(CCaptureRing& ring, CCaptureRing* pWideRing);
+
+    static constexpr int kTicksBetweenStarts = 10;
+
+private:
+    void FillWithSilence(CCaptureRing& ring, CCaptureRing* pWideRing);
+    bool HasWritten(CCaptureRing& ring) const;
+
+    CCapturePipeline& m_capture;
+    const std::function<HRESULT()> m_restart;
+    const NotifyFn m_notify;
+    std::chrono::steady_clock::time_point m_down; // when the failure was seen
+    std::uint64_t m_nSilentSamples = 0;           // 16 kHz samples of silence written since
+    int m_nTicksDown = 0;
+    bool m_bWarming = false;         // started again, nothing captured yet
+    std::uint32_t m_nSilenceEnd = 0; // the call ring's write position after the last silence
+    std::vector<std::uint8_t> m_zeros;
+};
