@@ -144,8 +144,7 @@ TEST(PlayerPositionTest, FollowsWhatTheCallHeardAndTheWideInputKeepsTheChannels)
     };
     closeWhenSeen(48000);
     EXPECT_NEAR(peaks.nLeft, 0.8 * 32767, 800) << "mono";
-    EXPECT_NEAR(peaks.nRight, 0.8 * 32767, 800) << "mono";
-    EXPECT_LE(peaks.nDifference, 1) << "mono: both channels alike";
+    EXPECT_LE(peaks.nDifference, 1) << "mono: both channels alike, so the right one as loud";
     peaks.nLeft = peaks.nRight = 0;
     const std::size_t nMonoFrames = peaks.nFrames;
     ASSERT_EQ(rig.m_player.Open(left), S_OK);

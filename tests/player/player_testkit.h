@@ -28,12 +28,6 @@ using Clock = std::chrono::steady_clock;
 using voxreel::test::RunLaunch;
 using voxreel::test::WaitUntil;
 
-inline void InitGst()
-{
-    voxreel::test::InitGstInProcess();
-    ScanPluginFolder(VOXREEL_PLUGIN_OUTPUT_DIR);
-}
-
 // Encoders for MakeMedia.
 constexpr const char* kWav = "wavenc";
 constexpr const char* kMp3 = "lamemp3enc ! xingmux ! id3v2mux";
@@ -93,11 +87,6 @@ public:
         m_notices.emplace_back(nCode, nValue);
         Record("notice " + std::to_string(nCode));
     }
-    std::size_t Notices(int nCode) const
-    {
-        return std::count_if(m_notices.begin(), m_notices.end(),
-                             [nCode](const auto& notice) { return notice.first == nCode; });
-    }
 
     std::function<void()> m_onCompleted; // called at each completion
     std::vector<HRESULT> m_opened;       // the ends of asynchronous openings
@@ -122,7 +111,8 @@ struct CPlayerRig {
         : m_player(&m_callback, strLocalSink)
     {
         setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
-        InitGst();
+        voxreel::test::InitGstInProcess();
+        ScanPluginFolder(VOXREEL_PLUGIN_OUTPUT_DIR);
         m_player.SetServerPort(m_nPort);
     }
     ~CPlayerRig() { std::filesystem::remove_all(m_folder); }
