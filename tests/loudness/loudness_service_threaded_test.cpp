@@ -59,10 +59,7 @@ protected:
         return QTest::qWaitFor([&] { return m_results.size() >= nCount; }, 60000);
     }
 
-    const fs::path m_folder = [] {
-        std::string strTemplate = (fs::temp_directory_path() / "loudness.XXXXXX").string();
-        return fs::path(mkdtemp(strTemplate.data()));
-    }();
+    const fs::path m_folder = voxreel::test::MakeTempFolder("loudness");
     std::atomic<int> m_nCalls{0};
     std::atomic<bool> m_bHolding{false};
     std::vector<CLoudnessService::Result> m_results;

@@ -28,7 +28,6 @@ protected:
     }
     void TearDown() override
     {
-        QObject::disconnect(m_watch);
         WindowTest::TearDown();
         setenv("VOXREEL_LOUDNESS_TARGET", "Off", 1);
         unsetenv("XDG_CACHE_HOME");
@@ -64,9 +63,6 @@ protected:
         });
         m_pDlg->OnSettings();
     }
-
-    QMetaObject::Connection m_watch;
-    std::vector<double> m_measuringGains; // what each row plays with until its gain is known
 };
 
 TEST_F(LoudnessWindow, AddedFilesPlayWithTheGainForTheChosenTarget)
@@ -79,16 +75,18 @@ TEST_F(LoudnessWindow, AddedFilesPlayWithTheGainForTheChosenTarget)
     std::ofstream(broken) << "not audio at all";
 
     CVoxreelDlg& dlg = Open();
-    m_watch =
-        QObject::connect(Rows(), &QAbstractItemModel::dataChanged, [&](const QModelIndex& at) {
-            if (Tip(at.row()) == "Track gain: ...")
-                m_measuringGains.push_back(Gain(at.row()).dDb);
-        });
+    std::vector<double> measuringGains; // what each row plays with until its gain is known
+    const QObject watching;             // the watch ends with the test, before the window
+    QObject::connect(Rows(), &QAbstractItemModel::dataChanged, &watching,
+                     [&](const QModelIndex& at) {
+                         if (Tip(at.row()) == "Track gain: ...")
+                             measuringGains.push_back(Gain(at.row()).dDb);
+                     });
     dlg.AddPaths({loud, broken, quiet});
     ASSERT_TRUE(Settled()) << Tip(0) << " / " << Tip(1) << " / " << Tip(2);
-    EXPECT_GE(m_measuringGains.size(), 3u) << "a row never showed that it was being measured";
-    EXPECT_EQ(m_measuringGains,
-              std::vector<double>(m_measuringGains.size(), loudness::kSafeDefaultGainDb));
+    EXPECT_GE(measuringGains.size(), 3u) << "a row never showed that it was being measured";
+    EXPECT_EQ(measuringGains,
+              std::vector<double>(measuringGains.size(), loudness::kSafeDefaultGainDb));
     ASSERT_EQ(Gain(0).state, TrackGain::State::Known);
     EXPECT_NEAR(Gain(0).dDb, -18.0 - dLoud, 0.05);
     EXPECT_EQ(Tip(0).rfind("Track gain: -", 0), 0u) << Tip(0);
