@@ -56,8 +56,7 @@ TEST_P(ResamplerRates, KeepLengthFrequencyMeanLevelAndEnd)
     EXPECT_NEAR(20 *
                     std::log10(ToneAmplitude(out.samples.data() + 2000, 8000, 16000, 1000) / dMean),
                 0, 0.05);
-    double dError = 0;
-    double dPower = 0;
+    double dError = 0, dPower = 0;
     for (std::size_t n = out.samples.size() - 16; n < out.samples.size(); ++n) {
         const double dIdeal = dMean * std::sin(2 * std::numbers::pi * 1000 * n / 16000.0);
         dError += (out.samples[n] - dIdeal) * (out.samples[n] - dIdeal);

@@ -14,17 +14,7 @@
 #include "callfeed_resampler_register.h"
 
 using Samples = std::vector<std::int16_t>;
-struct CHarnessDeleter {
-    void operator()(GstHarness* pHarness) const { gst_harness_teardown(pHarness); }
-};
-using CHarnessPtr = std::unique_ptr<GstHarness, CHarnessDeleter>;
-
-inline void EnsureResamplerRegistered()
-{
-    static const bool s_bRegistered =
-        (gst_init(nullptr, nullptr), GST_ELEMENT_REGISTER(callfeedresampler, nullptr));
-    g_assert(s_bRegistered);
-}
+using CHarnessPtr = std::unique_ptr<GstHarness, decltype(&gst_harness_teardown)>;
 
 inline std::string PcmCaps(int nRate, int nChannels)
 {
@@ -37,8 +27,10 @@ inline std::string PcmCaps(int nRate, int nChannels)
 // keeps its own pool.
 inline CHarnessPtr NewResampler(const std::string& caps, bool bOfferPool = true, guint cbBlock = 0)
 {
-    EnsureResamplerRegistered();
-    CHarnessPtr pHarness(gst_harness_new("callfeedresampler"));
+    static const bool s_bRegistered =
+        (gst_init(nullptr, nullptr), GST_ELEMENT_REGISTER(callfeedresampler, nullptr));
+    g_assert(s_bRegistered);
+    CHarnessPtr pHarness(gst_harness_new("callfeedresampler"), gst_harness_teardown);
     auto offerPool = [](GstPad*, GstPadProbeInfo* pInfo, gpointer pcbBlock) {
         GstQuery* pQuery = GST_PAD_PROBE_INFO_QUERY(pInfo);
         if (GST_QUERY_TYPE(pQuery) == GST_QUERY_ALLOCATION &&
