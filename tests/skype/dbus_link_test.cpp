@@ -57,7 +57,6 @@ TEST(DBusLinkTest, MatchesRepliesOnlyFromTheClientAndNeverHangsOnIt)
     EXPECT_EQ(properties[0]->responses[0], "CALL 12 PARTNER_DISPNAME Alice");
     EXPECT_EQ(properties[1]->responses[0], "CALL 34 PARTNER_DISPNAME Bob Smith");
     EXPECT_EQ(pSearch->responses, std::vector<std::string>{"CALLS 12, 34"});
-    EXPECT_EQ(player.m_connection.GetHandlerCount(), 0u);
     pCallsim->Control("notify CALL 12 DURATION 7");
     EXPECT_TRUE(player.WaitForNotification("CALL 12 DURATION 7"));
 
@@ -129,7 +128,6 @@ TEST(DBusLinkTest, MatchesRepliesOnlyFromTheClientAndNeverHangsOnIt)
             pCallsim->Kill();
         }
         auto pLog = player.Issue("SEARCH ACTIVECALLS");
-        EXPECT_EQ(player.m_connection.GetHandlerCount(), 1u);
         if (bHang) {
             EXPECT_EQ(player.m_connection.GetAttachState(), 0) << "waited for the answer";
         }

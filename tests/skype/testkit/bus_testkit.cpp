@@ -8,15 +8,16 @@
 
 #include <algorithm>
 
+#include "voxreel_test_support.h"
+
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit)
 {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
+    return voxreel::test::WaitUntil(
+        [&] {
+            QCoreApplication::processEvents();
+            return condition();
+        },
+        limit);
 }
 
 QDBusConnection ConnectToBus()
