@@ -38,14 +38,18 @@ void CCaptureKeeper::OnTick(CCaptureRing& ring, CCaptureRing* pWideRing)
         m_notify(NOTIFY_CAPTURE_ERROR, static_cast<std::uint32_t>(hr));
         m_down = std::chrono::steady_clock::now();
         m_nSilentSamples = 0;
-        m_nTicksDown = 0;
+        m_nStartTicks = m_nTicksToStart = kFirstStartTicks;
     }
     FillWithSilence(ring, pWideRing);
-    if (++m_nTicksDown % kTicksBetweenStarts == 0 && SUCCEEDED(m_restart())) {
+    if (--m_nTicksToStart > 0)
+        return;
+    if (SUCCEEDED(m_restart())) {
         GST_INFO("capture running again");
         m_notify(NOTIFY_CAPTURE_STARTED, 0);
         m_bWarming = true;
+        return;
     }
+    m_nStartTicks = m_nTicksToStart = std::min(2 * m_nStartTicks, kLongestStartTicks);
 }
 
 // True when the capture wrote into the ring since the last silence.

@@ -3,7 +3,10 @@
 // port comes from what is captured: without this the port would stop, the
 // call would hear nothing more, and the file would stall. The failure is
 // reported, the rings get silence at the capture's rate in its place, and
-// the capture is started again every second until it runs and delivers.
+// the capture is started again until it runs and delivers: after 1 s, then
+// twice as long after each failed start, up to 30 s. (Each failed start of
+// a capture from a sound server that is not there costs a thread that
+// libpulse never ends, so the tries must stay few in a long outage.)
 // The pacing thread only, while it runs; Reset while none runs.
 #pragma once
 
@@ -21,15 +24,12 @@ public:
     // restart starts the capture again into the same rings.
     CCaptureKeeper(CCapturePipeline& capture, std::function<HRESULT()> restart, NotifyFn notify);
 
-    void Reset()
-    {
-        m_nTicksDown = 0;
-        m_bWarming = false;
-    }
+    void Reset() { m_bWarming = false; }
     // Before the tick reads the rings; pWideRing may be null.
     void OnTick(CCaptureRing& ring, CCaptureRing* pWideRing);
 
-    static constexpr int kTicksBetweenStarts = 10;
+    static constexpr int kFirstStartTicks = 10;
+    static constexpr int kLongestStartTicks = 300;
 
 private:
     void FillWithSilence(CCaptureRing& ring, CCaptureRing* pWideRing);
@@ -40,8 +40,9 @@ private:
     const NotifyFn m_notify;
     std::chrono::steady_clock::time_point m_down; // when the failure was seen
     std::uint64_t m_nSilentSamples = 0;           // 16 kHz samples of silence written since
-    int m_nTicksDown = 0;
-    bool m_bWarming = false;         // started again, nothing captured yet
+    int m_nTicksToStart = 0;                      // until the next start
+    int m_nStartTicks = 0;                        // between the last two starts
+    bool m_bWarming = false;                      // started again, nothing captured yet
     std::uint32_t m_nSilenceEnd = 0; // the call ring's write position after the last silence
     std::vector<std::uint8_t> m_zeros;
 };
