@@ -139,6 +139,57 @@ protected:
     }};
 };
 
+// How often the microphone has woken its null sink, from its debug lines.
+std::atomic<int> g_nWakes{0};
+void CountWakes(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    g_nWakes += type == QtDebugMsg && text.contains("waking the null sink");
+}
+
+// The window with the Voxreel microphone, the test microphone's tone mixed into it.
+class MicrophoneChain : public MicrophoneWindowTest {
+protected:
+    static bool MicrophoneMade()
+    {
+        return Pactl({"list", "short", "sources"}).find("voxreel_mic") != std::string::npos;
+    }
+    // The microphone's tone, mixed, comes out of the Voxreel microphone.
+    bool MixPlaysIntoIt()
+    {
+        m_recorder.kill();
+        m_recorder.waitForFinished();
+        fs::remove(MicRecording());
+        StartRecorder();
+        return WaitFor(
+            [&] {
+                return EndsWithTone(Channel(Recorded(MicRecording(), 0), 0), kMicFreq, 500, 48000);
+            },
+            30s);
+    }
+    // Opens the settings and hands them to act; true when they came back
+    // before a rescue let a stopped sound server go on after 5 s.
+    bool Settings(CVoxreelDlg& dlg, const std::function<void(QDialog&)>& act)
+    {
+        std::atomic<bool> bResumed{false};
+        std::promise<void> done;
+        std::thread rescue([&, returned = done.get_future()] {
+            bResumed = returned.wait_for(5s) == std::future_status::timeout;
+            ::kill(m_server, SIGCONT);
+        });
+        QTimer::singleShot(0, [&] {
+            if (auto* pSettings = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                act(*pSettings);
+        });
+        dlg.OnSettings();
+        const bool bInTime = !bResumed;
+        done.set_value();
+        rescue.join();
+        return bInTime;
+    }
+
+    const pid_t m_server = SoundServerPid();
+};
+
 } // namespace
 
 // Jobs run one at a time in the order posted; replies come on the owner's
@@ -268,17 +319,6 @@ TEST_F(VirtualMicrophone, LeftoversGoAndRecordingsMoveToTheRealMicrophone)
     EXPECT_EQ(RealMicrophoneFor(m_mic, ""), strReal);
 }
 
-namespace {
-
-// How often the microphone has woken its null sink, from its debug lines.
-std::atomic<int> g_nWakes{0};
-void CountWakes(QtMsgType type, const QMessageLogContext&, const QString& text)
-{
-    g_nWakes += type == QtDebugMsg && text.contains("waking the null sink");
-}
-
-} // namespace
-
 // A tone fed into the sink comes out of the source at 48 kHz, each channel
 // on its own side at the level it was played at (PipeWire itself drops a
 // 20 ms frame now and then as a new stream joins a recorded node: levels are
@@ -349,54 +389,6 @@ TEST_F(VirtualMicrophone, CarriesTheFullBandInStereoAndWakesTheSinkOnceFed)
     qInstallMessageHandler(previous);
     QLoggingCategory::setFilterRules({});
 }
-
-namespace {
-
-// The window with the Voxreel microphone, the test microphone's tone mixed into it.
-class MicrophoneChain : public MicrophoneWindowTest {
-protected:
-    static bool MicrophoneMade()
-    {
-        return Pactl({"list", "short", "sources"}).find("voxreel_mic") != std::string::npos;
-    }
-    // The microphone's tone, mixed, comes out of the Voxreel microphone.
-    bool MixPlaysIntoIt()
-    {
-        m_recorder.kill();
-        m_recorder.waitForFinished();
-        fs::remove(MicRecording());
-        StartRecorder();
-        return WaitFor(
-            [&] {
-                return EndsWithTone(Channel(Recorded(MicRecording(), 0), 0), kMicFreq, 500, 48000);
-            },
-            30s);
-    }
-    // Opens the settings and hands them to act; true when they came back
-    // before a rescue let a stopped sound server go on after 5 s.
-    bool Settings(CVoxreelDlg& dlg, const std::function<void(QDialog&)>& act)
-    {
-        std::atomic<bool> bResumed{false};
-        std::promise<void> done;
-        std::thread rescue([&, returned = done.get_future()] {
-            bResumed = returned.wait_for(5s) == std::future_status::timeout;
-            ::kill(m_server, SIGCONT);
-        });
-        QTimer::singleShot(0, [&] {
-            if (auto* pSettings = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
-                act(*pSettings);
-        });
-        dlg.OnSettings();
-        const bool bInTime = !bResumed;
-        done.set_value();
-        rescue.join();
-        return bInTime;
-    }
-
-    const pid_t m_server = SoundServerPid();
-};
-
-} // namespace
 
 // The window and its settings open while the sound server stands still, the
 // timers running all along; once it answers, the microphone is made and the
