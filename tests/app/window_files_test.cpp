@@ -101,9 +101,7 @@ TEST_F(WindowTest, LengthsAreLearntAndSavedAndAStalledSourceLeavesTheWindowAnswe
     EXPECT_TRUE(WaitFor([&] { return RowText(1, 1) == "00:03"; })) << RowText(1, 1);
     dlg.RunCommand(ID_PLAY); // the current entry: the first
     EXPECT_TRUE(WaitFor([&] { return RowText(0, 1) == "00:02"; })) << RowText(0, 1);
-    EXPECT_EQ(Text(1006), "voice");
-    dlg.AddPaths({greeting}, true);
-    EXPECT_TRUE(WaitFor([&] { return Text(1006) == "greeting"; })) << Text(1006);
+    dlg.AddPaths({greeting}, true); // its length is learnt, and saved, only if it plays
     for (const auto& [strExtInf, path] :
          {std::pair{"#EXTINF:2,", voice}, {"#EXTINF:3,", song}, {"#EXTINF:2,greeting", greeting}}) {
         const std::string strEntry = std::string(strExtInf) + "\r\n" + path.string() + "\r\n";

@@ -11,10 +11,9 @@ using namespace apptest;
 TEST(WindowWithoutRenderer, ShowsTheFailureAndNeverTicks)
 {
     setenv("PULSE_SERVER", "unix:/nonexistent/voxreel-test", 1);
-    setenv("GST_REGISTRY_FORK", "no", 1);
     const fs::path folder = TempFolder("noplugin");
     setenv("GST_REGISTRY", (folder / "registry.bin").c_str(), 1);
-    gst_init(nullptr, nullptr);
+    voxreel::test::InitGstInProcess();
     CMemorySettings settings;
     settings.WriteProfileString("DefaultPlaylist", (folder / "default.m3u").string());
     CInProcessSkypeChannel channel;
