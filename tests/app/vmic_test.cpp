@@ -474,9 +474,11 @@ TEST_F(MicrophoneChain, TheWindowAnswersWhileTheSoundServerStandsStill)
 }
 
 // Last in this file, as it cuts the test's sound server off for good: the
-// port streams on, and closing does not wait on the sound server.
+// port streams on although its capture is from that server, and closing does
+// not wait on the sound server.
 TEST_F(MicrophoneChain, ThePortGoesOnStreamingWhenTheSoundServerGoes)
 {
+    unsetenv("VOXREEL_CAPTURE_SOURCE");
     CVoxreelDlg& dlg = Open();
     CWireRecorder port;
     ASSERT_TRUE(port.Connect(m_nPort));
