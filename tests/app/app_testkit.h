@@ -5,9 +5,6 @@
 #include <QCoreApplication>
 
 #include <gst/gst.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -28,24 +25,17 @@ inline constexpr const char* kQuietSink = "fakesink sync=true";
 inline void InitMedia()
 {
     static const bool bReady = [] {
-        // Plugins load in this process: a forked scanner lacks the sanitizer runtime.
-        setenv("GST_REGISTRY_FORK", "no", 1);
         setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
         // The sound server is shared by tests running side by side; the tests
         // of the Voxreel microphone run with one of their own and turn it on.
         setenv("VOXREEL_VIRTUAL_MIC", "0", 0);
-        gst_init(nullptr, nullptr);
+        voxreel::test::InitGstInProcess();
         return ScanPluginFolder(VOXREEL_PLUGIN_OUTPUT_DIR);
     }();
     (void)bReady;
 }
 
-inline fs::path TempFolder(const char* pszName)
-{
-    std::string strTemplate =
-        (fs::temp_directory_path() / (std::string(pszName) + ".XXXXXX")).string();
-    return mkdtemp(strTemplate.data());
-}
+inline constexpr auto& TempFolder = voxreel::test::MakeTempFolder;
 
 // A WAV file of a tone (8 kHz mono keeps long files small).
 inline fs::path MakeTone(const fs::path& path, double dSeconds, int nFreq = 440)
@@ -67,20 +57,6 @@ inline std::string ReadText(const fs::path& path)
 }
 
 using voxreel::test::FreePort;
-
-// True when the port can be listened on again: nothing holds it.
-inline bool PortIsFree(int nPort)
-{
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    const int nOn = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &nOn, sizeof nOn);
-    sockaddr_in address{
-        AF_INET, htons(static_cast<std::uint16_t>(nPort)), {htonl(INADDR_LOOPBACK)}, {}};
-    const bool bFree = bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
-                       listen(fd, 1) == 0;
-    close(fd);
-    return bFree;
-}
 
 // A bounded wait that keeps the Qt event loop turning.
 inline bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s)
