@@ -101,7 +101,7 @@ TEST_F(WindowTest, LengthsAreLearntAndSavedAndAStalledSourceLeavesTheWindowAnswe
     EXPECT_TRUE(WaitFor([&] { return RowText(1, 1) == "00:03"; })) << RowText(1, 1);
     dlg.RunCommand(ID_PLAY); // the current entry: the first
     EXPECT_TRUE(WaitFor([&] { return RowText(0, 1) == "00:02"; })) << RowText(0, 1);
-    dlg.AddPaths({greeting}, true); // its length is learnt, and saved, only if it plays
+    dlg.AddPaths({greeting}, true); // handed over: saved with its title
     for (const auto& [strExtInf, path] :
          {std::pair{"#EXTINF:2,", voice}, {"#EXTINF:3,", song}, {"#EXTINF:2,greeting", greeting}}) {
         const std::string strEntry = std::string(strExtInf) + "\r\n" + path.string() + "\r\n";
