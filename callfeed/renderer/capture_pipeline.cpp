@@ -124,6 +124,7 @@ GstBusSyncReply CCapturePipeline::OnBusMessage(GstBus*, GstMessage* pMessage, gp
         static_cast<CCapturePipeline*>(pSelf)->m_hrFailure.compare_exchange_strong(
             hrNone, ErrorOf(pMessage));
     }
+    gst_message_unref(pMessage); // a handler that drops a message owns it
     return GST_BUS_DROP;
 }
 
