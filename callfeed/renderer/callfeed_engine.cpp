@@ -14,8 +14,6 @@ constexpr std::uint32_t kOutputSamplesPerSecond = 48000 * 2;
 // so a late tick with the lead does not cost audio, and a stalled output no
 // more than 300 ms of delay once it resumes.
 constexpr std::uint32_t kOutputQueueBytes = 3 * kOutputSamplesPerSecond * 2 / 10;
-// 48 kHz frames per 16 kHz sample.
-constexpr std::uint32_t kWideFramesPerCallSample = 3;
 
 } // namespace
 
@@ -172,7 +170,7 @@ void CCallfeedEngine::OnTick()
         m_mixOutput.Push(mix.data(), mix.size());
         m_localOutput.Push(playback.data(), playback.size());
     } else {
-        m_wideMixer.Skip(m_cbCallFed / 2 * kWideFramesPerCallSample);
+        m_wideMixer.Skip(m_cbCallFed / 2 * kWideSamplesPerCallSample);
     }
     m_heardWait.Wake();
 }

@@ -6,13 +6,6 @@
 #include "renderer_debug.h"
 #include "voxreel/ids.h"
 
-namespace {
-
-constexpr std::uint64_t kCallRate = 16000;
-constexpr std::uint64_t kWideSamplesPerCallSample = 3;
-
-} // namespace
-
 CCaptureKeeper::CCaptureKeeper(CCapturePipeline& capture, std::function<HRESULT()> restart,
                                NotifyFn notify)
     : m_capture(capture), m_restart(std::move(restart)), m_notify(std::move(notify))
@@ -65,7 +58,8 @@ void CCaptureKeeper::FillWithSilence(CCaptureRing& ring, CCaptureRing* pWideRing
 {
     const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(
         std::chrono::steady_clock::now() - m_down);
-    const std::uint64_t nDue = static_cast<std::uint64_t>(elapsed.count()) * kCallRate / 1000000;
+    const std::uint64_t nDue =
+        static_cast<std::uint64_t>(elapsed.count()) * kCallCaptureRate / 1000000;
     const std::uint64_t nSamples = nDue - std::min(nDue, m_nSilentSamples);
     m_nSilentSamples = std::max(nDue, m_nSilentSamples);
     const auto write = [&](CCaptureRing& target, std::uint64_t cbWanted) {
@@ -76,6 +70,6 @@ void CCaptureKeeper::FillWithSilence(CCaptureRing& ring, CCaptureRing* pWideRing
     };
     write(ring, 2 * nSamples);
     if (pWideRing != nullptr)
-        write(*pWideRing, 2 * kWideSamplesPerCallSample * nSamples);
+        write(*pWideRing, 2 * std::uint64_t{kWideSamplesPerCallSample} * nSamples);
     ring.GetCurrentPosition(&m_nSilenceEnd);
 }

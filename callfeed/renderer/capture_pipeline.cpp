@@ -26,7 +26,7 @@ GstFlowReturn OnNewSample(GstAppSink* pSink, gpointer pRing)
 // One branch of the tee per ring. The sinks do not preroll (async=false):
 // with a source that is not live, a sink waiting in preroll would hold the
 // tee's thread, and the other sink would never get the buffer it waits for.
-std::string Branch(int nRate, const char* pszSink)
+std::string Branch(std::uint32_t nRate, const char* pszSink)
 {
     return " ! audioconvert ! audioresample ! audio/x-raw,format=S16LE,rate=" +
            std::to_string(nRate) + ",channels=1,layout=interleaved ! appsink name=" + pszSink +
@@ -36,9 +36,10 @@ std::string Branch(int nRate, const char* pszSink)
 std::string CaptureDescription(const std::string& strSource, bool bWide)
 {
     std::string strDescription =
-        strSource + " ! tee name=capturetee" + Branch(16000, "capturesink");
+        strSource + " ! tee name=capturetee" + Branch(kCallCaptureRate, "capturesink");
     if (bWide)
-        strDescription += " capturetee." + Branch(48000, "widecapturesink");
+        strDescription += " capturetee." +
+                          Branch(kWideSamplesPerCallSample * kCallCaptureRate, "widecapturesink");
     return strDescription;
 }
 

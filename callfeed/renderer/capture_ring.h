@@ -12,9 +12,13 @@
 
 #include "voxreel/hresult.h"
 
-// The call's ring; a ring at another rate is sized for the same time span.
+// The call's capture is 16 kHz mono; the wide one 48 kHz mono, three of its
+// samples to each of the call's.
+constexpr std::uint32_t kCallCaptureRate = 16000;
+constexpr std::uint32_t kWideSamplesPerCallSample = 3;
+// The call's ring; the wide ring is sized for the same time span.
 constexpr std::uint32_t kCaptureBytes = 32768;
-constexpr std::uint32_t kWideCaptureBytes = 3 * kCaptureBytes;
+constexpr std::uint32_t kWideCaptureBytes = kWideSamplesPerCallSample * kCaptureBytes;
 
 struct CaptureRegions {
     const std::int16_t* m_pFirst = nullptr;
