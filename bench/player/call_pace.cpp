@@ -1,9 +1,9 @@
 #include "call_pace.h"
 
-#include <algorithm>
 #include <chrono>
 
 #include "dsplayer.h"
+#include "tone_frames.h"
 #include "voxreel_test_support.h"
 #include "wire_recorder.h"
 
@@ -54,13 +54,11 @@ bool MeasureCallPace(const std::filesystem::path& loud, const std::filesystem::p
         const std::size_t nWanted = recorder.Samples() + 4096;
         voxreel::test::WaitUntil([&] { return recorder.Samples() >= nWanted; });
     }
-    const WireTone wire(recorder.Copy());
-    const WireTone::Span first = wire.Find(9000, 20000);
-    const WireTone::Span second = wire.Find(2500, 7500);
-    if (!first.bFound || !second.bFound)
+    const callreport::SAnalysis wire =
+        callreport::Analyse({16000, 1, recorder.Copy()}, 0, {{500, 0}, {1000, 0}});
+    if (wire.gapsMs.at(0) < 0)
         return false;
-    pPace->m_dBreakMsMax = std::max(first.LongestBreakMs(), second.LongestBreakMs());
-    pPace->m_dGapMs = (static_cast<double>(second.nFirst) - static_cast<double>(first.nLast) - 1) *
-                      WireTone::kWindowMs;
+    pPace->m_dBreakMsMax = wire.LongestBreakMs();
+    pPace->m_dGapMs = wire.gapsMs[0];
     return true;
 }

@@ -14,10 +14,7 @@
 // The capture source is silence and the local sink a clocked fakesink unless
 // VOXREEL_CAPTURE_SOURCE / VOXREEL_AUDIO_SINK say otherwise.
 #include <gst/gst.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <pthread.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -77,11 +74,8 @@ double Median(std::vector<double> values)
 // loud sample arrives after Arm().
 class CClient {
 public:
-    CClient() : m_fd(socket(AF_INET, SOCK_STREAM, 0))
+    CClient()
     {
-        const sockaddr_in address{AF_INET, htons(kPort), {htonl(INADDR_LOOPBACK)}, {}};
-        m_bConnected =
-            connect(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
         m_thread = std::thread([this] { ReadLoop(); });
     }
     ~CClient()
@@ -90,7 +84,7 @@ public:
         m_thread.join();
         close(m_fd);
     }
-    bool Connected() const { return m_bConnected; }
+    bool Connected() const { return m_fd >= 0; }
     void Arm() { m_bArmed = true, m_bHeard = false; }
     bool Heard() const { return m_bHeard; }
     Clock::time_point HeardAt() const { return m_heardAt; }
@@ -103,11 +97,8 @@ private:
         pthread_setname_np(pthread_self(), kClientThread);
         std::int16_t samples[2048];
         while (!m_bStop) {
-            pollfd entry{m_fd, POLLIN, 0};
-            if (poll(&entry, 1, 20) <= 0)
-                continue;
-            const ssize_t n = recv(m_fd, samples, sizeof samples, 0);
-            if (n <= 0)
+            const ssize_t n = voxreel::test::ReceiveWithin(m_fd, samples, sizeof samples, 20);
+            if (n < 0)
                 return;
             if (!m_bArmed || m_bHeard)
                 continue;
@@ -120,8 +111,7 @@ private:
         }
     }
 
-    int m_fd;
-    bool m_bConnected = false;
+    const int m_fd = voxreel::test::ConnectLoopback(kPort);
     std::atomic<bool> m_bStop{false};
     std::atomic<bool> m_bArmed{false};
     std::atomic<bool> m_bHeard{false};

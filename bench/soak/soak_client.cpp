@@ -1,24 +1,17 @@
 #include "soak_client.h"
 
-#include <netinet/in.h>
-#include <poll.h>
 #include <pthread.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 
+#include "voxreel_test_support.h"
+
 CSoakClient::CSoakClient(int nPort)
 {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    const sockaddr_in address{
-        AF_INET, htons(static_cast<std::uint16_t>(nPort)), {htonl(INADDR_LOOPBACK)}, {}};
-    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        close(fd);
-        return;
-    }
-    m_fd = fd;
-    m_thread = std::thread([this] { ReadLoop(); });
+    m_fd = voxreel::test::ConnectLoopback(nPort);
+    if (m_fd >= 0)
+        m_thread = std::thread([this] { ReadLoop(); });
 }
 
 CSoakClient::~CSoakClient()
@@ -43,11 +36,10 @@ void CSoakClient::ReadLoop()
     pthread_setname_np(pthread_self(), "soak-client");
     char chunk[16384];
     while (!m_bStop) {
-        pollfd entry{m_fd, POLLIN, 0};
-        if (poll(&entry, 1, 100) <= 0)
+        const ssize_t n = voxreel::test::ReceiveWithin(m_fd, chunk, sizeof chunk, 100);
+        if (n == 0)
             continue;
-        const ssize_t n = recv(m_fd, chunk, sizeof chunk, 0);
-        if (n <= 0)
+        if (n < 0)
             return;
         const Clock::time_point now = Clock::now();
         std::lock_guard lock(m_mutex);

@@ -14,6 +14,7 @@
 #include "callfeed_renderer_register.h"
 #include "loopback_client.h"
 #include "send_ring.h"
+#include "tone_frames.h"
 #include "voxreel/callfeed_control.h"
 
 namespace callmix {
@@ -102,11 +103,11 @@ public:
     // The amplitude of a tone in each 10 ms window of the port, in dBFS.
     std::vector<double> ToneDb(double dFrequency) const
     {
+        const std::vector<std::int16_t> port = m_client.Copy();
         std::vector<double> levels;
-        for (std::size_t nFrom = 0; nFrom + kWindow <= m_client.Samples(); nFrom += kWindow) {
-            const double dAmplitude = m_client.ToneAmplitude(nFrom, dFrequency, kWindow);
-            levels.push_back(20 * std::log10(std::max(dAmplitude, 1.0) / 32768));
-        }
+        for (std::size_t nFrom = 0; nFrom + kWindow <= port.size(); nFrom += kWindow)
+            levels.push_back(callreport::AmplitudeDbfs(
+                callreport::ToneAmplitude(&port[nFrom], kWindow, kRate, dFrequency)));
         return levels;
     }
     int LoudestSample() const

@@ -1,23 +1,26 @@
 // Pieces every test and benchmark of Voxreel needs: GStreamer started once,
-// temporary folders, bounded waits, running a
-// gst-launch description to its end, the process's CPU time, the sound
+// temporary folders, bounded waits, running a gst-launch description to its
+// end, loopback ports and their clients, the process's CPU time, the sound
 // server's process, and a sound server that never answers.
 #pragma once
 
 #include <gst/gst.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "voxreel/gst_handle.h"
 
@@ -84,6 +87,42 @@ inline int FreePort()
     getsockname(fd, reinterpret_cast<sockaddr*>(&address), &cb);
     close(fd);
     return ntohs(address.sin_port);
+}
+
+// A TCP client of nPort on 127.0.0.1, with the receive buffer given (0: the
+// system's); -1 when nothing accepts it.
+inline int ConnectLoopback(int nPort, int cbReceiveBuffer = 0)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (cbReceiveBuffer > 0)
+        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &cbReceiveBuffer, sizeof cbReceiveBuffer);
+    const sockaddr_in address{
+        AF_INET, htons(static_cast<std::uint16_t>(nPort)), {htonl(INADDR_LOOPBACK)}, {}};
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+        return fd;
+    close(fd);
+    return -1;
+}
+
+// Waits up to nWaitMs for fd to have data and reads what it has, up to cb
+// bytes: how many came, 0 when none came in time, -1 when the peer closed.
+inline ssize_t ReceiveWithin(int fd, void* pBuffer, std::size_t cb, int nWaitMs)
+{
+    pollfd entry{fd, POLLIN, 0};
+    if (poll(&entry, 1, nWaitMs) <= 0)
+        return 0;
+    const ssize_t n = recv(fd, pBuffer, cb, 0);
+    return n > 0 ? n : -1;
+}
+
+// What a client received, as 16-bit little-endian samples (a trailing odd
+// byte left out).
+inline std::vector<std::int16_t> LittleEndianSamples(const std::vector<std::uint8_t>& bytes)
+{
+    std::vector<std::int16_t> samples(bytes.size() / 2);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<std::int16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+    return samples;
 }
 
 // User plus system CPU time of the whole process, in seconds.
