@@ -194,8 +194,7 @@ int main(int argc, char** argv)
     setenv("VOXREEL_AUDIO_SINK", "fakesink sync=true", 0);
     gst_init(&argc, &argv);
     ScanPluginFolder(VOXREEL_PLUGIN_OUTPUT_DIR);
-    std::string strTemplate = (fs::temp_directory_path() / "bench_player.XXXXXX").string();
-    const fs::path folder = mkdtemp(strTemplate.data());
+    const fs::path folder = voxreel::test::MakeTempFolder("bench_player");
     const fs::path file = folder / "three-minutes.mp3";
     // The floor before and after the player's run, while nothing else runs
     // in the process: their mean stands for the run's, on a busy machine too.
