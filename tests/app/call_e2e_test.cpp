@@ -3,8 +3,6 @@
 // call hears is measured by the far-end tests.
 #include <QApplication>
 #include <QComboBox>
-#include <QElapsedTimer>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -52,17 +50,10 @@ TEST_F(CallChain, FollowsTheCallThroughAStallAndItsEnd)
     const int nBeforeHang = callsim.Count();
     callsim.Control("hang");
     ASSERT_TRUE(callsim.WaitFor("control hang", nBeforeHang));
-    QElapsedTimer clock, sinceTick;
-    qint64 nLongestGap = 0;
-    QTimer probe;
-    QObject::connect(&probe, &QTimer::timeout,
-                     [&] { nLongestGap = std::max(nLongestGap, sinceTick.restart()); });
-    clock.start();
-    sinceTick.start();
-    probe.start(100);
+    CStallProbe probe;
     const bool bGone = WaitFor(
-        [&] { return clock.elapsed() >= 5000 && Showed("Skype refused connection."); }, 20s);
-    probe.stop();
+        [&] { return probe.ElapsedMs() >= 5000 && Showed("Skype refused connection."); }, 20s);
+    const qint64 nLongestGap = probe.Stop();
     const int nAnswering = callsim.Count();
     callsim.Control("answer");
     ASSERT_TRUE(bGone) << Text(1019);

@@ -53,10 +53,9 @@ protected:
     }
     void TearDown() override
     {
-        for (QProcess* pProcess : {&m_program, &m_recorder}) {
-            pProcess->kill();
-            pProcess->waitForFinished(5000);
-        }
+        m_program.kill();
+        m_program.waitForFinished(5000);
+        m_recorder.Stop();
         fs::remove_all(m_folder);
     }
     // Started in the test's folder on a port of its own.
@@ -82,7 +81,8 @@ protected:
 
     fs::path m_folder;
     QProcessEnvironment m_env;
-    QProcess m_program, m_recorder;
+    QProcess m_program;
+    CRecorder m_recorder;
 };
 
 // How the program ends: a signal, or 0 for the media player interface's Quit.
@@ -104,25 +104,23 @@ TEST_P(ProgramEnd, SwitchesTheCallBackAndGivesBackTheMicrophone)
     ASSERT_TRUE(speakers.IsListening());
     m_env.insert("VOXREEL_AUDIO_SINK",
                  QString::fromStdString("pulsesink server=" + speakers.Address()));
-    const fs::path call = m_folder / "call.wav", mic = m_folder / "mic.raw";
+    const fs::path call = m_folder / "call.wav";
     CCallsim callsim({"--call", "12:Nora", "--call", "34:Omar", "--record",
                       QString::fromStdString(call.string())});
     gst_init(nullptr, nullptr);
     MakeTone(m_folder / "second.wav", 30.0, 1000); // not the real microphone's 440 Hz
     const std::string strCall = StartSwitched(callsim, {"first.wav"});
     const std::string strOther = strCall == "12" ? "34" : "12";
-    m_recorder.start("parec",
-                     {"-d", "voxreel_mic", "--rate=16000", "--channels=1", "--format=s16le",
-                      "--raw", "--latency-msec=20", QString::fromStdString(mic.string())});
-    ASSERT_TRUE(WaitFor([&] { return Recorded(mic, 0).size() > kRate / 4; }));
+    m_recorder.Start("voxreel_mic", kRate, 1, m_folder / "mic.raw");
+    ASSERT_TRUE(WaitFor([&] { return m_recorder.Recording().m_samples.size() > kRate / 4; }));
     ASSERT_EQ(Guards().size(), 1u);
     QProcess second;
     Start(second, {"--play", "second.wav"}); // relative: taken from this folder
     ASSERT_TRUE(Finished(second));
     EXPECT_EQ(second.exitCode(), 0);
-    EXPECT_TRUE(WaitFor([&] { return EndsWithTone(Recorded(call, 44), 1000, 1000); }, 20s))
+    EXPECT_TRUE(WaitFor([&] { return EndsWithTone(CallRecording(call), 1000, 1000); }, 20s))
         << "not played";
-    EXPECT_FALSE(EndsWithTone(Recorded(mic, 0), 440, 1000));
+    EXPECT_FALSE(EndsWithTone(m_recorder.Recording(), 440, 1000));
 
     if (GetParam() != 0)
         ::kill(static_cast<pid_t>(m_program.processId()), GetParam());
@@ -134,7 +132,7 @@ TEST_P(ProgramEnd, SwitchesTheCallBackAndGivesBackTheMicrophone)
     EXPECT_EQ(m_program.exitStatus(), bClosed ? QProcess::NormalExit : QProcess::CrashExit);
     EXPECT_TRUE(!bClosed || m_program.exitCode() == 0) << m_program.exitCode();
     EXPECT_TRUE(WaitFor([&] { return ModulesOfOurs() == 0; }, 20s));
-    EXPECT_TRUE(WaitFor([&] { return EndsWithTone(Recorded(mic, 0), 440, 1000); }, 20s))
+    EXPECT_TRUE(WaitFor([&] { return EndsWithTone(m_recorder.Recording(), 440, 1000); }, 20s))
         << "the recorder did not go on with the real microphone";
     EXPECT_TRUE(WaitFor([] { return Guards().empty(); }, 20s));
     callsim.Settle();

@@ -1,52 +1,76 @@
-// Reading back what a call heard (recordings and the level of a tone in
-// them) and asking the sound server with pactl.
+// Reading back what a call and the Voxreel microphone heard (recordings and
+// the level of a tone in them, by callreport's analysis), asking the sound
+// server with pactl, and the window with the Voxreel microphone recorded.
 #pragma once
 
 #include <QProcess>
 
-#include <cmath>
 #include <cstdint>
 #include <vector>
 
-#include "app_testkit.h"
+#include "recording.h"
+#include "tone_frames.h"
+#include "window_testkit.h"
 
 namespace apptest {
 
 inline constexpr int kRate = 16000;
 
-// A recording's samples so far: 16 kHz mono 16-bit after a header of
-// cbHeader bytes (44 for callsim's WAV, 0 for raw PCM).
-inline std::vector<std::int16_t> Recorded(const fs::path& wav, std::size_t cbHeader)
-{
-    const std::string bytes = ReadText(wav);
-    std::vector<std::int16_t> samples;
-    for (std::size_t i = cbHeader; i + 1 < bytes.size(); i += 2)
-        samples.push_back(static_cast<std::int16_t>(
-            static_cast<std::uint8_t>(bytes[i]) | (static_cast<std::uint8_t>(bytes[i + 1]) << 8)));
-    return samples;
-}
-
-// The amplitude of one frequency in samples [nFrom, nTo) at nRate (Goertzel).
-inline double ToneAmplitude(const std::vector<std::int16_t>& samples, std::size_t nFrom,
-                            std::size_t nTo, int nFreq, int nRate = kRate)
-{
-    const double dCoeff = 2.0 * std::cos(2.0 * M_PI * nFreq / nRate);
-    double s1 = 0, s2 = 0;
-    for (std::size_t i = nFrom; i < nTo; ++i) {
-        const double s0 = samples[i] + dCoeff * s1 - s2;
-        s2 = s1, s1 = s0;
+// parec recording a source as raw 16-bit samples into a file, as a call
+// application would; killed when it goes.
+class CRecorder {
+public:
+    ~CRecorder() { Stop(); }
+    // extra: more of parec's options (a client name).
+    bool Start(const std::string& strSource, int nRate, int nChannels, const fs::path& file,
+               const QStringList& extra = {})
+    {
+        m_nRate = nRate, m_nChannels = nChannels, m_file = file;
+        fs::remove(file); // each start records afresh
+        m_process.start("parec", QStringList{"-d", QString::fromStdString(strSource)} + extra +
+                                     QStringList{"--rate=" + QString::number(nRate),
+                                                 "--channels=" + QString::number(nChannels),
+                                                 "--format=s16le", "--raw", "--latency-msec=20",
+                                                 QString::fromStdString(file.string())});
+        return m_process.waitForStarted(10000);
     }
-    const double dPower = s1 * s1 + s2 * s2 - dCoeff * s1 * s2;
-    return 2.0 * std::sqrt(std::max(dPower, 0.0)) / static_cast<double>(nTo - nFrom);
+    void Stop()
+    {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    bool Running() const { return m_process.state() == QProcess::Running; }
+    const fs::path& File() const { return m_file; }
+    // What it recorded so far, its channels folded to their mean.
+    callreport::CRecording Recording() const
+    {
+        callreport::CRecording recording;
+        callreport::ReadRaw(m_file.string(), m_nRate, m_nChannels, recording);
+        return recording;
+    }
+
+private:
+    QProcess m_process;
+    int m_nRate = kRate, m_nChannels = 1;
+    fs::path m_file;
+};
+
+// What callsim recorded so far (its WAV file stays open while it runs).
+inline callreport::CRecording CallRecording(const fs::path& wav)
+{
+    callreport::CRecording recording;
+    callreport::ReadWav(wav.string(), recording);
+    return recording;
 }
 
-// The last quarter second of samples at nRate carries nFreq above dLevel.
-inline bool EndsWithTone(const std::vector<std::int16_t>& samples, int nFreq, double dLevel,
-                         int nRate = kRate)
+// The last quarter second of the recording carries nFreq above dLevel.
+inline bool EndsWithTone(const callreport::CRecording& recording, int nFreq, double dLevel)
 {
-    const auto nQuarter = static_cast<std::size_t>(nRate / 4);
+    const auto nQuarter = static_cast<std::size_t>(recording.m_nRate / 4);
+    const std::vector<std::int16_t>& samples = recording.m_samples;
     return samples.size() > nQuarter &&
-           ToneAmplitude(samples, samples.size() - nQuarter, samples.size(), nFreq, nRate) > dLevel;
+           callreport::ToneAmplitude(&samples[samples.size() - nQuarter], nQuarter,
+                                     recording.m_nRate, nFreq) > dLevel;
 }
 
 // pactl's output ("" when it failed or said nothing).
@@ -65,5 +89,37 @@ inline int Occurrences(const std::string& text, const std::string& what)
         ++n;
     return n;
 }
+
+// The window with the Voxreel microphone on, a test microphone tone of
+// kMicFreq at a quarter of full scale, the loudest remote level and a
+// recorder of the Voxreel microphone.
+class MicrophoneWindowTest : public WindowTest {
+protected:
+    static constexpr int kMicFreq = 300;
+
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        setenv("VOXREEL_VIRTUAL_MIC", "1", 1);
+        setenv("VOXREEL_CAPTURE_SOURCE",
+               ("audiotestsrc is-live=true volume=0.25 freq=" + std::to_string(kMicFreq)).c_str(),
+               1);
+        m_settings.WriteProfileInt("RemoteVolume", 0); // level 255
+    }
+    void TearDown() override
+    {
+        m_recorder.Stop();
+        setenv("VOXREEL_VIRTUAL_MIC", "0", 1);
+        setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
+        WindowTest::TearDown();
+    }
+    // Records as a call application would, at the microphone's own format
+    // (48 kHz stereo): each channel, and so their mean, carries the port's
+    // mono at its level (a mono recording of it would take the server's
+    // downmix law along, 3 dB up on PipeWire).
+    void StartRecorder() { m_recorder.Start("voxreel_mic", 48000, 2, m_folder / "mic.raw"); }
+
+    CRecorder m_recorder;
+};
 
 } // namespace apptest

@@ -5,7 +5,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QTimer>
 
@@ -27,7 +26,6 @@
 #include "sound_server_thread.h"
 #include "virtual_microphone.h"
 #include "voxreel/gst_handle.h"
-#include "window_testkit.h"
 
 using namespace apptest;
 using voxreel::test::SoundServerPid;
@@ -47,11 +45,14 @@ std::vector<std::string> LinesWithout(const fs::path& path,
     return lines;
 }
 
-std::vector<std::int16_t> Channel(const std::vector<std::int16_t>& stereo, int nChannel)
+// One channel of a raw 48 kHz stereo recording.
+std::vector<std::int16_t> Channel(const fs::path& raw, int nChannel)
 {
+    callreport::CRecording stereo;
+    callreport::ReadRaw(raw.string(), 48000, 1, stereo); // interleaved, as read
     std::vector<std::int16_t> samples;
-    for (std::size_t i = nChannel; i < stereo.size(); i += 2)
-        samples.push_back(stereo[i]);
+    for (std::size_t i = nChannel; i < stereo.m_samples.size(); i += 2)
+        samples.push_back(stereo.m_samples[i]);
     return samples;
 }
 
@@ -61,7 +62,7 @@ std::vector<double> FrameLevels(const std::vector<std::int16_t>& samples, int nF
 {
     std::vector<double> levels;
     for (std::size_t n = nFrom; n + 960 <= std::min(nTo, samples.size()); n += 960)
-        levels.push_back(ToneAmplitude(samples, n, n + 960, nFreq, 48000));
+        levels.push_back(callreport::ToneAmplitude(&samples[n], 960, 48000, nFreq));
     return levels;
 }
 
@@ -109,20 +110,9 @@ protected:
     }
     void TearDown() override
     {
-        m_recorder.kill();
-        m_recorder.waitForFinished();
+        m_recorder.Stop();
         fs::remove_all(m_folder);
     }
-
-    // Records a source as raw 16-bit samples, named as an application.
-    void Record(const char* pszSource, int nRate, int nChannels)
-    {
-        m_recorder.start("parec", {"-d", pszSource, "--client-name", "Meeting app", "--rate",
-                                   QString::number(nRate), "--channels", QString::number(nChannels),
-                                   "--format=s16le", "--raw", "--latency-msec=20",
-                                   QString::fromStdString((m_folder / "recording.raw").string())});
-    }
-    std::vector<std::int16_t> Recording() const { return Recorded(m_folder / "recording.raw", 0); }
     bool Texted(const std::string& text) const
     {
         return std::find(m_texts.begin(), m_texts.end(), text) != m_texts.end();
@@ -130,7 +120,7 @@ protected:
 
     fs::path m_folder;
     CPulseClient m_client;
-    QProcess m_recorder;
+    CRecorder m_recorder;
 
     std::vector<std::string> m_listeners, m_texts;
     CVirtualMicrophone m_mic{[this](const auto& listeners, const std::string& text) {
@@ -156,15 +146,9 @@ protected:
     // The microphone's tone, mixed, comes out of the Voxreel microphone.
     bool MixPlaysIntoIt()
     {
-        m_recorder.kill();
-        m_recorder.waitForFinished();
-        fs::remove(MicRecording());
+        m_recorder.Stop();
         StartRecorder();
-        return WaitFor(
-            [&] {
-                return EndsWithTone(Channel(Recorded(MicRecording(), 0), 0), kMicFreq, 500, 48000);
-            },
-            30s);
+        return WaitFor([&] { return EndsWithTone(m_recorder.Recording(), kMicFreq, 500); }, 30s);
     }
     // Opens the settings and hands them to act; true when they came back
     // before a rescue let a stopped sound server go on after 5 s.
@@ -271,7 +255,8 @@ TEST_F(VirtualMicrophone, LeftoversGoAndRecordingsMoveToTheRealMicrophone)
     ASSERT_EQ(made.strError, "");
     madeOnce();
     EXPECT_EQ(made.strCaptureInstead, strReal);
-    Record("voxreel_mic", kRate, 1);
+    m_recorder.Start("voxreel_mic", kRate, 1, m_folder / "recording.raw",
+                     {"--client-name", "Meeting app"});
     ASSERT_TRUE(
         WaitFor([&] { return Texted("Meeting app is listening to the Voxreel microphone"); }));
     QProcess other;
@@ -290,8 +275,8 @@ TEST_F(VirtualMicrophone, LeftoversGoAndRecordingsMoveToTheRealMicrophone)
     EXPECT_EQ(Remove(m_mic).size(), 2U);
     EXPECT_EQ(oursLoaded(), 0);
     EXPECT_TRUE(othersLoaded()) << "a foreign device was removed";
-    EXPECT_TRUE(WaitFor([&] { return EndsWithTone(Recording(), 440, 1000); }));
-    EXPECT_EQ(m_recorder.state(), QProcess::Running);
+    EXPECT_TRUE(WaitFor([&] { return EndsWithTone(m_recorder.Recording(), 440, 1000); }));
+    EXPECT_TRUE(m_recorder.Running());
 
     if (pszState != nullptr) {
         // Stored state is written a while after a change: a default named and
@@ -328,7 +313,7 @@ TEST_F(VirtualMicrophone, LeftoversGoAndRecordingsMoveToTheRealMicrophone)
 // but corked feed asks nothing of it, so the wake waits until the feed plays.
 TEST_F(VirtualMicrophone, CarriesTheFullBandInStereoAndWakesTheSinkOnceFed)
 {
-    constexpr int kHigh = 15000, kLow = 300, kLevel = 16384, kHalfSecond = 48000;
+    constexpr int kHigh = 15000, kLow = 300, kLevel = 16384, kSecond = 48000;
     InitMedia();
     QLoggingCategory::setFilterRules("voxreel.audio.debug=true");
     const QtMessageHandler previous = qInstallMessageHandler(CountWakes);
@@ -345,34 +330,33 @@ TEST_F(VirtualMicrophone, CarriesTheFullBandInStereoAndWakesTheSinkOnceFed)
         nullptr));
     ASSERT_TRUE(pFeed);
     ASSERT_EQ(Create(m_mic).strError, "");
-    Record("voxreel_mic", 48000, 2);
+    m_recorder.Start("voxreel_mic", 48000, 2, m_folder / "recording.raw");
     // The recording runs: the tone's stream comes later.
-    ASSERT_TRUE(WaitFor([&] { return Recording().size() > kHalfSecond / 5; }));
+    const auto recorded = [&] { return m_recorder.Recording().m_samples.size(); };
+    ASSERT_TRUE(WaitFor([&] { return recorded() > kSecond / 10; }));
     gst_element_set_state(pFeed.get(), GST_STATE_PLAYING);
     ASSERT_TRUE(WaitFor([&] {
-        const std::vector<double> levels = FrameLevels(Channel(Recording(), 0), kHigh);
+        const std::vector<double> levels = FrameLevels(Channel(m_recorder.File(), 0), kHigh);
         return !levels.empty() && levels.back() > kLevel / 2;
     }));
-    // Once the tone is heard, a second more: each side is measured on its last half.
-    const std::size_t nFrom = Recording().size();
-    ASSERT_TRUE(WaitFor([&] { return Recording().size() >= nFrom + 4 * kHalfSecond; }));
-    const std::vector<std::int16_t> recording = Recording();
-    const std::size_t nStart = nFrom / 2 + kHalfSecond;
+    // Once the tone is heard, two seconds more: each side is measured on the last.
+    const std::size_t nFrom = recorded();
+    ASSERT_TRUE(WaitFor([&] { return recorded() >= nFrom + 2 * kSecond; }));
+    const std::size_t nStart = nFrom + kSecond;
     for (const int nSide : {0, 1}) {
         SCOPED_TRACE(nSide == 0 ? "left" : "right");
-        const std::vector<std::int16_t> side = Channel(recording, nSide);
+        const std::vector<std::int16_t> side = Channel(m_recorder.File(), nSide);
         const int nFreq = nSide == 0 ? kHigh : kLow, nOther = nSide == 0 ? kLow : kHigh;
-        EXPECT_NEAR(Median(FrameLevels(side, nFreq, nStart, nStart + kHalfSecond)), kLevel,
+        EXPECT_NEAR(Median(FrameLevels(side, nFreq, nStart, nStart + kSecond)), kLevel,
                     0.03 * kLevel);
-        EXPECT_LT(Median(FrameLevels(side, nOther, nStart, nStart + kHalfSecond)), 0.01 * kLevel);
+        EXPECT_LT(Median(FrameLevels(side, nOther, nStart, nStart + kSecond)), 0.01 * kLevel);
     }
     gst_element_set_state(pFeed.get(), GST_STATE_NULL);
     if (m_client.ServerName().value_or("").find("PipeWire") == std::string::npos) {
         EXPECT_EQ(g_nWakes, 0) << "woken while recorded from"; // a suspend would cut it
 
         // Made again with nobody recording, a new feed made first.
-        m_recorder.kill();
-        m_recorder.waitForFinished();
+        m_recorder.Stop();
         pFeed.reset(gst_parse_launch("audiotestsrc ! pulsesink device=voxreel_mic_sink", nullptr));
         EXPECT_EQ(Remove(m_mic).size(), 2U);
         ASSERT_EQ(Create(m_mic).strError, "");
@@ -401,23 +385,15 @@ TEST_F(MicrophoneChain, TheWindowAnswersWhileTheSoundServerStandsStill)
     CPulseClient client;
     ASSERT_TRUE(client.Connect("Voxreel test"));
     client.SetAnswerTime(300ms);
-    QElapsedTimer still, sinceTick;
-    qint64 nLongestGap = 0;
-    const auto tick = [&] { nLongestGap = std::max(nLongestGap, sinceTick.restart()); };
-    QTimer timer;
-    QObject::connect(&timer, &QTimer::timeout, tick);
-    still.start();
-    sinceTick.start();
-    timer.start(100);
+    CStallProbe probe;
     std::optional<CStoppedServer> stopped(m_server);
     CVoxreelDlg& dlg = Open();
     EXPECT_FALSE(client.ListModules() || client.ListSources());
-    WaitFor([&] { return still.elapsed() >= 5000; }, 10s);
+    WaitFor([&] { return probe.ElapsedMs() >= 5000; }, 10s);
     EXPECT_TRUE(Settings(dlg, [](QDialog& settings) { settings.reject(); }))
         << "the settings waited for the sound server to open";
     stopped.reset();
-    tick();
-    EXPECT_LT(nLongestGap, 2500) << "the window stood still with the sound server";
+    EXPECT_LT(probe.Stop(), 2500) << "the window stood still with the sound server";
     ASSERT_TRUE(WaitFor(MicrophoneMade, 30s));
     EXPECT_TRUE(MixPlaysIntoIt()) << "the mix does not play into the Voxreel microphone";
     EXPECT_FALSE(ShowedPrefix("The Voxreel microphone is not available"));
@@ -446,8 +422,7 @@ TEST_F(MicrophoneChain, TheWindowAnswersWhileTheSoundServerStandsStill)
     ASSERT_TRUE(WaitFor(MicrophoneMade));
     EXPECT_TRUE(MixPlaysIntoIt()) << "the mix does not play into the Voxreel microphone made again";
     EXPECT_FALSE(ShowedPrefix("The Voxreel microphone is not available"));
-    m_recorder.kill();
-    m_recorder.waitForFinished();
+    m_recorder.Stop();
 
     // The settings offer the sound server's devices and take a new microphone at once.
     unsetenv("VOXREEL_CAPTURE_SOURCE");

@@ -4,10 +4,11 @@
 
 #include <QAbstractItemModel>
 #include <QAction>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QSlider>
+#include <QTimer>
 #include <QTreeView>
 
 #include <algorithm>
@@ -19,6 +20,34 @@
 #include "voxreel_dlg.h"
 
 namespace apptest {
+
+// A 100 ms timer from construction on: the longest gap between its ticks is
+// how long the event loop, and so the window, stood still.
+class CStallProbe {
+public:
+    CStallProbe()
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { Tick(); });
+        m_since.start();
+        m_sinceTick.start();
+        m_timer.start(100);
+    }
+    qint64 ElapsedMs() const { return m_since.elapsed(); }
+    // The longest gap, the one still open counted too; no ticks after it.
+    qint64 Stop()
+    {
+        Tick();
+        m_timer.stop();
+        return m_nLongestGapMs;
+    }
+
+private:
+    void Tick() { m_nLongestGapMs = std::max(m_nLongestGapMs, m_sinceTick.restart()); }
+
+    QTimer m_timer;
+    QElapsedTimer m_since, m_sinceTick;
+    qint64 m_nLongestGapMs = 0;
+};
 
 class WindowTest : public ::testing::Test {
 protected:
@@ -98,45 +127,6 @@ protected:
     int m_nPort = 0;
     std::unique_ptr<CVoxreelDlg> m_pDlg;
     std::vector<std::string> m_statusTexts;
-};
-
-// The window with the Voxreel microphone on, a test microphone tone of
-// kMicFreq at a quarter of full scale, the loudest remote level and a
-// recorder of the Voxreel microphone.
-class MicrophoneWindowTest : public WindowTest {
-protected:
-    static constexpr int kMicFreq = 300;
-
-    void SetUp() override
-    {
-        WindowTest::SetUp();
-        setenv("VOXREEL_VIRTUAL_MIC", "1", 1);
-        setenv("VOXREEL_CAPTURE_SOURCE",
-               ("audiotestsrc is-live=true volume=0.25 freq=" + std::to_string(kMicFreq)).c_str(),
-               1);
-        m_settings.WriteProfileInt("RemoteVolume", 0); // level 255
-    }
-    void TearDown() override
-    {
-        m_recorder.kill();
-        m_recorder.waitForFinished();
-        setenv("VOXREEL_VIRTUAL_MIC", "0", 1);
-        setenv("VOXREEL_CAPTURE_SOURCE", "audiotestsrc is-live=true wave=silence", 1);
-        WindowTest::TearDown();
-    }
-    // Records as a call application would, at the microphone's own format
-    // (48 kHz stereo): a channel carries the port's mono at its level (a mono
-    // recording of it would take the server's downmix law along, 3 dB up on
-    // PipeWire).
-    void StartRecorder()
-    {
-        m_recorder.start("parec", {"-d", "voxreel_mic", "--rate=48000", "--channels=2",
-                                   "--format=s16le", "--raw", "--latency-msec=20",
-                                   QString::fromStdString(MicRecording().string())});
-    }
-    fs::path MicRecording() const { return m_folder / "mic.raw"; }
-
-    QProcess m_recorder;
 };
 
 } // namespace apptest

@@ -24,7 +24,6 @@ using namespace std::chrono_literals;
 
 inline constexpr int kMicFreq = 300;
 inline constexpr int kRecorderRate = 48000;
-inline constexpr int kRecorderChannels = 2;
 
 using apptest::Pactl;
 
@@ -63,14 +62,6 @@ inline bool WaitEvery(const std::function<bool()>& condition, std::chrono::milli
         timeout);
 }
 
-// A raw recording of the Voxreel microphone, as far as it got.
-inline callreport::CRecording ReadMic(const fs::path& path)
-{
-    callreport::CRecording recording;
-    callreport::ReadRaw(path.string(), kRecorderRate, kRecorderChannels, recording);
-    return recording;
-}
-
 class CFarEndChain {
 public:
     // strLocalOutput: the program's local output (a gst-launch description).
@@ -86,8 +77,7 @@ public:
     }
     ~CFarEndChain()
     {
-        m_recorder.kill();
-        m_recorder.waitForFinished(5000);
+        m_recorder.Stop();
         if (m_program.state() != QProcess::NotRunning) {
             ::kill(static_cast<pid_t>(m_program.processId()), SIGTERM);
             if (!m_program.waitForFinished(20000))
@@ -103,11 +93,7 @@ public:
             return false;
         if (!apptest::WaitFor([] { return SourceExists("voxreel_mic"); }, 20s))
             return false;
-        m_recorder.start("parec", {"-d", "voxreel_mic", "--rate=" + QString::number(kRecorderRate),
-                                   "--channels=" + QString::number(kRecorderChannels),
-                                   "--format=s16le", "--raw", "--latency-msec=20",
-                                   QString::fromStdString(MicPath().string())});
-        return m_recorder.waitForStarted(10000);
+        return m_recorder.Start("voxreel_mic", kRecorderRate, 2, m_folder / "voxreel-mic.raw");
     }
     // Hands the files to the running program with --play, as a second start.
     bool Play(const std::vector<fs::path>& files)
@@ -123,13 +109,11 @@ public:
 
     callreport::SAnalysis Port(const std::vector<callreport::SToneSpec>& files) const
     {
-        callreport::CRecording recording;
-        callreport::ReadWav((m_folder / "call.wav").string(), recording);
-        return callreport::Analyse(recording, kMicFreq, files);
+        return callreport::Analyse(apptest::CallRecording(m_folder / "call.wav"), kMicFreq, files);
     }
     callreport::SAnalysis Mic(const std::vector<callreport::SToneSpec>& files) const
     {
-        return callreport::Analyse(ReadMic(MicPath()), kMicFreq, files);
+        return callreport::Analyse(m_recorder.Recording(), kMicFreq, files);
     }
     // Until both recordings carry the last file and then half a second more.
     bool WaitForAll(const std::vector<callreport::SToneSpec>& files,
@@ -143,13 +127,11 @@ public:
     }
 
 private:
-    fs::path MicPath() const { return m_folder / "voxreel-mic.raw"; }
-
     fs::path m_folder;
     QProcessEnvironment m_env;
     apptest::CCallsim m_callsim;
     QProcess m_program;
-    QProcess m_recorder;
+    apptest::CRecorder m_recorder;
 };
 
 } // namespace farend

@@ -4,11 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include "farend_chain.h"
 #include "../player/wire_recorder.h"
-#include "window_testkit.h"
 
 using namespace apptest;
 using farend::kRecorderRate;
@@ -32,11 +29,12 @@ struct SLevels {
 
 void ExpectNearDb(double dActual, double dExpected, double dDb, const std::string& what)
 {
-    const auto db = [](double dAmplitude) { return 20 * std::log10(std::max(dAmplitude, 1e-3)); };
+    using callreport::AmplitudeDbfs;
     if (dExpected < kAbsent)
         EXPECT_LT(dActual, kAbsent) << what;
     else
-        EXPECT_NEAR(db(dActual), db(dExpected), dDb) << what << ": " << dActual;
+        EXPECT_NEAR(AmplitudeDbfs(dActual), AmplitudeDbfs(dExpected), dDb)
+            << what << ": " << dActual;
 }
 
 void Move(QSlider* pSlider, int nPosition)
@@ -50,7 +48,7 @@ protected:
     // Lets 1.5 s more arrive, then gives the last second's levels.
     SLevels LastSecond() const
     {
-        const auto mic = [&] { return farend::ReadMic(MicRecording()).m_samples; };
+        const auto mic = [&] { return m_recorder.Recording().m_samples; };
         const std::size_t nMic = mic().size();
         EXPECT_TRUE(farend::WaitEvery([&] { return mic().size() > nMic + 3 * kRecorderRate / 2; },
                                       100ms, 20s));
