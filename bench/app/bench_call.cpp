@@ -24,28 +24,12 @@
 #include "in_process_channel.h"
 #include "voxreel_dlg.h"
 #include "bench_kit.h"
+#include "bench_wait.h"
 #include "voxreel_test_support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-double Median(std::vector<double> values)
-{
-    if (values.empty())
-        return -1;
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-bool Pump(const std::function<bool()>& done, int nMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < nMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
-}
 
 // A window that has run for a second without a client, then callsim.
 double CallConnectMs(CMemorySettings& settings, int nPort)

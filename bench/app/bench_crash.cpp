@@ -18,24 +18,9 @@
 #include <string>
 #include <vector>
 
+#include "bench_wait.h"
+
 namespace {
-
-double Median(std::vector<double> values)
-{
-    if (values.empty())
-        return -1;
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-bool Pump(const std::function<bool()>& done, int nMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < nMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    return done();
-}
 
 std::string Pactl(const QStringList& arguments)
 {

@@ -27,6 +27,7 @@
 #include <string>
 #include <thread>
 
+#include "bench_wait.h"
 #include "voxreel_test_support.h"
 
 namespace {
@@ -75,15 +76,6 @@ void StopFor(pid_t pid)
     ::kill(pid, SIGSTOP);
     std::this_thread::sleep_for(kStall);
     ::kill(pid, SIGCONT);
-}
-
-bool Pump(const std::function<bool()>& done, int nMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < nMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
 }
 
 QProcessEnvironment ProgramEnvironment(const QString& folder)

@@ -27,6 +27,7 @@
 #include "in_process_channel.h"
 #include "voxreel_dlg.h"
 #include "bench_kit.h"
+#include "bench_wait.h"
 #include "voxreel_test_support.h"
 
 namespace fs = std::filesystem;
@@ -122,10 +123,7 @@ double LatencyMs(CVoxreelDlg& dlg, int nPort)
     recorder.kill();
     recorder.waitForFinished();
     close(fd);
-    if (delays.empty())
-        return -1;
-    std::sort(delays.begin(), delays.end());
-    return delays[delays.size() / 2];
+    return Median(delays);
 }
 
 // Runs the window as the program does, idle between events.
