@@ -17,31 +17,59 @@ void CCaptureKeeper::OnTick(CCaptureRing& ring, CCaptureRing* pWideRing)
     if (m_capture.IsRunning()) {
         const HRESULT hr = m_capture.Failure();
         if (SUCCEEDED(hr)) {
-            // A capture started again may take a while to deliver its first
-            // samples (a sound server that has just started): silence until then.
-            if (m_bWarming && HasWritten(ring))
-                m_bWarming = false;
-            if (m_bWarming)
-                FillWithSilence(ring, pWideRing);
+            KeepWarming(ring, pWideRing);
             return;
         }
-        GST_WARNING("capture failed while running (0x%08X): silence until it starts again",
-                    static_cast<unsigned>(hr));
         m_capture.Stop();
-        m_notify(NOTIFY_CAPTURE_ERROR, static_cast<std::uint32_t>(hr));
-        m_down = std::chrono::steady_clock::now();
-        m_nSilentSamples = 0;
-        m_nStartTicks = m_nTicksToStart = kFirstStartTicks;
+        if (m_bWarming) {
+            // Failed again before it delivered anything: a failed start. The
+            // user was told once, and the next try waits longer.
+            GST_INFO("capture failed again before delivering (0x%08X)", static_cast<unsigned>(hr));
+            m_bWarming = false;
+            WaitLonger();
+        } else {
+            OnFailure(hr);
+        }
     }
     FillWithSilence(ring, pWideRing);
     if (--m_nTicksToStart > 0)
         return;
     if (SUCCEEDED(m_restart())) {
-        GST_INFO("capture running again");
-        m_notify(NOTIFY_CAPTURE_STARTED, 0);
+        GST_INFO("capture started again, waiting for its first samples");
         m_bWarming = true;
         return;
     }
+    WaitLonger();
+}
+
+void CCaptureKeeper::OnFailure(HRESULT hr)
+{
+    GST_WARNING("capture failed while running (0x%08X): silence until it starts again",
+                static_cast<unsigned>(hr));
+    m_notify(NOTIFY_CAPTURE_ERROR, static_cast<std::uint32_t>(hr));
+    m_down = std::chrono::steady_clock::now();
+    m_nSilentSamples = 0;
+    m_nStartTicks = m_nTicksToStart = kFirstStartTicks;
+}
+
+// A capture started again may take a while to deliver its first samples (a
+// sound server that has just started): silence until then. It counts as
+// running again, and is reported so, once it delivers.
+void CCaptureKeeper::KeepWarming(CCaptureRing& ring, CCaptureRing* pWideRing)
+{
+    if (!m_bWarming)
+        return;
+    if (!HasWritten(ring)) {
+        FillWithSilence(ring, pWideRing);
+        return;
+    }
+    m_bWarming = false;
+    GST_INFO("capture running again");
+    m_notify(NOTIFY_CAPTURE_STARTED, 0);
+}
+
+void CCaptureKeeper::WaitLonger()
+{
     m_nStartTicks = m_nTicksToStart = std::min(2 * m_nStartTicks, kLongestStartTicks);
 }
 

@@ -4,7 +4,9 @@
 // call would hear nothing more, and the file would stall. The failure is
 // reported, the rings get silence at the capture's rate in its place, and
 // the capture is started again until it runs and delivers: after 1 s, then
-// twice as long after each failed start, up to 30 s. (Each failed start of
+// twice as long after each failed start, up to 30 s. A start that fails
+// before it delivers is a failed start: the user is told of the failure
+// once, and of the capture running again once it delivers. (Each failed start of
 // a capture from a sound server that is not there costs a thread that
 // libpulse never ends, so the tries must stay few in a long outage.)
 // The pacing thread only, while it runs; Reset while none runs.
@@ -32,6 +34,9 @@ public:
     static constexpr int kLongestStartTicks = 300;
 
 private:
+    void OnFailure(HRESULT hr);
+    void KeepWarming(CCaptureRing& ring, CCaptureRing* pWideRing);
+    void WaitLonger();
     void FillWithSilence(CCaptureRing& ring, CCaptureRing* pWideRing);
     bool HasWritten(CCaptureRing& ring) const;
 

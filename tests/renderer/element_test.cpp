@@ -122,6 +122,24 @@ TEST_F(Transmission, ACaptureThatFailsGoesOnAsSilenceAndStartsAgain)
     m_pControl->StopTransmission();
 }
 
+// A capture that fails before it delivers anything, at every start, is
+// reported once and never as started again: each such start is a failed
+// start, tried less and less often, and the port goes on meanwhile.
+TEST_F(Transmission, ACaptureThatNeverDeliversIsReportedOnce)
+{
+    g_object_set(m_pRenderer.get(), "capture-source",
+                 "audiotestsrc is-live=true ! identity error-after=1", nullptr);
+    ASSERT_EQ(m_pControl->StartTransmission(), S_OK);
+    CTestClient client;
+    ASSERT_TRUE(client.Connect(m_nPort));
+    ASSERT_TRUE(client.Read(2 * 16000 * 4)) << "the port went on";
+    const std::vector<int> codes = Codes(20, GST_SECOND / 10);
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), NOTIFY_CAPTURE_ERROR), 1);
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), NOTIFY_CAPTURE_STARTED), 1)
+        << "only the first start";
+    m_pControl->StopTransmission();
+}
+
 // File sample i is 1000 + 2 * (i % 15000), each distinct on the wire over a
 // silent microphone, so the wire tells which file samples went out, in order.
 constexpr int kPeriod = 15000;
