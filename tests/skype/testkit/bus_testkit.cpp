@@ -69,11 +69,10 @@ bool CTestPlayer::TickUntilState()
     });
 }
 
-std::shared_ptr<CommandLog> CTestPlayer::Issue(const std::string& command,
-                                               std::function<void()> onResponse)
+std::shared_ptr<CommandLog> CTestPlayer::Issue(const std::string& command)
 {
     auto pLog = std::make_shared<CommandLog>();
-    m_connection.Issue(std::make_unique<CLoggingHandler>(command, pLog, std::move(onResponse)));
+    m_connection.Issue(std::make_unique<CLoggingHandler>(command, pLog));
     return pLog;
 }
 

@@ -10,6 +10,7 @@
 #include <QProcess>
 
 #include <chrono>
+#include <functional>
 
 // Runs the event loop until the condition holds or the limit passes.
 bool WaitFor(const std::function<bool()>& condition,
@@ -44,8 +45,7 @@ struct CTestPlayer {
     // Ticks every 100 ms until the link is attached.
     bool TickUntilState();
     // AddHandler and SendCommand, as every command is issued.
-    std::shared_ptr<CommandLog> Issue(const std::string& command,
-                                      std::function<void()> onResponse = {});
+    std::shared_ptr<CommandLog> Issue(const std::string& command);
     // Issues the command and waits for its reply; "(no reply)" when none came.
     std::string Ask(const std::string& command);
     bool WaitForNotification(const std::string& prefix);

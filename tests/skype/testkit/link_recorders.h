@@ -4,7 +4,6 @@
 #include "skype_command_handler.h"
 #include "skype_connection.h"
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,9 +21,8 @@ struct CommandLog {
 class CLoggingHandler : public CSkypeCommandHandler {
 public:
     CLoggingHandler(std::string command, std::shared_ptr<CommandLog> pLog,
-                    std::function<void()> onResponse = {}, bool bClaimNotifications = false)
-        : m_command(std::move(command)), m_pLog(std::move(pLog)),
-          m_onResponse(std::move(onResponse)), m_bClaim(bClaimNotifications)
+                    bool bClaimNotifications = false)
+        : m_command(std::move(command)), m_pLog(std::move(pLog)), m_bClaim(bClaimNotifications)
     {
         m_pLog->id = GetId();
     }
@@ -36,8 +34,6 @@ public:
     {
         m_bComplete = true;
         m_pLog->responses.push_back(response);
-        if (m_onResponse)
-            m_onResponse();
     }
     bool OnNotification(const std::string& line) override
     {
@@ -49,7 +45,6 @@ public:
 private:
     std::string m_command;
     std::shared_ptr<CommandLog> m_pLog;
-    std::function<void()> m_onResponse;
     bool m_bClaim;
 };
 
