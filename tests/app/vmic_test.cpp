@@ -1,6 +1,6 @@
 // The Voxreel microphone on the test's sound server (PulseAudio, or PipeWire
 // with VOXREEL_SOUND_SERVER=pipewire): its devices, its sound, its listeners,
-// and a sound server that stands still or goes never holding up the window.
+// and a sound server that stands still never holding up the window.
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -21,7 +21,6 @@
 #include <sstream>
 #include <thread>
 
-#include "../player/wire_recorder.h"
 #include "signal_kit.h"
 #include "sound_server_thread.h"
 #include "virtual_microphone.h"
@@ -446,22 +445,4 @@ TEST_F(MicrophoneChain, TheWindowAnswersWhileTheSoundServerStandsStill)
     g_object_get(dlg.Player().Renderer(), "capture-source", &pszCapture, nullptr);
     EXPECT_STREQ(pszCapture, strChosen.c_str());
     g_free(pszCapture);
-}
-
-// Last in this file, as it cuts the test's sound server off for good: the
-// port streams on although its capture is from that server, and closing does
-// not wait on the sound server.
-TEST_F(MicrophoneChain, ThePortGoesOnStreamingWhenTheSoundServerGoes)
-{
-    unsetenv("VOXREEL_CAPTURE_SOURCE");
-    CVoxreelDlg& dlg = Open();
-    CWireRecorder port;
-    ASSERT_TRUE(port.Connect(m_nPort));
-    // Bounded as the other waits on the sound server: on a loaded machine
-    // the first half second once took longer than 10 s to come.
-    ASSERT_TRUE(WaitFor([&] { return port.Samples() > kRate / 2; }, 30s));
-    Pactl({"unload-module", "module-native-protocol-unix"}); // every client cut off
-    const std::size_t nBefore = port.Samples();
-    EXPECT_TRUE(WaitFor([&] { return port.Samples() > nBefore + 2 * kRate; }));
-    dlg.close();
 }
