@@ -33,13 +33,11 @@ TEST_F(CallChain, FollowsTheCallThroughAStallAndItsEnd)
     dlg.AddPaths({MakeTone(m_folder / "tone.wav", 20.0)});
     CCallsim callsim({"--call", "12:Nora Vale"});
 
-    // Found, named and switched, in that order.
+    // Found, named and switched to the window's port (the order of the three
+    // commands is the calls test's: names are asked for what a search listed,
+    // and only a named call is selected and switched).
     ASSERT_TRUE(callsim.WaitFor("input connected 12"));
-    const int nSearch = callsim.Find("SEARCH ACTIVECALLS");
-    const int nName = callsim.Find("GET CALL 12 PARTNER_DISPNAME");
-    const int nSwitch =
-        callsim.Find("ALTER CALL 12 SET_INPUT PORT=\"" + std::to_string(m_nPort) + "\"");
-    EXPECT_TRUE(nSearch >= 0 && nSearch < nName && nName < nSwitch);
+    EXPECT_GE(callsim.Find("ALTER CALL 12 SET_INPUT PORT=\"" + std::to_string(m_nPort) + "\""), 0);
     EXPECT_EQ(Control<QComboBox>(1002)->currentText().toStdString(), "Nora Vale");
     ASSERT_TRUE(WaitFor([&] { return dlg.IsTransmitting() && dlg.StatusIconId() == 141; }));
 
