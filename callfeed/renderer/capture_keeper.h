@@ -6,9 +6,9 @@
 // the capture is started again until it runs and delivers: after 1 s, then
 // twice as long after each failed start, up to 30 s. A start that fails
 // before it delivers is a failed start: the user is told of the failure
-// once, and of the capture running again once it delivers. (Each failed start of
-// a capture from a sound server that is not there costs a thread that
-// libpulse never ends, so the tries must stay few in a long outage.)
+// once, and of the capture running again once it delivers. (Each failed
+// start of a capture from a sound server that is not there costs a thread
+// that libpulse never ends, so the tries must stay few in a long outage.)
 // The pacing thread only, while it runs; Reset while none runs.
 #pragma once
 
