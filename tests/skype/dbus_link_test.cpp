@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string_view>
 
 namespace {
 
@@ -25,12 +24,12 @@ std::string LittleEndian(std::uint32_t value, int size)
 
 // Replies are matched by id and the client's notifications reach the link's
 // events. A client that answers nothing: the command goes out and the link
-// carries on at once; the missing answer detaches it after the delivery
-// time-out, and at closing a flush waits for that answer, and no longer. A
-// crashed client detaches it at once, without that time-out. Either way the
-// command waits for the client found next. A line another connection sends in
-// the client's place is refused, and a second channel on one connection or one
-// without a bus is unusable.
+// carries on at once; a flush, as at closing, waits for the missing answer
+// until the delivery time-out, which detaches the link (how soon is checked
+// in the window's call test). A crashed client detaches it at once, without
+// that time-out. Either way the command waits for the client found next. A
+// line another connection sends in the client's place is refused, and a
+// second channel on one connection or one without a bus is unusable.
 TEST(DBusLinkTest, MatchesRepliesOnlyFromTheClientAndNeverHangsOnIt)
 {
     QTemporaryDir directory;
@@ -101,21 +100,17 @@ TEST(DBusLinkTest, MatchesRepliesOnlyFromTheClientAndNeverHangsOnIt)
         EXPECT_TRUE(player.WaitForNotification(pszLine));
 
     // A hung or crashed client.
-    int nHung = -1;
-    for (const char* pszFault : {"hang", "hang and flush", "crash"}) {
-        SCOPED_TRACE(pszFault);
-        const bool bHang = pszFault[0] == 'h';
+    for (const bool bHang : {true, false}) {
+        SCOPED_TRACE(bHang ? "hang" : "crash");
         if (bHang) {
             pCallsim->Control("hang");
-            ASSERT_GE(nHung = pCallsim->WaitForLine("control hang", nHung + 1), 0);
+            ASSERT_GE(pCallsim->WaitForLine("control hang"), 0);
         } else {
             pCallsim->Kill();
         }
         auto pLog = player.Issue("SEARCH ACTIVECALLS");
         if (bHang) {
             EXPECT_EQ(player.m_connection.GetAttachState(), 0) << "waited for the answer";
-        }
-        if (std::string_view(pszFault).ends_with("flush")) {
             player.m_connection.FlushDeliveries();
             EXPECT_EQ(player.m_connection.GetAttachState(), 3) << "the answer is in on return";
         }
@@ -135,7 +130,7 @@ TEST(DBusLinkTest, MatchesRepliesOnlyFromTheClientAndNeverHangsOnIt)
         ASSERT_TRUE(WaitFor([&] { return !pLog->responses.empty(); }));
         EXPECT_EQ(pLog->responses[0], bHang ? "CALLS " : "CALLS 56");
     }
-    EXPECT_EQ(player.m_events.m_nDetached, 3);
+    EXPECT_EQ(player.m_events.m_nDetached, 2);
 
     // Another connection's line is not the client's, whatever it says.
     QDBusConnection intruder = ConnectToBus();
