@@ -2,10 +2,6 @@
 
 #include <QCoreApplication>
 
-#include <gtest/gtest.h>
-
-#include <unistd.h>
-
 #include <algorithm>
 
 #include "voxreel_test_support.h"
@@ -88,20 +84,4 @@ bool CTestPlayer::WaitForNotification(const std::string& prefix)
         return std::ranges::any_of(m_events.m_notifications,
                                    [&](const auto& line) { return line.starts_with(prefix); });
     });
-}
-
-// Re-runs the test under dbus-run-session unless it already runs under it;
-// the application object outlives every test.
-int main(int argc, char* argv[])
-{
-    if (!qEnvironmentVariableIsSet("VOXREEL_TEST_BUS")) {
-        qputenv("VOXREEL_TEST_BUS", "1");
-        std::vector<char*> command{const_cast<char*>("dbus-run-session"), const_cast<char*>("--")};
-        command.insert(command.end(), argv, argv + argc + 1);
-        ::execvp(command[0], command.data());
-        return 127;
-    }
-    ::testing::InitGoogleTest(&argc, argv);
-    QCoreApplication app(argc, argv);
-    return RUN_ALL_TESTS();
 }

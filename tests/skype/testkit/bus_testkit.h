@@ -1,6 +1,7 @@
 // The tests that run callsim: each test process re-runs itself under a
-// session bus of its own (testkit main()), since the discover signal is a
-// broadcast and tests sharing a bus would answer each other's players.
+// session bus of its own (the window tests' bus_test_main.cpp), since the
+// discover signal is a broadcast and tests sharing a bus would answer each
+// other's players.
 #pragma once
 
 #include "dbus_skype_channel.h"
