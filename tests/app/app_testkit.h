@@ -4,14 +4,11 @@
 
 #include <QCoreApplication>
 
-#include <gst/gst.h>
-
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
+#include "../playlist/test_files.h"
 #include "dsplayer.h"
 #include "voxreel_test_support.h"
 
@@ -49,12 +46,7 @@ inline fs::path MakeTone(const fs::path& path, double dSeconds, int nFreq = 440)
 }
 
 // The whole content of a file ("" when it cannot be read).
-inline std::string ReadText(const fs::path& path)
-{
-    std::ostringstream text;
-    text << std::ifstream(path, std::ios::binary).rdbuf();
-    return text.str();
-}
+inline constexpr auto& ReadText = testfiles::ReadFile;
 
 using voxreel::test::FreePort;
 

@@ -76,10 +76,3 @@ TEST(FileAdder, KeepsOrderFinishesAtOnceDescribesAndStops)
     EXPECT_LT(nBeforeStop, 20u * 300u);
     fs::remove_all(folder);
 }
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

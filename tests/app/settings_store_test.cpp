@@ -3,21 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <unistd.h>
 
+#include "../playlist/test_files.h"
 #include "QtSettingsStore.h"
-
-namespace fs = std::filesystem;
 
 TEST(SettingsStore, KeepsValuesInTheSettingsSectionAndDefaultsTheRest)
 {
-    const fs::path dir =
-        fs::temp_directory_path() / ("voxreel-settings-" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+    const testfiles::CTempFolder dir;
+    setenv("XDG_CONFIG_HOME", dir.m_path.c_str(), 1);
     {
         CQtSettingsStore store;
         EXPECT_EQ(store.GetProfileString("DefaultPlaylist", "none"), "none");
@@ -30,8 +23,6 @@ TEST(SettingsStore, KeepsValuesInTheSettingsSectionAndDefaultsTheRest)
     EXPECT_EQ(store.GetProfileInt("LocalVolume", 0), -1200);
     EXPECT_EQ(store.GetProfileString("DefaultPlaylist", ""), "/tmp/l\xC3\xA4ist.m3u");
     EXPECT_EQ(store.GetProfileInt("Balance", 7), 7);
-    std::stringstream text;
-    text << std::ifstream(dir / "Kelmora" / "Voxreel.conf").rdbuf();
-    EXPECT_NE(text.str().find("[Settings]"), std::string::npos);
-    fs::remove_all(dir);
+    EXPECT_NE(testfiles::ReadFile(dir / "Kelmora/Voxreel.conf").find("[Settings]"),
+              std::string::npos);
 }
