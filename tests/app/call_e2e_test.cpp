@@ -1,7 +1,6 @@
 // The whole chain: the real window (offscreen) on a session bus of its own,
 // the real callsim as the call client, the real player and renderer. What the
 // call hears is measured by the far-end tests.
-#include <QApplication>
 #include <QComboBox>
 
 #include <gtest/gtest.h>

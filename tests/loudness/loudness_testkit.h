@@ -1,13 +1,10 @@
 // Media of known loudness made at test time, and the loudness of what came out.
 #pragma once
 
-#include <gst/gst.h>
-
 #include <ebur128.h>
 
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>

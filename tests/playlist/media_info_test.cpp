@@ -5,7 +5,6 @@
 #include "test_files.h"
 #include "voxreel_test_support.h"
 
-#include <gst/gst.h>
 #include <zlib.h>
 
 #include <cstdint>
