@@ -82,12 +82,11 @@ def check(ts_path):
     menu = [by_source[s] for s in MENU if s in by_source]
     groups = [*by_context.items(), ("menu", [(accelerator(t), t) for t in menu if accelerator(t)])]
     for name, items in groups:
-        seen = collections.defaultdict(list)
+        seen = collections.defaultdict(set)
         for key, text in items:
-            seen[key].append(text)
-        for key, texts in seen.items():
-            if len(set(texts)) > 1:
-                problems.append(f"{lang} [{name}]: accelerator '{key}' on {sorted(set(texts))}")
+            seen[key].add(text)
+        problems += [f"{lang} [{name}]: accelerator '{key}' on {sorted(texts)}"
+                     for key, texts in seen.items() if len(texts) > 1]
     return messages, finished, problems
 
 
