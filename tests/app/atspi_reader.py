@@ -26,8 +26,7 @@ def wait_for(condition, what=None):
 
 
 def window():
-    desktop = pyatspi.Registry.getDesktop(0)
-    for app in desktop:
+    for app in pyatspi.Registry.getDesktop(0):
         if app is not None and app.name.lower() == "voxreel":
             for child in app:
                 if child is not None and child.name == "Voxreel":
@@ -53,8 +52,7 @@ def controls(win):
     out = []
     for node in walk(win):
         role = node.getRoleName()
-        states = node.getState()
-        if role not in CONTROL_ROLES or not states.contains(pyatspi.STATE_SHOWING):
+        if role not in CONTROL_ROLES or not node.getState().contains(pyatspi.STATE_SHOWING):
             continue
         if role == "label" and any(r.getRelationType() == pyatspi.RELATION_LABEL_FOR
                                    for r in node.getRelationSet()):
