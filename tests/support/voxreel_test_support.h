@@ -142,8 +142,7 @@ inline pid_t SoundServerPid()
     const std::string strServer = pszServer != nullptr ? pszServer : "";
     if (strServer.rfind("unix:", 0) != 0)
         return 0;
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
+    sockaddr_un address{AF_UNIX, {}};
     strServer.copy(address.sun_path, sizeof address.sun_path - 1, 5);
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     ucred peer{};
@@ -161,8 +160,7 @@ class CSilentServer {
 public:
     explicit CSilentServer(std::string strPath) : m_strPath(std::move(strPath))
     {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
+        sockaddr_un address{AF_UNIX, {}};
         m_strPath.copy(address.sun_path, sizeof address.sun_path - 1);
         unlink(m_strPath.c_str());
         m_fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
