@@ -15,25 +15,20 @@
 
 class CWireRecorder {
 public:
-    CWireRecorder() = default;
     ~CWireRecorder()
     {
         m_bStop = true;
         if (m_thread.joinable())
             m_thread.join();
-        if (m_fd >= 0)
-            close(m_fd);
+        close(m_fd);
     }
-    CWireRecorder(const CWireRecorder&) = delete;
-    CWireRecorder& operator=(const CWireRecorder&) = delete;
 
     bool Connect(int nPort)
     {
         m_fd = voxreel::test::ConnectLoopback(nPort);
-        if (m_fd < 0)
-            return false;
-        m_thread = std::thread([this] { ReadLoop(); });
-        return true;
+        if (m_fd >= 0)
+            m_thread = std::thread([this] { ReadLoop(); });
+        return m_fd >= 0;
     }
     std::size_t Samples() const
     {
