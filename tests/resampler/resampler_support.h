@@ -48,8 +48,7 @@ inline CHarnessPtr NewResampler(const std::string& caps, bool bOfferPool = true,
 
 inline GstBuffer* BufferFrom(const Samples& samples, GstClockTime tPts = GST_CLOCK_TIME_NONE)
 {
-    GstBuffer* pBuffer =
-        gst_buffer_new_memdup(samples.data(), samples.size() * sizeof(std::int16_t));
+    GstBuffer* pBuffer = gst_buffer_new_memdup(samples.data(), 2 * samples.size());
     GST_BUFFER_PTS(pBuffer) = tPts;
     return pBuffer;
 }
