@@ -88,11 +88,10 @@ public:
     bool Start(const std::string& strMicrophone)
     {
         g_object_set(m_pRenderer.get(), "capture-source", strMicrophone.c_str(), nullptr);
-        if (CCallfeedControl(m_pRenderer.get()).StartTransmission() != S_OK ||
-            !m_client.Connect(m_nPort) || !m_client.Read(kBlockBytes, 30s))
-            return false;
-        return gst_element_set_state(m_pPipeline.get(), GST_STATE_PLAYING) !=
-               GST_STATE_CHANGE_FAILURE;
+        return CCallfeedControl(m_pRenderer.get()).StartTransmission() == S_OK &&
+               m_client.Connect(m_nPort) && m_client.Read(kBlockBytes, 30s) &&
+               gst_element_set_state(m_pPipeline.get(), GST_STATE_PLAYING) !=
+                   GST_STATE_CHANGE_FAILURE;
     }
     // Reads the port until it has carried nMs in all.
     bool Read(int nMs)
@@ -110,13 +109,7 @@ public:
                 callreport::ToneAmplitude(&port[nFrom], kWindow, kRate, dFrequency)));
         return levels;
     }
-    int LoudestSample() const
-    {
-        int nLoudest = 0;
-        for (std::size_t n = 0; n < m_client.Samples(); ++n)
-            nLoudest = std::max(nLoudest, std::abs(static_cast<int>(m_client.Sample(n))));
-        return nLoudest;
-    }
+    const CTestClient& Client() const { return m_client; }
 
 private:
     int m_nPort = FreePort();

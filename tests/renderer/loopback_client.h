@@ -44,6 +44,8 @@ public:
     {
         return ReadUntil([&] { return m_received.size() >= cbWanted; }, timeout);
     }
+    // True when cb more bytes come within 10 s.
+    bool ReadMore(std::size_t cb) { return Read(m_received.size() + cb); }
     // True when the peer closes within the time.
     bool WaitClosed() { return !Read(SIZE_MAX) && m_bClosed; }
     std::size_t Samples() const { return m_received.size() / 2; }

@@ -93,16 +93,12 @@ protected:
     CMixLevels m_levels;
     std::vector<std::int16_t> m_sent; // every block submitted, in order
     // What the network does with a submitted block: by default its send ends at once.
-    std::function<void(SendBlock&)> m_network = [](SendBlock& block) { block.Release(); };
-    CMixer m_mixer{m_queue,
-                   m_ring,
-                   m_levels,
-                   [this](SendBlock& block) {
-                       m_sent.insert(m_sent.end(), block.m_aData.begin(), block.m_aData.end());
-                       m_network(block);
-                   },
-                   [](int, std::uint32_t) {},
-                   &m_stage};
+    SubmitFn m_network = [](SendBlock& block) { block.Release(); };
+    SubmitFn m_submit = [this](SendBlock& block) {
+        m_sent.insert(m_sent.end(), block.m_aData.begin(), block.m_aData.end());
+        m_network(block);
+    };
+    CMixer m_mixer{m_queue, m_ring, m_levels, m_submit, [](int, std::uint32_t) {}, &m_stage};
 };
 
 // Held, the microphone goes out alone and the queue keeps its place (an entry

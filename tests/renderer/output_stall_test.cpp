@@ -57,8 +57,6 @@ protected:
         ASSERT_TRUE(callmix::g_bRendererReady && m_server->IsListening());
         if (GetParam().strMixOutput == "pulsesink" && std::getenv("PULSE_SERVER") == nullptr)
             GTEST_SKIP() << "needs the sound server of scripts/with-services";
-        m_pRenderer.reset(gst_bin_get_by_name(GST_BIN(m_pPipeline.get()), "renderer"));
-        m_pControl = std::make_unique<CCallfeedControl>(m_pRenderer.get());
         g_object_set(m_pRenderer.get(), "port", m_nPort, "capture-source",
                      "audiotestsrc is-live=true wave=silence", "mix-output",
                      WithServer(GetParam().strMixOutput).c_str(), "local-output",
@@ -114,8 +112,9 @@ protected:
         "audio/x-raw,format=S16LE,rate=48000,channels=2,layout=interleaved ! renderer.wide",
         nullptr)};
     CBusPtr m_pBus{gst_element_get_bus(m_pPipeline.get())};
-    CElementPtr m_pRenderer;
-    std::unique_ptr<CCallfeedControl> m_pControl;
+    CElementPtr m_pRenderer{gst_bin_get_by_name(GST_BIN(m_pPipeline.get()), "renderer")};
+    std::unique_ptr<CCallfeedControl> m_pControl =
+        std::make_unique<CCallfeedControl>(m_pRenderer.get());
 };
 
 TEST_P(OutputStall, OutputsAreReportedOnceAndHoldNothingBack)
