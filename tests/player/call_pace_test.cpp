@@ -18,13 +18,6 @@ constexpr int kLoudHz = 500, kQuietHz = 1000;
 constexpr std::size_t kBlockSamples = 2048; // one transmit block
 constexpr int kWireSamplesPerMs = 16;
 
-// Where each file's tone lies in what the wire carried so far.
-callreport::SAnalysis WireTones(const CWireRecorder& recorder,
-                                const std::vector<callreport::SToneSpec>& files)
-{
-    return callreport::Analyse({16000, 1, recorder.Copy()}, 0, files);
-}
-
 // A player whose port a recorder listens to.
 struct CWiredRig : CPlayerRig {
     using CPlayerRig::CPlayerRig;
@@ -65,7 +58,9 @@ TEST(CallPace, TheCallHearsEachFileWholeWhileTheLocalOutputStandsStill)
     EXPECT_EQ(rig.m_callback.m_calls, (std::vector<HRESULT>{S_OK, S_OK}));
     ASSERT_EQ(completions.size(), 2u);
 
-    const callreport::SAnalysis wire = WireTones(rig.m_recorder, {{kLoudHz, 1.5}, {kQuietHz, 1.5}});
+    // Where each file's tone lies in what the wire carried.
+    const callreport::SAnalysis wire = callreport::Analyse({16000, 1, rig.m_recorder.Copy()}, 0,
+                                                           {{kLoudHz, 1.5}, {kQuietHz, 1.5}});
     for (std::size_t i = 0; i < wire.files.size(); ++i) {
         const callreport::STone& file = wire.files[i];
         EXPECT_TRUE(file.Whole()) << "file " << i << ": " << file.SpanMs() << " ms with "
@@ -125,7 +120,8 @@ TEST(PlayerPositionTest, FollowsWhatTheCallHeardAndTheWideInputKeepsTheChannels)
     EXPECT_TRUE(WaitUntil([&] { return rig.m_player.GetPosition() == 2u; }));
     ASSERT_TRUE(SUCCEEDED(rig.m_player.Run()));
     const auto heard = [&] { // seconds of the tone on the wire so far
-        return WireTones(rig.m_recorder, {{kLoudHz, 0}}).files[0].SpanMs() / 1000.0;
+        const auto wire = callreport::Analyse({16000, 1, rig.m_recorder.Copy()}, 0, {{kLoudHz, 0}});
+        return wire.files[0].SpanMs() / 1000.0;
     };
     std::uint32_t nLast = 0;
     while (heard() < 3.0) {

@@ -45,9 +45,6 @@ TEST(FailedOpen, SaysWhyInPlainWordsAndLeavesNothingBehind)
         std::ofstream(rig.m_folder / pszName, std::ios::binary) << strBytes;
         return rig.m_folder / pszName;
     };
-    const auto encode = [&](const char* pszName, const char* pszEncoder) {
-        return MakeMedia(rig.m_folder / pszName, pszEncoder, 2.0);
-    };
     fs::create_directory(rig.m_folder / "folder.mp3");
     const fs::path film = rig.m_folder / "film.mkv"; // a decodable stream, but not audio
     ASSERT_TRUE(RunLaunch("videotestsrc num-buffers=10 ! video/x-raw,width=64,height=48 ! "
@@ -72,14 +69,14 @@ TEST(FailedOpen, SaysWhyInPlainWordsAndLeavesNothingBehind)
         {make("song.mid", std::string("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\4\0\xff\x2f\0", 26)),
          VFW_E_UNSUPPORTED_STREAM, bMidiDecoder ? "" : NoDecoder("audio/midi", "plugins-bad")},
         {film, VFW_E_CANNOT_CONNECT, ""},
-        {encode("tone.mp3", "lamemp3enc"), VFW_E_UNSUPPORTED_STREAM,
+        {MakeMedia(rig.m_folder / "tone.mp3", "lamemp3enc", 2.0), VFW_E_UNSUPPORTED_STREAM,
          NoDecoder("MPEG-1 Layer 3 (MP3)", "plugins-good")},
-        {encode("tone.wma", "avenc_wmav2 ! avmux_asf"), VFW_E_UNSUPPORTED_STREAM,
+        {MakeMedia(rig.m_folder / "tone.wma", kWma, 2.0), VFW_E_UNSUPPORTED_STREAM,
          NoDecoder("Windows Media Audio 8", "libav")},
     };
     for (const char* pszCaps : {"audio/mpeg,mpegversion=1,layer=3", "audio/x-wma,wmaversion=2"})
         HideDecodersFor(pszCaps);
-    const fs::path whole = encode("whole.wav", "wavenc");
+    const fs::path whole = MakeMedia(rig.m_folder / "whole.wav", kWav, 2.0);
     ASSERT_EQ(rig.m_player.Open(whole), S_OK); // the first failed open also drops it
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path.filename());

@@ -65,10 +65,7 @@ TEST_F(PlayerTest, ToneReachesTheClientOnlyWhileRunning)
     ASSERT_EQ(m_player.Open(MakeMedia(m_folder / "tone.mp3", kMp3, 5.0, 500)), S_OK);
     CTestClient client;
     ASSERT_TRUE(client.Connect(m_nPort));
-    const auto readBlocks = [&](std::size_t nBlocks) {
-        client.Read(client.m_received.size() + nBlocks * 4096);
-    };
-    readBlocks(6);
+    client.ReadMore(6 * 4096);
     EXPECT_EQ(client.Louder(0, 1000), 0u) << "opened, not running: the call hears nothing of it";
     ASSERT_TRUE(SUCCEEDED(m_player.Run()));
     EXPECT_TRUE(WaitUntil([&] { return m_player.IsRunning(); }));
@@ -93,7 +90,7 @@ TEST_F(PlayerTest, ToneReachesTheClientOnlyWhileRunning)
     EXPECT_FALSE(m_player.IsRunning());
     EXPECT_EQ(m_player.GetPosition(), nPaused) << "a stop keeps the position for a resume";
     const std::size_t nStopped = client.Samples();
-    readBlocks(6);
+    client.ReadMore(6 * 4096);
     EXPECT_EQ(client.Louder(nStopped, 1000), 0u) << "stopped: the call hears nothing of the file";
 
     // Closed while the queue holds some of it, the file is not heard when
@@ -105,7 +102,7 @@ TEST_F(PlayerTest, ToneReachesTheClientOnlyWhileRunning)
     ASSERT_EQ(m_player.Open(MakeMedia(m_folder / "quiet.wav", kWav, 3.0, 0)), S_OK);
     ASSERT_TRUE(SUCCEEDED(m_player.Run()));
     const std::size_t nNext = client.Samples();
-    readBlocks(8);
+    client.ReadMore(8 * 4096);
     EXPECT_EQ(client.Louder(nNext, 1000), 0u) << "nothing of the closed file";
 }
 
