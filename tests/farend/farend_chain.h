@@ -89,11 +89,9 @@ public:
     bool Start()
     {
         apptest::StartProgram(m_program, m_env);
-        if (!m_callsim.WaitFor("input connected 12"))
-            return false;
-        if (!apptest::WaitFor([] { return SourceExists("voxreel_mic"); }, 20s))
-            return false;
-        return m_recorder.Start("voxreel_mic", kRecorderRate, 2, m_folder / "voxreel-mic.raw");
+        return m_callsim.WaitFor("input connected 12") &&
+               apptest::WaitFor([] { return SourceExists("voxreel_mic"); }, 20s) &&
+               m_recorder.Start("voxreel_mic", kRecorderRate, 2, m_folder / "voxreel-mic.raw");
     }
     // Hands the files to the running program with --play, as a second start.
     bool Play(const std::vector<fs::path>& files)

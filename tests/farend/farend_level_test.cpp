@@ -27,13 +27,13 @@ struct SLevels {
     double dMic, dLow, dHigh;
 };
 
-void ExpectNearDb(double dActual, double dExpected, double dDb, const std::string& what)
+void ExpectNearDb(double dActual, double dExpected, const std::string& what)
 {
     using callreport::AmplitudeDbfs;
     if (dExpected < kAbsent)
         EXPECT_LT(dActual, kAbsent) << what;
     else
-        EXPECT_NEAR(AmplitudeDbfs(dActual), AmplitudeDbfs(dExpected), dDb)
+        EXPECT_NEAR(AmplitudeDbfs(dActual), AmplitudeDbfs(dExpected), kLawDb)
             << what << ": " << dActual;
 }
 
@@ -90,14 +90,13 @@ TEST_F(FarEndWideMicrophone, CarriesTheWholeBandAtTheMixLawsLevels)
         const SLevels atMic = LastSecond();
         const int nLevel = 255 - step.nVolumePosition;
         const double dFile = Law(step.nCommand != 0 ? 0 : kFilePeak, 0, step.nBalance, nLevel);
-        const std::string what = "balance " + std::to_string(step.nBalance) + ", level " +
-                                 std::to_string(nLevel) + ", command " +
-                                 std::to_string(step.nCommand);
-        ExpectNearDb(atMic.dHigh, dFile, kLawDb, what + ", 15 kHz at the Voxreel microphone");
-        ExpectNearDb(atMic.dLow, dFile, kLawDb, what + ", 1 kHz at the Voxreel microphone");
+        SCOPED_TRACE(testing::Message() << "balance " << step.nBalance << ", level " << nLevel
+                                        << ", command " << step.nCommand);
+        ExpectNearDb(atMic.dHigh, dFile, "15 kHz at the Voxreel microphone");
+        ExpectNearDb(atMic.dLow, dFile, "1 kHz at the Voxreel microphone");
         // With nothing playing the voice passes alone, at its own level.
         const double dVoice =
             step.nCommand != 0 ? kMicPeak : Law(0, kMicPeak, step.nBalance, nLevel);
-        ExpectNearDb(atMic.dMic, dVoice, kLawDb, what + ", microphone at the Voxreel microphone");
+        ExpectNearDb(atMic.dMic, dVoice, "microphone at the Voxreel microphone");
     }
 }
