@@ -39,8 +39,8 @@ struct SOutputCase {
     const char* pszName;
     std::string strMixOutput;   // "{server}" stands for the silent server's address
     std::string strLocalOutput; // as above
-    int nStuck;                 // outputs that never start
-    int nFailed;                // outputs that fail to start
+    std::size_t nStuck;         // outputs that never start
+    std::size_t nFailed;        // outputs that fail to start
 };
 
 const SOutputCase kOutputCases[] = {
@@ -119,10 +119,9 @@ protected:
 
 TEST_P(OutputStall, OutputsAreReportedOnceAndHoldNothingBack)
 {
-    std::vector<int> expected(static_cast<std::size_t>(GetParam().nFailed), NOTIFY_ERROR);
+    std::vector<int> expected(GetParam().nFailed, NOTIFY_ERROR);
     expected.push_back(NOTIFY_CAPTURE_STARTED);
-    expected.insert(expected.end(), static_cast<std::size_t>(GetParam().nStuck),
-                    NOTIFY_OUTPUT_NOT_STARTING);
+    expected.insert(expected.end(), GetParam().nStuck, NOTIFY_OUTPUT_NOT_STARTING);
     ASSERT_TRUE(ReturnsSoon([&] {
         EXPECT_EQ(m_pControl->StartTransmission(), S_OK);
         gst_element_set_state(m_pPipeline.get(), GST_STATE_PLAYING);

@@ -26,9 +26,7 @@ TEST(HeardWait, EndsWhenThePacingThreadHasMixedBothQueuesOrOnAbort)
         CSendRing ring;
         CMixLevels levels;
         CHeardWait wait;
-        CMixer mixer(
-            queue, ring, levels, [](SendBlock& block) { block.Release(); },
-            [](int, std::uint32_t) {});
+        CMixer mixer(queue, ring, levels, &SendBlock::Release, [](int, std::uint32_t) {});
         CWideMixer wideMixer(wideQueue, levels, [](int, std::uint32_t) {});
         std::atomic<bool> bInTick{false}, bNegative{false};
         const std::vector<std::int16_t> mic(200, 3), wideMic(4800, 3);
